@@ -1,0 +1,69 @@
+// The engine's calendar record and its validated editing operations.
+// A calendar keeps its rules, windows, overrides and entries exactly in the
+// order they were added; nothing is derived or cached, so every query reads
+// the sequences afresh. A calendar with components is a composite: the
+// intersection of its components, query-only.
+//   Calendar c;
+//   add_open_rule(c, 1, TimeOfDay::FromHms(8, 0, 0), TimeOfDay::FromHms(17, 0, 0));
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "time/records.h"
+#include "time/weekly_rule.h"
+
+namespace hourloom {
+
+struct Calendar {
+  Capacity default_capacity = 1;
+  std::vector<WeeklyRule> open_rules;
+  std::vector<WeeklyRule> break_rules;
+  std::vector<TimeWindow> open_windows;
+  std::vector<TimeWindow> closed_windows;
+  std::vector<CapacityWindow> capacity_overrides;
+  std::vector<Entry> entries;
+  std::vector<Calendar> components;
+
+  bool is_composite() const { return !components.empty(); }
+  friend bool operator==(const Calendar&, const Calendar&) = default;
+};
+
+// Editing. Each runs its checks in a fixed order (composite refusal first,
+// except add_holiday, whose date overflow comes first) and changes nothing
+// when one fails.
+Result<void> add_open_rule(Calendar& c, Weekday day, TimeOfDay start, TimeOfDay end);
+Result<void> add_break_rule(Calendar& c, Weekday day, TimeOfDay start, TimeOfDay end);
+Result<void> add_open_window(Calendar& c, Instant start, Instant end);
+Result<void> add_closed_window(Calendar& c, Instant start, Instant end);
+// add_holiday: [date 00:00, next date 00:00) as a closed window; OverflowError
+// "Date overflow." when the next date does not exist.
+Result<void> add_holiday(Calendar& c, Date date);
+Result<void> set_default_capacity(Calendar& c, Capacity capacity);
+Result<void> add_capacity_override(Calendar& c, Instant start, Instant end, Capacity capacity);
+// set_entry: replaces the entry with the same id in place (keeping its
+// position) or appends a new one. Ids are compared exactly, untrimmed.
+Result<void> set_entry(Calendar& c, std::string id, EntryKind kind, Instant start, Instant end, Capacity capacity);
+// remove_entry: true when an entry with exactly this id was removed.
+Result<bool> remove_entry(Calendar& c, std::string_view id);
+// find_entry: the first entry with exactly this id, or nullptr. Blank ids are
+// refused with "Entry id cannot be empty.".
+Result<const Entry*> find_entry(const Calendar& c, std::string_view id);
+
+// Clearing: each empties one sequence; clear resets the whole record.
+Result<void> clear_open_rules(Calendar& c);
+Result<void> clear_break_rules(Calendar& c);
+Result<void> clear_open_windows(Calendar& c);
+Result<void> clear_closed_windows(Calendar& c);
+Result<void> clear_capacity_overrides(Calendar& c);
+Result<void> clear_entries(Calendar& c);
+Result<void> clear(Calendar& c);
+
+// is_blank_id: empty or only Unicode white space (id is UTF-8).
+bool is_blank_id(std::string_view id);
+
+// make_composite: a composite whose components are the given calendars, in order.
+Calendar make_composite(std::vector<Calendar> components);
+
+}  // namespace hourloom

@@ -1,0 +1,36 @@
+// State windows and capacity: the gap-free timeline of a range with one
+// capacity per window, the capacity at an instant, and the window lists and
+// coverage answers derived from them. Composites are the intersection of their
+// components (0 where any component is 0, else the smallest capacity).
+//   state_windows(cal, mon_00, tue_00) -> [00-08) 0, [08-12) 1, [12-13) 0, [13-17) 1, [17-24) 0
+#pragma once
+
+#include <vector>
+
+#include "engine/calendar.h"
+
+namespace hourloom {
+
+// state_windows: ValueError when end < start; empty for start = end. The list
+// is ordered, gap-free, covers [start, end) and neighbours differ in capacity.
+Result<std::vector<StateWindow>> state_windows(const Calendar& c, Instant start, Instant end);
+// get_capacity_at: capacity at one instant; 0 where closed. Cannot fail.
+Capacity get_capacity_at(const Calendar& c, Instant t);
+// get_capacity_windows: merged windows with capacity >= minimum;
+// "Required capacity must be positive." (checked first) when minimum < 1.
+Result<std::vector<TimeWindow>> get_capacity_windows(const Calendar& c, Instant start, Instant end, Capacity minimum);
+// get_open_windows: merged windows with capacity >= 1.
+Result<std::vector<TimeWindow>> get_open_windows(const Calendar& c, Instant start, Instant end);
+// get_unavailable_windows: the parts of [start, end) with capacity 0.
+Result<std::vector<TimeWindow>> get_unavailable_windows(const Calendar& c, Instant start, Instant end);
+
+// covers: whether sorted, non-overlapping windows cover [range.start, range.end)
+// without a gap (touching windows count as continuous); range must be non-empty.
+bool covers(TimeWindow range, const std::vector<TimeWindow>& windows);
+// window_can_work: true for an empty window; else whether open time covers it.
+Result<bool> window_can_work(const Calendar& c, TimeWindow w);
+// window_has_capacity: minimum < 1 fails first; true for an empty window; else
+// whether the windows with at least `minimum` cover it.
+Result<bool> window_has_capacity(const Calendar& c, TimeWindow w, Capacity minimum);
+
+}  // namespace hourloom
