@@ -13,6 +13,7 @@ struct WeeklyRule {
   TimeOfDay end;
 
   constexpr bool is_overnight() const { return end < start; }
+  friend constexpr bool operator==(const WeeklyRule&, const WeeklyRule&) = default;
 };
 
 // make_weekly_rule: the day check first, then start = end.
