@@ -1,0 +1,229 @@
+#include "engine/calendar.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <utility>
+
+namespace hourloom {
+
+namespace {
+
+Result<void> refuse_composite(const Calendar& c) {
+  if (c.is_composite()) return fail(ErrorKind::Runtime, msg::kCompositeEdit);
+  return {};
+}
+
+Result<void> add_rule(Calendar& c, std::vector<WeeklyRule>& rules, Weekday day, TimeOfDay start, TimeOfDay end) {
+  if (auto ok = refuse_composite(c); !ok) return ok;
+  auto rule = make_weekly_rule(day, start, end);
+  if (!rule) return std::unexpected(rule.error());
+  rules.push_back(*rule);
+  return {};
+}
+
+Result<void> add_window(Calendar& c, std::vector<TimeWindow>& windows, Instant start, Instant end) {
+  if (auto ok = refuse_composite(c); !ok) return ok;
+  auto w = make_window(start, end);
+  if (!w) return std::unexpected(w.error());
+  windows.push_back(*w);
+  return {};
+}
+
+// decode_utf8: the code point starting at s[i], advancing i past it; nullopt
+// (and i past the offending byte) for a malformed or overlong sequence.
+std::optional<char32_t> decode_utf8(std::string_view s, std::size_t& i) {
+  auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+  unsigned char b0 = byte(i);
+  if (b0 < 0x80) {
+    ++i;
+    return b0;
+  }
+  std::size_t len = 0;
+  char32_t cp = 0;
+  char32_t min = 0;
+  if ((b0 & 0xE0) == 0xC0) {
+    len = 2, cp = b0 & 0x1F, min = 0x80;
+  } else if ((b0 & 0xF0) == 0xE0) {
+    len = 3, cp = b0 & 0x0F, min = 0x800;
+  } else if ((b0 & 0xF8) == 0xF0) {
+    len = 4, cp = b0 & 0x07, min = 0x10000;
+  } else {
+    ++i;
+    return std::nullopt;
+  }
+  if (s.size() - i < len) {
+    i = s.size();
+    return std::nullopt;
+  }
+  for (std::size_t k = 1; k < len; ++k) {
+    unsigned char b = byte(i + k);
+    if ((b & 0xC0) != 0x80) {
+      i += k;
+      return std::nullopt;
+    }
+    cp = (cp << 6) | (b & 0x3F);
+  }
+  i += len;
+  if (cp < min || cp > 0x10FFFF) return std::nullopt;
+  return cp;
+}
+
+// is_unicode_space: the code points Python's str.isspace() accepts.
+constexpr bool is_unicode_space(char32_t cp) {
+  if (cp >= 0x09 && cp <= 0x0D) return true;
+  if (cp >= 0x1C && cp <= 0x20) return true;
+  if (cp >= 0x2000 && cp <= 0x200A) return true;
+  switch (cp) {
+    case 0x85:
+    case 0xA0:
+    case 0x1680:
+    case 0x2028:
+    case 0x2029:
+    case 0x202F:
+    case 0x205F:
+    case 0x3000:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+bool is_blank_id(std::string_view id) {
+  std::size_t i = 0;
+  while (i < id.size()) {
+    auto cp = decode_utf8(id, i);
+    if (!cp || !is_unicode_space(*cp)) return false;
+  }
+  return true;
+}
+
+Result<void> add_open_rule(Calendar& c, Weekday day, TimeOfDay start, TimeOfDay end) {
+  return add_rule(c, c.open_rules, day, start, end);
+}
+
+Result<void> add_break_rule(Calendar& c, Weekday day, TimeOfDay start, TimeOfDay end) {
+  return add_rule(c, c.break_rules, day, start, end);
+}
+
+Result<void> add_open_window(Calendar& c, Instant start, Instant end) {
+  return add_window(c, c.open_windows, start, end);
+}
+
+Result<void> add_closed_window(Calendar& c, Instant start, Instant end) {
+  return add_window(c, c.closed_windows, start, end);
+}
+
+Result<void> add_holiday(Calendar& c, Date date) {
+  auto next = date.add_days(1);
+  if (!next) return fail(ErrorKind::Overflow, msg::kDateOverflow);
+  return add_closed_window(c, Instant::FromParts(date, {}), Instant::FromParts(*next, {}));
+}
+
+Result<void> set_default_capacity(Calendar& c, Capacity capacity) {
+  if (auto ok = refuse_composite(c); !ok) return ok;
+  if (capacity < 0) return fail(ErrorKind::Value, msg::kNegativeCapacity);
+  c.default_capacity = capacity;
+  return {};
+}
+
+Result<void> add_capacity_override(Calendar& c, Instant start, Instant end, Capacity capacity) {
+  if (auto ok = refuse_composite(c); !ok) return ok;
+  if (capacity < 0) return fail(ErrorKind::Value, msg::kNegativeCapacity);
+  auto w = make_window(start, end);
+  if (!w) return std::unexpected(w.error());
+  c.capacity_overrides.push_back({*w, capacity});
+  return {};
+}
+
+Result<void> set_entry(Calendar& c, std::string id, EntryKind kind, Instant start, Instant end, Capacity capacity) {
+  if (auto ok = refuse_composite(c); !ok) return ok;
+  if (is_blank_id(id)) return fail(ErrorKind::Value, msg::kEmptyEntryId);
+  if (kind == EntryKind::Capacity && capacity < 0) return fail(ErrorKind::Value, msg::kNegativeCapacity);
+  auto w = make_window(start, end);
+  if (!w) return std::unexpected(w.error());
+  auto it = std::find_if(c.entries.begin(), c.entries.end(), [&](const Entry& e) { return e.id == id; });
+  if (it != c.entries.end()) {
+    // Same id: overwrite in place so the entry keeps its position.
+    it->kind = kind;
+    it->window = *w;
+    it->capacity = capacity;
+  } else {
+    c.entries.push_back(Entry{std::move(id), kind, *w, capacity});
+  }
+  return {};
+}
+
+Result<bool> remove_entry(Calendar& c, std::string_view id) {
+  if (auto ok = refuse_composite(c); !ok) return std::unexpected(ok.error());
+  if (is_blank_id(id)) return fail(ErrorKind::Value, msg::kEmptyEntryId);
+  auto it = std::find_if(c.entries.begin(), c.entries.end(), [&](const Entry& e) { return e.id == id; });
+  if (it == c.entries.end()) return false;
+  c.entries.erase(it);
+  return true;
+}
+
+Result<const Entry*> find_entry(const Calendar& c, std::string_view id) {
+  if (is_blank_id(id)) return fail(ErrorKind::Value, msg::kEmptyEntryId);
+  for (const Entry& e : c.entries)
+    if (e.id == id) return &e;
+  return nullptr;
+}
+
+Result<void> clear_open_rules(Calendar& c) {
+  if (auto ok = refuse_composite(c); !ok) return ok;
+  c.open_rules.clear();
+  return {};
+}
+
+Result<void> clear_break_rules(Calendar& c) {
+  if (auto ok = refuse_composite(c); !ok) return ok;
+  c.break_rules.clear();
+  return {};
+}
+
+Result<void> clear_open_windows(Calendar& c) {
+  if (auto ok = refuse_composite(c); !ok) return ok;
+  c.open_windows.clear();
+  return {};
+}
+
+Result<void> clear_closed_windows(Calendar& c) {
+  if (auto ok = refuse_composite(c); !ok) return ok;
+  c.closed_windows.clear();
+  return {};
+}
+
+Result<void> clear_capacity_overrides(Calendar& c) {
+  if (auto ok = refuse_composite(c); !ok) return ok;
+  c.capacity_overrides.clear();
+  return {};
+}
+
+Result<void> clear_entries(Calendar& c) {
+  if (auto ok = refuse_composite(c); !ok) return ok;
+  c.entries.clear();
+  return {};
+}
+
+Result<void> clear(Calendar& c) {
+  if (auto ok = refuse_composite(c); !ok) return ok;
+  // Keep the storage of the sequences; components are empty for a simple calendar.
+  c.default_capacity = 1;
+  c.open_rules.clear();
+  c.break_rules.clear();
+  c.open_windows.clear();
+  c.closed_windows.clear();
+  c.capacity_overrides.clear();
+  c.entries.clear();
+  return {};
+}
+
+Calendar make_composite(std::vector<Calendar> components) {
+  Calendar c;
+  c.components = std::move(components);
+  return c;
+}
+
+}  // namespace hourloom
