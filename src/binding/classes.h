@@ -1,0 +1,17 @@
+// Building the module's heap types from their declarations, and the alias pass.
+#pragma once
+
+#include "binding/decl.h"
+#include "binding/objects.h"
+
+namespace hourloom::py {
+
+// create_class: the heap type for `decl` with its members added in declared
+// order; not subclassable, no __dict__, __doc__ None.
+PyObject* create_class(PyObject* module, const ClassDecl& decl);
+// apply_aliases: for each member, class.<alias> = class.<name>.
+bool apply_aliases(PyObject* cls, const ClassDecl& decl);
+// create_function: a module-level builtin function from a declaration.
+PyObject* create_function(PyObject* module, MethodDecl& decl, FastEntry entry);
+
+}  // namespace hourloom::py

@@ -1,0 +1,40 @@
+// Conversions between Python objects and engine values, all at this one edge.
+// from_py(obj, &out) returns false with a Python exception set (TypeErrors
+// unprefixed; Args adds the argument name). to_py functions return a new
+// reference or nullptr.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "binding/python.h"
+#include "time/records.h"
+
+namespace hourloom::py {
+
+// init_datetime: imports the datetime C API; once, at module init.
+bool init_datetime();
+
+bool from_py(PyObject* o, Instant* out);    // datetime.datetime without tzinfo
+bool from_py(PyObject* o, Date* out);       // datetime.date (a datetime gives its date)
+bool from_py(PyObject* o, TimeOfDay* out);  // datetime.time; tzinfo and fold ignored
+bool from_py(PyObject* o, std::uint8_t* out);   // __index__, 0..255
+bool from_py(PyObject* o, std::int32_t* out);   // __index__, signed 32-bit
+bool from_py(PyObject* o, std::int64_t* out);   // __index__, signed 64-bit
+bool from_py(PyObject* o, std::string* out);    // str only, as UTF-8
+bool is_instant(PyObject* o);                   // a datetime.datetime instance
+
+// any_to_duration: a timedelta, or any object with integer attributes days,
+// seconds and microseconds (AttributeError for the first missing one).
+bool any_to_duration(PyObject* o, Duration* out);
+
+PyObject* to_py(Instant t);      // naive datetime; UserWarning for a leap second
+PyObject* to_py(TimeOfDay t);    // naive time; UserWarning for a leap second
+PyObject* duration_to_py(Duration d);   // OverflowError beyond 64-bit microseconds
+PyObject* duration_to_ticks_py(Duration d);  // OverflowError "Duration tick overflow."
+PyObject* duration_from_seconds_py(std::int64_t seconds);  // for Hours/Minutes/Seconds
+
+inline PyObject* to_py(bool b) { return Py_NewRef(b ? Py_True : Py_False); }
+inline PyObject* to_py_int(long long v) { return PyLong_FromLongLong(v); }
+
+}  // namespace hourloom::py

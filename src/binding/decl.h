@@ -1,0 +1,134 @@
+// One declaration per Python member. A class lists its members in order:
+//   constinit MethodDecl kContains{"Contains", "instant", &time_window_contains};
+//   const Member kTimeWindowMembers[] = {property("Start", &get_start), ..., method<kContains>()};
+// From each MethodDecl the module derives the fastcall parser (interned
+// keyword names, defaults), the text signature "Contains($self, instant)\n--\n\n"
+// and the member's alias (snake case, or upper case for namespace constants).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "binding/convert.h"
+#include "binding/errors.h"
+
+namespace hourloom::py {
+
+struct Signature;
+
+// Args: the parsed arguments of one call, one slot per declared parameter
+// (defaults filled in), or the raw positionals of a *args member.
+class Args {
+ public:
+  Args(PyObject* const* values, Py_ssize_t count, const Signature* sig) : values_(values), count_(count), sig_(sig) {}
+
+  Py_ssize_t size() const { return count_; }
+  PyObject* operator[](Py_ssize_t i) const { return values_[i]; }
+  bool is_none(Py_ssize_t i) const { return values_[i] == Py_None; }
+
+  // get: converts parameter i; a TypeError is prefixed with its name.
+  template <class T>
+  bool get(Py_ssize_t i, T* out) const {
+    if (from_py(values_[i], out)) return true;
+    prefix_argument_error(name(i));
+    return false;
+  }
+  // optional: as get, with None meaning "not given".
+  template <class T>
+  bool optional(Py_ssize_t i, std::optional<T>* out) const {
+    if (values_[i] == Py_None) {
+      out->reset();
+      return true;
+    }
+    T value;
+    if (!get(i, &value)) return false;
+    *out = value;
+    return true;
+  }
+  // get_or: as get, with None (or an omitted default) giving `fallback`.
+  template <class T>
+  bool get_or(Py_ssize_t i, T* out, T fallback) const {
+    if (values_[i] == Py_None) {
+      *out = fallback;
+      return true;
+    }
+    return get(i, out);
+  }
+  const char* name(Py_ssize_t i) const;
+
+ private:
+  PyObject* const* values_;
+  Py_ssize_t count_;
+  const Signature* sig_;
+};
+
+// self is the receiver for methods, the type for constructors and nullptr for
+// static methods and module functions.
+using Impl = PyObject* (*)(PyObject* self, const Args& args);
+using Getter = PyObject* (*)(PyObject* self);
+
+struct MethodDecl {
+  const char* name;    // Python name, e.g. "AddWorkDuration"
+  const char* params;  // parameter list without $self: "start, duration, searchUntil=None", "*args"
+  Impl impl;
+  Signature* signature = nullptr;  // derived at module init
+};
+
+enum class MemberKind : std::uint8_t { Method, StaticMethod, Property, Constant };
+
+using FastEntry = PyObject* (*)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*);
+
+struct Member {
+  MemberKind kind;
+  const char* name;
+  MethodDecl* method = nullptr;  // Method, StaticMethod
+  FastEntry entry = nullptr;     // Method, StaticMethod
+  Getter getter = nullptr;       // Property
+  long constant = 0;             // Constant
+};
+
+// call_declared: parse against the declaration, then run its body; the shared
+// path of every method, static method and module function.
+PyObject* call_declared(const MethodDecl& decl, PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                        PyObject* kwnames);
+// call_declared_dict: the same for tuple-and-dict calls (constructors).
+PyObject* call_declared_dict(const MethodDecl& decl, PyObject* self, PyObject* args, PyObject* kwargs);
+
+template <MethodDecl& D>
+PyObject* fast_entry(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  return guarded([&] { return call_declared(D, self, args, nargs, kwnames); });
+}
+
+template <MethodDecl& D>
+constexpr Member method() {
+  return {MemberKind::Method, D.name, &D, &fast_entry<D>};
+}
+template <MethodDecl& D>
+constexpr Member static_method() {
+  return {MemberKind::StaticMethod, D.name, &D, &fast_entry<D>};
+}
+constexpr Member property(const char* name, Getter g) { return {MemberKind::Property, name, nullptr, nullptr, g}; }
+constexpr Member constant(const char* name, long value) {
+  return {MemberKind::Constant, name, nullptr, nullptr, nullptr, value};
+}
+
+// A module class: its name, layout, special slots and members in order.
+struct ClassDecl {
+  const char* name;  // e.g. "TimeWindow"; the type is "hourloom.TimeWindow"
+  Py_ssize_t basicsize;
+  destructor dealloc;
+  MethodDecl* constructor;  // nullptr: instances come only from other methods
+  richcmpfunc richcompare;
+  reprfunc repr;
+  std::span<const Member> members;
+};
+
+// Derived pieces, made once at module init.
+bool prepare_signature(MethodDecl& decl, const char* owner, bool has_self);
+const char* text_signature(const MethodDecl& decl);  // "Name($self, a, b=None)\n--\n\n"
+std::string alias_of(const Member& m);
+
+}  // namespace hourloom::py

@@ -1,0 +1,57 @@
+#include "binding/errors.h"
+
+#include <cstring>
+
+#include "binding/pyref.h"
+
+namespace hourloom::py {
+
+namespace {
+// Owned for the life of the process; created by the (single) module init.
+PyObject* g_internal_error = nullptr;
+
+PyObject* exception_type(ErrorKind kind) {
+  switch (kind) {
+    case ErrorKind::Value: return PyExc_ValueError;
+    case ErrorKind::Runtime: return PyExc_RuntimeError;
+    case ErrorKind::Overflow: return PyExc_OverflowError;
+    case ErrorKind::Type: return PyExc_TypeError;
+    case ErrorKind::Internal: return g_internal_error;
+  }
+  return PyExc_SystemError;
+}
+
+const char* short_type_name(PyTypeObject* t) {
+  const char* dot = std::strrchr(t->tp_name, '.');
+  return dot ? dot + 1 : t->tp_name;
+}
+}  // namespace
+
+bool create_internal_error_type() {
+  if (g_internal_error) return true;
+  g_internal_error = PyErr_NewException("hourloom.InternalError", PyExc_BaseException, nullptr);
+  return g_internal_error != nullptr;
+}
+
+PyObject* raise_error(const Error& e) {
+  PyErr_SetString(exception_type(e.kind), e.message);
+  return nullptr;
+}
+
+PyObject* raise_cast_error(PyObject* obj, const char* class_name) {
+  PyErr_Format(PyExc_TypeError, "'%s' object cannot be cast as '%s'", short_type_name(Py_TYPE(obj)), class_name);
+  return nullptr;
+}
+
+void prefix_argument_error(const char* name) {
+  if (!PyErr_ExceptionMatches(PyExc_TypeError)) return;
+  PyObject *type, *value, *tb;
+  PyErr_Fetch(&type, &value, &tb);
+  PyErr_NormalizeException(&type, &value, &tb);
+  Ref owned_type(type), owned_value(value), owned_tb(tb);
+  Ref text(value ? PyObject_Str(value) : PyUnicode_FromString(""));
+  if (!text) return;
+  PyErr_Format(PyExc_TypeError, "argument '%s': %U", name, text.get());
+}
+
+}  // namespace hourloom::py

@@ -1,0 +1,49 @@
+// Turning engine errors into Python exceptions, the argument-name prefix for
+// conversion TypeErrors, and the exception firewall around every entry point.
+#pragma once
+
+#include <new>
+
+#include "binding/python.h"
+#include "time/error.h"
+
+namespace hourloom::py {
+
+// create_internal_error_type: the dedicated BaseException subclass for
+// arithmetic that left the representable range; made once at import.
+bool create_internal_error_type();
+
+// raise_error: sets the Python exception for an engine error; returns nullptr.
+PyObject* raise_error(const Error& e);
+
+template <class T>
+bool raise_if_error(const Result<T>& r) {
+  if (r) return false;
+  raise_error(r.error());
+  return true;
+}
+
+// raise_cast_error: TypeError "'T' object cannot be cast as 'C'".
+PyObject* raise_cast_error(PyObject* obj, const char* class_name);
+
+// prefix_argument_error: when a TypeError is pending, replaces it by
+// TypeError "argument 'name': <original message>". Other errors pass unchanged.
+void prefix_argument_error(const char* name);
+
+// Exception firewall: no C++ exception crosses into CPython.
+template <class F>
+auto guarded(F&& body) noexcept -> decltype(body()) {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    PyErr_NoMemory();
+  } catch (...) {
+    raise_error(Error{ErrorKind::Internal, "unexpected internal failure"});
+  }
+  if constexpr (std::is_same_v<decltype(body()), int>)
+    return -1;
+  else
+    return nullptr;
+}
+
+}  // namespace hourloom::py

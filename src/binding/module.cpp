@@ -1,0 +1,122 @@
+// Module initialisation: the module object, its attributes in their fixed
+// order, and the alias tables applied afterwards.
+#include "binding/pyref.h"
+#include "binding/registry.h"
+
+namespace hourloom::py {
+
+PyTypeObject* g_types[static_cast<int>(TypeId::Count)] = {};
+const char* const g_type_names[static_cast<int>(TypeId::Count)] = {
+    "DayOfWeek",        "HourloomEntryKind",       "HourloomWindowKind", "TimeWindow",
+    "HourloomWeeklyRule", "HourloomCapacityWindow", "HourloomEntry",      "HourloomCalendar",
+    "HourloomDefinition", "HourloomPointQuery",    "HourloomRangeQuery", "HourloomTimeline",
+    "HourloomTimelineBatch", "HourloomInstantAnalysis", "HourloomTimelineAnalysis", "HourloomStateWindow",
+    "HourloomWindowMatch", "WorkingTimeTrace",     "WorkingTimeTraceStep",
+};
+
+namespace {
+
+constexpr const char* kVersion = "0.1.6";
+
+// The module's classes in registration order (module attributes 2 to 20).
+// A class whose row holds no declaration is not part of the module yet.
+struct ClassRow {
+  TypeId id;
+  const ClassDecl* decl;
+};
+const ClassRow kRegistrationOrder[] = {
+    {TypeId::DayOfWeek, &kDayOfWeekClass},
+    {TypeId::EntryKind, &kEntryKindClass},
+    {TypeId::WindowKind, &kWindowKindClass},
+    {TypeId::TimeWindow, &kTimeWindowClass},
+    {TypeId::WeeklyRule, &kWeeklyRuleClass},
+    {TypeId::CapacityWindow, &kCapacityWindowClass},
+    {TypeId::Entry, &kEntryClass},
+    {TypeId::Calendar, &kCalendarClass},
+    {TypeId::Definition, nullptr},
+    {TypeId::PointQuery, nullptr},
+    {TypeId::RangeQuery, nullptr},
+    {TypeId::Timeline, nullptr},
+    {TypeId::TimelineBatch, nullptr},
+    {TypeId::InstantAnalysis, &kInstantAnalysisClass},
+    {TypeId::TimelineAnalysis, &kTimelineAnalysisClass},
+    {TypeId::StateWindow, &kStateWindowClass},
+    {TypeId::WindowMatch, &kWindowMatchClass},
+    {TypeId::WorkingTimeTrace, &kWorkingTimeTraceClass},
+    {TypeId::WorkingTimeTraceStep, &kWorkingTimeTraceStepClass},
+};
+
+// The order in which the alias tables are applied.
+const TypeId kAliasOrder[] = {
+    TypeId::TimeWindow,       TypeId::WeeklyRule,       TypeId::CapacityWindow, TypeId::DayOfWeek,
+    TypeId::EntryKind,        TypeId::WindowKind,       TypeId::Entry,          TypeId::Calendar,
+    TypeId::StateWindow,      TypeId::WindowMatch,      TypeId::InstantAnalysis, TypeId::TimelineAnalysis,
+    TypeId::WorkingTimeTraceStep, TypeId::WorkingTimeTrace, TypeId::PointQuery, TypeId::RangeQuery,
+    TypeId::Timeline,         TypeId::TimelineBatch,    TypeId::Definition,
+};
+
+const ClassDecl* decl_of(TypeId id) {
+  for (const ClassRow& row : kRegistrationOrder)
+    if (row.id == id) return row.decl;
+  return nullptr;
+}
+
+PyModuleDef g_module_def = {
+    PyModuleDef_HEAD_INIT,
+    "hourloom",
+    "",
+    0,  // not -1: a re-import calls the init function again, which hands back the first module
+    nullptr, nullptr, nullptr, nullptr, nullptr,
+};
+
+PyObject* g_module = nullptr;
+PyInterpreterState* g_interpreter = nullptr;
+
+PyObject* build_module() {
+  Ref module(PyModule_Create(&g_module_def));
+  if (!module) return nullptr;
+  if (!init_datetime() || !create_internal_error_type()) return nullptr;
+  if (PyModule_AddStringConstant(module.get(), "__version__", kVersion) < 0) return nullptr;
+  for (const ClassRow& row : kRegistrationOrder) {
+    if (!row.decl) continue;
+    Ref cls(create_class(module.get(), *row.decl));
+    if (!cls) return nullptr;
+    g_types[static_cast<int>(row.id)] = reinterpret_cast<PyTypeObject*>(cls.get());
+    if (PyModule_AddObjectRef(module.get(), row.decl->name, cls.get()) < 0) return nullptr;
+    cls.release();  // the module and g_types share the one reference for the process
+  }
+  for (const FunctionDecl& f : kDurationFunctions) {
+    Ref fn(create_function(module.get(), *f.decl, f.entry));
+    if (!fn || PyModule_AddObjectRef(module.get(), f.decl->name, fn.get()) < 0) return nullptr;
+  }
+  for (TypeId id : kAliasOrder) {
+    const ClassDecl* decl = decl_of(id);
+    if (!decl) continue;
+    Ref cls(PyObject_GetAttrString(module.get(), decl->name));
+    if (!cls || !apply_aliases(cls.get(), *decl)) return nullptr;
+  }
+  return module.release();
+}
+
+}  // namespace
+
+}  // namespace hourloom::py
+
+extern "C" PyMODINIT_FUNC PyInit_hourloom(void) {
+  using namespace hourloom::py;
+  return guarded([]() -> PyObject* {
+    PyInterpreterState* interpreter = PyInterpreterState_Get();
+    if (g_module) {
+      if (interpreter != g_interpreter) {
+        PyErr_SetString(PyExc_ImportError, "hourloom does not support sub-interpreters");
+        return nullptr;
+      }
+      return Py_NewRef(g_module);
+    }
+    PyObject* module = build_module();
+    if (!module) return nullptr;
+    g_module = Py_NewRef(module);
+    g_interpreter = interpreter;
+    return module;
+  });
+}

@@ -1,0 +1,111 @@
+// Python objects that own one engine value, the registry of the module's
+// classes, and the receiver check.
+//   PyObject* w = box(TypeId::TimeWindow, TimeWindow{a, b});
+//   const TimeWindow* v = unbox<TimeWindow>(TypeId::TimeWindow, obj);  // nullptr + TypeError
+#pragma once
+
+#include <new>
+#include <utility>
+
+#include "binding/errors.h"
+#include "binding/hold.h"
+#include "binding/python.h"
+
+namespace hourloom::py {
+
+enum class TypeId : unsigned char {
+  DayOfWeek,
+  EntryKind,
+  WindowKind,
+  TimeWindow,
+  WeeklyRule,
+  CapacityWindow,
+  Entry,
+  Calendar,
+  Definition,
+  PointQuery,
+  RangeQuery,
+  Timeline,
+  TimelineBatch,
+  InstantAnalysis,
+  TimelineAnalysis,
+  StateWindow,
+  WindowMatch,
+  WorkingTimeTrace,
+  WorkingTimeTraceStep,
+  Count,
+};
+
+// The module's type objects; set once by module init, alive for the process.
+extern PyTypeObject* g_types[static_cast<int>(TypeId::Count)];
+extern const char* const g_type_names[static_cast<int>(TypeId::Count)];
+
+inline PyTypeObject* type_of(TypeId id) { return g_types[static_cast<int>(id)]; }
+
+template <class T>
+struct Boxed {
+  PyObject_HEAD
+  T value;
+};
+
+template <class T>
+void boxed_dealloc(PyObject* self) {
+  PyTypeObject* tp = Py_TYPE(self);
+  reinterpret_cast<Boxed<T>*>(self)->value.~T();
+  tp->tp_free(self);
+  Py_DECREF(tp);
+}
+
+// plain_dealloc: for classes whose instances hold nothing (namespaces).
+inline void plain_dealloc(PyObject* self) {
+  PyTypeObject* tp = Py_TYPE(self);
+  tp->tp_free(self);
+  Py_DECREF(tp);
+}
+
+// box: a new object of class `id` owning `value`; nullptr on allocation failure.
+template <class T>
+PyObject* box(TypeId id, T&& value) {
+  using V = std::remove_cvref_t<T>;
+  PyTypeObject* tp = type_of(id);
+  PyObject* obj = tp->tp_alloc(tp, 0);
+  if (!obj) return nullptr;
+  new (&reinterpret_cast<Boxed<V>*>(obj)->value) V(std::forward<T>(value));
+  return obj;
+}
+
+// emplace: as box, constructing the value in place from `args`.
+template <class V, class... A>
+PyObject* emplace(TypeId id, A&&... args) {
+  PyTypeObject* tp = type_of(id);
+  PyObject* obj = tp->tp_alloc(tp, 0);
+  if (!obj) return nullptr;
+  new (&reinterpret_cast<Boxed<V>*>(obj)->value) V(std::forward<A>(args)...);
+  return obj;
+}
+
+template <class T>
+T& boxed_value(PyObject* obj) {
+  return reinterpret_cast<Boxed<T>*>(obj)->value;
+}
+
+// unbox: the value of an instance of class `id`, or nullptr with TypeError
+// "'T' object cannot be cast as 'C'".
+template <class T>
+T* unbox(TypeId id, PyObject* obj) {
+  if (Py_TYPE(obj) != type_of(id)) {
+    raise_cast_error(obj, g_type_names[static_cast<int>(id)]);
+    return nullptr;
+  }
+  return &boxed_value<T>(obj);
+}
+
+// A value guarded by the reader/writer flag (objects that can be edited).
+template <class T>
+struct Guarded {
+  BorrowFlag flag;
+  T value;
+  explicit Guarded(T v) : value(std::move(v)) {}
+};
+
+}  // namespace hourloom::py
