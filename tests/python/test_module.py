@@ -1,0 +1,169 @@
+"""Module spine: registration order, aliases, class properties, signatures."""
+import importlib
+import inspect
+import re
+import sys
+
+import pytest
+
+import hourloom
+
+REGISTRATION_ORDER = [
+    "__version__", "DayOfWeek", "HourloomEntryKind", "HourloomWindowKind", "TimeWindow",
+    "HourloomWeeklyRule", "HourloomCapacityWindow", "HourloomEntry", "HourloomCalendar",
+    "HourloomDefinition", "HourloomPointQuery", "HourloomRangeQuery", "HourloomTimeline",
+    "HourloomTimelineBatch", "HourloomInstantAnalysis", "HourloomTimelineAnalysis",
+    "HourloomStateWindow", "HourloomWindowMatch", "WorkingTimeTrace", "WorkingTimeTraceStep",
+    "Hours", "Minutes", "Seconds", "hours", "minutes", "seconds",
+]
+
+MEMBERS = {
+    "TimeWindow": "Start End Duration IsEmpty Contains Overlaps Intersect",
+    "HourloomWeeklyRule": "Day Start End Contains ToWindow",
+    "HourloomCapacityWindow": "Window Capacity",
+    "DayOfWeek": "Sunday Monday Tuesday Wednesday Thursday Friday Saturday",
+    "HourloomEntryKind": "Open Closed Capacity",
+    "HourloomWindowKind": "Available Unavailable OpenRule OpenWindow BreakRule ClosedWindow CapacityOverride",
+    "HourloomEntry": "Id Kind Window Capacity",
+    "HourloomCalendar": (
+        "DefaultCapacity IsComposite Components OpenRules BreakRules OpenWindows ClosedWindows "
+        "CapacityOverrides Entries Create Weekdays Window Intersect And At Between Compile ToDefinition "
+        "ToJson FromDefinition FromJson Analyze SetDefaultCapacity Capacity AddOpenRule AddWeekdayOpenRule "
+        "OpenWeekdays AddBreakRule AddWeekdayBreakRule BreakWeekdays AddOpenWindow Open AddHoliday Close "
+        "AddDowntime Down AddClosedWindow AddCapacityOverride SetOpenWindow SetClosedWindow "
+        "SetCapacityWindow GetEntry RemoveEntry ClearOpenRules ClearOpenWindows ClearBreakRules "
+        "ClearClosedWindows ClearCapacityOverrides ClearEntries Clear CanWork HasCapacity GetCapacityAt "
+        "GetNextOpenTime AddWorkDuration TraceWorkDuration GetWorkingDuration GetWorkingTicks "
+        "GetOpenWindows GetCapacityWindows GetUnavailableWindows GetStateWindows GetWindowsAt "
+        "GetCurrentOpenWindow GetCurrentUnavailableWindow GetNextTransitionTime "
+        "GetPreviousTransitionTime GetNearestTransitionTime FindFirstSlot"
+    ),
+    "HourloomStateWindow": "Window Capacity CanWork",
+    "HourloomWindowMatch": "Kind Window Capacity",
+    "HourloomInstantAnalysis": "Instant Capacity CurrentWindow PreviousTransition NextTransition Matches CanWork",
+    "HourloomTimelineAnalysis": "Window Segments WorkingDuration WorkingTicks",
+    "WorkingTimeTraceStep": "Window Duration",
+    "WorkingTimeTrace": "Start RequestedDuration Result Steps RequestedTicks ConsumedTicks",
+}
+NAMESPACES = {"DayOfWeek", "HourloomEntryKind", "HourloomWindowKind"}
+CONSTRUCTIBLE = {"TimeWindow", "HourloomWeeklyRule", "HourloomCalendar", "HourloomTimelineBatch"}
+
+
+def alias(cls_name, name):
+    snake = re.sub(r"(?<!^)([A-Z])", r"_\1", name)
+    if cls_name in NAMESPACES:
+        return snake.upper()
+    snake = snake.lower()
+    return "and_" if snake == "and" else snake
+
+
+def classes():
+    return [(n, getattr(hourloom, n)) for n in REGISTRATION_ORDER if isinstance(getattr(hourloom, n, None), type)]
+
+
+def test_version_and_empty_docstring():
+    assert hourloom.__version__ == "0.1.6"
+    assert hourloom.__doc__ == ""
+
+
+def test_attributes_follow_the_registration_order():
+    present = [k for k in vars(hourloom) if not (k.startswith("__") and k != "__version__")]
+    assert present == [n for n in REGISTRATION_ORDER if n in present]
+    assert "__all__" not in vars(hourloom)
+    # everything built so far
+    for name in REGISTRATION_ORDER:
+        if name not in {"HourloomDefinition", "HourloomPointQuery", "HourloomRangeQuery",
+                        "HourloomTimeline", "HourloomTimelineBatch"}:
+            assert name in present
+
+
+def test_reimport_gives_the_same_module():
+    first = sys.modules.pop("hourloom")
+    try:
+        again = importlib.import_module("hourloom")
+        assert again is first
+    finally:
+        sys.modules["hourloom"] = first
+
+
+@pytest.mark.parametrize("name,cls", classes())
+def test_members_and_aliases_in_declared_order(name, cls):
+    declared = [m for m in MEMBERS[name].split() if m in vars(cls)]
+    public = [k for k in vars(cls) if not k.startswith("_")]
+    assert public == declared + [alias(name, m) for m in declared]
+    for m in declared:
+        assert getattr(cls, alias(name, m)) is getattr(cls, m)
+    assert not hasattr(cls, "and")
+
+
+def test_calendar_exposes_the_built_members():
+    built = ("DefaultCapacity IsComposite Components OpenRules Entries Create Weekdays Window Intersect And "
+             "Capacity Close Open Down GetEntry RemoveEntry Clear CanWork HasCapacity GetCapacityAt "
+             "GetOpenWindows GetCapacityWindows GetUnavailableWindows GetStateWindows")
+    for m in built.split():
+        assert m in vars(hourloom.HourloomCalendar), m
+
+
+@pytest.mark.parametrize("name,cls", classes())
+def test_class_properties(name, cls):
+    assert cls.__module__ == "hourloom"
+    assert cls.__name__ == cls.__qualname__ == name
+    assert cls.__doc__ is None
+    with pytest.raises(TypeError):
+        type("Sub", (cls,), {})
+    if name not in CONSTRUCTIBLE:
+        with pytest.raises(TypeError, match=re.escape(f"cannot create 'hourloom.{name}' instances")):
+            cls()
+
+
+def test_namespace_constants():
+    assert [hourloom.DayOfWeek.SUNDAY, hourloom.DayOfWeek.SATURDAY] == [0, 6]
+    assert hourloom.DayOfWeek.SATURDAY is hourloom.DayOfWeek.Saturday
+    assert hourloom.HourloomEntryKind.CAPACITY == 2
+    assert hourloom.HourloomWindowKind.CAPACITY_OVERRIDE == 6
+    assert hourloom.HourloomWindowKind.Available == 0
+
+
+def callables():
+    for name, cls in classes():
+        for member in vars(cls):
+            value = getattr(cls, member)
+            if not member.startswith("_") and callable(value):
+                yield f"{name}.{member}", value, member
+    for fn in ("Hours", "Minutes", "Seconds", "hours", "minutes", "seconds"):
+        yield fn, getattr(hourloom, fn), fn
+
+
+@pytest.mark.parametrize("label,fn,member", list(callables()), ids=lambda v: v if isinstance(v, str) else "")
+def test_every_callable_publishes_its_signature(label, fn, member):
+    assert fn.__doc__ is None
+    inspect.signature(fn)  # parses the text signature
+    assert fn.__text_signature__.startswith("(")
+
+
+def test_constructor_and_method_signatures():
+    assert str(inspect.signature(hourloom.TimeWindow)) == "(start, end)"
+    assert str(inspect.signature(hourloom.HourloomWeeklyRule)) == "(day, start, end)"
+    assert str(inspect.signature(hourloom.HourloomCalendar)) == "()"
+    cal = hourloom.HourloomCalendar()
+    assert str(inspect.signature(cal.GetCapacityWindows)) == "(start, end, minimumCapacity=1)"
+    assert str(inspect.signature(hourloom.HourloomCalendar.Intersect)) == "(*calendars)"
+    assert str(inspect.signature(cal.Close)) == "(*args)"
+    assert hourloom.HourloomCalendar.Weekdays.__text_signature__ == "(start, end)"
+    assert hourloom.TimeWindow.Contains.__text_signature__ == "($self, instant)"
+
+
+def test_instances_have_no_dict_and_read_only_properties(cal):
+    with pytest.raises(AttributeError):
+        cal.anything = 1
+    with pytest.raises(AttributeError):
+        cal.DefaultCapacity = 3
+    assert not hasattr(cal, "__dict__")
+
+
+def test_equality_and_hash_defaults(cal):
+    assert hourloom.HourloomCalendar() != hourloom.HourloomCalendar()
+    hash(cal)  # identity hash
+    assert hourloom.TimeWindow.__hash__ is None
+    assert hourloom.HourloomStateWindow.__hash__ is None
+    assert hourloom.HourloomWindowMatch.__hash__ is None

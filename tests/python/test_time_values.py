@@ -1,0 +1,164 @@
+"""Time values: duration functions, instant conversion, TimeWindow, weekly rules."""
+import datetime as dt
+import re
+
+import pytest
+
+import hourloom
+from conftest import at, hm
+
+TW = hourloom.TimeWindow
+Rule = hourloom.HourloomWeeklyRule
+
+
+class TestDurationFunctions:
+    @pytest.mark.parametrize("fn,unit", [
+        (hourloom.Hours, dt.timedelta(hours=1)), (hourloom.hours, dt.timedelta(hours=1)),
+        (hourloom.Minutes, dt.timedelta(minutes=1)), (hourloom.minutes, dt.timedelta(minutes=1)),
+        (hourloom.Seconds, dt.timedelta(seconds=1)), (hourloom.seconds, dt.timedelta(seconds=1)),
+    ])
+    @pytest.mark.parametrize("count", [0, 1, -2, -90, 12345])
+    def test_counts(self, fn, unit, count):
+        assert fn(count) == unit * count
+        assert fn(value=count) == unit * count
+
+    def test_lower_case_functions_are_separate_objects(self):
+        assert hourloom.hours is not hourloom.Hours
+        assert hourloom.hours.__name__ == "hours"
+
+    @pytest.mark.parametrize("bad", [1.5, "1", None])
+    def test_non_integers(self, bad):
+        with pytest.raises(TypeError, match=r"^argument 'value': "):
+            hourloom.Hours(bad)
+
+    @pytest.mark.parametrize("fn,limit", [
+        (hourloom.Hours, 2_562_047_788), (hourloom.Minutes, 153_722_867_280), (hourloom.Seconds, 9_223_372_036_854),
+    ])
+    def test_timedelta_range_edge(self, fn, limit):
+        assert fn(limit) > dt.timedelta(0)
+        assert fn(-limit) < dt.timedelta(0)
+        for count in (limit + 1, -limit - 1):
+            with pytest.raises(OverflowError, match=re.escape("Duration is outside Python timedelta range.")):
+                fn(count)
+
+    def test_beyond_64_bits(self):
+        with pytest.raises(OverflowError):
+            hourloom.Seconds(2**64)
+
+
+class TestInstantConversion:
+    def test_aware_datetime_is_refused(self):
+        aware = dt.datetime(2024, 5, 6, tzinfo=dt.timezone.utc)
+        with pytest.raises(TypeError, match=r"^argument 'start': expected a datetime without tzinfo$"):
+            TW(aware, at(1))
+
+    def test_date_is_not_an_instant(self):
+        with pytest.raises(TypeError, match=r"^argument 'end': "):
+            TW(at(0), dt.date(2024, 5, 7))
+
+    def test_subclasses_and_microseconds_round_trip(self):
+        class MyDateTime(dt.datetime):
+            pass
+        start = MyDateTime(2024, 5, 6, 8, 0, 0, 123456)
+        w = TW(start, dt.datetime(9999, 12, 31, 23, 59, 59, 999999))
+        assert type(w.Start) is dt.datetime and w.Start == start and w.Start.tzinfo is None
+        assert w.End == dt.datetime.max
+        assert TW(dt.datetime.min, dt.datetime.max).Duration == dt.datetime.max - dt.datetime.min
+
+    def test_fold_is_ignored(self):
+        assert TW(at(0, 1).replace(fold=1), at(0, 2)) == TW(at(0, 1), at(0, 2))
+
+
+class TestTimeWindow:
+    def test_construction_check(self):
+        with pytest.raises(ValueError, match=re.escape("End must be greater than or equal to start.")):
+            TW(at(0, 12), at(0, 8))
+        empty = TW(at(0, 8), at(0, 8))
+        assert empty.IsEmpty and empty.Duration == dt.timedelta(0) and not empty.Contains(at(0, 8))
+
+    def test_half_open_contains(self):
+        w = TW(at(0, 8), at(0, 12))
+        assert w.Contains(at(0, 8)) and w.contains(at(0, 11, 59, 59, 999999))
+        assert not w.Contains(at(0, 12)) and not w.Contains(at(0, 7, 59))
+
+    @pytest.mark.parametrize("a,b,overlap,common", [
+        ((8, 12), (12, 16), False, None),
+        ((8, 12), (11, 16), True, (11, 12)),
+        ((8, 12), (9, 10), True, (9, 10)),
+        ((8, 12), (10, 10), True, None),   # an empty window inside overlaps but has no common part
+        ((8, 12), (8, 8), False, None),
+    ])
+    def test_overlaps_and_intersect(self, a, b, overlap, common):
+        wa, wb = TW(at(0, a[0]), at(0, a[1])), TW(at(0, b[0]), at(0, b[1]))
+        assert wa.Overlaps(wb) is overlap and wb.Overlaps(wa) is overlap
+        expected = None if common is None else TW(at(0, common[0]), at(0, common[1]))
+        assert wa.Intersect(wb) == expected and wb.Intersect(wa) == expected
+
+    def test_equality_ordering_and_hash(self):
+        a, b = TW(at(0, 8), at(0, 12)), TW(at(0, 8), at(0, 12))
+        assert a == b and not (a != b) and a is not b
+        assert a != TW(at(0, 8), at(0, 13))
+        assert (a == 5) is False and (a != 5) is True
+        for op in ("__lt__", "__le__", "__gt__", "__ge__"):
+            with pytest.raises(ValueError, match=re.escape("TimeWindow only supports equality comparison.")):
+                getattr(a, op)(b)
+        with pytest.raises(TypeError):
+            a < 5
+        with pytest.raises(TypeError):
+            {a}
+
+    @pytest.mark.parametrize("micro,text", [
+        (0, "08:00:00"), (250000, "08:00:00.250"), (123456, "08:00:00.123456"), (1000, "08:00:00.001"),
+        (10, "08:00:00.000010"),
+    ])
+    def test_repr_fraction_digits(self, micro, text):
+        w = TW(at(0, 8, 0, 0, micro), at(0, 12))
+        assert repr(w) == f"TimeWindow(2024-05-06 {text}, 2024-05-06 12:00:00)"
+
+    def test_repr_pads_small_years(self):
+        assert repr(TW(dt.datetime(5, 1, 2), dt.datetime(5, 1, 2))) == \
+            "TimeWindow(0005-01-02 00:00:00, 0005-01-02 00:00:00)"
+
+    def test_properties_are_fresh_objects(self):
+        w = TW(at(0, 8), at(0, 12))
+        assert w.Start == w.start and w.Start is not w.Start
+
+
+class TestWeeklyRule:
+    def test_checks_in_order(self):
+        with pytest.raises(ValueError, match=re.escape("Day must be in DayOfWeek range 0..6.")):
+            Rule(9, hm(8), hm(8))
+        with pytest.raises(ValueError, match=re.escape("Start and end cannot be the same time.")):
+            Rule(1, hm(0), hm(0))
+        with pytest.raises(OverflowError):
+            Rule(-1, hm(8), hm(9))
+        with pytest.raises(TypeError, match=r"^argument 'start': "):
+            Rule(1, at(0, 8), hm(9))
+
+    def test_properties(self):
+        r = Rule(hourloom.DayOfWeek.Friday, dt.time(22, 30, tzinfo=dt.timezone.utc), hm(6))
+        assert (r.Day, r.Start, r.End) == (5, dt.time(22, 30), dt.time(6))
+
+    def test_overnight_friday_rule(self):
+        r = Rule(5, hm(22), hm(6))  # 2024-05-10 is a Friday
+        assert r.Contains(at(4, 23)) and r.Contains(at(5, 5, 59))
+        assert not r.Contains(at(5, 6)) and not r.Contains(at(4, 21, 59))
+        assert not r.Contains(at(0, 23))  # Monday
+
+    def test_saturday_runs_into_sunday(self):
+        r = Rule(6, hm(22), hm(2))
+        assert r.Contains(at(6, 1)) and not r.Contains(at(6, 2))
+
+    def test_rule_ending_at_midnight(self):
+        r = Rule(1, hm(8), hm(0))
+        assert r.Contains(at(0, 23, 59, 59, 999999)) and not r.Contains(at(1, 0))
+        assert r.ToWindow(at(0).date()) == TW(at(0, 8), at(1, 0))
+
+    def test_to_window_ignores_the_weekday(self):
+        r = Rule(5, hm(22), hm(6))
+        assert r.ToWindow(at(0).date()) == TW(at(0, 22), at(1, 6))
+        assert r.ToWindow(at(0, 15)) == TW(at(0, 22), at(1, 6))  # a datetime gives its date
+        assert Rule(1, hm(8), hm(12)).to_window(at(2).date()) == TW(at(2, 8), at(2, 12))
+
+    def test_identity_equality(self):
+        assert Rule(1, hm(8), hm(9)) != Rule(1, hm(8), hm(9))
