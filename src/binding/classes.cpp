@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "binding/method_descriptor.h"
 #include "binding/pyref.h"
 
 namespace hourloom::py {
@@ -30,9 +31,7 @@ PyObject* property_get(PyObject* self, void* closure) {
 PyObject* make_descriptor(PyTypeObject* type, PyObject* module_name, const Member& m) {
   switch (m.kind) {
     case MemberKind::Method:
-      // Bound to `object` so that the receiver check is ours and reports
-      // "'T' object cannot be cast as 'C'" for a foreign self.
-      return PyDescr_NewMethod(&PyBaseObject_Type, make_method_def(*m.method, m.entry));
+      return new_method_descriptor(*m.method, type);
     case MemberKind::StaticMethod: {
       Ref fn(PyCFunction_NewEx(make_method_def(*m.method, m.entry), nullptr, module_name));
       if (!fn) return nullptr;

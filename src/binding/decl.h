@@ -85,7 +85,7 @@ struct Member {
   MemberKind kind;
   const char* name;
   MethodDecl* method = nullptr;  // Method, StaticMethod
-  FastEntry entry = nullptr;     // Method, StaticMethod
+  FastEntry entry = nullptr;     // StaticMethod (methods are called through their descriptor)
   Getter getter = nullptr;       // Property
   long constant = 0;             // Constant
 };
@@ -104,7 +104,7 @@ PyObject* fast_entry(PyObject* self, PyObject* const* args, Py_ssize_t nargs, Py
 
 template <MethodDecl& D>
 constexpr Member method() {
-  return {MemberKind::Method, D.name, &D, &fast_entry<D>};
+  return {MemberKind::Method, D.name, &D};
 }
 template <MethodDecl& D>
 constexpr Member static_method() {

@@ -1,5 +1,6 @@
 // Module initialisation: the module object, its attributes in their fixed
 // order, and the alias tables applied afterwards.
+#include "binding/method_descriptor.h"
 #include "binding/pyref.h"
 #include "binding/registry.h"
 
@@ -75,7 +76,8 @@ PyInterpreterState* g_interpreter = nullptr;
 PyObject* build_module() {
   Ref module(PyModule_Create(&g_module_def));
   if (!module) return nullptr;
-  if (!init_datetime() || !create_internal_error_type()) return nullptr;
+  if (!init_datetime() || !create_internal_error_type() || !create_method_descriptor_type(module.get()))
+    return nullptr;
   if (PyModule_AddStringConstant(module.get(), "__version__", kVersion) < 0) return nullptr;
   for (const ClassRow& row : kRegistrationOrder) {
     if (!row.decl) continue;

@@ -167,3 +167,13 @@ def test_equality_and_hash_defaults(cal):
     assert hourloom.TimeWindow.__hash__ is None
     assert hourloom.HourloomStateWindow.__hash__ is None
     assert hourloom.HourloomWindowMatch.__hash__ is None
+
+
+def test_methods_describe_their_own_class():
+    method = hourloom.HourloomCalendar.AddOpenRule
+    assert method.__name__ == "AddOpenRule"
+    assert method.__qualname__ == "HourloomCalendar.AddOpenRule"
+    assert method.__objclass__ is hourloom.HourloomCalendar
+    assert repr(method) == "<method 'AddOpenRule' of 'hourloom.HourloomCalendar' objects>"
+    with pytest.raises(TypeError, match=re.escape("unbound method HourloomCalendar.AddOpenRule() needs an argument")):
+        method()
