@@ -177,3 +177,14 @@ def test_methods_describe_their_own_class():
     assert repr(method) == "<method 'AddOpenRule' of 'hourloom.HourloomCalendar' objects>"
     with pytest.raises(TypeError, match=re.escape("unbound method HourloomCalendar.AddOpenRule() needs an argument")):
         method()
+
+
+def test_sub_interpreters_are_refused():
+    subinterpreters = pytest.importorskip("_xxsubinterpreters")
+    interpreter = subinterpreters.create()
+    try:
+        with pytest.raises(subinterpreters.RunFailedError, match="ImportError"):
+            subinterpreters.run_string(interpreter, "import hourloom")
+    finally:
+        subinterpreters.destroy(interpreter)
+    assert hourloom.Hours(1).total_seconds() == 3600
