@@ -1,65 +1,20 @@
 #include "engine/expansion.h"
 
 #include <algorithm>
-#include <array>
-#include <cstdint>
+
+#include "engine/span_stream.h"
 
 namespace hourloom {
 
 namespace {
-
-// append_rule_occurrences: the occurrences of `rules` clipped to a non-empty
-// range, appended unsorted. The rules are bucketed by weekday once, so each
-// date only visits the rules that apply on it.
-void append_rule_occurrences(const std::vector<WeeklyRule>& rules, TimeWindow range, std::vector<TimeWindow>& out) {
-  if (rules.empty() || is_empty(range)) return;
-
-  // Counting sort of rule indices by weekday, keeping sequence order per day.
-  // A day outside 0..6 never passes the editing checks; such a rule is skipped
-  // here rather than trusted as an index.
-  std::array<std::uint32_t, 8> offset{};
-  for (const WeeklyRule& r : rules)
-    if (r.day <= 6) ++offset[r.day + 1];
-  for (std::size_t d = 1; d < offset.size(); ++d) offset[d] += offset[d - 1];
-  std::vector<std::uint32_t> by_day(rules.size());
-  {
-    std::array<std::uint32_t, 7> fill{};
-    for (std::uint32_t i = 0; i < rules.size(); ++i) {
-      Weekday d = rules[i].day;
-      if (d > 6) continue;
-      by_day[offset[d] + fill[d]++] = i;
-    }
-  }
-
-  Date first = range.start.date();
-  first = first.add_days(-1).value_or(first);
-  const Date last = range.end.date();
-  const std::int64_t dates = static_cast<std::int64_t>(last.days()) - first.days() + 1;
-  out.reserve(out.size() + static_cast<std::size_t>((dates / 7 + 1) * static_cast<std::int64_t>(rules.size())));
-
-  Date d = first;
-  Weekday w = d.weekday_sunday0();
-  for (;;) {
-    for (std::uint32_t k = offset[w]; k < offset[w + 1]; ++k) {
-      if (auto piece = clip(rule_window(rules[by_day[k]], d), range)) out.push_back(*piece);
-    }
-    if (d == last) break;
-    auto next = d.add_days(1);
-    if (!next) break;  // the edge of the representable dates ends the expansion
-    d = *next;
-    w = next_weekday(w);
-  }
-}
 
 void append_clipped(const std::vector<TimeWindow>& windows, TimeWindow range, std::vector<TimeWindow>& out) {
   for (const TimeWindow& w : windows)
     if (auto piece = clip(w, range)) out.push_back(*piece);
 }
 
-// normalize: merge in place.
-void normalize(std::vector<TimeWindow>& windows) {
-  std::erase_if(windows, [](const TimeWindow& w) { return is_empty(w); });
-  std::sort(windows.begin(), windows.end(), window_order);
+// join_sorted: the join step of merge on a sorted list without empty windows.
+void join_sorted(std::vector<TimeWindow>& windows) {
   std::size_t n = 0;
   for (const TimeWindow& w : windows) {
     if (n > 0 && joins_after(windows[n - 1], w)) {
@@ -71,37 +26,196 @@ void normalize(std::vector<TimeWindow>& windows) {
   windows.resize(n);
 }
 
-// subtract: a minus b, both merged (sorted, separated, non-empty). One pass:
-// a closing window that ends inside an opening window is never looked at again.
-std::vector<TimeWindow> subtract(const std::vector<TimeWindow>& a, const std::vector<TimeWindow>& b) {
+// A time of day from the editing operations or from Python lies within one
+// day; only then do the occurrences of later dates start later.
+bool within_day(TimeOfDay t) { return t.seconds < kSecondsPerDay; }
+
+std::vector<TimeWindow> loose_windows(const std::vector<TimeWindow>& windows, const std::vector<Entry>& entries,
+                                      EntryKind kind, TimeWindow range) {
   std::vector<TimeWindow> out;
-  out.reserve(a.size() + b.size());
-  std::size_t j = 0;
-  for (const TimeWindow& o : a) {
-    Instant cursor = o.start;
-    while (j < b.size() && b[j].end <= cursor) ++j;
-    for (std::size_t k = j; k < b.size() && b[k].start < o.end; ++k) {
-      if (cursor < b[k].start) out.push_back({cursor, b[k].start});
-      if (cursor < b[k].end) cursor = b[k].end;
-      if (!(cursor < o.end)) break;
-    }
-    if (cursor < o.end) out.push_back({cursor, o.end});
-  }
+  append_clipped(windows, range, out);
+  add_entry_windows(entries, kind, range, out);
   return out;
+}
+
+// rule_occurrence_bound: each rule occurs at most once per week of the dates
+// visited (the day before the range included).
+std::size_t rule_occurrence_bound(const std::vector<WeeklyRule>& rules, TimeWindow range) {
+  if (rules.empty() || is_empty(range)) return 0;
+  const std::int64_t dates = static_cast<std::int64_t>(range.end.date().days()) - range.start.date().days() + 2;
+  return static_cast<std::size_t>(dates / 7 + 1) * rules.size();
 }
 
 }  // namespace
 
+std::size_t open_span_bound(const Calendar& c, TimeWindow range) {
+  return rule_occurrence_bound(c.open_rules, range) + rule_occurrence_bound(c.break_rules, range) +
+         c.open_windows.size() + c.closed_windows.size() + c.entries.size();
+}
+
+// The occurrences of the day before the range and of the range's first date
+// are collected and sorted up front: clipping moves their starts to the range
+// start, which can reorder them. Every later date is expanded lazily; its
+// occurrences start after all earlier ones, and within a date the rules come
+// in (start, overnight, end) order, so the stream stays sorted.
+OccurrenceStream::OccurrenceStream(const std::vector<WeeklyRule>& rules, TimeWindow range)
+    : rules_(&rules), range_(range) {
+  if (rules.empty() || is_empty(range)) return;
+
+  // Counting sort of rule indices by weekday. A day outside 0..6 never passes
+  // the editing checks; such a rule is skipped rather than trusted as an index.
+  bool regular = true;
+  for (const WeeklyRule& r : rules) {
+    if (r.day <= 6) ++offset_[r.day + 1];
+    regular = regular && within_day(r.start) && within_day(r.end);
+  }
+  for (std::size_t d = 1; d < offset_.size(); ++d) offset_[d] += offset_[d - 1];
+  by_day_.resize(offset_[7]);
+  {
+    std::array<std::uint32_t, 7> fill{};
+    for (std::uint32_t i = 0; i < rules.size(); ++i) {
+      const Weekday d = rules[i].day;
+      if (d <= 6) by_day_[offset_[d] + fill[d]++] = i;
+    }
+  }
+  auto occurrence_order = [&](std::uint32_t a, std::uint32_t b) {
+    const WeeklyRule& x = rules[a];
+    const WeeklyRule& y = rules[b];
+    if (x.start != y.start) return x.start < y.start;
+    if (x.is_overnight() != y.is_overnight()) return y.is_overnight();
+    return x.end < y.end;
+  };
+  for (std::size_t d = 0; d < 7; ++d)
+    std::sort(by_day_.begin() + offset_[d], by_day_.begin() + offset_[d + 1], occurrence_order);
+
+  const Date start_date = range.start.date();
+  date_ = start_date.add_days(-1).value_or(start_date);
+  weekday_ = date_.weekday_sunday0();
+  // Rules outside the day's seconds (never valid) expand eagerly and sort once.
+  fill_dates_through(regular ? start_date : range.end.date());
+  std::sort(head_.begin(), head_.end(), window_order);
+}
+
+// fill_dates_through: expands date_ to `last` into the head and leaves date_
+// at the following date with lazy_ set when dates remain.
+void OccurrenceStream::fill_dates_through(Date last) {
+  const Date range_last = range_.end.date();
+  for (;;) {
+    for (std::uint32_t k = offset_[weekday_]; k < offset_[weekday_ + 1]; ++k)
+      if (auto piece = clip(rule_window((*rules_)[by_day_[k]], date_), range_)) head_.push_back(*piece);
+    if (date_ == range_last) return;
+    auto next = date_.add_days(1);
+    if (!next) return;  // the edge of the representable dates ends the expansion
+    date_ = *next;
+    weekday_ = next_weekday(weekday_);
+    if (date_ > last) {
+      lazy_ = true;
+      return;
+    }
+  }
+}
+
+std::optional<TimeWindow> OccurrenceStream::next() {
+  if (head_pos_ < head_.size()) return head_[head_pos_++];
+  while (lazy_) {
+    const std::uint32_t k = offset_[weekday_] + slot_;
+    if (k < offset_[weekday_ + 1]) {
+      ++slot_;
+      if (auto piece = clip(rule_window((*rules_)[by_day_[k]], date_), range_)) return piece;
+      continue;
+    }
+    auto next = date_.add_days(1);
+    if (date_ == range_.end.date() || !next) {
+      lazy_ = false;
+      break;
+    }
+    date_ = *next;
+    weekday_ = next_weekday(weekday_);
+    slot_ = 0;
+  }
+  return std::nullopt;
+}
+
+UnionStream::UnionStream(const std::vector<WeeklyRule>& rules, TimeWindow range, std::vector<TimeWindow> loose)
+    : occurrences_(rules, range), loose_(std::move(loose)) {
+  std::sort(loose_.begin(), loose_.end(), window_order);
+}
+
+std::optional<TimeWindow> UnionStream::next_raw() {
+  const bool have_loose = loose_pos_ < loose_.size();
+  if (occurrence_ && (!have_loose || !window_order(loose_[loose_pos_], *occurrence_))) {
+    TimeWindow w = *occurrence_;
+    occurrence_ = occurrences_.next();
+    return w;
+  }
+  if (have_loose) return loose_[loose_pos_++];
+  return std::nullopt;
+}
+
+std::optional<TimeWindow> UnionStream::next() {
+  if (!started_) {
+    started_ = true;
+    occurrence_ = occurrences_.next();
+    pending_ = next_raw();
+  }
+  if (!pending_) return std::nullopt;
+  TimeWindow joined = *pending_;
+  for (;;) {
+    pending_ = next_raw();
+    if (!pending_ || !joins_after(joined, *pending_)) break;
+    if (joined.end < pending_->end) joined.end = pending_->end;
+  }
+  return joined;
+}
+
+OpenSpanStream::OpenSpanStream(const Calendar& c, TimeWindow range)
+    : opening_(c.open_rules, range, loose_windows(c.open_windows, c.entries, EntryKind::Open, range)),
+      closing_(c.break_rules, range, loose_windows(c.closed_windows, c.entries, EntryKind::Closed, range)) {}
+
+// next: the rest of the current opening window up to the next closing window
+// that cuts it. Closing windows ending at or before the opening window's
+// start are passed once and never looked at again.
+std::optional<TimeWindow> OpenSpanStream::next() {
+  if (!started_) {
+    started_ = true;
+    close_ = closing_.next();
+  }
+  for (;;) {
+    if (!open_) {
+      open_ = opening_.next();
+      if (!open_) return std::nullopt;
+    }
+    while (close_ && close_->end <= open_->start) close_ = closing_.next();
+    if (!close_ || open_->end <= close_->start) {
+      const TimeWindow whole = *open_;
+      open_.reset();
+      return whole;
+    }
+    // The closing window overlaps what is left of the opening window.
+    std::optional<TimeWindow> before;
+    if (open_->start < close_->start) before = TimeWindow{open_->start, close_->start};
+    if (close_->end < open_->end)
+      open_->start = close_->end;
+    else
+      open_.reset();
+    if (before) return before;
+  }
+}
+
 std::vector<TimeWindow> expand_rules(const std::vector<WeeklyRule>& rules, TimeWindow range) {
   std::vector<TimeWindow> out;
-  append_rule_occurrences(rules, range, out);
-  // Equal windows are interchangeable, so an unstable sort orders them as a stable one would.
-  if (!std::is_sorted(out.begin(), out.end(), window_order)) std::sort(out.begin(), out.end(), window_order);
+  out.reserve(reservation(rule_occurrence_bound(rules, range)));
+  OccurrenceStream occurrences(rules, range);
+  while (auto w = occurrences.next()) out.push_back(*w);
   return out;
 }
 
+// merge: equal windows are interchangeable, so an unstable sort orders them
+// as a stable one would.
 std::vector<TimeWindow> merge(std::vector<TimeWindow> windows) {
-  normalize(windows);
+  std::erase_if(windows, [](const TimeWindow& w) { return is_empty(w); });
+  std::sort(windows.begin(), windows.end(), window_order);
+  join_sorted(windows);
   return windows;
 }
 
@@ -112,28 +226,16 @@ void add_entry_windows(const std::vector<Entry>& entries, EntryKind kind, TimeWi
       if (auto piece = clip(e.window, range)) out.push_back(*piece);
 }
 
-// calendar_windows: (union of opening) minus (union of closing). Both sides are
-// merged first and then subtracted in one sweep; the result is already merged,
-// because pieces of one opening window are separated by non-empty closing
-// windows and different opening windows are separated to begin with.
+// calendar_windows: (union of opening) minus (union of closing), computed by
+// one pass over both sorted unions. The result is already merged: pieces of
+// one opening window are separated by non-empty closing windows, and
+// different opening windows are separated to begin with.
 std::vector<TimeWindow> calendar_windows(const Calendar& c, TimeWindow range) {
-  if (is_empty(range)) return {};
-
-  std::vector<TimeWindow> opening;
-  append_rule_occurrences(c.open_rules, range, opening);
-  append_clipped(c.open_windows, range, opening);
-  add_entry_windows(c.entries, EntryKind::Open, range, opening);
-  if (opening.empty()) return opening;
-  normalize(opening);
-
-  std::vector<TimeWindow> closing;
-  append_rule_occurrences(c.break_rules, range, closing);
-  append_clipped(c.closed_windows, range, closing);
-  add_entry_windows(c.entries, EntryKind::Closed, range, closing);
-  if (closing.empty()) return opening;
-  normalize(closing);
-
-  return subtract(opening, closing);
+  std::vector<TimeWindow> out;
+  out.reserve(reservation(open_span_bound(c, range)));
+  OpenSpanStream spans(c, range);
+  while (auto w = spans.next()) out.push_back(*w);
+  return out;
 }
 
 }  // namespace hourloom

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "engine/expansion.h"
+#include "engine/span_stream.h"
 
 namespace hourloom {
 
@@ -27,30 +27,30 @@ void emit(std::vector<StateWindow>& out, Instant from, Instant to, Capacity capa
   out.push_back({{from, to}, capacity});
 }
 
-// Open spans swept together with the capacity layers. The active set is a
-// max-heap of ranks with lazy deletion: a layer whose end has passed is
-// dropped when it reaches the top. Closed stretches are skipped whole, their
-// layer events being caught up at the next open span.
+// Open spans swept together with the capacity layers. The spans arrive one
+// at a time from the stream; the active set is a max-heap of ranks with lazy
+// deletion: a layer whose end has passed is dropped when it reaches the top.
+// Closed stretches are skipped whole, their layer events being caught up at
+// the next open span.
 std::vector<StateWindow> simple_state_windows(const Calendar& c, TimeWindow range) {
-  const std::vector<TimeWindow> spans = calendar_windows(c, range);
+  OpenSpanStream spans(c, range);
 
   std::vector<Layer> layers;
-  layers.reserve(c.capacity_overrides.size() + c.entries.size());
   for (const CapacityWindow& o : c.capacity_overrides)
     if (auto w = clip(o.window, range)) layers.push_back({*w, o.capacity});
   for (const Entry& e : c.entries)
     if (e.kind == EntryKind::Capacity)
       if (auto w = clip(e.window, range)) layers.push_back({*w, e.capacity});
 
+  // Each open span adds at most two windows, each layer boundary one more.
   std::vector<StateWindow> out;
-  out.reserve(2 * spans.size() + 1 + (spans.empty() ? 0 : 2 * layers.size()));
-
+  out.reserve(reservation(2 * open_span_bound(c, range) + 1 + 2 * layers.size()));
   if (layers.empty()) {
     Instant pos = range.start;
-    for (const TimeWindow& s : spans) {
-      if (pos < s.start) emit(out, pos, s.start, 0);
-      emit(out, s.start, s.end, c.default_capacity);
-      pos = s.end;
+    while (auto s = spans.next()) {
+      if (pos < s->start) emit(out, pos, s->start, 0);
+      emit(out, s->start, s->end, c.default_capacity);
+      pos = s->end;
     }
     if (pos < range.end) emit(out, pos, range.end, 0);
     return out;
@@ -70,13 +70,11 @@ std::vector<StateWindow> simple_state_windows(const Calendar& c, TimeWindow rang
 
   std::uint32_t next_start = 0;
   std::uint32_t next_end = 0;
-  std::size_t span = 0;
+  std::optional<TimeWindow> span = spans.next();
   Instant pos = range.start;
   while (pos < range.end) {
-    while (span < spans.size() && spans[span].end <= pos) ++span;
-    const bool open = span < spans.size() && spans[span].start <= pos;
-    if (!open) {
-      const Instant to = span < spans.size() ? spans[span].start : range.end;
+    if (!span || pos < span->start) {
+      const Instant to = span ? span->start : range.end;
       emit(out, pos, to, 0);
       pos = to;
       continue;
@@ -92,12 +90,13 @@ std::vector<StateWindow> simple_state_windows(const Calendar& c, TimeWindow rang
       heap.pop_back();
     }
 
-    Instant to = spans[span].end;
+    Instant to = span->end;
     if (next_start < n) to = std::min(to, layers[by_start[next_start]].window.start);
     if (next_end < n) to = std::min(to, layers[by_end[next_end]].window.end);
     const Capacity capacity = heap.empty() ? c.default_capacity : layers[heap.front()].capacity;
     emit(out, pos, to, capacity);
     pos = to;
+    if (pos == span->end) span = spans.next();
   }
   return out;
 }
@@ -135,6 +134,17 @@ Result<std::vector<StateWindow>> composite_state_windows(const Calendar& c, Time
   return out;
 }
 
+// holds: contains(w, t), tuned for the point lookup, which tests every stored
+// window against one instant and almost always misses. A window can only hold
+// t when start.seconds <= t.seconds <= end.seconds; that cheap, well-predicted
+// test runs first and the exact comparison only on a candidate.
+inline bool holds(const TimeWindow& w, Instant t) {
+  const std::int64_t ts = t.unix_seconds();
+  const bool candidate = (w.start.unix_seconds() <= ts) & (ts <= w.end.unix_seconds());
+  if (__builtin_expect(!candidate, 1)) return false;
+  return contains(w, t);
+}
+
 bool rules_contain(const std::vector<WeeklyRule>& rules, Weekday w, TimeOfDay t) {
   for (const WeeklyRule& r : rules)
     if (rule_contains(r, w, t)) return true;
@@ -143,31 +153,39 @@ bool rules_contain(const std::vector<WeeklyRule>& rules, Weekday w, TimeOfDay t)
 
 bool windows_contain(const std::vector<TimeWindow>& windows, Instant t) {
   for (const TimeWindow& w : windows)
-    if (contains(w, t)) return true;
-  return false;
-}
-
-bool entries_contain(const std::vector<Entry>& entries, EntryKind kind, Instant t) {
-  for (const Entry& e : entries)
-    if (e.kind == kind && contains(e.window, t)) return true;
+    if (holds(w, t)) return true;
   return false;
 }
 
 Capacity simple_capacity_at(const Calendar& c, Instant t) {
   const TimeOfDay tod = t.time_of_day();
   const Weekday w = t.date().weekday_sunday0();
-  const bool open = rules_contain(c.open_rules, w, tod) || windows_contain(c.open_windows, t) ||
-                    entries_contain(c.entries, EntryKind::Open, t);
+  bool open = rules_contain(c.open_rules, w, tod) || windows_contain(c.open_windows, t);
+
+  // One pass over the entries: a Closed entry closes the instant whatever
+  // else holds; otherwise note an Open entry and the last Capacity entry.
+  const Entry* last_capacity = nullptr;
+  for (const Entry& e : c.entries) {
+    if (!holds(e.window, t)) continue;
+    switch (e.kind) {
+      case EntryKind::Open:
+        open = true;
+        break;
+      case EntryKind::Closed:
+        return 0;
+      case EntryKind::Capacity:
+        last_capacity = &e;
+        break;
+    }
+  }
   if (!open) return 0;
-  if (rules_contain(c.break_rules, w, tod) || windows_contain(c.closed_windows, t) ||
-      entries_contain(c.entries, EntryKind::Closed, t))
-    return 0;
-  // The last capacity taken wins: scan backward and stop at the first hit,
-  // Capacity entries (which count after every override) before overrides.
-  for (auto e = c.entries.rbegin(); e != c.entries.rend(); ++e)
-    if (e->kind == EntryKind::Capacity && contains(e->window, t)) return e->capacity;
+  if (rules_contain(c.break_rules, w, tod) || windows_contain(c.closed_windows, t)) return 0;
+
+  // The last capacity taken wins: Capacity entries count after every
+  // override, and the overrides are scanned backward to the first hit.
+  if (last_capacity) return last_capacity->capacity;
   for (auto o = c.capacity_overrides.rbegin(); o != c.capacity_overrides.rend(); ++o)
-    if (contains(o->window, t)) return o->capacity;
+    if (holds(o->window, t)) return o->capacity;
   return c.default_capacity;
 }
 

@@ -1,0 +1,88 @@
+// Streams behind the open spans of a simple calendar: rule occurrences in
+// order, unions of sorted windows, and opening minus closing, each produced
+// one window at a time. Only lists proportional to the stored rules, windows
+// and entries are held; nothing proportional to the length of the range, so
+// the state sweep's output is the only list that grows with it.
+//   OpenSpanStream spans(cal, range);
+//   while (auto span = spans.next()) use(*span);  // same windows as calendar_windows
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "engine/calendar.h"
+
+namespace hourloom {
+
+// open_span_bound: at most this many open spans of a simple calendar fall in
+// the range: every opening window may be split once by each closing window,
+// so spans <= opening windows + closing windows.
+std::size_t open_span_bound(const Calendar& c, TimeWindow range);
+
+// reservation: how much of an upper bound to reserve up front. Large results
+// grow past it; the cap keeps an overestimate on a huge range from claiming
+// memory that the result never uses.
+constexpr std::size_t reservation(std::size_t bound) {
+  constexpr std::size_t kCap = std::size_t{1} << 18;
+  return bound < kCap ? bound : kCap;
+}
+
+// OccurrenceStream: the occurrences of weekly rules clipped to a range, in
+// (start, end) order, as expand_rules lists them.
+class OccurrenceStream {
+ public:
+  OccurrenceStream(const std::vector<WeeklyRule>& rules, TimeWindow range);
+  std::optional<TimeWindow> next();
+
+ private:
+  void fill_dates_through(Date last);
+
+  const std::vector<WeeklyRule>* rules_;
+  TimeWindow range_;
+  std::array<std::uint32_t, 8> offset_{};  // rules of weekday w: by_day_[offset_[w], offset_[w + 1])
+  std::vector<std::uint32_t> by_day_;      // per weekday, ordered by (start, overnight, end)
+  std::vector<TimeWindow> head_;           // sorted occurrences that clipping may have reordered
+  std::size_t head_pos_ = 0;
+  Date date_;                              // next date to expand lazily
+  Weekday weekday_ = 0;
+  std::uint32_t slot_ = 0;                 // next rule index within the date's bucket
+  bool lazy_ = false;                      // dates after the head remain to be expanded
+};
+
+// UnionStream: the merge of an occurrence stream and a sorted list of loose
+// windows: sorted, separated, overlapping or touching windows joined.
+class UnionStream {
+ public:
+  UnionStream(const std::vector<WeeklyRule>& rules, TimeWindow range, std::vector<TimeWindow> loose);
+  std::optional<TimeWindow> next();
+
+ private:
+  std::optional<TimeWindow> next_raw();
+
+  OccurrenceStream occurrences_;
+  std::vector<TimeWindow> loose_;
+  std::size_t loose_pos_ = 0;
+  std::optional<TimeWindow> occurrence_;  // the occurrence stream's lookahead
+  std::optional<TimeWindow> pending_;     // the next raw window not yet joined
+  bool started_ = false;
+};
+
+// OpenSpanStream: the open spans of a simple calendar over a range, the
+// windows of calendar_windows in order: the union of the opening windows
+// minus the union of the closing windows.
+class OpenSpanStream {
+ public:
+  OpenSpanStream(const Calendar& c, TimeWindow range);
+  std::optional<TimeWindow> next();
+
+ private:
+  UnionStream opening_;
+  UnionStream closing_;
+  std::optional<TimeWindow> open_;   // rest of the current opening window
+  std::optional<TimeWindow> close_;  // current closing window
+  bool started_ = false;
+};
+
+}  // namespace hourloom
