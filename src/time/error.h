@@ -4,6 +4,7 @@
 #pragma once
 
 #include <expected>
+#include <string_view>
 
 namespace hourloom {
 
@@ -12,7 +13,13 @@ enum class ErrorKind : unsigned char { Value, Runtime, Overflow, Type, Internal 
 struct Error {
   ErrorKind kind;
   const char* message;  // always one of the static texts below
-  friend constexpr bool operator==(const Error&, const Error&) = default;
+  // Compares the texts, not their addresses: the same literal need not have
+  // one address across translation units (sanitizers keep copies apart).
+  friend constexpr bool operator==(const Error& a, const Error& b) {
+    if (a.kind != b.kind) return false;
+    if (a.message == nullptr || b.message == nullptr) return a.message == b.message;
+    return std::string_view(a.message) == std::string_view(b.message);
+  }
 };
 
 template <class T>

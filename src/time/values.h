@@ -57,9 +57,9 @@ class Date {
 
   // add_days: nullopt when the result leaves the representable years.
   constexpr std::optional<Date> add_days(std::int64_t n) const {
-    std::int64_t d = static_cast<std::int64_t>(days_) + n;
-    if (d < kMinDays || d > kMaxDays) return std::nullopt;
-    return Date(static_cast<std::int32_t>(d));
+    auto d = checked_add(days_, n);
+    if (!d || *d < kMinDays || *d > kMaxDays) return std::nullopt;
+    return Date(static_cast<std::int32_t>(*d));
   }
 
   friend constexpr auto operator<=>(const Date&, const Date&) = default;
