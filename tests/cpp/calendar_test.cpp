@@ -88,15 +88,6 @@ TEST(CalendarWindows, HolidayIsAClosedDayAndOverflowComesFirst) {
   EXPECT_EQ(add_holiday(composite, day(0)).error(), kComposite);
 }
 
-TEST(CalendarCapacity, DefaultCapacityZeroAllowedNegativeRefused) {
-  Calendar c;
-  EXPECT_EQ(c.default_capacity, 1);
-  EXPECT_TRUE(set_default_capacity(c, 0));
-  EXPECT_EQ(c.default_capacity, 0);
-  EXPECT_EQ(set_default_capacity(c, -1).error(), kNegCapacity);
-  EXPECT_EQ(c.default_capacity, 0);
-}
-
 TEST(CalendarEntries, ChecksRunInOrder) {
   Calendar c;
   // Blank id beats a negative capacity and a reversed window.
@@ -131,34 +122,6 @@ TEST(CalendarEntries, ResettingAnIdKeepsItsPlace) {
   EXPECT_EQ(c, before);
 }
 
-TEST(CalendarEntries, IdsAreComparedExactly) {
-  Calendar c;
-  ASSERT_TRUE(set_entry(c, " a", EntryKind::Open, mon(8), mon(9), 0));
-  ASSERT_TRUE(set_entry(c, "a", EntryKind::Open, mon(8), mon(9), 0));
-  ASSERT_TRUE(set_entry(c, "A", EntryKind::Open, mon(8), mon(9), 0));
-  EXPECT_EQ(c.entries.size(), 3u);
-
-  auto found = find_entry(c, " a");
-  ASSERT_TRUE(found && *found);
-  EXPECT_EQ(&c.entries[0], *found);
-  EXPECT_EQ(*find_entry(c, "a "), nullptr);
-  EXPECT_EQ(find_entry(c, " ").error(), kEmptyId);
-  EXPECT_EQ(find_entry(c, "").error(), kEmptyId);
-}
-
-TEST(CalendarEntries, RemoveKeepsOrderAndReportsWhetherFound) {
-  Calendar c;
-  for (const char* id : {"a", "b", "c"}) ASSERT_TRUE(set_entry(c, id, EntryKind::Open, mon(8), mon(9), 0));
-  EXPECT_EQ(remove_entry(c, "b"), true);
-  EXPECT_EQ(remove_entry(c, "b"), false);
-  EXPECT_EQ(remove_entry(c, "zz"), false);
-  ASSERT_EQ(c.entries.size(), 2u);
-  EXPECT_EQ(c.entries[0].id, "a");
-  EXPECT_EQ(c.entries[1].id, "c");
-  EXPECT_EQ(remove_entry(c, "\t").error(), kEmptyId);
-  EXPECT_EQ(c.entries.size(), 2u);
-}
-
 TEST(CalendarEntries, BlankIdsFollowPythonWhiteSpace) {
   const char* blank[] = {
       "",
@@ -189,33 +152,6 @@ TEST(CalendarEntries, BlankIdsFollowPythonWhiteSpace) {
   };
   for (const char* id : not_blank) EXPECT_FALSE(is_blank_id(id)) << id;
   EXPECT_FALSE(is_blank_id(std::string_view("\0", 1)));  // NUL is a character, not white space
-}
-
-TEST(CalendarClearing, EachClearEmptiesOnlyItsOwnSequence) {
-  struct Case {
-    const char* name;
-    Result<void> (*clear_one)(Calendar&);
-    std::function<void(Calendar&)> expected;
-  };
-  const Case cases[] = {
-      {"open rules", clear_open_rules, [](Calendar& c) { c.open_rules.clear(); }},
-      {"break rules", clear_break_rules, [](Calendar& c) { c.break_rules.clear(); }},
-      {"open windows", clear_open_windows, [](Calendar& c) { c.open_windows.clear(); }},
-      {"closed windows", clear_closed_windows, [](Calendar& c) { c.closed_windows.clear(); }},
-      {"overrides", clear_capacity_overrides, [](Calendar& c) { c.capacity_overrides.clear(); }},
-      {"entries", clear_entries, [](Calendar& c) { c.entries.clear(); }},
-      {"all", clear, [](Calendar& c) { c = Calendar{}; }},
-  };
-  for (const Case& k : cases) {
-    Calendar c = filled();
-    Calendar want = filled();
-    k.expected(want);
-    ASSERT_TRUE(k.clear_one(c)) << k.name;
-    EXPECT_EQ(c, want) << k.name;
-  }
-  Calendar c = filled();
-  ASSERT_TRUE(clear(c));
-  EXPECT_EQ(c.default_capacity, 1);
 }
 
 TEST(CalendarComposite, EveryEditIsRefusedFirstAndChangesNothing) {

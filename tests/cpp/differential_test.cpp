@@ -113,48 +113,13 @@ class Gen {
   std::mt19937_64 rng_;
 };
 
-// model_capacity: the capacity at t from the rule occurrences on t's date and
-// the date before, written without the engine's weekday shortcuts.
-Capacity model_capacity(const Calendar& c, Instant t) {
-  if (c.is_composite()) {
-    Capacity low = std::numeric_limits<Capacity>::max();
-    for (const Calendar& k : c.components) low = std::min(low, model_capacity(k, t));
-    return low;
-  }
-  auto in_rules = [&](const std::vector<WeeklyRule>& rules) {
-    for (const WeeklyRule& r : rules)
-      for (int back = 0; back <= 1; ++back) {
-        const Date d = t.date().add_days(-back).value();
-        if (d.weekday_sunday0() != r.day) continue;
-        const Date end_date = r.start < r.end ? d : d.add_days(1).value();
-        if (Instant::FromParts(d, r.start) <= t && t < Instant::FromParts(end_date, r.end)) return true;
-      }
-    return false;
-  };
-  auto in_windows = [&](const std::vector<TimeWindow>& ws) {
-    return std::any_of(ws.begin(), ws.end(), [&](const TimeWindow& w) { return w.start <= t && t < w.end; });
-  };
-  auto in_entries = [&](EntryKind kind) {
-    return std::any_of(c.entries.begin(), c.entries.end(),
-                       [&](const Entry& e) { return e.kind == kind && e.window.start <= t && t < e.window.end; });
-  };
-  if (!(in_rules(c.open_rules) || in_windows(c.open_windows) || in_entries(EntryKind::Open))) return 0;
-  if (in_rules(c.break_rules) || in_windows(c.closed_windows) || in_entries(EntryKind::Closed)) return 0;
-  Capacity cap = c.default_capacity;
-  for (const CapacityWindow& o : c.capacity_overrides)
-    if (o.window.start <= t && t < o.window.end) cap = o.capacity;
-  for (const Entry& e : c.entries)
-    if (e.kind == EntryKind::Capacity && e.window.start <= t && t < e.window.end) cap = e.capacity;
-  return cap;
-}
-
 // model_states: minute-by-minute runs of equal capacity over [a, b), both
 // on whole minutes.
 std::vector<StateWindow> model_states(const Calendar& c, Instant a, Instant b) {
   std::vector<StateWindow> out;
   for (Instant t = a; t < b;) {
     const Instant next = plus_seconds(t, 60);
-    ref::append_joined(out, t, next, model_capacity(c, t));
+    ref::append_joined(out, t, next, ref::capacity_at(c, t));
     t = next;
   }
   return out;
@@ -190,10 +155,7 @@ void compare_all(const Calendar& c, Instant a, Instant b) {
     EXPECT_EQ(expand_rules(c.open_rules, range), ref::expand_rules(c.open_rules, range));
     EXPECT_EQ(expand_rules(c.break_rules, range), ref::expand_rules(c.break_rules, range));
   }
-  for (const StateWindow& s : *fast) {
-    EXPECT_EQ(get_capacity_at(c, s.window.start), s.capacity);
-    EXPECT_EQ(ref::capacity_at(c, s.window.start), s.capacity);
-  }
+  for (const StateWindow& s : *fast) EXPECT_EQ(get_capacity_at(c, s.window.start), s.capacity);
 }
 
 TEST(Differential, MinuteModelOnMinuteAlignedCalendars) {

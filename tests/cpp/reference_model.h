@@ -3,7 +3,8 @@
 // algorithms step by step: rules expanded date by date and stable-sorted,
 // every opening window cut against every closing window, a boundary list with
 // an ordered set of active override layers, and composites evaluated by asking
-// the capacity at the start of every elementary segment.
+// the capacity at the start of every elementary segment. capacity_at also
+// serves the minute-by-minute model of the differential tests.
 //   ref::state_windows(cal, {mon_00, tue_00}) == state_windows(cal, mon_00, tue_00).value()
 #pragma once
 
@@ -96,32 +97,39 @@ inline std::vector<TimeWindow> calendar_windows(const Calendar& c, TimeWindow ra
   return ref::merge(std::move(result));
 }
 
+// capacity_at: the capacity at t, from the rule occurrences on t's date and
+// the date before rather than from weekday arithmetic; a composite is 0 where
+// any component is 0, else the smallest capacity.
 inline Capacity capacity_at(const Calendar& c, Instant t) {
   if (c.is_composite()) {
-    Capacity smallest = std::numeric_limits<Capacity>::max();
-    for (const Calendar& k : c.components) {
-      Capacity v = ref::capacity_at(k, t);
-      if (v == 0) return 0;
-      smallest = std::min(smallest, v);
-    }
-    return smallest;
+    Capacity low = std::numeric_limits<Capacity>::max();
+    for (const Calendar& k : c.components) low = std::min(low, ref::capacity_at(k, t));
+    return low;
   }
-  bool open = false;
-  for (const WeeklyRule& r : c.open_rules) open = open || rule_contains(r, t);
-  for (const TimeWindow& w : c.open_windows) open = open || contains(w, t);
-  for (const Entry& e : c.entries) open = open || (e.kind == EntryKind::Open && contains(e.window, t));
-  if (!open) return 0;
-  for (const WeeklyRule& r : c.break_rules)
-    if (rule_contains(r, t)) return 0;
-  for (const TimeWindow& w : c.closed_windows)
-    if (contains(w, t)) return 0;
-  for (const Entry& e : c.entries)
-    if (e.kind == EntryKind::Closed && contains(e.window, t)) return 0;
+  auto in_rules = [&](const std::vector<WeeklyRule>& rules) {
+    for (const WeeklyRule& r : rules)
+      for (int back = 0; back <= 1; ++back) {
+        const auto d = t.date().add_days(-back);
+        if (!d || d->weekday_sunday0() != r.day) continue;
+        const auto end_date = r.start < r.end ? d : d->add_days(1);
+        if (end_date && Instant::FromParts(*d, r.start) <= t && t < Instant::FromParts(*end_date, r.end)) return true;
+      }
+    return false;
+  };
+  auto in_windows = [&](const std::vector<TimeWindow>& ws) {
+    return std::any_of(ws.begin(), ws.end(), [&](const TimeWindow& w) { return w.start <= t && t < w.end; });
+  };
+  auto in_entries = [&](EntryKind kind) {
+    return std::any_of(c.entries.begin(), c.entries.end(),
+                       [&](const Entry& e) { return e.kind == kind && e.window.start <= t && t < e.window.end; });
+  };
+  if (!(in_rules(c.open_rules) || in_windows(c.open_windows) || in_entries(EntryKind::Open))) return 0;
+  if (in_rules(c.break_rules) || in_windows(c.closed_windows) || in_entries(EntryKind::Closed)) return 0;
   Capacity taken = c.default_capacity;
   for (const CapacityWindow& o : c.capacity_overrides)
-    if (contains(o.window, t)) taken = o.capacity;
+    if (o.window.start <= t && t < o.window.end) taken = o.capacity;
   for (const Entry& e : c.entries)
-    if (e.kind == EntryKind::Capacity && contains(e.window, t)) taken = e.capacity;
+    if (e.kind == EntryKind::Capacity && e.window.start <= t && t < e.window.end) taken = e.capacity;
   return taken;
 }
 

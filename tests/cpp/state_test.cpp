@@ -47,30 +47,6 @@ TEST(StateWindows, NothingOpenIsOneClosedWindow) {
   EXPECT_EQ(states(c, mon(0), wed(0)), States{sw(mon(0), wed(0), 0)});
 }
 
-TEST(StateWindows, BreakSplitsTheDay) {
-  // 00 ---- 08 ==1== 12 -- 13 ==1== 17 ---- 24
-  Calendar c = monday_8_17();
-  ASSERT_TRUE(add_break_rule(c, kMon, hm(12), hm(13)));
-  EXPECT_EQ(states(c, mon(0), tue(0)), (States{sw(mon(0), mon(8), 0), sw(mon(8), mon(12), 1),
-                                               sw(mon(12), mon(13), 0), sw(mon(13), mon(17), 1),
-                                               sw(mon(17), tue(0), 0)}));
-  // Default capacity 0 closes the open time: one closed window.
-  ASSERT_TRUE(set_default_capacity(c, 0));
-  EXPECT_EQ(states(c, mon(0), tue(0)), States{sw(mon(0), tue(0), 0)});
-  // A range that starts and ends inside open time.
-  ASSERT_TRUE(set_default_capacity(c, 2));
-  EXPECT_EQ(states(c, mon(9), mon(12)), States{sw(mon(9), mon(12), 2)});
-}
-
-TEST(StateWindows, OverrideSetsCapacityOnlyInsideOpenTime) {
-  // 08 ==1== 10 ==3== 11 ==1== 17 ---- 24 ; the 18-19 override changes nothing.
-  Calendar c = monday_8_17();
-  ASSERT_TRUE(add_capacity_override(c, mon(10), mon(11), 3));
-  ASSERT_TRUE(add_capacity_override(c, mon(18), mon(19), 3));
-  EXPECT_EQ(states(c, mon(8), tue(0)), (States{sw(mon(8), mon(10), 1), sw(mon(10), mon(11), 3),
-                                               sw(mon(11), mon(17), 1), sw(mon(17), tue(0), 0)}));
-}
-
 TEST(StateWindows, OverrideReachingIntoOpenTimeFromClosedTime) {
   // override 06-10 (3) and 16-20 (4): 00 ---- 08 ==3== 10 ==1== 16 ==4== 17 ---- 24
   Calendar c = monday_8_17();
@@ -82,20 +58,6 @@ TEST(StateWindows, OverrideReachingIntoOpenTimeFromClosedTime) {
 }
 
 TEST(StateWindows, LatestOverrideWinsAndTheNextLatestTakesOver) {
-  Calendar a = monday_8_17();
-  ASSERT_TRUE(add_capacity_override(a, mon(9), mon(12), 5));
-  ASSERT_TRUE(add_capacity_override(a, mon(10), mon(11), 2));
-  // 08 ==1== 09 ==5== 10 ==2== 11 ==5== 12 ==1== 17
-  EXPECT_EQ(states(a, mon(8), mon(17)), (States{sw(mon(8), mon(9), 1), sw(mon(9), mon(10), 5),
-                                                sw(mon(10), mon(11), 2), sw(mon(11), mon(12), 5),
-                                                sw(mon(12), mon(17), 1)}));
-  Calendar b = monday_8_17();
-  ASSERT_TRUE(add_capacity_override(b, mon(10), mon(11), 2));
-  ASSERT_TRUE(add_capacity_override(b, mon(9), mon(12), 5));
-  // 08 ==1== 09 ==5== 12 ==1== 17
-  EXPECT_EQ(states(b, mon(8), mon(17)),
-            (States{sw(mon(8), mon(9), 1), sw(mon(9), mon(12), 5), sw(mon(12), mon(17), 1)}));
-
   // Three layers: the oldest one ends inside the newest, the middle one
   // outlives it. 08 ==7== 09 ==9== 13 ==8== 14 ==1== 17
   Calendar n = monday_8_17();
@@ -106,38 +68,8 @@ TEST(StateWindows, LatestOverrideWinsAndTheNextLatestTakesOver) {
                                                 sw(mon(13), mon(14), 8), sw(mon(14), mon(17), 1)}));
 }
 
-TEST(StateWindows, CapacityEntriesBeatOverridesAndKeepTheirPlace) {
-  for (bool entry_first : {true, false}) {
-    Calendar c = monday_8_17();
-    if (entry_first) {
-      ASSERT_TRUE(set_entry(c, "e", EntryKind::Capacity, mon(9), mon(10), 6));
-    }
-    ASSERT_TRUE(add_capacity_override(c, mon(9), mon(10), 2));
-    if (!entry_first) {
-      ASSERT_TRUE(set_entry(c, "e", EntryKind::Capacity, mon(9), mon(10), 6));
-    }
-    EXPECT_EQ(get_capacity_at(c, mon(9)), 6);
-    EXPECT_EQ(states(c, mon(8), mon(17))[1], sw(mon(9), mon(10), 6));
-  }
-  // Re-setting the earlier entry keeps it earlier: "late" still wins.
+TEST(StateWindows, ZeroCapacityJoinsTheClosedNeighbours) {
   Calendar c = monday_8_17();
-  ASSERT_TRUE(set_entry(c, "early", EntryKind::Capacity, mon(9), mon(11), 2));
-  ASSERT_TRUE(set_entry(c, "late", EntryKind::Capacity, mon(10), mon(12), 3));
-  ASSERT_TRUE(set_entry(c, "early", EntryKind::Capacity, mon(9), mon(11), 4));
-  // 08 ==1== 09 ==4== 10 ==3== 12 ==1== 17
-  EXPECT_EQ(states(c, mon(8), mon(17)), (States{sw(mon(8), mon(9), 1), sw(mon(9), mon(10), 4),
-                                                sw(mon(10), mon(12), 3), sw(mon(12), mon(17), 1)}));
-  EXPECT_EQ(get_capacity_at(c, mon(10)), 3);
-  EXPECT_EQ(get_capacity_at(c, mon(9, 59)), 4);
-}
-
-TEST(StateWindows, EqualCapacitiesJoinAndZeroCapacityCloses) {
-  Calendar c = monday_8_17();
-  ASSERT_TRUE(add_capacity_override(c, mon(10), mon(11), 1));  // equal to the default
-  ASSERT_TRUE(add_open_window(c, mon(12), mon(14)));           // inside the open rule
-  EXPECT_EQ(states(c, mon(0), tue(0)),
-            (States{sw(mon(0), mon(8), 0), sw(mon(8), mon(17), 1), sw(mon(17), tue(0), 0)}));
-
   // Capacity 0 at both ends of the open time joins the closed neighbours.
   // 00 ---------- 09 ==1== 16 ---------- 24
   ASSERT_TRUE(add_capacity_override(c, mon(7), mon(9), 0));
@@ -162,22 +94,16 @@ TEST(StateWindows, LayersInsideClosedGapsAreSkippedCleanly) {
                                                 sw(mon(16), mon(17), 1)}));
 }
 
-TEST(StateWindows, CompositeIsTheIntersectionWithTheSmallestCapacity) {
+TEST(StateWindows, NestedCompositesAndZeroCapacityComponents) {
   Calendar a;
   ASSERT_TRUE(add_open_rule(a, kMon, hm(8), hm(17)));
   ASSERT_TRUE(set_default_capacity(a, 4));
   Calendar b;
   ASSERT_TRUE(add_open_rule(b, kMon, hm(10), hm(20)));
   ASSERT_TRUE(set_default_capacity(b, 2));
-  const Calendar ab = make_composite({a, b});
-  // 00 ------ 10 ==2== 17 ------ 24
-  EXPECT_EQ(states(ab, mon(0), tue(0)),
-            (States{sw(mon(0), mon(10), 0), sw(mon(10), mon(17), 2), sw(mon(17), tue(0), 0)}));
-  EXPECT_EQ(get_capacity_at(ab, mon(9)), 0);
-  EXPECT_EQ(get_capacity_at(ab, mon(12)), 2);
+  const Calendar ab = make_composite({a, b});  // 10-17 with capacity 2
 
-  // Nested: a third calendar with an override of 1 from 12 to 13 and a
-  // component whose open time has capacity 0.
+  // Nested: a third calendar open all Monday with an override of 1 from 12 to 13.
   Calendar c;
   ASSERT_TRUE(add_open_window(c, mon(0), tue(0)));
   ASSERT_TRUE(add_capacity_override(c, mon(12), mon(13), 1));
@@ -253,13 +179,6 @@ TEST(DerivedWindows, CapacityWindowsJoinAcrossCapacities) {
   EXPECT_EQ(get_open_windows(c, tue(0), mon(0)).error(), kEndBefore);
   EXPECT_EQ(get_unavailable_windows(c, tue(0), mon(0)).error(), kEndBefore);
   EXPECT_EQ(get_unavailable_windows(c, mon(9), mon(9)), Windows{});
-}
-
-TEST(DerivedWindows, UnavailableIsEmptyWhenOpenAndWholeWhenClosed) {
-  Calendar c;
-  ASSERT_TRUE(add_open_window(c, mon(0), wed(0)));
-  EXPECT_EQ(get_unavailable_windows(c, mon(3), tue(3)), Windows{});
-  EXPECT_EQ(get_unavailable_windows(Calendar{}, mon(3), tue(3)), Windows{win(mon(3), tue(3))});
 }
 
 TEST(Coverage, TouchingWindowsAreContinuous) {
