@@ -63,25 +63,24 @@ inline void plain_dealloc(PyObject* self) {
   Py_DECREF(tp);
 }
 
-// box: a new object of class `id` owning `value`; nullptr on allocation failure.
-template <class T>
-PyObject* box(TypeId id, T&& value) {
-  using V = std::remove_cvref_t<T>;
-  PyTypeObject* tp = type_of(id);
-  PyObject* obj = tp->tp_alloc(tp, 0);
-  if (!obj) return nullptr;
-  new (&reinterpret_cast<Boxed<V>*>(obj)->value) V(std::forward<T>(value));
-  return obj;
-}
 
-// emplace: as box, constructing the value in place from `args`.
+// emplace: a new object of type `tp` whose value is built in place from `args`.
 template <class V, class... A>
-PyObject* emplace(TypeId id, A&&... args) {
-  PyTypeObject* tp = type_of(id);
+PyObject* emplace(PyTypeObject* tp, A&&... args) {
   PyObject* obj = tp->tp_alloc(tp, 0);
   if (!obj) return nullptr;
   new (&reinterpret_cast<Boxed<V>*>(obj)->value) V(std::forward<A>(args)...);
   return obj;
+}
+template <class V, class... A>
+PyObject* emplace(TypeId id, A&&... args) {
+  return emplace<V>(type_of(id), std::forward<A>(args)...);
+}
+
+// box: a new object of class `id` owning `value`; nullptr on allocation failure.
+template <class T>
+PyObject* box(TypeId id, T&& value) {
+  return emplace<std::remove_cvref_t<T>>(type_of(id), std::forward<T>(value));
 }
 
 template <class T>

@@ -14,10 +14,7 @@ namespace {
 // ---------------------------------------------------------------- construction
 
 PyObject* calendar_new(PyObject* type, const Args&) {
-  auto tp = reinterpret_cast<PyTypeObject*>(type);
-  PyObject* obj = tp->tp_alloc(tp, 0);
-  if (obj) new (&boxed_value<CalendarBox>(obj)) CalendarBox(Calendar{});
-  return obj;
+  return emplace<CalendarBox>(reinterpret_cast<PyTypeObject*>(type), Calendar{});
 }
 
 PyObject* calendar_create(PyObject*, const Args&) { return new_calendar_object(Calendar{}); }

@@ -11,14 +11,15 @@ const TimeWindow* target_window(PyObject* target) {
   return Py_TYPE(target) == type_of(TypeId::TimeWindow) ? &boxed_value<TimeWindow>(target) : nullptr;
 }
 
-template <class F>
-PyObject* range_query(PyObject* self, const Args& a, F compute) {
+// range_query: (start, end) -> compute(calendar, start, end) -> list of make(item).
+template <class F, class Make>
+PyObject* range_query(PyObject* self, const Args& a, F compute, Make make) {
   return read_calendar(self, [&](const Calendar& c) -> PyObject* {
     Instant start, end;
     if (!a.get(0, &start) || !a.get(1, &end)) return nullptr;
-    auto windows = compute(c, start, end);
-    if (!ok(windows)) return nullptr;
-    return list_to_py(*windows, window_to_py);
+    auto items = compute(c, start, end);
+    if (!ok(items)) return nullptr;
+    return list_to_py(*items, make);
   });
 }
 
@@ -60,11 +61,11 @@ PyObject* calendar_get_capacity_at(PyObject* self, const Args& a) {
 }
 
 PyObject* calendar_get_open_windows(PyObject* self, const Args& a) {
-  return range_query(self, a, get_open_windows);
+  return range_query(self, a, get_open_windows, window_to_py);
 }
 
 PyObject* calendar_get_unavailable_windows(PyObject* self, const Args& a) {
-  return range_query(self, a, get_unavailable_windows);
+  return range_query(self, a, get_unavailable_windows, window_to_py);
 }
 
 PyObject* calendar_get_capacity_windows(PyObject* self, const Args& a) {
@@ -79,13 +80,7 @@ PyObject* calendar_get_capacity_windows(PyObject* self, const Args& a) {
 }
 
 PyObject* calendar_get_state_windows(PyObject* self, const Args& a) {
-  return read_calendar(self, [&](const Calendar& c) -> PyObject* {
-    Instant start, end;
-    if (!a.get(0, &start) || !a.get(1, &end)) return nullptr;
-    auto states = state_windows(c, start, end);
-    if (!ok(states)) return nullptr;
-    return list_to_py(*states, state_window_to_py);
-  });
+  return range_query(self, a, state_windows, state_window_to_py);
 }
 
 }  // namespace hourloom::py

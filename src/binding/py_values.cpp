@@ -24,10 +24,7 @@ PyObject* time_window_new(PyObject* type, const Args& args) {
   if (!args.get(0, &start) || !args.get(1, &end)) return nullptr;
   auto w = make_window(start, end);
   if (!w) return raise_error(w.error());
-  auto tp = reinterpret_cast<PyTypeObject*>(type);
-  PyObject* obj = tp->tp_alloc(tp, 0);
-  if (obj) new (&boxed_value<TimeWindow>(obj)) TimeWindow(*w);
-  return obj;
+  return emplace<TimeWindow>(reinterpret_cast<PyTypeObject*>(type), *w);
 }
 
 PyObject* time_window_start(PyObject* self) { return to_py(window_of(self).start); }
@@ -105,10 +102,7 @@ PyObject* weekly_rule_new(PyObject* type, const Args& args) {
   if (!args.get(0, &day) || !args.get(1, &start) || !args.get(2, &end)) return nullptr;
   auto rule = make_weekly_rule(day, start, end);
   if (!rule) return raise_error(rule.error());
-  auto tp = reinterpret_cast<PyTypeObject*>(type);
-  PyObject* obj = tp->tp_alloc(tp, 0);
-  if (obj) new (&boxed_value<WeeklyRule>(obj)) WeeklyRule(*rule);
-  return obj;
+  return emplace<WeeklyRule>(reinterpret_cast<PyTypeObject*>(type), *rule);
 }
 
 PyObject* weekly_rule_day(PyObject* self) { return PyLong_FromLong(rule_of(self).day); }
