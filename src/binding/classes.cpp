@@ -84,12 +84,12 @@ PyObject* create_class(PyObject* module, const ClassDecl& decl) {
   if (decl.repr) slots.push_back({Py_tp_repr, reinterpret_cast<void*>(decl.repr)});
   slots.push_back({0, nullptr});
 
-  PyType_Spec spec{};
-  spec.name = intern_text(std::string("hourloom.") + decl.name);
-  spec.basicsize = static_cast<int>(decl.basicsize);
-  spec.flags = Py_TPFLAGS_DEFAULT | (decl.constructor ? 0 : Py_TPFLAGS_DISALLOW_INSTANTIATION);
-  spec.slots = slots.data();
-  Ref type(PyType_FromModuleAndSpec(module, &spec, nullptr));
+  PyType_Spec type_spec{};
+  type_spec.name = intern_text(std::string("hourloom.") + decl.name);
+  type_spec.basicsize = static_cast<int>(decl.basicsize);
+  type_spec.flags = Py_TPFLAGS_DEFAULT | (decl.constructor ? 0 : Py_TPFLAGS_DISALLOW_INSTANTIATION);
+  type_spec.slots = slots.data();
+  Ref type(PyType_FromModuleAndSpec(module, &type_spec, nullptr));
   if (!type) return nullptr;
   auto* tp = reinterpret_cast<PyTypeObject*>(type.get());
   if (decl.constructor) constructors().push_back({tp, decl.constructor});
