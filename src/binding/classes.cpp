@@ -76,7 +76,7 @@ PyObject* create_class(PyObject* module, const ClassDecl& decl) {
   std::vector<PyType_Slot> slots;
   slots.push_back({Py_tp_dealloc, reinterpret_cast<void*>(decl.dealloc)});
   if (decl.constructor) {
-    if (!prepare_signature(*decl.constructor, decl.name, false)) return nullptr;
+    if (!prepare_signature(*decl.constructor, decl.name, false, true)) return nullptr;
     slots.push_back({Py_tp_new, reinterpret_cast<void*>(&construct)});
     slots.push_back({Py_tp_doc, const_cast<char*>(text_signature(*decl.constructor))});
   }

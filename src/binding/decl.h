@@ -127,7 +127,9 @@ struct ClassDecl {
 };
 
 // Derived pieces, made once at module init.
-bool prepare_signature(MethodDecl& decl, const char* owner, bool has_self);
+// prepare_signature: `owner` names the class in binding errors ("Class.Method()");
+// a constructor is named "Class.__new__()".
+bool prepare_signature(MethodDecl& decl, const char* owner, bool has_self, bool is_constructor = false);
 const char* text_signature(const MethodDecl& decl);  // "Name($self, a, b=None)\n--\n\n"
 std::string alias_of(const Member& m);
 

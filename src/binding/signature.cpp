@@ -107,9 +107,10 @@ bool fill_defaults(const Signature& s, PyObject** slots) {
 
 }  // namespace
 
-bool prepare_signature(MethodDecl& decl, const char* owner, bool has_self) {
+bool prepare_signature(MethodDecl& decl, const char* owner, bool has_self, bool is_constructor) {
   auto sig = new Signature();  // lives as long as the process, like the classes
-  sig->display = owner ? std::string(owner) + "." + decl.name : std::string(decl.name);
+  const char* shown = is_constructor ? "__new__" : decl.name;
+  sig->display = owner ? std::string(owner) + "." + shown : std::string(shown);
   std::string params = decl.params;
   std::string listed;
   std::size_t pos = 0;

@@ -44,8 +44,10 @@ class TestArgumentParsing:
             cal.AddOpenRule(weekday=1, start=hm(8), end=hm(9))
         with pytest.raises(TypeError, match=re.escape("AddOpenRule() got multiple values for argument 'day'")):
             cal.AddOpenRule(1, hm(8), hm(9), day=2)
-        with pytest.raises(TypeError, match=re.escape("TimeWindow() got multiple values for argument 'start'")):
+        with pytest.raises(TypeError, match=re.escape("TimeWindow.__new__() got multiple values for argument 'start'")):
             hourloom.TimeWindow(at(0), start=at(0), end=at(1))
+        with pytest.raises(TypeError, match=re.escape("HourloomCalendar.__new__() takes 0 positional arguments")):
+            Cal(1)
         assert cal.OpenRules == []
 
     def test_star_args_take_no_keywords(self, cal):
