@@ -19,22 +19,6 @@ PyObject* optional_capacity_to_py(const std::optional<Capacity>& c) {
 }
 PyObject* optional_instant_to_py(const std::optional<Instant>& t) { return t ? to_py(*t) : Py_NewRef(Py_None); }
 
-// equality_compare: == and != on one field-wise equality; ordering refused.
-template <class T>
-PyObject* equality_compare(TypeId id, const char* ordering_message, PyObject* self, PyObject* other, int op) {
-  return guarded([&]() -> PyObject* {
-    if (Py_TYPE(other) != type_of(id)) Py_RETURN_NOTIMPLEMENTED;
-    bool equal = boxed_value<T>(self) == boxed_value<T>(other);
-    switch (op) {
-      case Py_EQ: return to_py(equal);
-      case Py_NE: return to_py(!equal);
-      case Py_LT: case Py_LE: case Py_GT: case Py_GE:
-        return raise_error(Error{ErrorKind::Value, ordering_message});
-    }
-    return raise_error(Error{ErrorKind::Value, msg::kInvalidComparison});
-  });
-}
-
 // ---------------------------------------------------------------- kinds
 
 const Member kEntryKindMembers[] = {constant("Open", 0), constant("Closed", 1), constant("Capacity", 2)};

@@ -56,17 +56,7 @@ PyObject* time_window_intersect(PyObject* self, const Args& args) {
 }
 
 PyObject* time_window_richcompare(PyObject* self, PyObject* other, int op) {
-  return guarded([&]() -> PyObject* {
-    if (Py_TYPE(other) != type_of(TypeId::TimeWindow)) Py_RETURN_NOTIMPLEMENTED;
-    bool equal = window_of(self) == window_of(other);
-    switch (op) {
-      case Py_EQ: return to_py(equal);
-      case Py_NE: return to_py(!equal);
-      case Py_LT: case Py_LE: case Py_GT: case Py_GE:
-        return raise_error(Error{ErrorKind::Value, msg::kTimeWindowOrdering});
-    }
-    return raise_error(Error{ErrorKind::Value, msg::kInvalidComparison});
-  });
+  return equality_compare<TimeWindow>(TypeId::TimeWindow, msg::kTimeWindowOrdering, self, other, op);
 }
 
 PyObject* time_window_repr(PyObject* self) {

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "binding/convert.h"
 #include "binding/objects.h"
 #include "binding/pyref.h"
 #include "time/records.h"
@@ -26,6 +27,22 @@ PyObject* list_to_py(const std::vector<T>& items, F make) {
     PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), item);
   }
   return list.release();
+}
+
+// equality_compare: == and != on one field-wise equality; ordering refused.
+template <class T>
+PyObject* equality_compare(TypeId id, const char* ordering_message, PyObject* self, PyObject* other, int op) {
+  return guarded([&]() -> PyObject* {
+    if (Py_TYPE(other) != type_of(id)) Py_RETURN_NOTIMPLEMENTED;
+    bool equal = boxed_value<T>(self) == boxed_value<T>(other);
+    switch (op) {
+      case Py_EQ: return to_py(equal);
+      case Py_NE: return to_py(!equal);
+      case Py_LT: case Py_LE: case Py_GT: case Py_GE:
+        return raise_error(Error{ErrorKind::Value, ordering_message});
+    }
+    return raise_error(Error{ErrorKind::Value, msg::kInvalidComparison});
+  });
 }
 
 // as_window: the value of a TimeWindow argument, prefixed TypeError otherwise.
