@@ -1,7 +1,7 @@
 """Per-call cost of the value types against their pure-Python equivalents,
 measured in one run:
   TimeWindow.Contains(t)  vs  start <= t < end  (same datetimes)
-  Hours(5)                vs  datetime.timedelta(hours=5)
+  Hours(5)                vs  datetime.timedelta(hours=5), and the positional timedelta(0, 18000)
   a bare C method call (t.weekday()) for scale."""
 import datetime as dt
 import sys
@@ -21,10 +21,12 @@ contains = per_call_ns("w.Contains(t)", g)
 python_contains = per_call_ns("start <= t < end", g)
 hours = per_call_ns("Hours(5)", g)
 timedelta = per_call_ns("timedelta(hours=5)", g)
+timedelta_positional = per_call_ns("timedelta(0, 18000)", g)
 bare = per_call_ns("t.weekday()", g)
 
 report([
     ("TimeWindow.Contains(t)", contains, "start <= t < end", python_contains),
     ("Hours(5)", hours, "timedelta(hours=5)", timedelta),
+    ("Hours(5)", hours, "timedelta(0, 18000)", timedelta_positional),
     ("TimeWindow.Contains(t)", contains, "t.weekday()", bare),
 ])
