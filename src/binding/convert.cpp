@@ -58,8 +58,6 @@ PyClock split_time(TimeOfDay t) {
 
 }  // namespace
 
-bool is_instant(PyObject* o) { return PyDateTime_Check(o); }
-
 bool from_py(PyObject* o, Instant* out) {
   if (!PyDateTime_Check(o)) return raise_expected(o, "datetime");
   if (PyDateTime_DATE_GET_TZINFO(o) != Py_None) {

@@ -22,7 +22,6 @@ bool from_py(PyObject* o, std::uint8_t* out);   // __index__, 0..255
 bool from_py(PyObject* o, std::int32_t* out);   // __index__, signed 32-bit
 bool from_py(PyObject* o, std::int64_t* out);   // __index__, signed 64-bit
 bool from_py(PyObject* o, std::string* out);    // str only, as UTF-8
-bool is_instant(PyObject* o);                   // a datetime.datetime instance
 
 // any_to_duration: a timedelta, or any object with integer attributes days,
 // seconds and microseconds (AttributeError for the first missing one).
@@ -35,6 +34,5 @@ PyObject* duration_to_ticks_py(Duration d);  // OverflowError "Duration tick ove
 PyObject* duration_from_seconds_py(std::int64_t seconds);  // for Hours/Minutes/Seconds
 
 inline PyObject* to_py(bool b) { return Py_NewRef(b ? Py_True : Py_False); }
-inline PyObject* to_py_int(long long v) { return PyLong_FromLongLong(v); }
 
 }  // namespace hourloom::py

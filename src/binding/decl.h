@@ -7,7 +7,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -35,18 +34,6 @@ class Args {
     if (from_py(values_[i], out)) return true;
     prefix_argument_error(name(i));
     return false;
-  }
-  // optional: as get, with None meaning "not given".
-  template <class T>
-  bool optional(Py_ssize_t i, std::optional<T>* out) const {
-    if (values_[i] == Py_None) {
-      out->reset();
-      return true;
-    }
-    T value;
-    if (!get(i, &value)) return false;
-    *out = value;
-    return true;
   }
   // get_or: as get, with None (or an omitted default) giving `fallback`.
   template <class T>

@@ -58,8 +58,7 @@ PyObject* calendar_weekdays(PyObject*, const Args& a) {
   TimeOfDay start, end;
   if (!a.get(0, &start) || !a.get(1, &end)) return nullptr;
   Calendar c;
-  for (Weekday day = 1; day <= 5; ++day)
-    if (!ok(add_open_rule(c, day, start, end))) return nullptr;
+  if (!ok(add_weekday_open_rules(c, start, end))) return nullptr;
   return new_calendar_object(std::move(c));
 }
 
@@ -123,7 +122,8 @@ PyObject* calendar_capacity(PyObject* self, const Args& a) {
       return from_py(a[0], &start) && from_py(a[1], &end) && from_py(a[2], &capacity) &&
              ok(add_capacity_override(c, start, end, capacity));
     }
-    return ok(Result<void>(fail(ErrorKind::Value, msg::kCapacityArity)));
+    raise_error(Error{ErrorKind::Value, msg::kCapacityArity});
+    return false;
   });
 }
 
@@ -138,15 +138,13 @@ PyObject* calendar_add_rule(PyObject* self, const Args& a) {
   });
 }
 
-// The rule on Monday to Friday; stops at the first failure.
-template <RuleOp Op>
+using WeekdayRuleOp = Result<void> (*)(Calendar&, TimeOfDay, TimeOfDay);
+
+template <WeekdayRuleOp Op>
 PyObject* calendar_add_weekday_rule(PyObject* self, const Args& a) {
   return edit_calendar(self, [&](Calendar& c) {
     TimeOfDay start, end;
-    if (!a.get(0, &start) || !a.get(1, &end)) return false;
-    for (Weekday day = 1; day <= 5; ++day)
-      if (!ok(Op(c, day, start, end))) return false;
-    return true;
+    return a.get(0, &start) && a.get(1, &end) && ok(Op(c, start, end));
   });
 }
 
@@ -177,7 +175,8 @@ PyObject* calendar_close(PyObject* self, const Args& a) {
       Instant start, end;
       return from_py(a[0], &start) && from_py(a[1], &end) && ok(add_closed_window(c, start, end));
     }
-    return ok(Result<void>(fail(ErrorKind::Value, msg::kCloseArity)));
+    raise_error(Error{ErrorKind::Value, msg::kCloseArity});
+    return false;
   });
 }
 
@@ -244,12 +243,12 @@ constinit MethodDecl kSetDefaultCapacity{"SetDefaultCapacity", "capacity", &cale
 constinit MethodDecl kCapacity{"Capacity", "*args", &calendar_capacity};
 constinit MethodDecl kAddOpenRule{"AddOpenRule", "day, start, end", &calendar_add_rule<add_open_rule>};
 constinit MethodDecl kAddWeekdayOpenRule{"AddWeekdayOpenRule", "start, end",
-                                         &calendar_add_weekday_rule<add_open_rule>};
-constinit MethodDecl kOpenWeekdays{"OpenWeekdays", "start, end", &calendar_add_weekday_rule<add_open_rule>};
+                                         &calendar_add_weekday_rule<add_weekday_open_rules>};
+constinit MethodDecl kOpenWeekdays{"OpenWeekdays", "start, end", &calendar_add_weekday_rule<add_weekday_open_rules>};
 constinit MethodDecl kAddBreakRule{"AddBreakRule", "day, start, end", &calendar_add_rule<add_break_rule>};
 constinit MethodDecl kAddWeekdayBreakRule{"AddWeekdayBreakRule", "start, end",
-                                          &calendar_add_weekday_rule<add_break_rule>};
-constinit MethodDecl kBreakWeekdays{"BreakWeekdays", "start, end", &calendar_add_weekday_rule<add_break_rule>};
+                                          &calendar_add_weekday_rule<add_weekday_break_rules>};
+constinit MethodDecl kBreakWeekdays{"BreakWeekdays", "start, end", &calendar_add_weekday_rule<add_weekday_break_rules>};
 constinit MethodDecl kAddOpenWindow{"AddOpenWindow", "start, end", &calendar_add_window<add_open_window>};
 constinit MethodDecl kOpen{"Open", "start, end", &calendar_add_window<add_open_window>};
 constinit MethodDecl kAddHoliday{"AddHoliday", "date", &calendar_add_holiday};

@@ -41,7 +41,7 @@ PyObject* calendar_has_capacity(PyObject* self, const Args& a) {
   return read_calendar(self, [&](const Calendar& c) -> PyObject* {
     Capacity minimum;
     if (!a.get(1, &minimum)) return nullptr;
-    if (minimum < 1) return raise_error(Error{ErrorKind::Value, msg::kCapacityNotPositive});
+    if (!ok(require_positive_capacity(minimum))) return nullptr;  // before the target is looked at
     if (const TimeWindow* w = target_window(a[0])) {
       auto covered = window_has_capacity(c, *w, minimum);
       return ok(covered) ? to_py(*covered) : nullptr;

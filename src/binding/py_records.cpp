@@ -140,10 +140,6 @@ constexpr ClassDecl record_class(const char* name, std::span<const Member> membe
 
 }  // namespace
 
-PyObject* trace_to_py(WorkingTimeTrace&& t) { return box(TypeId::WorkingTimeTrace, std::move(t)); }
-PyObject* instant_analysis_to_py(InstantAnalysis&& a) { return box(TypeId::InstantAnalysis, std::move(a)); }
-PyObject* timeline_analysis_to_py(TimelineAnalysis&& a) { return box(TypeId::TimelineAnalysis, std::move(a)); }
-
 const ClassDecl kEntryKindClass{"HourloomEntryKind", sizeof(PyObject), &plain_dealloc, nullptr, nullptr, nullptr,
                                 kEntryKindMembers};
 const ClassDecl kWindowKindClass{"HourloomWindowKind", sizeof(PyObject), &plain_dealloc, nullptr, nullptr, nullptr,

@@ -9,8 +9,5 @@ PyObject* state_window_to_py(const StateWindow& s);
 PyObject* capacity_window_to_py(const CapacityWindow& c);
 PyObject* entry_to_py(const Entry& e);
 PyObject* window_match_to_py(const WindowMatch& m);
-PyObject* trace_to_py(WorkingTimeTrace&& t);
-PyObject* instant_analysis_to_py(InstantAnalysis&& a);
-PyObject* timeline_analysis_to_py(TimelineAnalysis&& a);
 
 }  // namespace hourloom::py

@@ -103,6 +103,20 @@ Result<void> add_open_rule(Calendar& c, Weekday day, TimeOfDay start, TimeOfDay 
   return add_rule(c, c.open_rules, day, start, end);
 }
 
+Result<void> add_weekday_open_rules(Calendar& c, TimeOfDay start, TimeOfDay end) {
+  // Every check of a rule is independent of its day, so the first day decides
+  // for all five: either all are added or none.
+  for (Weekday day = 1; day <= 5; ++day)
+    if (auto ok = add_open_rule(c, day, start, end); !ok) return ok;
+  return {};
+}
+
+Result<void> add_weekday_break_rules(Calendar& c, TimeOfDay start, TimeOfDay end) {
+  for (Weekday day = 1; day <= 5; ++day)
+    if (auto ok = add_break_rule(c, day, start, end); !ok) return ok;
+  return {};
+}
+
 Result<void> add_break_rule(Calendar& c, Weekday day, TimeOfDay start, TimeOfDay end) {
   return add_rule(c, c.break_rules, day, start, end);
 }
@@ -171,52 +185,26 @@ Result<const Entry*> find_entry(const Calendar& c, std::string_view id) {
   return nullptr;
 }
 
-Result<void> clear_open_rules(Calendar& c) {
+namespace {
+// clear_sequence: empties one of the calendar's sequences (refused on a composite).
+template <class T>
+Result<void> clear_sequence(Calendar& c, std::vector<T> Calendar::*sequence) {
   if (auto ok = refuse_composite(c); !ok) return ok;
-  c.open_rules.clear();
+  (c.*sequence).clear();
   return {};
 }
+}  // namespace
 
-Result<void> clear_break_rules(Calendar& c) {
-  if (auto ok = refuse_composite(c); !ok) return ok;
-  c.break_rules.clear();
-  return {};
-}
-
-Result<void> clear_open_windows(Calendar& c) {
-  if (auto ok = refuse_composite(c); !ok) return ok;
-  c.open_windows.clear();
-  return {};
-}
-
-Result<void> clear_closed_windows(Calendar& c) {
-  if (auto ok = refuse_composite(c); !ok) return ok;
-  c.closed_windows.clear();
-  return {};
-}
-
-Result<void> clear_capacity_overrides(Calendar& c) {
-  if (auto ok = refuse_composite(c); !ok) return ok;
-  c.capacity_overrides.clear();
-  return {};
-}
-
-Result<void> clear_entries(Calendar& c) {
-  if (auto ok = refuse_composite(c); !ok) return ok;
-  c.entries.clear();
-  return {};
-}
+Result<void> clear_open_rules(Calendar& c) { return clear_sequence(c, &Calendar::open_rules); }
+Result<void> clear_break_rules(Calendar& c) { return clear_sequence(c, &Calendar::break_rules); }
+Result<void> clear_open_windows(Calendar& c) { return clear_sequence(c, &Calendar::open_windows); }
+Result<void> clear_closed_windows(Calendar& c) { return clear_sequence(c, &Calendar::closed_windows); }
+Result<void> clear_capacity_overrides(Calendar& c) { return clear_sequence(c, &Calendar::capacity_overrides); }
+Result<void> clear_entries(Calendar& c) { return clear_sequence(c, &Calendar::entries); }
 
 Result<void> clear(Calendar& c) {
   if (auto ok = refuse_composite(c); !ok) return ok;
-  // Keep the storage of the sequences; components are empty for a simple calendar.
-  c.default_capacity = 1;
-  c.open_rules.clear();
-  c.break_rules.clear();
-  c.open_windows.clear();
-  c.closed_windows.clear();
-  c.capacity_overrides.clear();
-  c.entries.clear();
+  c = Calendar{};
   return {};
 }
 

@@ -35,6 +35,9 @@ struct Calendar {
 // when one fails.
 Result<void> add_open_rule(Calendar& c, Weekday day, TimeOfDay start, TimeOfDay end);
 Result<void> add_break_rule(Calendar& c, Weekday day, TimeOfDay start, TimeOfDay end);
+// add_weekday_open_rules, add_weekday_break_rules: the rule on Monday to Friday, in that order.
+Result<void> add_weekday_open_rules(Calendar& c, TimeOfDay start, TimeOfDay end);
+Result<void> add_weekday_break_rules(Calendar& c, TimeOfDay start, TimeOfDay end);
 Result<void> add_open_window(Calendar& c, Instant start, Instant end);
 Result<void> add_closed_window(Calendar& c, Instant start, Instant end);
 // add_holiday: [date 00:00, next date 00:00) as a closed window; OverflowError

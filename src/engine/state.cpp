@@ -210,6 +210,11 @@ bool all_at_least(const std::vector<StateWindow>& states, Capacity minimum) {
 
 }  // namespace
 
+Result<void> require_positive_capacity(Capacity minimum) {
+  if (minimum < 1) return fail(ErrorKind::Value, msg::kCapacityNotPositive);
+  return {};
+}
+
 Result<std::vector<StateWindow>> state_windows(const Calendar& c, Instant start, Instant end) {
   if (end < start) return fail(ErrorKind::Value, msg::kEndBeforeStart);
   if (end == start) return std::vector<StateWindow>{};
@@ -230,7 +235,7 @@ Capacity get_capacity_at(const Calendar& c, Instant t) {
 }
 
 Result<std::vector<TimeWindow>> get_capacity_windows(const Calendar& c, Instant start, Instant end, Capacity minimum) {
-  if (minimum < 1) return fail(ErrorKind::Value, msg::kCapacityNotPositive);
+  if (auto ok = require_positive_capacity(minimum); !ok) return std::unexpected(ok.error());
   auto states = state_windows(c, start, end);
   if (!states) return std::unexpected(states.error());
   return keep_at_least(*states, minimum);
@@ -275,7 +280,7 @@ Result<bool> window_can_work(const Calendar& c, TimeWindow w) {
 }
 
 Result<bool> window_has_capacity(const Calendar& c, TimeWindow w, Capacity minimum) {
-  if (minimum < 1) return fail(ErrorKind::Value, msg::kCapacityNotPositive);
+  if (auto ok = require_positive_capacity(minimum); !ok) return std::unexpected(ok.error());
   if (is_empty(w)) return true;
   auto states = state_windows(c, w.start, w.end);
   if (!states) return std::unexpected(states.error());

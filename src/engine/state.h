@@ -16,6 +16,8 @@ namespace hourloom {
 Result<std::vector<StateWindow>> state_windows(const Calendar& c, Instant start, Instant end);
 // get_capacity_at: capacity at one instant; 0 where closed. Cannot fail.
 Capacity get_capacity_at(const Calendar& c, Instant t);
+// require_positive_capacity: "Required capacity must be positive." for minimum < 1.
+Result<void> require_positive_capacity(Capacity minimum);
 // get_capacity_windows: merged windows with capacity >= minimum;
 // "Required capacity must be positive." (checked first) when minimum < 1.
 Result<std::vector<TimeWindow>> get_capacity_windows(const Calendar& c, Instant start, Instant end, Capacity minimum);
