@@ -88,12 +88,16 @@ def model_states(caps, start_minute):
 # ---------------------------------------------------------------- random calendars
 
 times = st.integers(0, 95).map(lambda q: dt.time(q // 4, (q % 4) * 15))
-rules = st.tuples(st.integers(0, 6), times, times).filter(lambda r: r[1] != r[2])
+# Rules ending at 00:00 run to the next midnight: drawn often on purpose.
+rules = st.tuples(st.integers(0, 6), times, st.one_of(st.just(dt.time(0)), times)).filter(lambda r: r[1] != r[2])
 windows = st.tuples(st.integers(0, QUARTERS), st.integers(0, 48)).map(
     lambda p: (instant(p[0] * 15), instant((p[0] + p[1]) * 15)))
+holidays = st.integers(0, 3).map(lambda d: (BASE + dt.timedelta(days=d)).date())
 capacities = st.integers(0, 3)
-entry_ops = st.lists(st.tuples(st.sampled_from("abcd"), st.sampled_from(["open", "closed", "capacity"]),
-                               windows, capacities), max_size=5)
+# Entries from a small id pool, so that ids are re-set in place, change kind
+# and are removed and added again.
+entry_ops = st.lists(st.tuples(st.sampled_from("abcd"), st.sampled_from(["open", "closed", "capacity", "remove"]),
+                               windows, capacities), max_size=6)
 
 
 @st.composite
@@ -103,7 +107,7 @@ def simple_calendars(draw):
         "open_rules": draw(st.lists(rules, max_size=4)),
         "break_rules": draw(st.lists(rules, max_size=2)),
         "open_windows": draw(st.lists(windows, max_size=3)),
-        "closed_windows": draw(st.lists(windows, max_size=2)),
+        "closed_windows": [],
         "overrides": draw(st.lists(st.tuples(windows, capacities), max_size=3)),
         "entries": {},
     }
@@ -114,11 +118,20 @@ def simple_calendars(draw):
         cal.AddBreakRule(*r)
     for w in model["open_windows"]:
         cal.AddOpenWindow(*w)
-    for w in model["closed_windows"]:
-        cal.AddClosedWindow(*w)
+    for closing in draw(st.lists(st.one_of(windows, holidays), max_size=3)):
+        if isinstance(closing, dt.date):
+            cal.AddHoliday(closing)
+            midnight = dt.datetime.combine(closing, dt.time())
+            closing = (midnight, midnight + dt.timedelta(days=1))
+        else:
+            cal.AddClosedWindow(*closing)
+        model["closed_windows"].append(closing)
     for w, c in model["overrides"]:
         cal.AddCapacityOverride(*w, c)
     for entry_id, kind, w, c in draw(entry_ops):
+        if kind == "remove":
+            assert cal.RemoveEntry(entry_id) is (model["entries"].pop(entry_id, None) is not None)
+            continue
         model["entries"][entry_id] = (kind, w, c)  # re-setting keeps the dict position
         if kind == "open":
             cal.SetOpenWindow(entry_id, *w)

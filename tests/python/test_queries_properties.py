@@ -1,11 +1,12 @@
-"""Property tests: the engine's answers against the plain minute model on
-random calendars, simple and composite."""
+"""Property tests: the module's answers and records against the plain minute
+model on random calendars, simple and composite."""
 import datetime as dt
 
 from hypothesis import given, settings, strategies as st
 
-from oracle import BASE, SPAN_MINUTES, TW, calendars, instant, model_capacity, model_states, runs
-
+import hourloom
+from oracle import (BASE, SPAN_MINUTES, TW, calendars, instant, model_capacity, model_states, rule_holds, rules,
+                    runs)
 
 ranges = st.tuples(st.integers(0, SPAN_MINUTES), st.integers(0, 2 * 24 * 60)).map(
     lambda p: (p[0], min(SPAN_MINUTES, p[0] + p[1])))
@@ -27,6 +28,7 @@ def test_queries_match_the_minute_model(calendar, minutes, minimum):
     for m in range(first, last, 37):
         assert cal.GetCapacityAt(instant(m)) == caps[m - first]
         assert cal.CanWork(instant(m)) == (caps[m - first] >= 1)
+        assert cal.HasCapacity(instant(m), minimum) == (caps[m - first] >= minimum)
     window = TW(start, end)
     assert cal.CanWork(window) == all(c >= 1 for c in caps)
     assert cal.HasCapacity(window, minimum) == all(c >= minimum for c in caps)
@@ -39,3 +41,37 @@ def test_capacity_between_minutes(calendar, second):
     model, cal = calendar
     t = BASE + dt.timedelta(seconds=second, microseconds=1)
     assert cal.GetCapacityAt(t) == model_capacity(model, t.replace(second=0, microsecond=0))
+
+
+def model_records(model):
+    if "components" in model:
+        return (1, [], [], [], [], [], [], [model_records(m) for m in model["components"]])
+    return (model["default"], model["open_rules"], model["break_rules"], model["open_windows"],
+            model["closed_windows"], model["overrides"],
+            [(i, kind, w, c if kind == "capacity" else 0) for i, (kind, w, c) in model["entries"].items()], [])
+
+
+def records(cal):
+    kinds = {hourloom.HourloomEntryKind.Open: "open", hourloom.HourloomEntryKind.Closed: "closed",
+             hourloom.HourloomEntryKind.Capacity: "capacity"}
+    return (cal.DefaultCapacity,
+            [(r.Day, r.Start, r.End) for r in cal.OpenRules], [(r.Day, r.Start, r.End) for r in cal.BreakRules],
+            [(w.Start, w.End) for w in cal.OpenWindows], [(w.Start, w.End) for w in cal.ClosedWindows],
+            [((o.Window.Start, o.Window.End), o.Capacity) for o in cal.CapacityOverrides],
+            [(e.Id, kinds[e.Kind], (e.Window.Start, e.Window.End), e.Capacity) for e in cal.Entries],
+            [records(c) for c in cal.Components])
+
+
+@settings(max_examples=60, deadline=None)
+@given(calendars())
+def test_records_read_back_in_call_order(calendar):
+    # Entries re-set keep their place; composites keep their nesting.
+    model, cal = calendar
+    assert records(cal) == model_records(model)
+    assert cal.IsComposite == ("components" in model)
+
+
+@settings(max_examples=200, deadline=None)
+@given(rules, st.integers(0, SPAN_MINUTES - 1))
+def test_weekly_rule_contains(rule, minute):
+    assert hourloom.HourloomWeeklyRule(*rule).Contains(instant(minute)) == rule_holds(rule, instant(minute))
