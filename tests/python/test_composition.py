@@ -6,7 +6,8 @@ import pytest
 
 import hourloom
 from conftest import at, hm
-from test_calendar_editing import COMPOSITE, content, populated
+from conftest import content, populated
+from test_calendar_editing import COMPOSITE
 
 Cal = hourloom.HourloomCalendar
 TW = hourloom.TimeWindow

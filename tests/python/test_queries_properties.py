@@ -5,6 +5,7 @@ import datetime as dt
 from hypothesis import given, settings, strategies as st
 
 import hourloom
+from conftest import content
 from oracle import (BASE, SPAN_MINUTES, TW, calendars, instant, model_capacity, model_states, rule_holds, rules,
                     runs)
 
@@ -12,10 +13,25 @@ ranges = st.tuples(st.integers(0, SPAN_MINUTES), st.integers(0, 2 * 24 * 60)).ma
     lambda p: (p[0], min(SPAN_MINUTES, p[0] + p[1])))
 
 
+KINDS = {"open": 0, "closed": 1, "capacity": 2}
+
+
+def model_content(model):
+    if "components" in model:
+        return (1, [], [], [], [], [], [], [model_content(m) for m in model["components"]])
+    return (model["default"], model["open_rules"], model["break_rules"], model["open_windows"],
+            model["closed_windows"], [(*w, c) for w, c in model["overrides"]],
+            [(i, KINDS[kind], *w, c if kind == "capacity" else 0) for i, (kind, w, c) in model["entries"].items()],
+            [])
+
+
 @settings(max_examples=150, deadline=None)
 @given(calendars(), ranges, st.integers(1, 3))
 def test_queries_match_the_minute_model(calendar, minutes, minimum):
     model, cal = calendar
+    # The records read back in call order: entries re-set keep their place,
+    # composites keep their nesting.
+    assert content(cal) == model_content(model) and cal.IsComposite == ("components" in model)
     first, last = minutes
     start, end = instant(first), instant(last)
     caps = [model_capacity(model, instant(m)) for m in range(first, last)]
@@ -41,34 +57,6 @@ def test_capacity_between_minutes(calendar, second):
     model, cal = calendar
     t = BASE + dt.timedelta(seconds=second, microseconds=1)
     assert cal.GetCapacityAt(t) == model_capacity(model, t.replace(second=0, microsecond=0))
-
-
-def model_records(model):
-    if "components" in model:
-        return (1, [], [], [], [], [], [], [model_records(m) for m in model["components"]])
-    return (model["default"], model["open_rules"], model["break_rules"], model["open_windows"],
-            model["closed_windows"], model["overrides"],
-            [(i, kind, w, c if kind == "capacity" else 0) for i, (kind, w, c) in model["entries"].items()], [])
-
-
-def records(cal):
-    kinds = {hourloom.HourloomEntryKind.Open: "open", hourloom.HourloomEntryKind.Closed: "closed",
-             hourloom.HourloomEntryKind.Capacity: "capacity"}
-    return (cal.DefaultCapacity,
-            [(r.Day, r.Start, r.End) for r in cal.OpenRules], [(r.Day, r.Start, r.End) for r in cal.BreakRules],
-            [(w.Start, w.End) for w in cal.OpenWindows], [(w.Start, w.End) for w in cal.ClosedWindows],
-            [((o.Window.Start, o.Window.End), o.Capacity) for o in cal.CapacityOverrides],
-            [(e.Id, kinds[e.Kind], (e.Window.Start, e.Window.End), e.Capacity) for e in cal.Entries],
-            [records(c) for c in cal.Components])
-
-
-@settings(max_examples=60, deadline=None)
-@given(calendars())
-def test_records_read_back_in_call_order(calendar):
-    # Entries re-set keep their place; composites keep their nesting.
-    model, cal = calendar
-    assert records(cal) == model_records(model)
-    assert cal.IsComposite == ("components" in model)
 
 
 @settings(max_examples=200, deadline=None)

@@ -6,8 +6,7 @@ import itertools
 import pytest
 
 import hourloom
-from conftest import at, hm
-from test_calendar_editing import content, populated
+from conftest import at, content, hm, populated
 
 
 class Raising:
