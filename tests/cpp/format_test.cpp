@@ -1,3 +1,5 @@
+// Instant text beyond what Python datetimes carry: nanoseconds, years outside
+// four digits and the leap second.
 #include "time/format.h"
 
 #include <gtest/gtest.h>
@@ -9,20 +11,11 @@ Instant at(std::int64_t year, unsigned month, unsigned day, unsigned h, unsigned
   return Instant::FromParts(Date::FromCivil(year, month, day).value(), TimeOfDay::FromHms(h, m, s, nanos));
 }
 
-TEST(FormatInstant, FractionTakesZeroThreeSixOrNineDigits) {
-  EXPECT_EQ(format_instant(at(2024, 5, 6, 8, 0, 0, 0)), "2024-05-06 08:00:00");
-  EXPECT_EQ(format_instant(at(2024, 5, 6, 8, 0, 0, 250'000'000)), "2024-05-06 08:00:00.250");
-  EXPECT_EQ(format_instant(at(2024, 5, 6, 8, 0, 0, 123'456'000)), "2024-05-06 08:00:00.123456");
+TEST(FormatInstant, NanosecondsSignedYearsAndTheLeapSecond) {
   EXPECT_EQ(format_instant(at(2024, 5, 6, 8, 0, 0, 1)), "2024-05-06 08:00:00.000000001");
-}
-
-TEST(FormatInstant, YearsOutsideFourDigitsCarryASign) {
   EXPECT_EQ(format_instant(at(0, 1, 1, 0, 0, 0, 0)), "0000-01-01 00:00:00");
   EXPECT_EQ(format_instant(at(10000, 1, 1, 0, 0, 0, 0)), "+10000-01-01 00:00:00");
   EXPECT_EQ(format_instant(at(-1, 12, 31, 23, 59, 59, 0)), "-0001-12-31 23:59:59");
-}
-
-TEST(FormatInstant, LeapSecondShowsAsSecondSixty) {
   EXPECT_EQ(format_instant(at(2016, 12, 31, 23, 59, 59, 1'500'000'000)), "2016-12-31 23:59:60.500");
 }
 

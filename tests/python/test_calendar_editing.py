@@ -12,6 +12,17 @@ Cal = hourloom.HourloomCalendar
 TW = hourloom.TimeWindow
 Kind = hourloom.HourloomEntryKind
 SPACES = "".join(chr(c) for c in range(0x3001) if chr(c).isspace())
+EDITS = [
+    ("SetDefaultCapacity", (1,)), ("AddOpenRule", (1, hm(8), hm(9))), ("AddWeekdayOpenRule", (hm(8), hm(9))),
+    ("OpenWeekdays", (hm(8), hm(9))), ("AddBreakRule", (1, hm(8), hm(9))), ("AddWeekdayBreakRule", (hm(8), hm(9))),
+    ("BreakWeekdays", (hm(8), hm(9))), ("AddOpenWindow", (at(0), at(1))), ("AddHoliday", (dt.date(2024, 5, 6),)),
+    ("AddDowntime", (at(0), at(1))), ("AddClosedWindow", (at(0), at(1))), ("AddCapacityOverride", (at(0), at(1), 2)),
+    ("SetOpenWindow", ("o", at(0), at(1))), ("SetClosedWindow", ("c", at(0), at(1))),
+    ("SetCapacityWindow", ("k", at(0), at(1), 2)), ("ClearOpenRules", ()), ("ClearOpenWindows", ()),
+    ("ClearBreakRules", ()), ("ClearClosedWindows", ()), ("ClearCapacityOverrides", ()), ("ClearEntries", ()),
+    ("Clear", ()), ("Open", (at(0), at(1))), ("Close", (at(0), at(1))), ("Close", (at(0),)),
+    ("Close", (dt.date(2024, 5, 9),)), ("Down", (at(0), at(1))), ("Capacity", (2,)), ("Capacity", (at(0), at(1), 2)),
+]
 COMPOSITE = "Composite calendars are query-only. Add rules to source calendars before composing."
 
 
@@ -29,23 +40,9 @@ class TestConstruction:
 
 
 class TestEditing:
-    def test_every_edit_returns_the_calendar_itself(self, cal):
-        calls = [
-            lambda: cal.SetDefaultCapacity(1), lambda: cal.AddOpenRule(1, hm(8), hm(9)),
-            lambda: cal.AddWeekdayOpenRule(hm(8), hm(9)), lambda: cal.OpenWeekdays(hm(8), hm(9)),
-            lambda: cal.AddBreakRule(1, hm(8), hm(9)), lambda: cal.AddWeekdayBreakRule(hm(8), hm(9)),
-            lambda: cal.BreakWeekdays(hm(8), hm(9)), lambda: cal.AddOpenWindow(at(0), at(1)),
-            lambda: cal.AddHoliday(dt.date(2024, 5, 6)), lambda: cal.AddDowntime(at(0), at(1)),
-            lambda: cal.AddClosedWindow(at(0), at(1)), lambda: cal.AddCapacityOverride(at(0), at(1), 2),
-            lambda: cal.SetOpenWindow("o", at(0), at(1)), lambda: cal.SetClosedWindow("c", at(0), at(1)),
-            lambda: cal.SetCapacityWindow("k", at(0), at(1), 2), lambda: cal.ClearOpenRules(),
-            lambda: cal.ClearOpenWindows(), lambda: cal.ClearBreakRules(), lambda: cal.ClearClosedWindows(),
-            lambda: cal.ClearCapacityOverrides(), lambda: cal.ClearEntries(), lambda: cal.Clear(),
-            lambda: cal.Open(at(0), at(1)), lambda: cal.Close(at(0), at(1)), lambda: cal.Close(at(0)),
-            lambda: cal.Down(at(0), at(1)), lambda: cal.Capacity(2), lambda: cal.Capacity(at(0), at(1), 2),
-        ]
-        for call in calls:
-            assert call() is cal
+    @pytest.mark.parametrize("name,args", EDITS)
+    def test_every_edit_returns_the_calendar_itself(self, cal, name, args):
+        assert getattr(cal, name)(*args) is cal
 
     @pytest.mark.parametrize("method,rules", [("AddWeekdayOpenRule", "OpenRules"), ("OpenWeekdays", "OpenRules"),
                                               ("AddWeekdayBreakRule", "BreakRules"), ("BreakWeekdays", "BreakRules")])

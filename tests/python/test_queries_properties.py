@@ -6,8 +6,8 @@ from hypothesis import given, settings, strategies as st
 
 import hourloom
 from conftest import content
-from oracle import (BASE, SPAN_MINUTES, TW, calendars, instant, model_capacity, model_states, rule_holds, rules,
-                    runs)
+from oracle import (BASE, SPAN_MINUTES, TW, calendars, in_window, instant, model_capacity, model_states, rule_holds,
+                    rules, runs, windows)
 
 ranges = st.tuples(st.integers(0, SPAN_MINUTES), st.integers(0, 2 * 24 * 60)).map(
     lambda p: (p[0], min(SPAN_MINUTES, p[0] + p[1])))
@@ -63,3 +63,14 @@ def test_capacity_between_minutes(calendar, second):
 @given(rules, st.integers(0, SPAN_MINUTES - 1))
 def test_weekly_rule_contains(rule, minute):
     assert hourloom.HourloomWeeklyRule(*rule).Contains(instant(minute)) == rule_holds(rule, instant(minute))
+
+
+@settings(max_examples=200, deadline=None)
+@given(windows, windows, st.integers(0, SPAN_MINUTES))
+def test_window_operations(a, b, minute):
+    wa, wb = TW(*a), TW(*b)
+    assert wa.Contains(instant(minute)) == in_window(a, instant(minute))
+    assert (wa.Duration, wa.IsEmpty) == (a[1] - a[0], a[0] == a[1])
+    assert wa.Overlaps(wb) == (a[0] < b[1] and b[0] < a[1])  # an empty window inside overlaps
+    start, end = max(a[0], b[0]), min(a[1], b[1])
+    assert wa.Intersect(wb) == (TW(start, end) if start < end else None)

@@ -22,10 +22,6 @@ class TestDurationFunctions:
         assert fn(count) == unit * count
         assert fn(value=count) == unit * count
 
-    def test_lower_case_functions_are_separate_objects(self):
-        assert hourloom.hours is not hourloom.Hours
-        assert hourloom.hours.__name__ == "hours"
-
     @pytest.mark.parametrize("bad", [1.5, "1", None])
     def test_non_integers(self, bad):
         with pytest.raises(TypeError, match=r"^argument 'value': "):
@@ -41,18 +37,15 @@ class TestDurationFunctions:
             with pytest.raises(OverflowError, match=re.escape("Duration is outside Python timedelta range.")):
                 fn(count)
 
-    def test_beyond_64_bits(self):
         with pytest.raises(OverflowError):
-            hourloom.Seconds(2**64)
+            fn(2**64)
 
 
 class TestInstantConversion:
-    def test_aware_datetime_is_refused(self):
+    def test_aware_datetimes_and_dates_are_refused(self):
         aware = dt.datetime(2024, 5, 6, tzinfo=dt.timezone.utc)
         with pytest.raises(TypeError, match=r"^argument 'start': expected a datetime without tzinfo$"):
             TW(aware, at(1))
-
-    def test_date_is_not_an_instant(self):
         with pytest.raises(TypeError, match=r"^argument 'end': "):
             TW(at(0), dt.date(2024, 5, 7))
 
@@ -73,26 +66,6 @@ class TestTimeWindow:
     def test_construction_check(self):
         with pytest.raises(ValueError, match=re.escape("End must be greater than or equal to start.")):
             TW(at(0, 12), at(0, 8))
-        empty = TW(at(0, 8), at(0, 8))
-        assert empty.IsEmpty and empty.Duration == dt.timedelta(0) and not empty.Contains(at(0, 8))
-
-    def test_half_open_contains(self):
-        w = TW(at(0, 8), at(0, 12))
-        assert w.Contains(at(0, 8)) and w.contains(at(0, 11, 59, 59, 999999))
-        assert not w.Contains(at(0, 12)) and not w.Contains(at(0, 7, 59))
-
-    @pytest.mark.parametrize("a,b,overlap,common", [
-        ((8, 12), (12, 16), False, None),
-        ((8, 12), (11, 16), True, (11, 12)),
-        ((8, 12), (9, 10), True, (9, 10)),
-        ((8, 12), (10, 10), True, None),   # an empty window inside overlaps but has no common part
-        ((8, 12), (8, 8), False, None),
-    ])
-    def test_overlaps_and_intersect(self, a, b, overlap, common):
-        wa, wb = TW(at(0, a[0]), at(0, a[1])), TW(at(0, b[0]), at(0, b[1]))
-        assert wa.Overlaps(wb) is overlap and wb.Overlaps(wa) is overlap
-        expected = None if common is None else TW(at(0, common[0]), at(0, common[1]))
-        assert wa.Intersect(wb) == expected and wb.Intersect(wa) == expected
 
     def test_equality_ordering_and_hash(self):
         a, b = TW(at(0, 8), at(0, 12)), TW(at(0, 8), at(0, 12))
@@ -116,8 +89,7 @@ class TestTimeWindow:
         assert repr(w) == f"TimeWindow(2024-05-06 {text}, 2024-05-06 12:00:00)"
 
     def test_repr_pads_small_years(self):
-        assert repr(TW(dt.datetime(5, 1, 2), dt.datetime(5, 1, 2))) == \
-            "TimeWindow(0005-01-02 00:00:00, 0005-01-02 00:00:00)"
+        assert repr(TW(dt.datetime(5, 1, 2), dt.datetime(5, 1, 2))) == "TimeWindow(0005-01-02 00:00:00, 0005-01-02 00:00:00)"
 
     def test_properties_are_fresh_objects(self):
         w = TW(at(0, 8), at(0, 12))
@@ -139,26 +111,12 @@ class TestWeeklyRule:
         r = Rule(hourloom.DayOfWeek.Friday, dt.time(22, 30, tzinfo=dt.timezone.utc), hm(6))
         assert (r.Day, r.Start, r.End) == (5, dt.time(22, 30), dt.time(6))
 
-    def test_overnight_friday_rule(self):
-        r = Rule(5, hm(22), hm(6))  # 2024-05-10 is a Friday
-        assert r.Contains(at(4, 23)) and r.Contains(at(5, 5, 59))
-        assert not r.Contains(at(5, 6)) and not r.Contains(at(4, 21, 59))
-        assert not r.Contains(at(0, 23))  # Monday
-
-    def test_saturday_runs_into_sunday(self):
-        r = Rule(6, hm(22), hm(2))
-        assert r.Contains(at(6, 1)) and not r.Contains(at(6, 2))
-
-    def test_rule_ending_at_midnight(self):
-        r = Rule(1, hm(8), hm(0))
-        assert r.Contains(at(0, 23, 59, 59, 999999)) and not r.Contains(at(1, 0))
-        assert r.ToWindow(at(0).date()) == TW(at(0, 8), at(1, 0))
-
     def test_to_window_ignores_the_weekday(self):
         r = Rule(5, hm(22), hm(6))
         assert r.ToWindow(at(0).date()) == TW(at(0, 22), at(1, 6))
         assert r.ToWindow(at(0, 15)) == TW(at(0, 22), at(1, 6))  # a datetime gives its date
         assert Rule(1, hm(8), hm(12)).to_window(at(2).date()) == TW(at(2, 8), at(2, 12))
+        assert Rule(1, hm(8), hm(0)).ToWindow(at(0).date()) == TW(at(0, 8), at(1, 0))
 
     def test_identity_equality(self):
         assert Rule(1, hm(8), hm(9)) != Rule(1, hm(8), hm(9))
