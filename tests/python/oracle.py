@@ -62,20 +62,8 @@ def model_capacity(model, t):
     return cap
 
 
-def runs(caps, start_minute, keep):
-    """Windows of consecutive minutes whose capacity satisfies keep."""
-    out, begin = [], None
-    for i, c in enumerate(caps + [None]):
-        inside = c is not None and keep(c)
-        if inside and begin is None:
-            begin = i
-        elif not inside and begin is not None:
-            out.append(TW(instant(start_minute + begin), instant(start_minute + i)))
-            begin = None
-    return out
-
-
 def model_states(caps, start_minute):
+    """Runs of consecutive minutes of equal capacity, as (start, end, capacity)."""
     out = []
     for i, c in enumerate(caps):
         if out and out[-1][2] == c:
@@ -83,6 +71,11 @@ def model_states(caps, start_minute):
         else:
             out.append([i, i + 1, c])
     return [(instant(start_minute + a), instant(start_minute + b), c) for a, b, c in out]
+
+
+def runs(caps, start_minute, keep):
+    """Windows of consecutive minutes whose capacity satisfies keep."""
+    return [TW(s, e) for s, e, kept in model_states([keep(c) for c in caps], start_minute) if kept]
 
 
 # ---------------------------------------------------------------- random calendars

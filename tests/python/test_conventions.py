@@ -10,6 +10,42 @@ from conftest import at, hm
 Cal = hourloom.HourloomCalendar
 
 
+TW = hourloom.TimeWindow
+OVERFLOW = r"^out of range integral type conversion attempted$"
+
+# Argument errors: Python's own wording, with the argument named where one
+# parameter's conversion fails; conversion runs in parameter order.
+ARGUMENT_ERRORS = [
+    (lambda c: c.AddOpenRule(1, hm(8)), "HourloomCalendar.AddOpenRule() missing 1 required positional argument: 'end'"),
+    (lambda c: c.AddOpenRule(1), "HourloomCalendar.AddOpenRule() missing 2 required positional arguments: 'start' and 'end'"),
+    (lambda c: c.AddOpenRule(),
+     "HourloomCalendar.AddOpenRule() missing 3 required positional arguments: 'day', 'start', and 'end'"),
+    (lambda c: c.AddOpenRule(1, hm(8), hm(9), 4), "HourloomCalendar.AddOpenRule() takes 3 positional arguments but 4 were given"),
+    (lambda c: c.GetCapacityWindows(at(0), at(1), 1, 2),
+     "HourloomCalendar.GetCapacityWindows() takes from 2 to 3 positional arguments but 4 were given"),
+    (lambda c: TW(at(0), at(1)).Contains(at(0), at(0)), "TimeWindow.Contains() takes 1 positional argument but 2 were given"),
+    (lambda c: c.Clear(1), "Clear() takes 0 positional arguments but 1 was given"),
+    (lambda c: c.AddOpenRule(weekday=1, start=hm(8), end=hm(9)), "AddOpenRule() got an unexpected keyword argument 'weekday'"),
+    (lambda c: c.AddOpenRule(1, hm(8), hm(9), day=2), "AddOpenRule() got multiple values for argument 'day'"),
+    (lambda c: TW(at(0), start=at(0), end=at(1)), "TimeWindow.__new__() got multiple values for argument 'start'"),
+    (lambda c: Cal(1), "HourloomCalendar.__new__() takes 0 positional arguments"),
+    (lambda c: c.Capacity(capacity=3), "unexpected keyword argument 'capacity'"),
+    (lambda c: Cal.Intersect(a=c), "unexpected keyword argument 'a'"),
+    (lambda c: c.AddOpenRule(1, "08:00", hm(9)), "argument 'start': "),
+    (lambda c: c.AddOpenRule(1.0, hm(8), hm(9)), "argument 'day': "),
+    (lambda c: c.SetOpenWindow(5, at(0), at(1)), "argument 'id': "),
+    (lambda c: c.AddCapacityOverride("x", "y", "z"), "argument 'start': "),
+    (lambda c: c.AddCapacityOverride(at(0), at(1), "z"), "argument 'capacity': "),
+]
+
+
+@pytest.mark.parametrize("call,message", ARGUMENT_ERRORS)
+def test_argument_errors(cal, call, message):
+    with pytest.raises(TypeError, match=("^" if message.startswith("argument") else "") + re.escape(message)):
+        call(cal)
+    assert cal.OpenRules == [] and cal.CapacityOverrides == []
+
+
 class TestArgumentParsing:
     def test_keywords_and_positionals_mix(self, cal):
         assert cal.AddOpenRule(day=1, start=hm(8), end=hm(12)) is cal
@@ -20,59 +56,15 @@ class TestArgumentParsing:
         name = "".join(["mini", "mumCapacity"])
         assert cal.GetCapacityWindows(at(0), at(1), **{name: 1}) == []
 
-    @pytest.mark.parametrize("args,message", [
-        ((1, hm(8)), "HourloomCalendar.AddOpenRule() missing 1 required positional argument: 'end'"),
-        ((1,), "HourloomCalendar.AddOpenRule() missing 2 required positional arguments: 'start' and 'end'"),
-        ((), "HourloomCalendar.AddOpenRule() missing 3 required positional arguments: 'day', 'start', and 'end'"),
-        ((1, hm(8), hm(9), 4), "HourloomCalendar.AddOpenRule() takes 3 positional arguments but 4 were given"),
-    ])
-    def test_arity_errors(self, cal, args, message):
-        with pytest.raises(TypeError, match=re.escape(message)):
-            cal.AddOpenRule(*args)
-
-    def test_range_of_positionals_when_defaults_exist(self, cal):
-        with pytest.raises(TypeError, match=re.escape(
-                "HourloomCalendar.GetCapacityWindows() takes from 2 to 3 positional arguments but 4 were given")):
-            cal.GetCapacityWindows(at(0), at(1), 1, 2)
-        with pytest.raises(TypeError, match=re.escape("TimeWindow.Contains() takes 1 positional argument but 2 were given")):
-            hourloom.TimeWindow(at(0), at(1)).Contains(at(0), at(0))
-        with pytest.raises(TypeError, match=re.escape("Clear() takes 0 positional arguments but 1 was given")):
-            cal.Clear(1)
-
-    def test_unknown_and_duplicate_keywords(self, cal):
-        with pytest.raises(TypeError, match=re.escape("AddOpenRule() got an unexpected keyword argument 'weekday'")):
-            cal.AddOpenRule(weekday=1, start=hm(8), end=hm(9))
-        with pytest.raises(TypeError, match=re.escape("AddOpenRule() got multiple values for argument 'day'")):
-            cal.AddOpenRule(1, hm(8), hm(9), day=2)
-        with pytest.raises(TypeError, match=re.escape("TimeWindow.__new__() got multiple values for argument 'start'")):
-            hourloom.TimeWindow(at(0), start=at(0), end=at(1))
-        with pytest.raises(TypeError, match=re.escape("HourloomCalendar.__new__() takes 0 positional arguments")):
-            Cal(1)
-        assert cal.OpenRules == []
-
-    def test_star_args_take_no_keywords(self, cal):
-        with pytest.raises(TypeError, match="unexpected keyword argument 'capacity'"):
-            cal.Capacity(capacity=3)
-        with pytest.raises(TypeError, match="unexpected keyword argument 'a'"):
-            Cal.Intersect(a=cal)
-
     def test_none_means_not_given_for_defaults(self, cal):
         cal.Open(at(0, 8), at(0, 9))
         assert cal.GetCapacityWindows(at(0), at(1), None) == cal.GetCapacityWindows(at(0), at(1))
 
 
 class TestArgumentConversion:
-    def test_type_errors_name_the_argument(self, cal):
-        with pytest.raises(TypeError, match=r"^argument 'start': "):
-            cal.AddOpenRule(1, "08:00", hm(9))
-        with pytest.raises(TypeError, match=r"^argument 'day': "):
-            cal.AddOpenRule(1.0, hm(8), hm(9))
-        with pytest.raises(TypeError, match=r"^argument 'id': "):
-            cal.SetOpenWindow(5, at(0), at(1))
-
     @pytest.mark.parametrize("day", [300, -1, 256])
     def test_day_outside_eight_bits_is_an_unprefixed_overflow(self, cal, day):
-        with pytest.raises(OverflowError, match=r"^out of range integral type conversion attempted$"):
+        with pytest.raises(OverflowError, match=OVERFLOW):
             cal.AddOpenRule(day, hm(8), hm(9))
 
     def test_capacity_is_32_bit(self, cal):
@@ -90,22 +82,15 @@ class TestArgumentConversion:
         assert cal.AddOpenRule(Two(), hm(8), hm(9)).OpenRules[0].Day == 2
         assert cal.SetDefaultCapacity(True).DefaultCapacity == 1
 
-    def test_conversion_happens_in_parameter_order(self, cal):
-        with pytest.raises(TypeError, match=r"^argument 'start'"):
-            cal.AddCapacityOverride("x", "y", "z")
-        with pytest.raises(TypeError, match=r"^argument 'capacity'"):
-            cal.AddCapacityOverride(at(0), at(1), "z")
-
 
 class TestReceiverCheck:
     def test_foreign_self_is_refused(self):
         with pytest.raises(TypeError, match=re.escape("'int' object cannot be cast as 'HourloomCalendar'")):
             Cal.AddOpenRule(5, 1, hm(8), hm(9))
-        window = hourloom.TimeWindow(at(0), at(1))
         with pytest.raises(TypeError, match=re.escape("'TimeWindow' object cannot be cast as 'HourloomCalendar'")):
-            Cal.GetStateWindows(window, at(0), at(1))
+            Cal.GetStateWindows(TW(at(0), at(1)), at(0), at(1))
         with pytest.raises(TypeError, match=re.escape("'HourloomCalendar' object cannot be cast as 'TimeWindow'")):
-            hourloom.TimeWindow.Contains(Cal(), at(0))
+            TW.Contains(Cal(), at(0))
 
 
 class TestBorrowing:
