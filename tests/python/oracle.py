@@ -101,7 +101,7 @@ def simple_calendars(draw):
         "break_rules": draw(st.lists(rules, max_size=2)),
         "open_windows": draw(st.lists(windows, max_size=3)),
         "closed_windows": [],
-        "overrides": draw(st.lists(st.tuples(windows, capacities), max_size=3)),
+        "overrides": draw(st.lists(st.tuples(windows, capacities), max_size=5)),
         "entries": {},
     }
     cal = Cal().SetDefaultCapacity(model["default"])
