@@ -37,6 +37,7 @@ inline Instant at(std::int64_t y, unsigned mo, unsigned d, unsigned h = 0, unsig
 inline Date kMonday = date(2024, 5, 6);
 inline Date day(int offset) { return kMonday.add_days(offset).value(); }
 inline Instant mon(unsigned h, unsigned m = 0) { return at(day(0), h, m); }
+inline Instant tue(unsigned h, unsigned m = 0) { return at(day(1), h, m); }
 
 inline TimeWindow win(Instant a, Instant b) { return {a, b}; }
 

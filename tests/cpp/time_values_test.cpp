@@ -177,9 +177,12 @@ TEST(DateArithmetic, CivilDatesAndWeekdays) {
   }
 }
 
-TEST(WeeklyRuleValues, WindowAtTheLastDate) {
+TEST(WeeklyRuleValues, WindowOnADateAndAtTheLastDate) {
+  const WeeklyRule overnight{kFri, hm(22), hm(6)};
+  EXPECT_EQ(rule_window(overnight, day(0)), win(mon(22), tue(6)));  // the weekday is not checked
+  EXPECT_EQ(rule_window({kMon, hm(8), hm(0)}, day(0)), win(mon(8), tue(0)));
   // No next date: the end stays on the date, leaving no valid window.
-  const TimeWindow last = rule_window({kFri, hm(22), hm(6)}, Date::Max());
+  const TimeWindow last = rule_window(overnight, Date::Max());
   EXPECT_FALSE(clip(last, win(Instant::Min(), Instant::Max())));
 }
 
