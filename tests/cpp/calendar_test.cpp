@@ -32,7 +32,7 @@ Calendar filled() {
   EXPECT_TRUE(add_holiday(c, day(2)));
   EXPECT_TRUE(add_capacity_override(c, mon(9), mon(10), 3));
   EXPECT_TRUE(set_entry(c, "a", EntryKind::Open, sun(8), sun(9), 0));
-  EXPECT_TRUE(set_entry(c, "b", EntryKind::Capacity, mon(8), mon(9), 2));
+  EXPECT_TRUE(set_entry(c, "b", EntryKind::WithCapacity, mon(8), mon(9), 2));
   EXPECT_TRUE(set_default_capacity(c, 4));
   return c;
 }
@@ -52,8 +52,8 @@ TEST(CalendarRules, AcceptOvernightAndRefuseEqualTimesAfterTheDay) {
   EXPECT_EQ(c, before);
 
   ASSERT_EQ(c.open_rules.size(), 2u);
-  EXPECT_EQ(c.open_rules[0].day, kFri);
-  EXPECT_EQ(c.open_rules[1].end, hm(0));
+  EXPECT_EQ(c.open_rules[0].day(), Weekday::Friday);
+  EXPECT_EQ(c.open_rules[1].end(), hm(0));
   EXPECT_EQ(c.break_rules.size(), 1u);
 }
 
@@ -91,9 +91,9 @@ TEST(CalendarWindows, HolidayIsAClosedDayAndOverflowComesFirst) {
 TEST(CalendarEntries, ChecksRunInOrder) {
   Calendar c;
   // Blank id beats a negative capacity and a reversed window.
-  EXPECT_EQ(set_entry(c, "  ", EntryKind::Capacity, mon(9), mon(8), -1).error(), kEmptyId);
+  EXPECT_EQ(set_entry(c, "  ", EntryKind::WithCapacity, mon(9), mon(8), -1).error(), kEmptyId);
   // Negative capacity beats a reversed window, but only for Capacity entries.
-  EXPECT_EQ(set_entry(c, "x", EntryKind::Capacity, mon(9), mon(8), -1).error(), kNegCapacity);
+  EXPECT_EQ(set_entry(c, "x", EntryKind::WithCapacity, mon(9), mon(8), -1).error(), kNegCapacity);
   EXPECT_EQ(set_entry(c, "x", EntryKind::Closed, mon(9), mon(8), -1).error(), kEndBefore);
   EXPECT_TRUE(c.entries.empty());
 
@@ -108,16 +108,16 @@ TEST(CalendarEntries, ResettingAnIdKeepsItsPlace) {
   ASSERT_TRUE(set_entry(c, "a", EntryKind::Open, mon(8), mon(9), 0));
   ASSERT_TRUE(set_entry(c, "b", EntryKind::Closed, mon(9), mon(10), 0));
   ASSERT_TRUE(set_entry(c, "c", EntryKind::Open, mon(10), mon(11), 0));
-  ASSERT_TRUE(set_entry(c, "a", EntryKind::Capacity, tue(1), tue(2), 7));
+  ASSERT_TRUE(set_entry(c, "a", EntryKind::WithCapacity, tue(1), tue(2), 7));
 
   ASSERT_EQ(c.entries.size(), 3u);
-  EXPECT_EQ(c.entries[0], (Entry{"a", EntryKind::Capacity, win(tue(1), tue(2)), 7}));
+  EXPECT_EQ(c.entries[0], (Entry{"a", EntryKind::WithCapacity, win(tue(1), tue(2)), 7}));
   EXPECT_EQ(c.entries[1].id, "b");
   EXPECT_EQ(c.entries[2].id, "c");
 
   // A failed re-set leaves the stored entry as it was.
   const Calendar before = c;
-  EXPECT_EQ(set_entry(c, "a", EntryKind::Capacity, tue(1), tue(2), -1).error(), kNegCapacity);
+  EXPECT_EQ(set_entry(c, "a", EntryKind::WithCapacity, tue(1), tue(2), -1).error(), kNegCapacity);
   EXPECT_EQ(set_entry(c, "a", EntryKind::Open, tue(2), tue(1), 0).error(), kEndBefore);
   EXPECT_EQ(c, before);
 }
@@ -172,7 +172,7 @@ TEST(CalendarComposite, EveryEditIsRefusedFirstAndChangesNothing) {
       [](Calendar& c) { return add_holiday(c, day(0)); },
       [](Calendar& c) { return set_default_capacity(c, -1); },
       [](Calendar& c) { return add_capacity_override(c, mon(9), mon(8), -1); },
-      [](Calendar& c) { return set_entry(c, "", EntryKind::Capacity, mon(9), mon(8), -1); },
+      [](Calendar& c) { return set_entry(c, "", EntryKind::WithCapacity, mon(9), mon(8), -1); },
       [](Calendar& c) { return drop_value(remove_entry(c, "")); },
       [](Calendar& c) { return drop_value(remove_entry(c, "a")); },
       clear_open_rules,

@@ -47,8 +47,10 @@ class Gen {
     return {a, plus(a, len)};
   }
   TimeOfDay time(bool fine) {
-    if (fine) return {static_cast<std::uint32_t>(uniform(0, 86'399)), static_cast<std::uint32_t>(uniform(0, 9))};
-    return {static_cast<std::uint32_t>(uniform(0, 47)) * 1800, 0};
+    if (fine)
+      return TimeOfDay::FromSeconds(static_cast<std::uint32_t>(uniform(0, 86'399)), static_cast<std::uint32_t>(uniform(0, 9)))
+          .value();
+    return TimeOfDay::FromSeconds(static_cast<std::uint32_t>(uniform(0, 47)) * 1800).value();
   }
   Capacity capacity() { return chance(20) ? 0 : uniform(1, 4); }
 
@@ -57,17 +59,17 @@ class Gen {
     auto rule_times = [&](TimeOfDay& s, TimeOfDay& e) {
       s = time(fine);
       e = chance(25) ? TimeOfDay{} : time(fine);
-      if (s == e) e = {(s.seconds + 1800) % 86'400, s.nanos};
+      if (s == e) e = TimeOfDay::FromSeconds((s.seconds() + 1800) % 86'400, s.nanos()).value();
     };
     for (int i = uniform(0, 4); i > 0; --i) {
       TimeOfDay s, e;
       rule_times(s, e);
-      EXPECT_TRUE(add_open_rule(c, static_cast<Weekday>(uniform(0, 6)), s, e));
+      EXPECT_TRUE(add_open_rule(c, static_cast<std::uint8_t>(uniform(0, 6)), s, e));
     }
     for (int i = uniform(0, 2); i > 0; --i) {
       TimeOfDay s, e;
       rule_times(s, e);
-      EXPECT_TRUE(add_break_rule(c, static_cast<Weekday>(uniform(0, 6)), s, e));
+      EXPECT_TRUE(add_break_rule(c, static_cast<std::uint8_t>(uniform(0, 6)), s, e));
     }
     for (int i = uniform(0, 2); i > 0; --i) {
       TimeWindow w = window(fine);
@@ -93,7 +95,7 @@ class Gen {
         continue;
       }
       const auto kind = static_cast<EntryKind>(uniform(0, 2));
-      const Capacity cap = kind == EntryKind::Capacity ? capacity() : uniform(-2, 3);
+      const Capacity cap = kind == EntryKind::WithCapacity ? capacity() : uniform(-2, 3);
       TimeWindow w = window(fine);
       EXPECT_TRUE(set_entry(c, id, kind, w.start, w.end, cap));
     }
@@ -203,9 +205,9 @@ TEST(Differential, ManyLayersOverSeveralWeeks) {
       ASSERT_TRUE(add_capacity_override(c, w.start, w.end, g.capacity()));
       w = g.window(false);
       const std::string id(1, static_cast<char>('A' + g.uniform(0, 25)));
-      ASSERT_TRUE(set_entry(c, id, EntryKind::Capacity, w.start, w.end, g.capacity()));
+      ASSERT_TRUE(set_entry(c, id, EntryKind::WithCapacity, w.start, w.end, g.capacity()));
     }
-    ASSERT_TRUE(add_open_rule(c, static_cast<Weekday>(g.uniform(0, 6)), hm(6), hm(2)));
+    ASSERT_TRUE(add_open_rule(c, static_cast<std::uint8_t>(g.uniform(0, 6)), hm(6), hm(2)));
     compare_all(c, at(day(-9)), at(day(20), 13));
     compare_all(make_composite({c, g.simple(false)}), at(day(-3)), at(day(9)));
   }

@@ -26,7 +26,7 @@ inline std::vector<TimeWindow> expand_rules(const std::vector<WeeklyRule>& rules
   const Date last = range.end.date();
   for (;;) {
     for (const WeeklyRule& r : rules) {
-      if (r.day != d.weekday_sunday0()) continue;
+      if (r.day() != d.weekday_sunday0()) continue;
       if (auto w = intersect(rule_window(r, d), range)) out.push_back(*w);
     }
     if (d == last) break;
@@ -110,9 +110,9 @@ inline Capacity capacity_at(const Calendar& c, Instant t) {
     for (const WeeklyRule& r : rules)
       for (int back = 0; back <= 1; ++back) {
         const auto d = t.date().add_days(-back);
-        if (!d || d->weekday_sunday0() != r.day) continue;
-        const auto end_date = r.start < r.end ? d : d->add_days(1);
-        if (end_date && Instant::FromParts(*d, r.start) <= t && t < Instant::FromParts(*end_date, r.end)) return true;
+        if (!d || d->weekday_sunday0() != r.day()) continue;
+        const auto end_date = r.start() < r.end() ? d : d->add_days(1);
+        if (end_date && Instant::FromParts(*d, r.start()) <= t && t < Instant::FromParts(*end_date, r.end())) return true;
       }
     return false;
   };
@@ -129,7 +129,7 @@ inline Capacity capacity_at(const Calendar& c, Instant t) {
   for (const CapacityWindow& o : c.capacity_overrides)
     if (o.window.start <= t && t < o.window.end) taken = o.capacity;
   for (const Entry& e : c.entries)
-    if (e.kind == EntryKind::Capacity && e.window.start <= t && t < e.window.end) taken = e.capacity;
+    if (e.kind == EntryKind::WithCapacity && e.window.start <= t && t < e.window.end) taken = e.capacity;
   return taken;
 }
 
@@ -173,7 +173,7 @@ inline std::vector<StateWindow> state_windows(const Calendar& c, TimeWindow rang
   for (const CapacityWindow& o : c.capacity_overrides)
     if (auto w = intersect(o.window, range)) layers.push_back({*w, static_cast<unsigned>(layers.size()), o.capacity});
   for (const Entry& e : c.entries)
-    if (e.kind == EntryKind::Capacity)
+    if (e.kind == EntryKind::WithCapacity)
       if (auto w = intersect(e.window, range)) layers.push_back({*w, static_cast<unsigned>(layers.size()), e.capacity});
 
   std::vector<Instant> bounds{range.start, range.end};

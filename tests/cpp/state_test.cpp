@@ -43,7 +43,7 @@ TEST(StateWindows, RangeChecks) {
 TEST(StateWindows, NothingOpenIsOneClosedWindow) {
   Calendar c;
   ASSERT_TRUE(add_capacity_override(c, mon(8), mon(9), 5));  // never opens time
-  ASSERT_TRUE(set_entry(c, "cap", EntryKind::Capacity, mon(10), mon(11), 5));
+  ASSERT_TRUE(set_entry(c, "cap", EntryKind::WithCapacity, mon(10), mon(11), 5));
   EXPECT_EQ(states(c, mon(0), wed(0)), States{sw(mon(0), wed(0), 0)});
 }
 
@@ -73,7 +73,7 @@ TEST(StateWindows, ZeroCapacityJoinsTheClosedNeighbours) {
   // Capacity 0 at both ends of the open time joins the closed neighbours.
   // 00 ---------- 09 ==1== 16 ---------- 24
   ASSERT_TRUE(add_capacity_override(c, mon(7), mon(9), 0));
-  ASSERT_TRUE(set_entry(c, "z", EntryKind::Capacity, mon(16), mon(18), 0));
+  ASSERT_TRUE(set_entry(c, "z", EntryKind::WithCapacity, mon(16), mon(18), 0));
   EXPECT_EQ(states(c, mon(0), tue(0)),
             (States{sw(mon(0), mon(9), 0), sw(mon(9), mon(16), 1), sw(mon(16), tue(0), 0)}));
 }
@@ -158,7 +158,7 @@ TEST(CapacityAt, OpenEntriesAndWindowsOpenAndOverridesNeverDo) {
   EXPECT_EQ(get_capacity_at(c, mon(10)), 0);
   EXPECT_EQ(get_capacity_at(c, mon(11, 30)), 5);
   // An entry that changes kind stops opening time.
-  ASSERT_TRUE(set_entry(c, "o", EntryKind::Capacity, mon(9), mon(10), 1));
+  ASSERT_TRUE(set_entry(c, "o", EntryKind::WithCapacity, mon(9), mon(10), 1));
   EXPECT_EQ(get_capacity_at(c, mon(9)), 0);
 }
 

@@ -52,7 +52,8 @@ inline Instant sat(unsigned h, unsigned m = 0) { return at(day(5), h, m); }
 inline TimeWindow win(Instant a, Instant b) { return {a, b}; }
 inline StateWindow sw(Instant a, Instant b, Capacity c) { return {{a, b}, c}; }
 
-inline constexpr Weekday kSun = 0, kMon = 1, kTue = 2, kWed = 3, kThu = 4, kFri = 5, kSat = 6;
+// Weekday numbers as the editing operations take them.
+inline constexpr std::uint8_t kSun = 0, kMon = 1, kTue = 2, kWed = 3, kThu = 4, kFri = 5, kSat = 6;
 
 // check_state_windows: ordered, gap-free, non-empty windows covering
 // [start, end) exactly, neighbours of different capacity, no negative capacity.

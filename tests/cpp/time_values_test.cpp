@@ -26,7 +26,7 @@ static_assert(std::is_trivially_copyable_v<StateWindow>);
 static_assert(sizeof(Instant) == 16 && sizeof(TimeWindow) == 32);
 // Construction and ordering work at compile time.
 static_assert(Date::FromCivil(1970, 1, 1)->days() == 0);
-static_assert(Date::FromCivil(1970, 1, 1)->weekday_sunday0() == 4);
+static_assert(Date::FromCivil(1970, 1, 1)->weekday_sunday0() == Weekday::Thursday);
 static_assert(Instant::Min() < Instant::Max());
 static_assert(Duration::Min() < Duration::Zero() && Duration::Zero() < Duration::Max());
 
@@ -131,9 +131,9 @@ TEST(InstantArithmetic, BorrowsAndCarriesAcrossSecondsAndDays) {
 TEST(InstantParts, DateAndTimeOfDayBeforeTheEpoch) {
   const Instant t = at(date(1969, 12, 31), 23, 59, 59, 500);
   EXPECT_EQ(t.date(), date(1969, 12, 31));
-  EXPECT_EQ(t.time_of_day(), (TimeOfDay{86'399, 500}));
+  EXPECT_EQ(t.time_of_day(), TimeOfDay::FromSeconds(86'399, 500));
   EXPECT_EQ(Instant::Min().date(), Date::Min());
-  EXPECT_EQ(Instant::Max().time_of_day(), (TimeOfDay{86'399, 999'999'999}));
+  EXPECT_EQ(Instant::Max().time_of_day(), TimeOfDay::FromSeconds(86'399, 999'999'999));
   // Ordering is by date, then second of day, then fraction.
   EXPECT_LT(at(date(2024, 5, 6), 8, 0, 0, 999'999'999), at(date(2024, 5, 6), 8, 0, 1));
   EXPECT_LT(at(date(2024, 5, 5), 23, 59, 59, 999'999'999), at(2024, 5, 6));
@@ -164,23 +164,26 @@ TEST(DateArithmetic, CivilDatesAndWeekdays) {
   EXPECT_EQ(c.month, 3u);
   EXPECT_EQ(c.day, 15u);
 
-  EXPECT_EQ(date(1, 1, 1).weekday_sunday0(), kMon);
-  EXPECT_EQ(date(9999, 12, 31).weekday_sunday0(), kFri);
-  EXPECT_EQ(date(1969, 12, 31).weekday_sunday0(), kWed);
-  EXPECT_EQ(date(2024, 5, 5).weekday_sunday0(), kSun);
-  EXPECT_EQ(date(2024, 5, 11).weekday_sunday0(), kSat);
-  EXPECT_EQ(at(date(2024, 5, 5), 23, 59, 59, 999'999'999).weekday_sunday0(), kSun);
+  EXPECT_EQ(date(1, 1, 1).weekday_sunday0(), Weekday::Monday);
+  EXPECT_EQ(date(9999, 12, 31).weekday_sunday0(), Weekday::Friday);
+  EXPECT_EQ(date(1969, 12, 31).weekday_sunday0(), Weekday::Wednesday);
+  EXPECT_EQ(date(2024, 5, 5).weekday_sunday0(), Weekday::Sunday);
+  EXPECT_EQ(date(2024, 5, 11).weekday_sunday0(), Weekday::Saturday);
+  EXPECT_EQ(at(date(2024, 5, 5), 23, 59, 59, 999'999'999).weekday_sunday0(), Weekday::Sunday);
   // Consecutive days step through the week, before and after the epoch.
   for (std::int64_t n = -10; n < 10; ++n) {
     const Date d = date(1970, 1, 1).add_days(n).value();
     EXPECT_EQ(d.add_days(1)->weekday_sunday0(), next_weekday(d.weekday_sunday0()));
+    EXPECT_EQ(d.add_days(-1)->weekday_sunday0(), previous_weekday(d.weekday_sunday0()));
   }
+  EXPECT_EQ(weekday_from_number(6), Weekday::Saturday);
+  EXPECT_EQ(weekday_from_number(7), std::nullopt);
 }
 
 TEST(WeeklyRuleValues, WindowOnADateAndAtTheLastDate) {
-  const WeeklyRule overnight{kFri, hm(22), hm(6)};
+  const WeeklyRule overnight = make_weekly_rule(kFri, hm(22), hm(6)).value();
   EXPECT_EQ(rule_window(overnight, day(0)), win(mon(22), tue(6)));  // the weekday is not checked
-  EXPECT_EQ(rule_window({kMon, hm(8), hm(0)}, day(0)), win(mon(8), tue(0)));
+  EXPECT_EQ(rule_window(make_weekly_rule(kMon, hm(8), hm(0)).value(), day(0)), win(mon(8), tue(0)));
   // No next date: the end stays on the date, leaving no valid window.
   const TimeWindow last = rule_window(overnight, Date::Max());
   EXPECT_FALSE(clip(last, win(Instant::Min(), Instant::Max())));
