@@ -128,6 +128,52 @@ TEST(InstantArithmetic, BorrowsAndCarriesAcrossSecondsAndDays) {
   EXPECT_EQ(at(1970, 1, 1) - t, Duration::FromNormalized(-1, 750'000'000));
 }
 
+TEST(DurationDifference, BorrowsAndReportsOverflow) {
+  EXPECT_EQ(Duration::FromNormalized(1, 300'000'000) - Duration::FromNormalized(0, 700'000'000),
+            Duration::FromNormalized(0, 600'000'000));
+  EXPECT_EQ(Duration::Zero() - Duration::Max(), Duration::Min());
+  EXPECT_EQ(Duration::Zero() - Duration::Min(), Duration::Max());
+  EXPECT_EQ((Duration::Min() - Duration::FromNormalized(0, 1)).error(), kDurationOverflow);
+  EXPECT_EQ((Duration::Max() - Duration::FromNormalized(-1, 999'999'999)).error(), kDurationOverflow);
+}
+
+// A leap second (fraction >= 1 s) orders after its second and before the
+// next, and arithmetic counts it as the end of its second, so differences
+// of ordered instants are never negative and add up.
+TEST(InstantArithmetic, LeapSecondsKeepDifferencesMonotoneAndAdditive) {
+  const Date eve = date(2016, 12, 31);
+  const Instant before = at(eve, 23, 59, 59, 500'000'000);
+  const Instant leap = at(eve, 23, 59, 59, 1'500'000'000);  // 23:59:60.5
+  const Instant late_leap = at(eve, 23, 59, 59, TimeOfDay::kMaxNanos);
+  const Instant midnight = at(2017, 1, 1);
+  ASSERT_LT(before, leap);
+  ASSERT_LT(leap, late_leap);
+  ASSERT_LT(late_leap, midnight);
+  EXPECT_EQ(midnight - leap, Duration::Zero());
+  EXPECT_EQ(late_leap - leap, Duration::Zero());
+  EXPECT_EQ(leap - before, Duration::FromNormalized(0, 500'000'000));
+  const Instant points[] = {before, leap, late_leap, midnight, at(date(2017, 1, 1), 0, 0, 0, 1)};
+  for (const Instant& a : points)
+    for (const Instant& b : points)
+      for (const Instant& c : points) {
+        if (!(a <= b && b <= c)) continue;
+        EXPECT_GE(b - a, Duration::Zero());
+        EXPECT_EQ((b - a) + (c - b), c - a);
+      }
+  // Adding starts from the same point, so a + (b - a) = b for an ordinary b.
+  EXPECT_EQ(leap + Duration::FromSeconds(1), at(date(2017, 1, 1), 0, 0, 1));
+  EXPECT_EQ(leap + (midnight - leap), midnight);
+  EXPECT_EQ(leap - Duration::FromSeconds(1), at(eve, 23, 59, 59));
+}
+
+TEST(TimeOfDayValues, StayWithinTheDayAndTheLeapSecond) {
+  EXPECT_EQ(TimeOfDay::FromSeconds(86'400), std::nullopt);
+  EXPECT_EQ(TimeOfDay::FromSeconds(0, TimeOfDay::kMaxNanos + 1), std::nullopt);
+  EXPECT_TRUE(TimeOfDay::FromSeconds(86'399, TimeOfDay::kMaxNanos)->is_leap());
+  EXPECT_EQ(TimeOfDay::FromHms(25, 0, 0), TimeOfDay::FromSeconds(86'399));
+  EXPECT_EQ(TimeOfDay::FromHms(8, 0, 0, 4'000'000'000u), TimeOfDay::FromSeconds(28'800, TimeOfDay::kMaxNanos));
+}
+
 TEST(InstantParts, DateAndTimeOfDayBeforeTheEpoch) {
   const Instant t = at(date(1969, 12, 31), 23, 59, 59, 500);
   EXPECT_EQ(t.date(), date(1969, 12, 31));
