@@ -47,9 +47,8 @@ class Gen {
     return {a, plus(a, len)};
   }
   TimeOfDay time(bool fine) {
-    if (fine)
-      return TimeOfDay::FromSeconds(static_cast<std::uint32_t>(uniform(0, 86'399)), static_cast<std::uint32_t>(uniform(0, 9)))
-          .value();
+    const auto nanos = static_cast<std::uint32_t>(uniform(0, 9));
+    if (fine) return TimeOfDay::FromSeconds(static_cast<std::uint32_t>(uniform(0, 86'399)), nanos).value();
     return TimeOfDay::FromSeconds(static_cast<std::uint32_t>(uniform(0, 47)) * 1800).value();
   }
   Capacity capacity() { return chance(20) ? 0 : uniform(1, 4); }

@@ -11,7 +11,9 @@ using namespace test;
 using Windows = std::vector<TimeWindow>;
 
 WeeklyRule rule(std::uint8_t d, TimeOfDay s, TimeOfDay e) { return make_weekly_rule(d, s, e).value(); }
-WeeklyRule rule(Weekday d, TimeOfDay s, TimeOfDay e) { return rule(static_cast<std::uint8_t>(weekday_number(d)), s, e); }
+WeeklyRule rule(Weekday d, TimeOfDay s, TimeOfDay e) {
+  return rule(static_cast<std::uint8_t>(weekday_number(d)), s, e);
+}
 
 TEST(ExpandRules, OvernightOccurrenceIsPickedUpFromTheDayBefore) {
   const std::vector<WeeklyRule> rules{rule(kMon, hm(22), hm(6))};

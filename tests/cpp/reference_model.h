@@ -112,7 +112,8 @@ inline Capacity capacity_at(const Calendar& c, Instant t) {
         const auto d = t.date().add_days(-back);
         if (!d || d->weekday_sunday0() != r.day()) continue;
         const auto end_date = r.start() < r.end() ? d : d->add_days(1);
-        if (end_date && Instant::FromParts(*d, r.start()) <= t && t < Instant::FromParts(*end_date, r.end())) return true;
+        if (end_date && Instant::FromParts(*d, r.start()) <= t && t < Instant::FromParts(*end_date, r.end()))
+          return true;
       }
     return false;
   };
