@@ -49,11 +49,11 @@ struct PyClock {
   bool leap;
 };
 PyClock split_time(TimeOfDay t) {
-  std::uint32_t nanos = t.nanos;
-  bool leap = nanos >= kNanosPerSecond;
+  std::uint32_t nanos = t.nanos();
+  bool leap = t.is_leap();
   if (leap) nanos -= kNanosPerSecond;
-  return {static_cast<int>(t.seconds / 3600), static_cast<int>((t.seconds / 60) % 60),
-          static_cast<int>(t.seconds % 60), static_cast<int>(nanos / kNanosPerMicro), leap};
+  return {static_cast<int>(t.seconds() / 3600), static_cast<int>((t.seconds() / 60) % 60),
+          static_cast<int>(t.seconds() % 60), static_cast<int>(nanos / kNanosPerMicro), leap};
 }
 
 }  // namespace
@@ -172,7 +172,7 @@ PyObject* duration_to_py(Duration d) {
   if (!total) return raise_error(Error{ErrorKind::Overflow, msg::kTimedeltaRange});
   constexpr std::int64_t kMicrosPerDay = kSecondsPerDay * kMicrosPerSecond;
   std::int64_t days = floor_div(*total, kMicrosPerDay);
-  std::int64_t rest = *total - days * kMicrosPerDay;
+  std::int64_t rest = floor_mod(*total, kMicrosPerDay);
   return PyDateTimeAPI->Delta_FromDelta(static_cast<int>(days), static_cast<int>(rest / kMicrosPerSecond),
                                         static_cast<int>(rest % kMicrosPerSecond), 1, PyDateTimeAPI->DeltaType);
 }

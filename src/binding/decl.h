@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "binding/convert.h"
@@ -100,6 +102,12 @@ constexpr Member static_method() {
 constexpr Member property(const char* name, Getter g) { return {MemberKind::Property, name, nullptr, nullptr, g}; }
 constexpr Member constant(const char* name, long value) {
   return {MemberKind::Constant, name, nullptr, nullptr, nullptr, value};
+}
+// constant: a namespace constant whose value is an engine enumerator's number.
+template <class E>
+  requires std::is_enum_v<E>
+constexpr Member constant(const char* name, E value) {
+  return constant(name, static_cast<long>(std::to_underlying(value)));
 }
 
 // A module class: its name, layout, special slots and members in order.

@@ -127,12 +127,12 @@ PyObject* calendar_capacity(PyObject* self, const Args& a) {
   });
 }
 
-using RuleOp = Result<void> (*)(Calendar&, Weekday, TimeOfDay, TimeOfDay);
+using RuleOp = Result<void> (*)(Calendar&, std::uint8_t, TimeOfDay, TimeOfDay);
 
 template <RuleOp Op>
 PyObject* calendar_add_rule(PyObject* self, const Args& a) {
   return edit_calendar(self, [&](Calendar& c) {
-    Weekday day;
+    std::uint8_t day;
     TimeOfDay start, end;
     return a.get(0, &day) && a.get(1, &start) && a.get(2, &end) && ok(Op(c, day, start, end));
   });
@@ -196,7 +196,7 @@ PyObject* calendar_set_entry(PyObject* self, const Args& a) {
     Instant start, end;
     Capacity capacity = 0;
     if (!a.get(0, &id) || !a.get(1, &start) || !a.get(2, &end)) return false;
-    if constexpr (Kind == EntryKind::Capacity)
+    if constexpr (Kind == EntryKind::WithCapacity)
       if (!a.get(3, &capacity)) return false;
     return ok(set_entry(c, std::move(id), Kind, start, end, capacity));
   });
@@ -261,7 +261,7 @@ constinit MethodDecl kAddCapacityOverride{"AddCapacityOverride", "start, end, ca
 constinit MethodDecl kSetOpenWindow{"SetOpenWindow", "id, start, end", &calendar_set_entry<EntryKind::Open>};
 constinit MethodDecl kSetClosedWindow{"SetClosedWindow", "id, start, end", &calendar_set_entry<EntryKind::Closed>};
 constinit MethodDecl kSetCapacityWindow{"SetCapacityWindow", "id, start, end, capacity",
-                                        &calendar_set_entry<EntryKind::Capacity>};
+                                        &calendar_set_entry<EntryKind::WithCapacity>};
 constinit MethodDecl kGetEntry{"GetEntry", "id", &calendar_get_entry};
 constinit MethodDecl kRemoveEntry{"RemoveEntry", "id", &calendar_remove_entry};
 constinit MethodDecl kClearOpenRules{"ClearOpenRules", "", &calendar_clear<clear_open_rules>};

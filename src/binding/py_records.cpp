@@ -21,11 +21,13 @@ PyObject* optional_instant_to_py(const std::optional<Instant>& t) { return t ? t
 
 // ---------------------------------------------------------------- kinds
 
-const Member kEntryKindMembers[] = {constant("Open", 0), constant("Closed", 1), constant("Capacity", 2)};
+const Member kEntryKindMembers[] = {constant("Open", EntryKind::Open), constant("Closed", EntryKind::Closed),
+                                     constant("Capacity", EntryKind::WithCapacity)};
 const Member kWindowKindMembers[] = {
-    constant("Available", 0),   constant("Unavailable", 1),  constant("OpenRule", 2),
-    constant("OpenWindow", 3),  constant("BreakRule", 4),    constant("ClosedWindow", 5),
-    constant("CapacityOverride", 6),
+    constant("Available", WindowKind::Available),       constant("Unavailable", WindowKind::Unavailable),
+    constant("OpenRule", WindowKind::OpenRule),         constant("OpenWindow", WindowKind::OpenWindow),
+    constant("BreakRule", WindowKind::BreakRule),       constant("ClosedWindow", WindowKind::ClosedWindow),
+    constant("CapacityOverride", WindowKind::CapacityOverride),
 };
 
 // ---------------------------------------------------------------- HourloomCapacityWindow

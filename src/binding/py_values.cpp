@@ -87,7 +87,7 @@ const Member kTimeWindowMembers[] = {
 const WeeklyRule& rule_of(PyObject* self) { return boxed_value<WeeklyRule>(self); }
 
 PyObject* weekly_rule_new(PyObject* type, const Args& args) {
-  Weekday day;
+  std::uint8_t day;
   TimeOfDay start, end;
   if (!args.get(0, &day) || !args.get(1, &start) || !args.get(2, &end)) return nullptr;
   auto rule = make_weekly_rule(day, start, end);
@@ -95,9 +95,9 @@ PyObject* weekly_rule_new(PyObject* type, const Args& args) {
   return emplace<WeeklyRule>(reinterpret_cast<PyTypeObject*>(type), *rule);
 }
 
-PyObject* weekly_rule_day(PyObject* self) { return PyLong_FromLong(rule_of(self).day); }
-PyObject* weekly_rule_start(PyObject* self) { return to_py(rule_of(self).start); }
-PyObject* weekly_rule_end(PyObject* self) { return to_py(rule_of(self).end); }
+PyObject* weekly_rule_day(PyObject* self) { return PyLong_FromLong(weekday_number(rule_of(self).day())); }
+PyObject* weekly_rule_start(PyObject* self) { return to_py(rule_of(self).start()); }
+PyObject* weekly_rule_end(PyObject* self) { return to_py(rule_of(self).end()); }
 
 PyObject* weekly_rule_contains(PyObject* self, const Args& args) {
   const WeeklyRule* r = unbox<WeeklyRule>(TypeId::WeeklyRule, self);
@@ -128,8 +128,9 @@ const Member kWeeklyRuleMembers[] = {
 // ---------------------------------------------------------------- DayOfWeek
 
 const Member kDayOfWeekMembers[] = {
-    constant("Sunday", 0),   constant("Monday", 1), constant("Tuesday", 2),  constant("Wednesday", 3),
-    constant("Thursday", 4), constant("Friday", 5), constant("Saturday", 6),
+    constant("Sunday", Weekday::Sunday),     constant("Monday", Weekday::Monday), constant("Tuesday", Weekday::Tuesday),
+    constant("Wednesday", Weekday::Wednesday), constant("Thursday", Weekday::Thursday),
+    constant("Friday", Weekday::Friday),     constant("Saturday", Weekday::Saturday),
 };
 
 }  // namespace

@@ -13,7 +13,7 @@ Result<void> refuse_composite(const Calendar& c) {
   return {};
 }
 
-Result<void> add_rule(Calendar& c, std::vector<WeeklyRule>& rules, Weekday day, TimeOfDay start, TimeOfDay end) {
+Result<void> add_rule(Calendar& c, std::vector<WeeklyRule>& rules, std::uint8_t day, TimeOfDay start, TimeOfDay end) {
   if (auto ok = refuse_composite(c); !ok) return ok;
   auto rule = make_weekly_rule(day, start, end);
   if (!rule) return std::unexpected(rule.error());
@@ -99,25 +99,25 @@ bool is_blank_id(std::string_view id) {
   return true;
 }
 
-Result<void> add_open_rule(Calendar& c, Weekday day, TimeOfDay start, TimeOfDay end) {
+Result<void> add_open_rule(Calendar& c, std::uint8_t day, TimeOfDay start, TimeOfDay end) {
   return add_rule(c, c.open_rules, day, start, end);
 }
 
 Result<void> add_weekday_open_rules(Calendar& c, TimeOfDay start, TimeOfDay end) {
   // Every check of a rule is independent of its day, so the first day decides
   // for all five: either all are added or none.
-  for (Weekday day = 1; day <= 5; ++day)
-    if (auto ok = add_open_rule(c, day, start, end); !ok) return ok;
+  for (auto day = weekday_number(Weekday::Monday); day <= weekday_number(Weekday::Friday); ++day)
+    if (auto ok = add_open_rule(c, static_cast<std::uint8_t>(day), start, end); !ok) return ok;
   return {};
 }
 
 Result<void> add_weekday_break_rules(Calendar& c, TimeOfDay start, TimeOfDay end) {
-  for (Weekday day = 1; day <= 5; ++day)
-    if (auto ok = add_break_rule(c, day, start, end); !ok) return ok;
+  for (auto day = weekday_number(Weekday::Monday); day <= weekday_number(Weekday::Friday); ++day)
+    if (auto ok = add_break_rule(c, static_cast<std::uint8_t>(day), start, end); !ok) return ok;
   return {};
 }
 
-Result<void> add_break_rule(Calendar& c, Weekday day, TimeOfDay start, TimeOfDay end) {
+Result<void> add_break_rule(Calendar& c, std::uint8_t day, TimeOfDay start, TimeOfDay end) {
   return add_rule(c, c.break_rules, day, start, end);
 }
 
@@ -154,7 +154,7 @@ Result<void> add_capacity_override(Calendar& c, Instant start, Instant end, Capa
 Result<void> set_entry(Calendar& c, std::string id, EntryKind kind, Instant start, Instant end, Capacity capacity) {
   if (auto ok = refuse_composite(c); !ok) return ok;
   if (is_blank_id(id)) return fail(ErrorKind::Value, msg::kEmptyEntryId);
-  if (kind == EntryKind::Capacity && capacity < 0) return fail(ErrorKind::Value, msg::kNegativeCapacity);
+  if (kind == EntryKind::WithCapacity && capacity < 0) return fail(ErrorKind::Value, msg::kNegativeCapacity);
   auto w = make_window(start, end);
   if (!w) return std::unexpected(w.error());
   auto it = std::find_if(c.entries.begin(), c.entries.end(), [&](const Entry& e) { return e.id == id; });

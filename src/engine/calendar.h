@@ -32,9 +32,10 @@ struct Calendar {
 
 // Editing. Each runs its checks in a fixed order (composite refusal first,
 // except add_holiday, whose date overflow comes first) and changes nothing
-// when one fails.
-Result<void> add_open_rule(Calendar& c, Weekday day, TimeOfDay start, TimeOfDay end);
-Result<void> add_break_rule(Calendar& c, Weekday day, TimeOfDay start, TimeOfDay end);
+// when one fails. A rule's day is the weekday number as the caller gives it;
+// ValueError "Day must be in DayOfWeek range 0..6." outside 0..6.
+Result<void> add_open_rule(Calendar& c, std::uint8_t day, TimeOfDay start, TimeOfDay end);
+Result<void> add_break_rule(Calendar& c, std::uint8_t day, TimeOfDay start, TimeOfDay end);
 // add_weekday_open_rules, add_weekday_break_rules: the rule on Monday to Friday, in that order.
 Result<void> add_weekday_open_rules(Calendar& c, TimeOfDay start, TimeOfDay end);
 Result<void> add_weekday_break_rules(Calendar& c, TimeOfDay start, TimeOfDay end);

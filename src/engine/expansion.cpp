@@ -26,10 +26,6 @@ void join_sorted(std::vector<TimeWindow>& windows) {
   windows.resize(n);
 }
 
-// A time of day from the editing operations or from Python lies within one
-// day; only then do the occurrences of later dates start later.
-bool within_day(TimeOfDay t) { return t.seconds < kSecondsPerDay; }
-
 std::vector<TimeWindow> loose_windows(const std::vector<TimeWindow>& windows, const std::vector<Entry>& entries,
                                       EntryKind kind, TimeWindow range) {
   std::vector<TimeWindow> out;
@@ -62,37 +58,31 @@ OccurrenceStream::OccurrenceStream(const std::vector<WeeklyRule>& rules, TimeWin
     : rules_(&rules), range_(range) {
   if (rules.empty() || is_empty(range)) return;
 
-  // Counting sort of rule indices by weekday. A day outside 0..6 never passes
-  // the editing checks; such a rule is skipped rather than trusted as an index.
-  bool regular = true;
-  for (const WeeklyRule& r : rules) {
-    if (r.day <= 6) ++offset_[r.day + 1];
-    regular = regular && within_day(r.start) && within_day(r.end);
-  }
+  // Counting sort of rule indices by weekday.
+  for (const WeeklyRule& r : rules) ++offset_[weekday_number(r.day()) + 1];
   for (std::size_t d = 1; d < offset_.size(); ++d) offset_[d] += offset_[d - 1];
-  by_day_.resize(offset_[7]);
+  by_day_.resize(offset_[kDaysPerWeek]);
   {
-    std::array<std::uint32_t, 7> fill{};
+    std::array<std::uint32_t, kDaysPerWeek> fill{};
     for (std::uint32_t i = 0; i < rules.size(); ++i) {
-      const Weekday d = rules[i].day;
-      if (d <= 6) by_day_[offset_[d] + fill[d]++] = i;
+      const unsigned d = weekday_number(rules[i].day());
+      by_day_[offset_[d] + fill[d]++] = i;
     }
   }
   auto occurrence_order = [&](std::uint32_t a, std::uint32_t b) {
     const WeeklyRule& x = rules[a];
     const WeeklyRule& y = rules[b];
-    if (x.start != y.start) return x.start < y.start;
+    if (x.start() != y.start()) return x.start() < y.start();
     if (x.is_overnight() != y.is_overnight()) return y.is_overnight();
-    return x.end < y.end;
+    return x.end() < y.end();
   };
-  for (std::size_t d = 0; d < 7; ++d)
+  for (std::size_t d = 0; d < kDaysPerWeek; ++d)
     std::sort(by_day_.begin() + offset_[d], by_day_.begin() + offset_[d + 1], occurrence_order);
 
   const Date start_date = range.start.date();
   date_ = start_date.add_days(-1).value_or(start_date);
   weekday_ = date_.weekday_sunday0();
-  // Rules outside the day's seconds (never valid) expand eagerly and sort once.
-  fill_dates_through(regular ? start_date : range.end.date());
+  fill_dates_through(start_date);
   std::sort(head_.begin(), head_.end(), window_order);
 }
 
@@ -101,7 +91,8 @@ OccurrenceStream::OccurrenceStream(const std::vector<WeeklyRule>& rules, TimeWin
 void OccurrenceStream::fill_dates_through(Date last) {
   const Date range_last = range_.end.date();
   for (;;) {
-    for (std::uint32_t k = offset_[weekday_]; k < offset_[weekday_ + 1]; ++k)
+    const unsigned w = weekday_number(weekday_);
+    for (std::uint32_t k = offset_[w]; k < offset_[w + 1]; ++k)
       if (auto piece = clip(rule_window((*rules_)[by_day_[k]], date_), range_)) head_.push_back(*piece);
     if (date_ == range_last) return;
     auto next = date_.add_days(1);
@@ -118,8 +109,9 @@ void OccurrenceStream::fill_dates_through(Date last) {
 std::optional<TimeWindow> OccurrenceStream::next() {
   if (head_pos_ < head_.size()) return head_[head_pos_++];
   while (lazy_) {
-    const std::uint32_t k = offset_[weekday_] + slot_;
-    if (k < offset_[weekday_ + 1]) {
+    const unsigned w = weekday_number(weekday_);
+    const std::uint32_t k = offset_[w] + slot_;
+    if (k < offset_[w + 1]) {
       ++slot_;
       if (auto piece = clip(rule_window((*rules_)[by_day_[k]], date_), range_)) return piece;
       continue;

@@ -41,12 +41,12 @@ class OccurrenceStream {
 
   const std::vector<WeeklyRule>* rules_;
   TimeWindow range_;
-  std::array<std::uint32_t, 8> offset_{};  // rules of weekday w: by_day_[offset_[w], offset_[w + 1])
+  std::array<std::uint32_t, kDaysPerWeek + 1> offset_{};  // rules of weekday w: by_day_[offset_[w], offset_[w + 1])
   std::vector<std::uint32_t> by_day_;      // per weekday, ordered by (start, overnight, end)
   std::vector<TimeWindow> head_;           // sorted occurrences that clipping may have reordered
   std::size_t head_pos_ = 0;
   Date date_;                              // next date to expand lazily
-  Weekday weekday_ = 0;
+  Weekday weekday_ = Weekday::Sunday;
   std::uint32_t slot_ = 0;                 // next rule index within the date's bucket
   bool lazy_ = false;                      // dates after the head remain to be expanded
 };

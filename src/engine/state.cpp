@@ -39,7 +39,7 @@ std::vector<StateWindow> simple_state_windows(const Calendar& c, TimeWindow rang
   for (const CapacityWindow& o : c.capacity_overrides)
     if (auto w = clip(o.window, range)) layers.push_back({*w, o.capacity});
   for (const Entry& e : c.entries)
-    if (e.kind == EntryKind::Capacity)
+    if (e.kind == EntryKind::WithCapacity)
       if (auto w = clip(e.window, range)) layers.push_back({*w, e.capacity});
 
   // Each open span adds at most two windows, each layer boundary one more.
@@ -173,7 +173,7 @@ Capacity simple_capacity_at(const Calendar& c, Instant t) {
         break;
       case EntryKind::Closed:
         return 0;
-      case EntryKind::Capacity:
+      case EntryKind::WithCapacity:
         last_capacity = &e;
         break;
     }

@@ -14,7 +14,8 @@ namespace hourloom {
 
 using Capacity = std::int32_t;
 
-enum class EntryKind : std::uint8_t { Open = 0, Closed = 1, Capacity = 2 };
+// WithCapacity: an entry that sets the capacity inside its window.
+enum class EntryKind : std::uint8_t { Open = 0, Closed = 1, WithCapacity = 2 };
 
 enum class WindowKind : std::uint8_t {
   Available = 0,

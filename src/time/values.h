@@ -9,6 +9,7 @@
 #include <compare>
 #include <cstdint>
 #include <optional>
+#include <utility>
 
 #include "time/checked.h"
 #include "time/error.h"
@@ -20,8 +21,22 @@ inline constexpr std::int64_t kNanosPerSecond = 1'000'000'000;
 inline constexpr std::int64_t kNanosPerMicro = 1'000;
 inline constexpr std::int64_t kMicrosPerSecond = 1'000'000;
 
-// Weekday numbers, Sunday = 0 ... Saturday = 6.
-using Weekday = std::uint8_t;
+// Days of the week as this system numbers them: Sunday = 0 ... Saturday = 6.
+enum class Weekday : std::uint8_t { Sunday = 0, Monday, Tuesday, Wednesday, Thursday, Friday, Saturday };
+inline constexpr unsigned kDaysPerWeek = 7;
+
+// weekday_from_number: the weekday numbered n, or nullopt outside 0..6.
+constexpr std::optional<Weekday> weekday_from_number(unsigned n) {
+  if (n >= kDaysPerWeek) return std::nullopt;
+  return static_cast<Weekday>(n);
+}
+constexpr unsigned weekday_number(Weekday d) { return std::to_underlying(d); }
+constexpr Weekday next_weekday(Weekday d) {
+  return d == Weekday::Saturday ? Weekday::Sunday : static_cast<Weekday>(weekday_number(d) + 1);
+}
+constexpr Weekday previous_weekday(Weekday d) {
+  return d == Weekday::Sunday ? Weekday::Saturday : static_cast<Weekday>(weekday_number(d) - 1);
+}
 
 struct CivilDate {
   std::int32_t year;
@@ -42,7 +57,7 @@ class Date {
     std::chrono::year_month_day ymd{std::chrono::year(static_cast<int>(year)), std::chrono::month(month),
                                     std::chrono::day(day)};
     if (!ymd.ok()) return std::nullopt;
-    return Date(std::chrono::sys_days(ymd).time_since_epoch().count());
+    return Date(static_cast<std::int32_t>(std::chrono::sys_days(ymd).time_since_epoch().count()));
   }
   static constexpr Date Min() { return Date(kMinDays); }
   static constexpr Date Max() { return Date(kMaxDays); }
@@ -53,7 +68,7 @@ class Date {
     return {static_cast<int>(ymd.year()), static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day())};
   }
   // weekday_sunday0: Sunday = 0 ... Saturday = 6 (1970-01-01 was a Thursday).
-  constexpr Weekday weekday_sunday0() const { return static_cast<Weekday>(floor_mod(days_ + 4, 7)); }
+  constexpr Weekday weekday_sunday0() const { return static_cast<Weekday>(floor_mod(days_ + 4, kDaysPerWeek)); }
 
   // add_days: nullopt when the result leaves the representable years.
   constexpr std::optional<Date> add_days(std::int64_t n) const {
@@ -78,15 +93,38 @@ class Date {
 
 // Seconds since midnight [0, 86399] and a fraction in nanoseconds. A fraction
 // of 1'000'000'000 or more marks a leap second (the 61st second of a minute).
-struct TimeOfDay {
-  std::uint32_t seconds = 0;
-  std::uint32_t nanos = 0;
+// Both parts are always in range: only the factories below build one.
+class TimeOfDay {
+ public:
+  static constexpr std::uint32_t kMaxNanos = 1'999'999'999;
 
-  static constexpr TimeOfDay FromHms(unsigned h, unsigned m, unsigned s, std::uint32_t nanos = 0) {
-    return {h * 3600 + m * 60 + s, nanos};
+  constexpr TimeOfDay() = default;
+
+  // FromSeconds: nullopt when the second lies outside the day or the fraction
+  // beyond the leap second.
+  static constexpr std::optional<TimeOfDay> FromSeconds(std::uint32_t seconds, std::uint32_t nanos = 0) {
+    if (seconds >= kSecondsPerDay || nanos > kMaxNanos) return std::nullopt;
+    return TimeOfDay(seconds, nanos);
   }
-  constexpr bool is_leap() const { return nanos >= kNanosPerSecond; }
+  // FromHms: for parts already in range (a Python time, a literal). Parts that
+  // reach past the day are capped at its last second, a fraction at kMaxNanos.
+  static constexpr TimeOfDay FromHms(unsigned h, unsigned m, unsigned s, std::uint32_t nanos = 0) {
+    const std::uint64_t total = std::uint64_t{h} * 3600 + std::uint64_t{m} * 60 + s;
+    constexpr std::uint64_t kDay = kSecondsPerDay;
+    return TimeOfDay(static_cast<std::uint32_t>(total < kDay ? total : kDay - 1),
+                     nanos < kMaxNanos ? nanos : kMaxNanos);
+  }
+
+  constexpr std::uint32_t seconds() const { return seconds_; }
+  constexpr std::uint32_t nanos() const { return nanos_; }
+  constexpr bool is_leap() const { return nanos_ >= kNanosPerSecond; }
   friend constexpr auto operator<=>(const TimeOfDay&, const TimeOfDay&) = default;
+
+ private:
+  friend class Instant;
+  constexpr TimeOfDay(std::uint32_t s, std::uint32_t n) : seconds_(s), nanos_(n) {}
+  std::uint32_t seconds_ = 0;
+  std::uint32_t nanos_ = 0;
 };
 
 // Signed span: whole seconds plus a nanosecond part [0, 999'999'999] that is
@@ -146,10 +184,22 @@ class Duration {
     if (!s || !in_range(*s, n)) return fail(ErrorKind::Internal, msg::kDurationOverflow);
     return Duration(*s, n);
   }
+  friend constexpr Result<Duration> operator-(Duration a, Duration b) {
+    auto s = checked_sub(a.seconds_, b.seconds_);
+    std::uint32_t n = a.nanos_;
+    if (s && n < b.nanos_) {
+      s = checked_sub(*s, 1);
+      n += kNanosPerSecond;
+    }
+    n -= b.nanos_;
+    if (!s || !in_range(*s, n)) return fail(ErrorKind::Internal, msg::kDurationOverflow);
+    return Duration(*s, n);
+  }
 
   friend constexpr auto operator<=>(const Duration&, const Duration&) = default;
 
  private:
+  friend class Instant;  // keeps a leap-second fraction in its offset (see Instant)
   constexpr Duration(std::int64_t s, std::uint32_t n) : seconds_(s), nanos_(n) {}
   static constexpr std::int64_t kMaxSeconds = INT64_MAX / 1000;               // 9'223'372'036'854'775
   static constexpr std::uint32_t kMaxNanos = (INT64_MAX % 1000) * 1'000'000;  // .807 s
@@ -162,65 +212,65 @@ class Duration {
   std::uint32_t nanos_ = 0;
 };
 
-// A naive date-time: seconds since 1970-01-01 00:00:00 and a nanosecond
-// fraction (leap-second fractions included). Ordering by (seconds, nanos) is
-// the ordering by date, then second of day, then fraction.
+// A naive date-time: an offset from 1970-01-01 00:00:00. The offset's seconds
+// name the instant's second; its fraction may reach into [1e9, 2e9) for a
+// leap second (the 61st second of a minute). Ordering by (seconds, fraction)
+// is the ordering by date, then second of day, then fraction.
+//
+// Arithmetic sees a leap second as the end of the second it extends: every
+// instant of 23:59:60.x counts as the next day's 00:00:00. This keeps the
+// arithmetic monotone, so a <= b always gives b - a >= 0, and the lengths of
+// adjacent windows add up: [23:59:59, 23:59:60.5) lasts 1 s and
+// [23:59:60.5, 00:00:00) lasts 0. Adding a duration to a leap-second instant
+// starts from that same point.
 class Instant {
  public:
   constexpr Instant() = default;
 
   static constexpr Instant FromParts(Date d, TimeOfDay t) {
-    return Instant(static_cast<std::int64_t>(d.days()) * kSecondsPerDay + t.seconds, t.nanos);
+    return Instant(Duration(static_cast<std::int64_t>(d.days()) * kSecondsPerDay + t.seconds(), t.nanos()));
   }
   static constexpr Instant Min() { return FromParts(Date::Min(), {}); }
   static constexpr Instant Max() {
-    return FromParts(Date::Max(), {static_cast<std::uint32_t>(kSecondsPerDay - 1), kNanosPerSecond - 1});
+    return FromParts(Date::Max(), TimeOfDay(kSecondsPerDay - 1, kNanosPerSecond - 1));
   }
 
-  constexpr Date date() const { return Date::FromDays(static_cast<std::int32_t>(floor_div(seconds_, kSecondsPerDay))); }
+  constexpr Date date() const {
+    return Date::FromDays(static_cast<std::int32_t>(floor_div(offset_.seconds_, kSecondsPerDay)));
+  }
   constexpr TimeOfDay time_of_day() const {
-    return {static_cast<std::uint32_t>(floor_mod(seconds_, kSecondsPerDay)), nanos_};
+    return TimeOfDay(static_cast<std::uint32_t>(floor_mod(offset_.seconds_, kSecondsPerDay)), offset_.nanos_);
   }
   constexpr Weekday weekday_sunday0() const { return date().weekday_sunday0(); }
-  constexpr std::int64_t unix_seconds() const { return seconds_; }
-  constexpr std::uint32_t nanos() const { return nanos_; }
+  constexpr std::int64_t unix_seconds() const { return offset_.seconds_; }
+  constexpr std::uint32_t nanos() const { return offset_.nanos_; }
+  constexpr bool is_leap() const { return offset_.nanos_ >= kNanosPerSecond; }
+
+  // since_epoch: the offset arithmetic uses (a leap second counts as the end of its second).
+  constexpr Duration since_epoch() const {
+    return is_leap() ? Duration(offset_.seconds_ + 1, 0) : offset_;
+  }
 
   friend constexpr Result<Instant> operator+(Instant t, Duration d) {
-    auto s = checked_add(t.seconds_, d.seconds());
-    std::int64_t n = static_cast<std::int64_t>(t.nanos_) + d.nanos();
-    if (s) s = checked_add(*s, n / kNanosPerSecond);
-    Instant r(s.value_or(0), static_cast<std::uint32_t>(n % kNanosPerSecond));
-    if (!s || r < Min() || r > Max()) return fail(ErrorKind::Internal, msg::kInstantAddOverflow);
-    return r;
+    auto r = t.since_epoch() + d;
+    if (!r || !in_range(*r)) return fail(ErrorKind::Internal, msg::kInstantAddOverflow);
+    return Instant(*r);
   }
   friend constexpr Result<Instant> operator-(Instant t, Duration d) {
-    // t - d = t + (-d); -d computed on the parts so that Duration::Min() works.
-    std::int64_t n = static_cast<std::int64_t>(t.nanos_) - d.nanos();
-    auto s = checked_sub(t.seconds_, d.seconds());
-    if (s && n < 0) {
-      std::int64_t borrow = (-n + kNanosPerSecond - 1) / kNanosPerSecond;
-      s = checked_sub(*s, borrow);
-      n += borrow * kNanosPerSecond;
-    }
-    if (s) s = checked_add(*s, n / kNanosPerSecond);
-    Instant r(s.value_or(0), static_cast<std::uint32_t>(n % kNanosPerSecond));
-    if (!s || r < Min() || r > Max()) return fail(ErrorKind::Internal, msg::kInstantSubOverflow);
-    return r;
+    auto r = t.since_epoch() - d;
+    if (!r || !in_range(*r)) return fail(ErrorKind::Internal, msg::kInstantSubOverflow);
+    return Instant(*r);
   }
-  // a - b: exact and always representable for instants of the supported range.
-  friend constexpr Duration operator-(Instant a, Instant b) {
-    std::int64_t s = a.seconds_ - b.seconds_;
-    std::int64_t n = static_cast<std::int64_t>(a.nanos_) - b.nanos_;
-    s += floor_div(n, kNanosPerSecond);
-    return Duration::FromNormalized(s, static_cast<std::uint32_t>(floor_mod(n, kNanosPerSecond)));
-  }
+  // a - b: exact, and never fails: the instant range spans far less than the
+  // duration range.
+  friend constexpr Duration operator-(Instant a, Instant b) { return *(a.since_epoch() - b.since_epoch()); }
 
   friend constexpr auto operator<=>(const Instant&, const Instant&) = default;
 
  private:
-  constexpr Instant(std::int64_t s, std::uint32_t n) : seconds_(s), nanos_(n) {}
-  std::int64_t seconds_ = 0;
-  std::uint32_t nanos_ = 0;
+  constexpr explicit Instant(Duration offset) : offset_(offset) {}
+  static constexpr bool in_range(Duration offset) { return Min().offset_ <= offset && offset <= Max().offset_; }
+  Duration offset_;
 };
 
 }  // namespace hourloom

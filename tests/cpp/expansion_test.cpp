@@ -10,7 +10,10 @@ namespace {
 using namespace test;
 using Windows = std::vector<TimeWindow>;
 
-WeeklyRule rule(Weekday d, TimeOfDay s, TimeOfDay e) { return make_weekly_rule(d, s, e).value(); }
+WeeklyRule rule(std::uint8_t d, TimeOfDay s, TimeOfDay e) { return make_weekly_rule(d, s, e).value(); }
+WeeklyRule rule(Weekday d, TimeOfDay s, TimeOfDay e) {
+  return rule(static_cast<std::uint8_t>(weekday_number(d)), s, e);
+}
 
 TEST(ExpandRules, FirstAndLastRepresentableDates) {
   // At the earliest date there is no day before; at the latest an overnight

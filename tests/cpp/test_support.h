@@ -41,7 +41,8 @@ inline Instant tue(unsigned h, unsigned m = 0) { return at(day(1), h, m); }
 
 inline TimeWindow win(Instant a, Instant b) { return {a, b}; }
 
-inline constexpr Weekday kSun = 0, kMon = 1, kTue = 2, kWed = 3, kThu = 4, kFri = 5, kSat = 6;
+// Weekday numbers as the editing operations take them.
+inline constexpr std::uint8_t kSun = 0, kMon = 1, kTue = 2, kWed = 3, kThu = 4, kFri = 5, kSat = 6;
 
 }  // namespace test
 }  // namespace hourloom

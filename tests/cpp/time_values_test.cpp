@@ -26,7 +26,7 @@ static_assert(std::is_trivially_copyable_v<StateWindow>);
 static_assert(sizeof(Instant) == 16 && sizeof(TimeWindow) == 32);
 // Construction and ordering work at compile time.
 static_assert(Date::FromCivil(1970, 1, 1)->days() == 0);
-static_assert(Date::FromCivil(1970, 1, 1)->weekday_sunday0() == 4);
+static_assert(Date::FromCivil(1970, 1, 1)->weekday_sunday0() == Weekday::Thursday);
 static_assert(Instant::Min() < Instant::Max());
 static_assert(Duration::Min() < Duration::Zero() && Duration::Zero() < Duration::Max());
 
@@ -128,12 +128,58 @@ TEST(InstantArithmetic, BorrowsAndCarriesAcrossSecondsAndDays) {
   EXPECT_EQ(at(1970, 1, 1) - t, Duration::FromNormalized(-1, 750'000'000));
 }
 
+TEST(DurationDifference, BorrowsAndReportsOverflow) {
+  EXPECT_EQ(Duration::FromNormalized(1, 300'000'000) - Duration::FromNormalized(0, 700'000'000),
+            Duration::FromNormalized(0, 600'000'000));
+  EXPECT_EQ(Duration::Zero() - Duration::Max(), Duration::Min());
+  EXPECT_EQ(Duration::Zero() - Duration::Min(), Duration::Max());
+  EXPECT_EQ((Duration::Min() - Duration::FromNormalized(0, 1)).error(), kDurationOverflow);
+  EXPECT_EQ((Duration::Max() - Duration::FromNormalized(-1, 999'999'999)).error(), kDurationOverflow);
+}
+
+// A leap second (fraction >= 1 s) orders after its second and before the
+// next, and arithmetic counts it as the end of its second, so differences
+// of ordered instants are never negative and add up.
+TEST(InstantArithmetic, LeapSecondsKeepDifferencesMonotoneAndAdditive) {
+  const Date eve = date(2016, 12, 31);
+  const Instant before = at(eve, 23, 59, 59, 500'000'000);
+  const Instant leap = at(eve, 23, 59, 59, 1'500'000'000);  // 23:59:60.5
+  const Instant late_leap = at(eve, 23, 59, 59, TimeOfDay::kMaxNanos);
+  const Instant midnight = at(2017, 1, 1);
+  ASSERT_LT(before, leap);
+  ASSERT_LT(leap, late_leap);
+  ASSERT_LT(late_leap, midnight);
+  EXPECT_EQ(midnight - leap, Duration::Zero());
+  EXPECT_EQ(late_leap - leap, Duration::Zero());
+  EXPECT_EQ(leap - before, Duration::FromNormalized(0, 500'000'000));
+  const Instant points[] = {before, leap, late_leap, midnight, at(date(2017, 1, 1), 0, 0, 0, 1)};
+  for (const Instant& a : points)
+    for (const Instant& b : points)
+      for (const Instant& c : points) {
+        if (!(a <= b && b <= c)) continue;
+        EXPECT_GE(b - a, Duration::Zero());
+        EXPECT_EQ((b - a) + (c - b), c - a);
+      }
+  // Adding starts from the same point, so a + (b - a) = b for an ordinary b.
+  EXPECT_EQ(leap + Duration::FromSeconds(1), at(date(2017, 1, 1), 0, 0, 1));
+  EXPECT_EQ(leap + (midnight - leap), midnight);
+  EXPECT_EQ(leap - Duration::FromSeconds(1), at(eve, 23, 59, 59));
+}
+
+TEST(TimeOfDayValues, StayWithinTheDayAndTheLeapSecond) {
+  EXPECT_EQ(TimeOfDay::FromSeconds(86'400), std::nullopt);
+  EXPECT_EQ(TimeOfDay::FromSeconds(0, TimeOfDay::kMaxNanos + 1), std::nullopt);
+  EXPECT_TRUE(TimeOfDay::FromSeconds(86'399, TimeOfDay::kMaxNanos)->is_leap());
+  EXPECT_EQ(TimeOfDay::FromHms(25, 0, 0), TimeOfDay::FromSeconds(86'399));
+  EXPECT_EQ(TimeOfDay::FromHms(8, 0, 0, 4'000'000'000u), TimeOfDay::FromSeconds(28'800, TimeOfDay::kMaxNanos));
+}
+
 TEST(InstantParts, DateAndTimeOfDayBeforeTheEpoch) {
   const Instant t = at(date(1969, 12, 31), 23, 59, 59, 500);
   EXPECT_EQ(t.date(), date(1969, 12, 31));
-  EXPECT_EQ(t.time_of_day(), (TimeOfDay{86'399, 500}));
+  EXPECT_EQ(t.time_of_day(), TimeOfDay::FromSeconds(86'399, 500));
   EXPECT_EQ(Instant::Min().date(), Date::Min());
-  EXPECT_EQ(Instant::Max().time_of_day(), (TimeOfDay{86'399, 999'999'999}));
+  EXPECT_EQ(Instant::Max().time_of_day(), TimeOfDay::FromSeconds(86'399, 999'999'999));
   // Ordering is by date, then second of day, then fraction.
   EXPECT_LT(at(date(2024, 5, 6), 8, 0, 0, 999'999'999), at(date(2024, 5, 6), 8, 0, 1));
   EXPECT_LT(at(date(2024, 5, 5), 23, 59, 59, 999'999'999), at(2024, 5, 6));
@@ -164,23 +210,26 @@ TEST(DateArithmetic, CivilDatesAndWeekdays) {
   EXPECT_EQ(c.month, 3u);
   EXPECT_EQ(c.day, 15u);
 
-  EXPECT_EQ(date(1, 1, 1).weekday_sunday0(), kMon);
-  EXPECT_EQ(date(9999, 12, 31).weekday_sunday0(), kFri);
-  EXPECT_EQ(date(1969, 12, 31).weekday_sunday0(), kWed);
-  EXPECT_EQ(date(2024, 5, 5).weekday_sunday0(), kSun);
-  EXPECT_EQ(date(2024, 5, 11).weekday_sunday0(), kSat);
-  EXPECT_EQ(at(date(2024, 5, 5), 23, 59, 59, 999'999'999).weekday_sunday0(), kSun);
+  EXPECT_EQ(date(1, 1, 1).weekday_sunday0(), Weekday::Monday);
+  EXPECT_EQ(date(9999, 12, 31).weekday_sunday0(), Weekday::Friday);
+  EXPECT_EQ(date(1969, 12, 31).weekday_sunday0(), Weekday::Wednesday);
+  EXPECT_EQ(date(2024, 5, 5).weekday_sunday0(), Weekday::Sunday);
+  EXPECT_EQ(date(2024, 5, 11).weekday_sunday0(), Weekday::Saturday);
+  EXPECT_EQ(at(date(2024, 5, 5), 23, 59, 59, 999'999'999).weekday_sunday0(), Weekday::Sunday);
   // Consecutive days step through the week, before and after the epoch.
   for (std::int64_t n = -10; n < 10; ++n) {
     const Date d = date(1970, 1, 1).add_days(n).value();
     EXPECT_EQ(d.add_days(1)->weekday_sunday0(), next_weekday(d.weekday_sunday0()));
+    EXPECT_EQ(d.add_days(-1)->weekday_sunday0(), previous_weekday(d.weekday_sunday0()));
   }
+  EXPECT_EQ(weekday_from_number(6), Weekday::Saturday);
+  EXPECT_EQ(weekday_from_number(7), std::nullopt);
 }
 
 TEST(WeeklyRuleValues, WindowOnADateAndAtTheLastDate) {
-  const WeeklyRule overnight{kFri, hm(22), hm(6)};
+  const WeeklyRule overnight = make_weekly_rule(kFri, hm(22), hm(6)).value();
   EXPECT_EQ(rule_window(overnight, day(0)), win(mon(22), tue(6)));  // the weekday is not checked
-  EXPECT_EQ(rule_window({kMon, hm(8), hm(0)}, day(0)), win(mon(8), tue(0)));
+  EXPECT_EQ(rule_window(make_weekly_rule(kMon, hm(8), hm(0)).value(), day(0)), win(mon(8), tue(0)));
   // No next date: the end stays on the date, leaving no valid window.
   const TimeWindow last = rule_window(overnight, Date::Max());
   EXPECT_FALSE(clip(last, win(Instant::Min(), Instant::Max())));

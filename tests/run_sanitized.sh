@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Builds the engine tests and the module with AddressSanitizer and
+# UndefinedBehaviorSanitizer (any finding ends the run) and runs the C++ tests
+# and the Python suite under them. Uses its own build directories and never
+# installs the module: Python imports it from build/asan-py.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+python3 -m pip install --quiet --disable-pip-version-check pytest hypothesis
+PY="$(python3 -c 'import sys; print(sys.executable)')"  # the interpreter itself, not a wrapper script
+
+FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
+configure() {
+  cmake -S . -B "$1" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS="$FLAGS" \
+    -DCMAKE_EXE_LINKER_FLAGS="$FLAGS" -DCMAKE_SHARED_LINKER_FLAGS="$FLAGS" -DCMAKE_MODULE_LINKER_FLAGS="$FLAGS" \
+    "${@:2}" >/dev/null
+}
+
+# Reports go to stderr; pytest runs with -s so that a report raised inside its
+# output capture is not lost when the sanitizer ends the process.
+export ASAN_OPTIONS="detect_leaks=0:halt_on_error=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+
+configure build/asan-engine -DHOURLOOM_BUILD_MODULE=OFF -DHOURLOOM_BUILD_TESTS=ON
+cmake --build build/asan-engine -j 2
+ctest --test-dir build/asan-engine --output-on-failure -j 2
+
+configure build/asan-py -DHOURLOOM_BUILD_MODULE=ON -DPython_EXECUTABLE="$PY"
+cmake --build build/asan-py -j 2
+# The interpreter is not instrumented: the runtimes are preloaded, and
+# PYTHONMALLOC=malloc lets AddressSanitizer see the objects' memory.
+export LD_PRELOAD="$(g++ -print-file-name=libasan.so) $(g++ -print-file-name=libubsan.so)"
+export PYTHONMALLOC=malloc PYTHONPATH="$PWD/build/asan-py"
+"$PY" -c 'import hourloom, os, sys; sys.exit(not hourloom.__file__.startswith(os.environ["PYTHONPATH"]))' ||
+  { echo "hourloom was not imported from $PYTHONPATH" >&2; exit 1; }
+"$PY" -m pytest -q -s -p no:cacheprovider tests/python
