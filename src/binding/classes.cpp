@@ -64,7 +64,7 @@ PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   return guarded([&]() -> PyObject* {
     for (auto& [tp, decl] : constructors())
       if (tp == type) return call_declared_dict(*decl, reinterpret_cast<PyObject*>(type), args, kwargs);
-    PyErr_Format(PyExc_TypeError, "cannot create '%s' instances", type->tp_name);
+    PyErr_Format(PyExc_TypeError, text::kCannotCreateFormat, type->tp_name);
     return nullptr;
   });
 }
