@@ -64,7 +64,7 @@ PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   return guarded([&]() -> PyObject* {
     for (auto& [tp, decl] : constructors())
       if (tp == type) return call_declared_dict(*decl, reinterpret_cast<PyObject*>(type), args, kwargs);
-    PyErr_Format(PyExc_TypeError, "cannot create '%s' instances", type->tp_name);
+    PyErr_Format(PyExc_TypeError, text::kCannotCreateFormat, type->tp_name);
     return nullptr;
   });
 }
@@ -87,8 +87,7 @@ PyObject* create_class(PyObject* module, const ClassDecl& decl) {
   PyType_Spec type_spec{};
   type_spec.name = intern_text(std::string("hourloom.") + decl.name);
   type_spec.basicsize = static_cast<int>(decl.basicsize);
-  const unsigned long flags = Py_TPFLAGS_DEFAULT | (decl.constructor ? 0 : Py_TPFLAGS_DISALLOW_INSTANTIATION);
-  type_spec.flags = static_cast<unsigned>(flags);
+  type_spec.flags = static_cast<unsigned int>(Py_TPFLAGS_DEFAULT | (decl.constructor ? 0 : Py_TPFLAGS_DISALLOW_INSTANTIATION));
   type_spec.slots = slots.data();
   Ref type(PyType_FromModuleAndSpec(module, &type_spec, nullptr));
   if (!type) return nullptr;

@@ -110,7 +110,7 @@ extern "C" PyMODINIT_FUNC PyInit_hourloom(void) {
     PyInterpreterState* interpreter = PyInterpreterState_Get();
     if (g_module) {
       if (interpreter != g_interpreter) {
-        PyErr_SetString(PyExc_ImportError, "hourloom does not support sub-interpreters");
+        PyErr_SetString(PyExc_ImportError, text::kSubInterpreters);
         return nullptr;
       }
       return Py_NewRef(g_module);

@@ -5,6 +5,7 @@
 //   state_windows(cal, mon_00, tue_00) -> [00-08) 0, [08-12) 1, [12-13) 0, [13-17) 1, [17-24) 0
 #pragma once
 
+#include <variant>
 #include <vector>
 
 #include "engine/calendar.h"
@@ -34,5 +35,32 @@ Result<bool> window_can_work(const Calendar& c, TimeWindow w);
 // window_has_capacity: minimum < 1 fails first; true for an empty window; else
 // whether the windows with at least `minimum` cover it.
 Result<bool> window_has_capacity(const Calendar& c, TimeWindow w, Capacity minimum);
+
+// MinimumCapacity: a required capacity of at least 1, checked once when made
+// ("Required capacity must be positive."), so that a bad minimum is refused
+// before the question's other inputs are looked at.
+struct MinimumCapacity {
+  Capacity value = 1;
+  static Result<MinimumCapacity> From(Capacity minimum) {
+    if (auto ok = require_positive_capacity(minimum); !ok) return std::unexpected(ok.error());
+    return MinimumCapacity{minimum};
+  }
+};
+
+// Target: the subject of a coverage question, one instant or a whole window.
+using Target = std::variant<Instant, TimeWindow>;
+
+// can_work: capacity at least 1 at the instant, or over the whole window (see
+// window_can_work).
+inline Result<bool> can_work(const Calendar& c, const Target& target) {
+  if (const TimeWindow* w = std::get_if<TimeWindow>(&target)) return window_can_work(c, *w);
+  return get_capacity_at(c, *std::get_if<Instant>(&target)) >= 1;
+}
+// has_capacity: capacity at least `minimum` at the instant, or over the whole
+// window (see window_has_capacity).
+inline Result<bool> has_capacity(const Calendar& c, const Target& target, MinimumCapacity minimum) {
+  if (const TimeWindow* w = std::get_if<TimeWindow>(&target)) return window_has_capacity(c, *w, minimum.value);
+  return get_capacity_at(c, *std::get_if<Instant>(&target)) >= minimum.value;
+}
 
 }  // namespace hourloom
