@@ -158,6 +158,8 @@ struct ClassDecl {
 // a constructor is named "Class.__new__()".
 bool prepare_signature(MethodDecl& decl, const char* owner, bool has_self, bool is_constructor = false);
 const char* text_signature(const MethodDecl& decl);  // "Name($self, a, b=None)\n--\n\n"
+// alias_of: the snake-case (constants: upper-case) form of the member's name;
+// apply_aliases adds "_" when that form is a Python keyword ("and_").
 std::string alias_of(const Member& m);
 
 // ---------------------------------------------------------------- typed rows

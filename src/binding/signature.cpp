@@ -218,11 +218,6 @@ std::string alias_of(const Member& m) {
     else
       out += static_cast<char>(upper ? c - 'A' + 'a' : c);
   }
-  static const char* const kKeywords[] = {"and", "or", "not", "is", "in", "if", "else", "for", "while", "with",
-                                          "from", "import", "class", "def", "del", "pass", "return", "try",
-                                          "except", "finally", "raise", "global", "lambda", "yield", "as"};
-  for (const char* kw : kKeywords)
-    if (out == kw) return out + "_";
   return out;
 }
 
