@@ -1,0 +1,146 @@
+#include "engine/search.h"
+
+#include "engine/state.h"
+
+namespace hourloom {
+
+namespace {
+
+constexpr Duration kHalfWeek = Duration::FromSeconds(7 * kSecondsPerDay / 2);
+constexpr Duration kLongestPiece = Duration::FromSeconds(448 * kSecondsPerDay);
+
+// Transitions of one search window: the inner boundaries of its state windows.
+struct Transitions {
+  std::optional<Instant> previous;  // latest boundary before t
+  std::optional<Instant> next;      // earliest boundary after t
+  bool at_instant = false;          // a boundary lies exactly at t
+};
+
+Result<Transitions> transitions_around(const Calendar& c, Instant t, std::optional<Duration> radius,
+                                       TimeWindow reach) {
+  auto window = search_window_around(t, radius, reach);
+  if (!window) return std::unexpected(window.error());
+  auto states = state_windows(c, window->start, window->end);
+  if (!states) return std::unexpected(states.error());
+  Transitions out;
+  // The list is gap-free, so the inner boundaries are the ends of all but the last window.
+  for (std::size_t i = 0; i + 1 < states->size(); ++i) {
+    const Instant boundary = (*states)[i].window.end;
+    if (boundary < t) {
+      out.previous = boundary;
+    } else if (boundary == t) {
+      out.at_instant = true;
+    } else {
+      out.next = boundary;
+      break;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+Instant capped_add(Instant t, Duration d, Instant cap) {
+  if (cap - t <= d) return cap;
+  return (t + d).value();  // below cap, hence representable
+}
+
+Result<TimeWindow> search_window_around(Instant t, std::optional<Duration> radius, TimeWindow reach) {
+  if (radius && (radius->is_negative() || radius->is_zero())) return fail(ErrorKind::Value, msg::kRadiusNotPositive);
+  const Duration r = radius.value_or(kDefaultSearchRadius);
+  const Instant lo = !(reach.start < t) || t - reach.start <= r ? reach.start : (t - r).value();
+  const Instant hi = !(t < reach.end) ? reach.end : capped_add(t, r, reach.end);
+  return TimeWindow{lo < t ? lo : t, t < hi ? hi : t};
+}
+
+Instant search_horizon(Instant start, std::optional<Instant> horizon, TimeWindow reach) {
+  if (!(start < reach.end)) return reach.end;
+  const Instant end = horizon ? *horizon : capped_add(start, kDefaultSearchSpan, reach.end);
+  return end < reach.end ? end : reach.end;
+}
+
+std::vector<TimeWindow> search_chunks(Instant start, Instant end, Duration overlap) {
+  Duration length = kChunkLength;
+  if (kHalfWeek < overlap) length = (overlap + kChunkLength).value_or(Duration::Max());
+  const bool overlapping = Duration::Zero() < overlap;
+  std::vector<TimeWindow> out;
+  for (Instant cursor = start; cursor < end;) {
+    const Instant chunk_end = capped_add(cursor, length, end);
+    out.push_back({cursor, chunk_end});
+    // Not cut at `end`, the chunk is longer than the overlap: the candidate lies after the cursor.
+    cursor = overlapping && chunk_end < end ? (chunk_end - overlap).value() : chunk_end;
+  }
+  return out;
+}
+
+Result<std::optional<TimeWindow>> get_current_state_window(const Calendar& c, Instant t,
+                                                           std::optional<Duration> radius, WantedState wanted,
+                                                           TimeWindow reach) {
+  auto window = search_window_around(t, radius, reach);
+  if (!window) return std::unexpected(window.error());
+  auto states = state_windows(c, window->start, window->end);
+  if (!states) return std::unexpected(states.error());
+  for (const StateWindow& s : *states) {
+    if (!contains(s.window, t)) continue;
+    if (s.can_work() == (wanted == WantedState::Open)) return s.window;
+    break;
+  }
+  return std::nullopt;
+}
+
+Result<std::optional<Instant>> get_next_transition_time(const Calendar& c, Instant t, std::optional<Duration> radius,
+                                                        TimeWindow reach) {
+  auto found = transitions_around(c, t, radius, reach);
+  if (!found) return std::unexpected(found.error());
+  return found->next;
+}
+
+Result<std::optional<Instant>> get_previous_transition_time(const Calendar& c, Instant t,
+                                                            std::optional<Duration> radius, TimeWindow reach) {
+  auto found = transitions_around(c, t, radius, reach);
+  if (!found) return std::unexpected(found.error());
+  return found->previous;
+}
+
+// One sweep of the search window answers all three questions: the previous and
+// next transitions are read from the same state windows that would be computed
+// again for each of them.
+Result<std::optional<Instant>> get_nearest_transition_time(const Calendar& c, Instant t,
+                                                           std::optional<Duration> radius, TimeWindow reach) {
+  auto found = transitions_around(c, t, radius, reach);
+  if (!found) return std::unexpected(found.error());
+  if (found->at_instant) return t;
+  if (!found->previous) return found->next;
+  if (!found->next) return found->previous;
+  if (t - *found->previous <= *found->next - t) return found->previous;
+  return found->next;
+}
+
+// The state windows after t are clipped at t, so the first open one starts at t
+// exactly when t is open.
+Result<std::optional<Instant>> get_next_open_time(const Calendar& c, Instant t, std::optional<Instant> horizon,
+                                                  TimeWindow reach) {
+  StateWalk walk(c, t, search_horizon(t, horizon, reach));
+  while (true) {
+    auto s = walk.next();
+    if (!s) return std::unexpected(s.error());
+    if (!*s) return std::nullopt;
+    if ((*s)->can_work()) return (*s)->window.start;
+  }
+}
+
+Result<std::optional<StateWindow>> StateWalk::next() {
+  while (at_ == buffer_.size()) {
+    if (!(pos_ < to_)) return std::nullopt;
+    const Instant end = capped_add(pos_, piece_, to_);
+    auto states = state_windows(*calendar_, pos_, end);
+    if (!states) return std::unexpected(states.error());
+    buffer_ = std::move(*states);
+    at_ = 0;
+    pos_ = end;
+    if (piece_ < kLongestPiece) piece_ = (piece_ + piece_).value();
+  }
+  return buffer_[at_++];
+}
+
+}  // namespace hourloom

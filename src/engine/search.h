@@ -1,0 +1,86 @@
+// Searches around and ahead of an instant: the symmetric search window with
+// its radius, forward search chunks up to a horizon, the current state window,
+// the previous, next and nearest transition, and the next open time.
+//   get_next_transition_time(weekdays_8_17, wed(12), {}) -> wed(17)
+//   get_next_open_time(weekdays_8_17, fri(17), {}) -> next mon(8)
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "engine/calendar.h"
+
+namespace hourloom {
+
+inline constexpr Duration kChunkLength = Duration::FromSeconds(7 * kSecondsPerDay);
+inline constexpr Duration kDefaultSearchRadius = Duration::FromSeconds(7 * kSecondsPerDay);
+inline constexpr Duration kDefaultSearchSpan = Duration::FromSeconds(1830 * kSecondsPerDay);
+
+// Reach: the instants a search may look at. Search windows and horizons are cut
+// to it, so no answer lies outside. The Python surface passes the range a
+// datetime can hold; the default is every representable instant.
+inline constexpr TimeWindow kFullReach{Instant::Min(), Instant::Max()};
+
+// capped_add: t + d, or `cap` when that would reach past it (also when the sum
+// leaves the representable range); t <= cap and d >= 0.
+Instant capped_add(Instant t, Duration d, Instant cap);
+
+// search_window_around: [t - radius, t + radius] cut to the reach; ValueError
+// "Search radius must be positive." for a given radius <= 0. Absent radius: 7 days.
+Result<TimeWindow> search_window_around(Instant t, std::optional<Duration> radius, TimeWindow reach = kFullReach);
+
+// search_horizon: the given horizon, or start + 1,830 days, cut to the reach.
+Instant search_horizon(Instant start, std::optional<Instant> horizon, TimeWindow reach = kFullReach);
+
+// search_chunks: [start, end) in chunks of 7 days, or overlap + 7 days once the
+// overlap exceeds 3.5 days, each starting `overlap` before the previous one
+// ends, so that a stretch of that length crossing a chunk end lies whole in the
+// next chunk. Every chunk starts at least 3.5 days after the previous one.
+std::vector<TimeWindow> search_chunks(Instant start, Instant end, Duration overlap);
+
+enum class WantedState : bool { Open, Closed };
+
+// get_current_state_window: the state window of the search window that holds t
+// and has the wanted state (clipped to the search window), or absent.
+Result<std::optional<TimeWindow>> get_current_state_window(const Calendar& c, Instant t,
+                                                           std::optional<Duration> radius, WantedState wanted,
+                                                           TimeWindow reach = kFullReach);
+
+// Transitions: capacity changes strictly inside the search window; one at t
+// itself is neither next nor previous, but it is the nearest. A tie of the
+// nearest goes to the previous transition.
+Result<std::optional<Instant>> get_next_transition_time(const Calendar& c, Instant t, std::optional<Duration> radius,
+                                                        TimeWindow reach = kFullReach);
+Result<std::optional<Instant>> get_previous_transition_time(const Calendar& c, Instant t,
+                                                            std::optional<Duration> radius,
+                                                            TimeWindow reach = kFullReach);
+Result<std::optional<Instant>> get_nearest_transition_time(const Calendar& c, Instant t,
+                                                           std::optional<Duration> radius,
+                                                           TimeWindow reach = kFullReach);
+
+// get_next_open_time: t itself when open there, else the first open instant
+// after it before the horizon (exclusive), or absent.
+Result<std::optional<Instant>> get_next_open_time(const Calendar& c, Instant t, std::optional<Instant> horizon,
+                                                  TimeWindow reach = kFullReach);
+
+// StateWalk: the state windows of [from, to) one at a time, asked of the state
+// sweep in pieces of 7 days, then 14, 28 and so on (up to 448 days): a question
+// answered in the first week pays for one week, and a walk over the whole range
+// costs about one sweep of it. Windows of equal capacity on both sides of a
+// piece boundary come as two windows.
+class StateWalk {
+ public:
+  StateWalk(const Calendar& c, Instant from, Instant to) : calendar_(&c), pos_(from), to_(to) {}
+  // next: the next state window; absent at the end. A sweep error ends the walk.
+  Result<std::optional<StateWindow>> next();
+
+ private:
+  const Calendar* calendar_;
+  Instant pos_;
+  Instant to_;
+  Duration piece_ = kChunkLength;
+  std::vector<StateWindow> buffer_;
+  std::size_t at_ = 0;
+};
+
+}  // namespace hourloom

@@ -1,0 +1,136 @@
+#include "engine/working_time.h"
+
+#include "engine/state.h"
+
+namespace hourloom {
+
+namespace {
+
+// less: a - b for a >= b >= 0, which cannot overflow.
+Duration less(Duration a, Duration b) {
+  std::int64_t seconds = a.seconds() - b.seconds();
+  std::int64_t nanos = static_cast<std::int64_t>(a.nanos()) - b.nanos();
+  if (nanos < 0) {
+    seconds -= 1;
+    nanos += kNanosPerSecond;
+  }
+  return Duration::FromNormalized(seconds, static_cast<std::uint32_t>(nanos));
+}
+
+// chunk_boundary: whether t lies a whole number of weeks after start.
+bool chunk_boundary(Instant start, Instant t) {
+  const Duration since = t - start;
+  return since.nanos() == 0 && since.seconds() % kChunkLength.seconds() == 0;
+}
+
+// Consumes open time from start: the result when `remaining` is used up, with
+// the consumed part of each stretch appended to *steps when steps is given.
+// Consuming window by window gives the stretch-by-stretch answer: a stretch
+// split in two is used up at the same instant. Only the trace needs stretches,
+// and they end where open time ends or at a chunk boundary.
+Result<Instant> consume(const Calendar& c, Instant start, Duration d, std::optional<Instant> horizon,
+                        TimeWindow reach, std::vector<WorkingTimeTraceStep>* steps) {
+  if (d.is_negative()) return fail(ErrorKind::Value, msg::kNegativeDuration);
+  if (d.is_zero()) return start;
+  StateWalk walk(c, start, search_horizon(start, horizon, reach));
+  Duration remaining = d;
+  TimeWindow stretch{};  // the trace's current stretch, consumed whole so far
+  bool in_stretch = false;
+  auto close_stretch = [&] {
+    if (in_stretch) steps->push_back({stretch, length(stretch)});
+    in_stretch = false;
+  };
+  while (true) {
+    auto s = walk.next();
+    if (!s) return std::unexpected(s.error());
+    if (!*s) return fail(ErrorKind::Runtime, msg::kWorkNotFound);
+    if (!(*s)->can_work()) {
+      if (steps) close_stretch();
+      continue;
+    }
+    TimeWindow w = (*s)->window;
+    if (!steps) {
+      const Duration available = length(w);
+      if (remaining <= available) return (w.start + remaining).value();
+      remaining = less(remaining, available);
+      continue;
+    }
+    // Trace: walk the window a chunk at a time.
+    while (w.start < w.end) {
+      if (in_stretch && (stretch.end != w.start || chunk_boundary(start, w.start))) close_stretch();
+      if (!in_stretch) stretch = {w.start, w.start};
+      in_stretch = true;
+      const Duration since = w.start - start;
+      const Duration to_boundary =
+          less(kChunkLength, Duration::FromNormalized(since.seconds() % kChunkLength.seconds(), since.nanos()));
+      const Instant piece_end = capped_add(w.start, to_boundary, w.end);
+      const Duration available = piece_end - w.start;
+      if (remaining <= available) {
+        stretch.end = (w.start + remaining).value();
+        close_stretch();
+        return stretch.end;
+      }
+      remaining = less(remaining, available);
+      stretch.end = piece_end;
+      w.start = piece_end;
+    }
+  }
+}
+
+}  // namespace
+
+Result<Duration> get_working_duration(const Calendar& c, Instant start, Instant end) {
+  auto states = state_windows(c, start, end);
+  if (!states) return std::unexpected(states.error());
+  return working_duration(*states);
+}
+
+Result<Instant> add_work_duration(const Calendar& c, Instant start, Duration d, std::optional<Instant> horizon,
+                                  TimeWindow reach) {
+  return consume(c, start, d, horizon, reach, nullptr);
+}
+
+Result<WorkingTimeTrace> trace_work_duration(const Calendar& c, Instant start, Duration d,
+                                             std::optional<Instant> horizon, TimeWindow reach) {
+  WorkingTimeTrace trace{start, d, start, {}};
+  auto result = consume(c, start, d, horizon, reach, &trace.steps);
+  if (!result) return std::unexpected(result.error());
+  trace.result = *result;
+  return trace;
+}
+
+// One pass over the state windows, joining those of capacity >= minimum into
+// stretches: the first stretch that reaches length d holds the slot. This is
+// the answer of the overlapping chunks: a stretch cut by a chunk end starts
+// inside the next chunk, which is long enough to hold its slot.
+Result<std::optional<TimeWindow>> find_first_slot(const Calendar& c, Instant start, Duration d, Capacity minimum,
+                                                  std::optional<Instant> horizon, TimeWindow reach) {
+  if (d.is_negative()) return fail(ErrorKind::Value, msg::kNegativeDuration);
+  if (auto ok = require_positive_capacity(minimum); !ok) return std::unexpected(ok.error());
+  const Instant end = search_horizon(start, horizon, reach);
+  if (!(start < end) || end - start < d) return std::nullopt;
+  StateWalk walk(c, start, end);
+  TimeWindow stretch{};
+  bool in_stretch = false;
+  while (true) {
+    auto s = walk.next();
+    if (!s) return std::unexpected(s.error());
+    if (!*s) return std::nullopt;
+    const StateWindow& w = **s;
+    if (w.capacity < minimum) {
+      in_stretch = false;
+      continue;
+    }
+    if (in_stretch && stretch.end == w.window.start) {
+      stretch.end = w.window.end;
+    } else {
+      // No later stretch can hold the slot once the horizon is nearer than d.
+      if (end - w.window.start < d) return std::nullopt;
+      stretch = w.window;
+      in_stretch = true;
+    }
+    if (d <= length(stretch)) return TimeWindow{stretch.start, (stretch.start + d).value()};
+  }
+}
+
+}  // namespace hourloom
