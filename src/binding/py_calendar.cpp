@@ -329,10 +329,21 @@ const Member kCalendarMembers[] = {
     method<kCanWork>(),
     method<kHasCapacity>(),
     method<kGetCapacityAt>(),
+    method<kGetNextOpenTime>(),
+    method<kAddWorkDuration>(),
+    method<kTraceWorkDuration>(),
+    method<kGetWorkingDuration>(),
+    method<kGetWorkingTicks>(),
     method<kGetOpenWindows>(),
     method<kGetCapacityWindows>(),
     method<kGetUnavailableWindows>(),
     method<kGetStateWindows>(),
+    method<kGetCurrentOpenWindow>(),
+    method<kGetCurrentUnavailableWindow>(),
+    method<kGetNextTransitionTime>(),
+    method<kGetPreviousTransitionTime>(),
+    method<kGetNearestTransitionTime>(),
+    method<kFindFirstSlot>(),
 };
 
 }  // namespace

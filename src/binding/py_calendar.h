@@ -51,4 +51,9 @@ PyObject* calendar_get_capacity_windows(PyObject* self, const Args& a);
 PyObject* calendar_get_unavailable_windows(PyObject* self, const Args& a);
 PyObject* calendar_get_state_windows(PyObject* self, const Args& a);
 
+// Searches and working time (declared in py_calendar_search.cpp).
+extern MethodDecl kGetNextOpenTime, kAddWorkDuration, kTraceWorkDuration, kGetWorkingDuration, kGetWorkingTicks,
+    kGetCurrentOpenWindow, kGetCurrentUnavailableWindow, kGetNextTransitionTime, kGetPreviousTransitionTime,
+    kGetNearestTransitionTime, kFindFirstSlot;
+
 }  // namespace hourloom::py
