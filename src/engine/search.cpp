@@ -129,7 +129,51 @@ Result<std::optional<Instant>> get_next_open_time(const Calendar& c, Instant t, 
   }
 }
 
+namespace {
+
+bool has_capacity_layers(const Calendar& c) {
+  if (!c.capacity_overrides.empty()) return true;
+  for (const Entry& e : c.entries)
+    if (e.kind == EntryKind::Capacity) return true;
+  return false;
+}
+
+}  // namespace
+
+StateWalk::StateWalk(const Calendar& c, Instant from, Instant to) : calendar_(&c), pos_(from), to_(to) {
+  // Without capacity layers the sweep only fills the gaps between open spans
+  // with 0 and gives the spans the default capacity; that is done here.
+  // The first stream covers a week, which answers most questions with the
+  // fewest stored windows clipped; a second one streams the rest.
+  if (!c.is_composite() && !has_capacity_layers(c) && from < to) {
+    stream_end_ = capped_add(from, kChunkLength, to);
+    spans_.emplace(c, TimeWindow{from, stream_end_});
+  }
+}
+
 Result<std::optional<StateWindow>> StateWalk::next() {
+  if (spans_) {
+    if (!(pos_ < to_)) return std::nullopt;
+    if (!span_ready_) {
+      span_ = spans_->next();
+      span_ready_ = true;
+    }
+    if (!span_ && stream_end_ < to_ && !(pos_ < stream_end_)) {
+      spans_.emplace(*calendar_, TimeWindow{stream_end_, to_});
+      stream_end_ = to_;
+      span_ = spans_->next();
+    }
+    const Instant gap_end = span_ ? span_->start : stream_end_;
+    if (pos_ < gap_end) {
+      const StateWindow gap{{pos_, gap_end}, 0};
+      pos_ = gap_end;
+      return gap;
+    }
+    const StateWindow open{*span_, calendar_->default_capacity};
+    pos_ = span_->end;
+    span_ready_ = false;
+    return open;
+  }
   while (at_ == buffer_.size()) {
     if (!(pos_ < to_)) return std::nullopt;
     const Instant end = capped_add(pos_, piece_, to_);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/calendar.h"
+#include "engine/span_stream.h"
 
 namespace hourloom {
 
@@ -63,14 +64,16 @@ Result<std::optional<Instant>> get_nearest_transition_time(const Calendar& c, In
 Result<std::optional<Instant>> get_next_open_time(const Calendar& c, Instant t, std::optional<Instant> horizon,
                                                   TimeWindow reach = kFullReach);
 
-// StateWalk: the state windows of [from, to) one at a time, asked of the state
-// sweep in pieces of 7 days, then 14, 28 and so on (up to 448 days): a question
-// answered in the first week pays for one week, and a walk over the whole range
-// costs about one sweep of it. Windows of equal capacity on both sides of a
-// piece boundary come as two windows.
+// StateWalk: the state windows of [from, to) one at a time. A simple calendar
+// without capacity overrides or capacity entries is read straight from its
+// lazily expanded open spans (a week, then the rest); any other is asked of the state sweep in pieces
+// of 7 days, then 14, 28 and so on (up to 448 days). Either way a question
+// answered in the first week pays for about a week, and a walk over the whole
+// range costs about one sweep of it. Neighbours may share a capacity (at a
+// piece boundary, for instance); every consumer treats them as one stretch.
 class StateWalk {
  public:
-  StateWalk(const Calendar& c, Instant from, Instant to) : calendar_(&c), pos_(from), to_(to) {}
+  StateWalk(const Calendar& c, Instant from, Instant to);
   // next: the next state window; absent at the end. A sweep error ends the walk.
   Result<std::optional<StateWindow>> next();
 
@@ -78,7 +81,11 @@ class StateWalk {
   const Calendar* calendar_;
   Instant pos_;
   Instant to_;
-  Duration piece_ = kChunkLength;
+  std::optional<OpenSpanStream> spans_;  // streaming mode, over [.., stream_end_)
+  Instant stream_end_;
+  std::optional<TimeWindow> span_;       // the next open span not yet handed out
+  bool span_ready_ = false;
+  Duration piece_ = kChunkLength;        // piece mode
   std::vector<StateWindow> buffer_;
   std::size_t at_ = 0;
 };

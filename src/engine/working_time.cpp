@@ -80,9 +80,18 @@ Result<Instant> consume(const Calendar& c, Instant start, Duration d, std::optio
 }  // namespace
 
 Result<Duration> get_working_duration(const Calendar& c, Instant start, Instant end) {
-  auto states = state_windows(c, start, end);
-  if (!states) return std::unexpected(states.error());
-  return working_duration(*states);
+  if (end < start) return fail(ErrorKind::Value, msg::kEndBeforeStart);
+  StateWalk walk(c, start, end);
+  Duration total;
+  while (true) {
+    auto s = walk.next();
+    if (!s) return std::unexpected(s.error());
+    if (!*s) return total;
+    if (!(*s)->can_work()) continue;
+    auto sum = total + length((*s)->window);
+    if (!sum) return std::unexpected(sum.error());
+    total = *sum;
+  }
 }
 
 Result<Instant> add_work_duration(const Calendar& c, Instant start, Duration d, std::optional<Instant> horizon,
