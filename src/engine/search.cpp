@@ -6,6 +6,7 @@ namespace hourloom {
 
 namespace {
 
+constexpr Duration kOneDay = Duration::FromSeconds(kSecondsPerDay);
 constexpr Duration kHalfWeek = Duration::FromSeconds(7 * kSecondsPerDay / 2);
 constexpr Duration kLongestPiece = Duration::FromSeconds(448 * kSecondsPerDay);
 
@@ -16,26 +17,41 @@ struct Transitions {
   bool at_instant = false;          // a boundary lies exactly at t
 };
 
+// The boundaries strictly inside a part of the search window that holds t are
+// exactly the search window's transitions there, so the part grows from a day
+// on either side, doubling on a side until it shows a transition or reaches
+// the search window's edge. The usual question pays for two days, not the
+// whole search window, and a huge radius costs only what the answer needs.
 Result<Transitions> transitions_around(const Calendar& c, Instant t, std::optional<Duration> radius,
                                        TimeWindow reach) {
   auto window = search_window_around(t, radius, reach);
   if (!window) return std::unexpected(window.error());
-  auto states = state_windows(c, window->start, window->end);
-  if (!states) return std::unexpected(states.error());
-  Transitions out;
-  // The list is gap-free, so the inner boundaries are the ends of all but the last window.
-  for (std::size_t i = 0; i + 1 < states->size(); ++i) {
-    const Instant boundary = (*states)[i].window.end;
-    if (boundary < t) {
-      out.previous = boundary;
-    } else if (boundary == t) {
-      out.at_instant = true;
-    } else {
-      out.next = boundary;
-      break;
+  Duration back = kOneDay;
+  Duration ahead = kOneDay;
+  while (true) {
+    const Instant lo = t - window->start <= back ? window->start : (t - back).value();
+    const Instant hi = capped_add(t, ahead, window->end);
+    auto states = state_windows(c, lo, hi);
+    if (!states) return std::unexpected(states.error());
+    Transitions out;
+    // The list is gap-free, so the inner boundaries are the ends of all but the last window.
+    for (std::size_t i = 0; i + 1 < states->size(); ++i) {
+      const Instant boundary = (*states)[i].window.end;
+      if (boundary < t) {
+        out.previous = boundary;
+      } else if (boundary == t) {
+        out.at_instant = true;
+      } else {
+        out.next = boundary;
+        break;
+      }
     }
+    const bool back_done = out.previous || lo == window->start;
+    const bool ahead_done = out.next || hi == window->end;
+    if (back_done && ahead_done) return out;
+    if (!back_done) back = (back + back).value_or(Duration::Max());
+    if (!ahead_done) ahead = (ahead + ahead).value_or(Duration::Max());
   }
-  return out;
 }
 
 }  // namespace
@@ -102,9 +118,8 @@ Result<std::optional<Instant>> get_previous_transition_time(const Calendar& c, I
   return found->previous;
 }
 
-// One sweep of the search window answers all three questions: the previous and
-// next transitions are read from the same state windows that would be computed
-// again for each of them.
+// One search answers all three questions: the previous and next transitions
+// are read from the same state windows that would be computed again for each.
 Result<std::optional<Instant>> get_nearest_transition_time(const Calendar& c, Instant t,
                                                            std::optional<Duration> radius, TimeWindow reach) {
   auto found = transitions_around(c, t, radius, reach);
