@@ -75,6 +75,18 @@ class TestArgumentOrder:
         assert cal.AddWorkDuration(at(5, 10), dt.timedelta(0)) == at(5, 10)
 
 
+class TestTransitions:
+    def test_far_transitions_and_the_search_window_edge(self):
+        cal = Cal().Open(at(0, 8), at(2, 20))
+        assert cal.GetPreviousTransitionTime(at(1, 12)) == at(0, 8)
+        assert cal.GetNextTransitionTime(at(1, 12)) == at(2, 20)
+        assert cal.GetNearestTransitionTime(at(1, 12)) == at(0, 8)
+        assert cal.GetCurrentOpenWindow(at(1, 12), 2 * DAY) == TW(at(0, 8), at(2, 20))
+        # A change exactly at the edge of the search window is not seen.
+        assert cal.GetNextTransitionTime(at(2, 12), 8 * HOUR) is None
+        assert cal.GetNextTransitionTime(at(2, 12), 8 * HOUR + US) == at(2, 20)
+
+
 class TestTrace:
     def test_open_time_is_cut_at_every_week_from_the_start(self):
         trace = always_open().TraceWorkDuration(at(0, 9), 10 * DAY)
