@@ -119,10 +119,12 @@ class TestHorizon:
         assert cal.SetDefaultCapacity(0).GetNextOpenTime(at(0)) is None
         with pytest.raises(RuntimeError, match=re.escape(NOT_FOUND)):
             cal.AddWorkDuration(at(0), US)
-        late = Cal().Open(at(1830) - HOUR, at(1831))
+        late = Cal().Open(at(1830) - HOUR, at(1831)).AddCapacityOverride(at(1829), at(1830), 2)
         assert late.GetNextOpenTime(at(0)) == at(1830) - HOUR
         assert late.FindFirstSlot(at(0), HOUR) == TW(at(1830) - HOUR, at(1830))
         assert late.FindFirstSlot(at(0), HOUR + US) is None
+        assert late.AddWorkDuration(at(0), HOUR) == at(1830)
+        assert late.GetWorkingDuration(at(0), at(1831)) == 25 * HOUR
 
 
 class TestLongSlots:
