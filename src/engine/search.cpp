@@ -144,23 +144,19 @@ Result<std::optional<Instant>> get_next_open_time(const Calendar& c, Instant t, 
   }
 }
 
-namespace {
-
-bool has_capacity_layers(const Calendar& c) {
-  if (!c.capacity_overrides.empty()) return true;
+bool plain_open_spans(const Calendar& c) {
+  if (c.is_composite() || !c.capacity_overrides.empty()) return false;
   for (const Entry& e : c.entries)
-    if (e.kind == EntryKind::Capacity) return true;
-  return false;
+    if (e.kind == EntryKind::Capacity) return false;
+  return true;
 }
-
-}  // namespace
 
 StateWalk::StateWalk(const Calendar& c, Instant from, Instant to) : calendar_(&c), pos_(from), to_(to) {
   // Without capacity layers the sweep only fills the gaps between open spans
   // with 0 and gives the spans the default capacity; that is done here.
   // The first stream covers a week, which answers most questions with the
   // fewest stored windows clipped; a second one streams the rest.
-  if (!c.is_composite() && !has_capacity_layers(c) && from < to) {
+  if (plain_open_spans(c) && from < to) {
     stream_end_ = capped_add(from, kChunkLength, to);
     spans_.emplace(c, TimeWindow{from, stream_end_});
   }

@@ -64,6 +64,11 @@ Result<std::optional<Instant>> get_nearest_transition_time(const Calendar& c, In
 Result<std::optional<Instant>> get_next_open_time(const Calendar& c, Instant t, std::optional<Instant> horizon,
                                                   TimeWindow reach = kFullReach);
 
+// plain_open_spans: whether the state windows are the open spans at the default
+// capacity and 0 between them: a simple calendar without capacity overrides or
+// capacity entries.
+bool plain_open_spans(const Calendar& c);
+
 // StateWalk: the state windows of [from, to) one at a time. A simple calendar
 // without capacity overrides or capacity entries is read straight from its
 // lazily expanded open spans (a week, then the rest); any other is asked of the state sweep in pieces

@@ -1,5 +1,8 @@
 #include "engine/working_time.h"
 
+#include <algorithm>
+
+#include "engine/span_stream.h"
 #include "engine/state.h"
 
 namespace hourloom {
@@ -77,10 +80,85 @@ Result<Instant> consume(const Calendar& c, Instant start, Duration d, std::optio
   }
 }
 
+// open_time: the summed lengths of the open spans in [from, to).
+Result<Duration> open_time(const Calendar& c, Instant from, Instant to) {
+  Duration total;
+  OpenSpanStream spans(c, TimeWindow{from, to});
+  while (auto span = spans.next()) {
+    auto sum = total + length(*span);
+    if (!sum) return std::unexpected(sum.error());
+    total = *sum;
+  }
+  return total;
+}
+
+// stored_windows: the union of the open and closed windows and entries within
+// a range, sorted: where the weekly rules alone do not decide.
+std::vector<TimeWindow> stored_windows(const Calendar& c, TimeWindow range) {
+  std::vector<TimeWindow> out;
+  auto add = [&](const TimeWindow& w) {
+    if (auto piece = clip(w, range)) out.push_back(*piece);
+  };
+  for (const TimeWindow& w : c.open_windows) add(w);
+  for (const TimeWindow& w : c.closed_windows) add(w);
+  for (const Entry& e : c.entries) add(e.window);
+  std::sort(out.begin(), out.end(), window_order);
+  std::size_t n = 0;
+  for (const TimeWindow& w : out) {
+    if (n > 0 && joins_after(out[n - 1], w)) {
+      if (out[n - 1].end < w.end) out[n - 1].end = w.end;
+    } else {
+      out[n++] = w;
+    }
+  }
+  out.resize(n);
+  return out;
+}
+
+// Open time of plain open spans by weeks. The weekly rules repeat every 7
+// days, so any 7 days that no stored window reaches hold the same open time:
+// it is measured once and counted for every such week. The weeks that stored
+// windows reach, and the last part week, are expanded.
+Result<Duration> open_time_by_weeks(const Calendar& c, Instant start, Instant end) {
+  const std::vector<TimeWindow> stored = stored_windows(c, {start, end});
+  std::optional<Duration> clean_week;
+  Duration total;
+  auto add = [&](Result<Duration> part) {
+    if (part) part = total + *part;
+    if (part) total = *part;
+    return part.has_value();
+  };
+  Instant expand_from = start;  // start of the time not yet counted
+  std::size_t next = 0;
+  for (Instant x = start; x < end;) {
+    const Instant y = capped_add(x, kChunkLength, end);
+    while (next < stored.size() && !(x < stored[next].end)) ++next;
+    if (y - x == kChunkLength && (next == stored.size() || !(stored[next].start < y))) {
+      if (expand_from < x && !add(open_time(c, expand_from, x))) return fail(ErrorKind::Internal, msg::kDurationOverflow);
+      if (!clean_week) {
+        auto week = open_time(c, x, y);
+        if (!week) return week;
+        clean_week = *week;
+      }
+      if (!add(*clean_week)) return fail(ErrorKind::Internal, msg::kDurationOverflow);
+      expand_from = y;
+    }
+    x = y;
+  }
+  if (expand_from < end && !add(open_time(c, expand_from, end))) return fail(ErrorKind::Internal, msg::kDurationOverflow);
+  return total;
+}
+
 }  // namespace
 
 Result<Duration> get_working_duration(const Calendar& c, Instant start, Instant end) {
   if (end < start) return fail(ErrorKind::Value, msg::kEndBeforeStart);
+  if (plain_open_spans(c)) {
+    if (c.default_capacity < 1) return Duration::Zero();
+    // Away from the ends of the representable dates, where expansion stops.
+    constexpr Duration kMargin = Duration::FromSeconds(14 * kSecondsPerDay);
+    if (kMargin < start - Instant::Min() && kMargin < Instant::Max() - end) return open_time_by_weeks(c, start, end);
+  }
   StateWalk walk(c, start, end);
   Duration total;
   while (true) {

@@ -4,7 +4,7 @@ import datetime as dt
 
 from hypothesis import given, settings, strategies as st
 
-from oracle import SPAN_MINUTES, TW, calendars, instant, model_capacity, model_states
+from oracle import SPAN_MINUTES, TW, calendars, instant, model_capacity, model_states, simple_calendars
 
 HORIZON = instant(SPAN_MINUTES)
 
@@ -76,3 +76,14 @@ def test_searches_match_a_scan_of_the_minute_model(calendar, start, amount, mini
     current = first((a, b, c) for a, b, c in states if a <= instant(t) < b)
     assert cal.GetCurrentOpenWindow(instant(t), r) == (TW(*current[:2]) if current[2] >= 1 else None)
     assert cal.GetCurrentUnavailableWindow(instant(t), r) == (TW(*current[:2]) if current[2] == 0 else None)
+
+
+@settings(max_examples=40, deadline=None)
+@given(simple_calendars(), st.integers(-3 * 24 * 60, 24 * 60), st.integers(14 * 24 * 60, 40 * 24 * 60))
+def test_working_duration_adds_up_over_days(calendar, start, length):
+    # Long ranges are counted by weeks; single days are expanded whole.
+    _, cal = calendar
+    s, e = instant(start), instant(start + length)
+    days = [min(s + dt.timedelta(days=k), e) for k in range(length // (24 * 60) + 2)]
+    assert cal.GetWorkingDuration(s, e) == sum((cal.GetWorkingDuration(a, b) for a, b in zip(days, days[1:])),
+                                               dt.timedelta(0))
