@@ -156,10 +156,14 @@ StateWalk::StateWalk(const Calendar& c, Instant from, Instant to) : calendar_(&c
   // with 0 and gives the spans the default capacity; that is done here.
   // The first stream covers a week, which answers most questions with the
   // fewest stored windows clipped; a second one streams the rest.
-  if (plain_open_spans(c) && from < to) {
-    stream_end_ = capped_add(from, kChunkLength, to);
-    spans_.emplace(c, TimeWindow{from, stream_end_});
+  if (!(from < to) || !plain_open_spans(c)) return;
+  if (c.default_capacity < 1) {  // never open: one closed window
+    buffer_.push_back({{from, to}, 0});
+    pos_ = to;
+    return;
   }
+  stream_end_ = capped_add(from, kChunkLength, to);
+  spans_.emplace(c, TimeWindow{from, stream_end_});
 }
 
 Result<std::optional<StateWindow>> StateWalk::next() {
