@@ -71,7 +71,8 @@ bool plain_open_spans(const Calendar& c);
 
 // StateWalk: the state windows of [from, to) one at a time. A simple calendar
 // without capacity overrides or capacity entries is read straight from its
-// lazily expanded open spans (a week, then the rest); any other is asked of the state sweep in pieces
+// lazily expanded open spans (a week, then the rest; with a default capacity
+// of 0 it is one closed window); any other is asked of the state sweep in pieces
 // of 7 days, then 14, 28 and so on (up to 448 days). Either way a question
 // answered in the first week pays for about a week, and a walk over the whole
 // range costs about one sweep of it. Neighbours may share a capacity (at a
