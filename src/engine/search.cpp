@@ -7,7 +7,6 @@ namespace hourloom {
 namespace {
 
 constexpr Duration kOneDay = Duration::FromSeconds(kSecondsPerDay);
-constexpr Duration kHalfWeek = Duration::FromSeconds(7 * kSecondsPerDay / 2);
 constexpr Duration kLongestPiece = Duration::FromSeconds(448 * kSecondsPerDay);
 
 // Transitions of one search window: the inner boundaries of its state windows.
@@ -73,20 +72,6 @@ Instant search_horizon(Instant start, std::optional<Instant> horizon, TimeWindow
   if (!(start < reach.end)) return reach.end;
   const Instant end = horizon ? *horizon : capped_add(start, kDefaultSearchSpan, reach.end);
   return end < reach.end ? end : reach.end;
-}
-
-std::vector<TimeWindow> search_chunks(Instant start, Instant end, Duration overlap) {
-  Duration length = kChunkLength;
-  if (kHalfWeek < overlap) length = (overlap + kChunkLength).value_or(Duration::Max());
-  const bool overlapping = Duration::Zero() < overlap;
-  std::vector<TimeWindow> out;
-  for (Instant cursor = start; cursor < end;) {
-    const Instant chunk_end = capped_add(cursor, length, end);
-    out.push_back({cursor, chunk_end});
-    // Not cut at `end`, the chunk is longer than the overlap: the candidate lies after the cursor.
-    cursor = overlapping && chunk_end < end ? (chunk_end - overlap).value() : chunk_end;
-  }
-  return out;
 }
 
 Result<std::optional<TimeWindow>> get_current_state_window(const Calendar& c, Instant t,

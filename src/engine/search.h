@@ -1,5 +1,5 @@
 // Searches around and ahead of an instant: the symmetric search window with
-// its radius, forward search chunks up to a horizon, the current state window,
+// its radius, forward walks up to a search horizon, the current state window,
 // the previous, next and nearest transition, and the next open time.
 //   get_next_transition_time(weekdays_8_17, wed(12), {}) -> wed(17)
 //   get_next_open_time(weekdays_8_17, fri(17), {}) -> next mon(8)
@@ -32,12 +32,6 @@ Result<TimeWindow> search_window_around(Instant t, std::optional<Duration> radiu
 
 // search_horizon: the given horizon, or start + 1,830 days, cut to the reach.
 Instant search_horizon(Instant start, std::optional<Instant> horizon, TimeWindow reach = kFullReach);
-
-// search_chunks: [start, end) in chunks of 7 days, or overlap + 7 days once the
-// overlap exceeds 3.5 days, each starting `overlap` before the previous one
-// ends, so that a stretch of that length crossing a chunk end lies whole in the
-// next chunk. Every chunk starts at least 3.5 days after the previous one.
-std::vector<TimeWindow> search_chunks(Instant start, Instant end, Duration overlap);
 
 enum class WantedState : bool { Open, Closed };
 

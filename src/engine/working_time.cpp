@@ -187,9 +187,10 @@ Result<WorkingTimeTrace> trace_work_duration(const Calendar& c, Instant start, D
 }
 
 // One pass over the state windows, joining those of capacity >= minimum into
-// stretches: the first stretch that reaches length d holds the slot. This is
-// the answer of the overlapping chunks: a stretch cut by a chunk end starts
-// inside the next chunk, which is long enough to hold its slot.
+// stretches: the first stretch that reaches length d holds the slot. Weekly
+// chunks that overlap by d (and are d + 7 days long once d passes half a week)
+// give the same slot: a stretch cut by a chunk end starts inside the next
+// chunk, which is long enough to hold the slot whole.
 Result<std::optional<TimeWindow>> find_first_slot(const Calendar& c, Instant start, Duration d, Capacity minimum,
                                                   std::optional<Instant> horizon, TimeWindow reach) {
   if (d.is_negative()) return fail(ErrorKind::Value, msg::kNegativeDuration);
