@@ -9,11 +9,14 @@ namespace {
 constexpr Duration kOneDay = Duration::FromSeconds(kSecondsPerDay);
 constexpr Duration kLongestPiece = Duration::FromSeconds(448 * kSecondsPerDay);
 
-// Transitions of one search window: the inner boundaries of its state windows.
+// Transitions of one search window: the inner boundaries of its state windows,
+// and the state window holding t, if any.
 struct Transitions {
+  TimeWindow window;                // the search window
   std::optional<Instant> previous;  // latest boundary before t
   std::optional<Instant> next;      // earliest boundary after t
   bool at_instant = false;          // a boundary lies exactly at t
+  std::optional<Capacity> holding;  // capacity of the state window holding t
 };
 
 // The boundaries strictly inside a part of the search window that holds t are
@@ -33,8 +36,11 @@ Result<Transitions> transitions_around(const Calendar& c, Instant t, std::option
     auto states = state_windows(c, lo, hi);
     if (!states) return std::unexpected(states.error());
     Transitions out;
+    out.window = *window;
     // The list is gap-free, so the inner boundaries are the ends of all but the last window.
-    for (std::size_t i = 0; i + 1 < states->size(); ++i) {
+    for (std::size_t i = 0; i < states->size(); ++i) {
+      if (contains((*states)[i].window, t)) out.holding = (*states)[i].capacity;
+      if (i + 1 == states->size()) break;
       const Instant boundary = (*states)[i].window.end;
       if (boundary < t) {
         out.previous = boundary;
@@ -74,19 +80,16 @@ Instant search_horizon(Instant start, std::optional<Instant> horizon, TimeWindow
   return end < reach.end ? end : reach.end;
 }
 
+// The state window holding t runs from the transition before it (or t itself,
+// or the search window's start) to the one after it (or the search window's end).
 Result<std::optional<TimeWindow>> get_current_state_window(const Calendar& c, Instant t,
                                                            std::optional<Duration> radius, WantedState wanted,
                                                            TimeWindow reach) {
-  auto window = search_window_around(t, radius, reach);
-  if (!window) return std::unexpected(window.error());
-  auto states = state_windows(c, window->start, window->end);
-  if (!states) return std::unexpected(states.error());
-  for (const StateWindow& s : *states) {
-    if (!contains(s.window, t)) continue;
-    if (s.can_work() == (wanted == WantedState::Open)) return s.window;
-    break;
-  }
-  return std::nullopt;
+  auto found = transitions_around(c, t, radius, reach);
+  if (!found) return std::unexpected(found.error());
+  if (!found->holding || (*found->holding >= 1) != (wanted == WantedState::Open)) return std::nullopt;
+  const Instant from = found->at_instant ? t : found->previous.value_or(found->window.start);
+  return TimeWindow{from, found->next.value_or(found->window.end)};
 }
 
 Result<std::optional<Instant>> get_next_transition_time(const Calendar& c, Instant t, std::optional<Duration> radius,

@@ -73,6 +73,9 @@ class TestTransitions:
         assert cal.GetNextTransitionTime(at(1, 12)) == at(2, 20)
         assert cal.GetNearestTransitionTime(at(1, 12)) == at(0, 8)
         assert cal.GetCurrentOpenWindow(at(1, 12), 2 * DAY) == TW(at(0, 8), at(2, 20))
+        # At a transition the current window is the one that begins there.
+        assert cal.GetCurrentOpenWindow(at(0, 8)) == TW(at(0, 8), at(2, 20))
+        assert cal.GetCurrentUnavailableWindow(at(2, 20)) == TW(at(2, 20), at(9, 20))
         # A change exactly at the edge of the search window is not seen.
         assert cal.GetNextTransitionTime(at(2, 12), 8 * HOUR) is None
         assert cal.GetNextTransitionTime(at(2, 12), 8 * HOUR + US) == at(2, 20)
