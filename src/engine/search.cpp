@@ -135,7 +135,7 @@ Result<std::optional<Instant>> get_next_open_time(const Calendar& c, Instant t, 
 bool plain_open_spans(const Calendar& c) {
   if (c.is_composite() || !c.capacity_overrides.empty()) return false;
   for (const Entry& e : c.entries)
-    if (e.kind == EntryKind::Capacity) return false;
+    if (e.kind == EntryKind::WithCapacity) return false;
   return true;
 }
 
