@@ -4,6 +4,8 @@
 
 #include <datetime.h>
 
+#include <cstring>
+
 #include "binding/errors.h"
 #include "binding/pyref.h"
 
@@ -124,6 +126,23 @@ bool from_py(PyObject* o, std::string* out) {
   if (!utf8) return false;
   out->assign(utf8, static_cast<std::size_t>(size));
   return true;
+}
+
+bool from_py(PyObject* o, bool* out) {
+  if (PyBool_Check(o)) {
+    *out = o == Py_True;
+    return true;
+  }
+  // NumPy's bool scalar ("numpy.bool", "numpy.bool_" before NumPy 2), known by
+  // its type name so that NumPy need not be imported.
+  const char* name = Py_TYPE(o)->tp_name;
+  if (std::strcmp(name, "numpy.bool") == 0 || std::strcmp(name, "numpy.bool_") == 0) {
+    int truth = PyObject_IsTrue(o);
+    if (truth < 0) return false;
+    *out = truth == 1;
+    return true;
+  }
+  return raise_expected(o, "bool");
 }
 
 bool any_to_duration(PyObject* o, Duration* out) {

@@ -22,6 +22,7 @@ bool from_py(PyObject* o, std::uint8_t* out);   // __index__, 0..255
 bool from_py(PyObject* o, std::int32_t* out);   // __index__, signed 32-bit
 bool from_py(PyObject* o, std::int64_t* out);   // __index__, signed 64-bit
 bool from_py(PyObject* o, std::string* out);    // str only, as UTF-8
+bool from_py(PyObject* o, bool* out);           // bool or NumPy bool only (an int is refused)
 
 // any_to_duration: a timedelta, or any object with integer attributes days,
 // seconds and microseconds (AttributeError for the first missing one).

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "binding/py_definition.h"
 #include "binding/registry.h"
 
 namespace hourloom::py {
@@ -239,6 +240,10 @@ constinit MethodDecl kWeekdays{"Weekdays", "start, end", &calendar_weekdays};
 constinit MethodDecl kWindow{"Window", "start, end", &calendar_window};
 constinit MethodDecl kIntersect{"Intersect", "*calendars", &calendar_intersect};
 constinit MethodDecl kAnd{"And", "other", &calendar_and};
+constinit MethodDecl kToDefinition{"ToDefinition", "", &calendar_to_definition};
+constinit MethodDecl kToJson{"ToJson", "indented=False", &calendar_to_json};
+constinit MethodDecl kFromDefinition{"FromDefinition", "definition", &calendar_from_definition};
+constinit MethodDecl kFromJson{"FromJson", "json", &calendar_from_json};
 constinit MethodDecl kSetDefaultCapacity{"SetDefaultCapacity", "capacity", &calendar_set_default_capacity};
 constinit MethodDecl kCapacity{"Capacity", "*args", &calendar_capacity};
 constinit MethodDecl kAddOpenRule{"AddOpenRule", "day, start, end", &calendar_add_rule<add_open_rule>};
@@ -298,6 +303,10 @@ const Member kCalendarMembers[] = {
     static_method<kWindow>(),
     static_method<kIntersect>(),
     method<kAnd>(),
+    method<kToDefinition>(),
+    method<kToJson>(),
+    static_method<kFromDefinition>(),
+    static_method<kFromJson>(),
     method<kSetDefaultCapacity>(),
     method<kCapacity>(),
     method<kAddOpenRule>(),
