@@ -421,16 +421,24 @@ bool Reader::fail(std::string message, bool number) {
 
 JsonResult<Definition> read_json(std::string_view text) {
   if (is_blank_id(text)) return std::unexpected(JsonError{msg::kEmptyJson});
-  Reader reader(text);
   // The library skips a leading byte order mark; the format does not allow one.
   if (text.starts_with("\xEF\xBB\xBF")) {
+    Reader reader(text);
     reader.syntax_error("syntax error while parsing value - unexpected byte order mark", 3);
     return std::unexpected(reader.take_error());
   }
+  // Reading is deterministic, so the position of a failure is found by reading
+  // the text again with an iterator that records how far the library got;
+  // successful reads do not pay for that.
+  {
+    Reader reader(text);
+    if (json::sax_parse(text.data(), text.data() + text.size(), &reader)) return std::move(reader.definition());
+  }
+  Reader reader(text);
   TrackingIterator first(text.data(), reader.read_to());
   TrackingIterator last(text.data() + text.size(), reader.read_to());
-  if (!json::sax_parse(first, last, &reader)) return std::unexpected(reader.take_error());
-  return std::move(reader.definition());
+  json::sax_parse(first, last, &reader);
+  return std::unexpected(reader.take_error());
 }
 
 }  // namespace hourloom
