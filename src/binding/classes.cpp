@@ -87,7 +87,7 @@ PyObject* create_class(PyObject* module, const ClassDecl& decl) {
   PyType_Spec type_spec{};
   type_spec.name = intern_text(std::string("hourloom.") + decl.name);
   type_spec.basicsize = static_cast<int>(decl.basicsize);
-  type_spec.flags = Py_TPFLAGS_DEFAULT | (decl.constructor ? 0 : Py_TPFLAGS_DISALLOW_INSTANTIATION);
+  type_spec.flags = static_cast<unsigned int>(Py_TPFLAGS_DEFAULT | (decl.constructor ? 0 : Py_TPFLAGS_DISALLOW_INSTANTIATION));
   type_spec.slots = slots.data();
   Ref type(PyType_FromModuleAndSpec(module, &type_spec, nullptr));
   if (!type) return nullptr;

@@ -1,18 +1,57 @@
-// One declaration per Python member. A class lists its members in order:
-//   constinit MethodDecl kContains{"Contains", "instant", &time_window_contains};
-//   const Member kTimeWindowMembers[] = {property("Start", &get_start), ..., method<kContains>()};
+// One row per Python member: its name, its parameter list and the engine
+// function that answers it (or a small function of the member's own). The row
+// templates deduce the function's parameter types (the build fails when their
+// count differs from the list), check the receiver, take the object's hold,
+// convert the arguments, call, and turn the result into Python through to_py
+// (an engine error is raised; an edit returns the object itself so edits chain).
+//
+//   // A query: shared hold; arguments in list order. A Duration (or a Target:
+//   // instant or TimeWindow) parameter is converted in the body: after every
+//   // other parameter, without the argument-name prefix.
+//   constinit MethodDecl kAddWorkDuration = query<OnCalendar, &add_work_duration>(
+//       "AddWorkDuration", "start, duration, searchUntil=None");  // (const Calendar&, Instant,
+//                                                                  //  Duration, std::optional<Instant>)
+//   // An edit: exclusive hold; a Result<void> returns the calendar.
+//   constinit MethodDecl kAddOpenRule = edit<OnCalendar, &add_open_rule>("AddOpenRule", "day, start, end");
+//   // Logic of its own: a captureless lambda in place of the engine function.
+//   constinit MethodDecl kWeekdays = function<+[](TimeOfDay s, TimeOfDay e) -> Result<Calendar> {...}>(
+//       "Weekdays", "start, end");
+//   // An object with a bound instant: its receiver supplies the leading engine
+//   // arguments, so the same engine function serves with a shorter list.
+//   struct OnPointQuery {
+//     using Box = Borrowable<PointQuery>;  // a `flag` member means a hold is taken
+//     static constexpr TypeId id = TypeId::PointQuery;
+//     static auto bound(const Box& b) { return std::tuple<const Calendar&, Instant>(b.value.calendar, b.value.at); }
+//   };
+//   constinit MethodDecl kGetCapacity = query<OnPointQuery, &get_capacity_at>("GetCapacity", "");
+//
+// The class then lists method<kAddOpenRule>(), static_method<kWeekdays>(), and
+// property("DefaultCapacity", &read<OnCalendar, &Calendar::default_capacity>).
+// Parameter types pick the conversion: from_py overloads (convert.h and below;
+// MinimumCapacity runs the engine's check as it converts), std::optional<T> for
+// "=None"; results go through to_py (to_py.h, where a new result type adds its
+// overload). Immutable values use OnValue<T, TypeId::T> (no hold).
+// A member whose arguments need more (*args, an argument of two kinds) keeps a
+// hand-written body: MethodDecl{"Close", "*args", &calendar_close} with
+// PyObject* calendar_close(PyObject* self, const Args& args).
+//
 // From each MethodDecl the module derives the fastcall parser (interned
 // keyword names, defaults), the text signature "Contains($self, instant)\n--\n\n"
 // and the member's alias (snake case, or upper case for namespace constants).
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <span>
 #include <string>
-#include <vector>
+#include <string_view>
+#include <tuple>
+#include <utility>
 
-#include "binding/convert.h"
 #include "binding/errors.h"
+#include "binding/to_py.h"
+#include "engine/state.h"
 
 namespace hourloom::py {
 
@@ -35,16 +74,10 @@ class Args {
     prefix_argument_error(name(i));
     return false;
   }
-  // get_or: as get, with None (or an omitted default) giving `fallback`.
-  template <class T>
-  bool get_or(Py_ssize_t i, T* out, T fallback) const {
-    if (values_[i] == Py_None) {
-      *out = fallback;
-      return true;
-    }
-    return get(i, out);
-  }
   const char* name(Py_ssize_t i) const;
+  // declared_default: the default written in the list for parameter i, or
+  // nullptr; None given for such a parameter means the default.
+  PyObject* declared_default(Py_ssize_t i) const;
 
  private:
   PyObject* const* values_;
@@ -119,5 +152,237 @@ struct ClassDecl {
 bool prepare_signature(MethodDecl& decl, const char* owner, bool has_self, bool is_constructor = false);
 const char* text_signature(const MethodDecl& decl);  // "Name($self, a, b=None)\n--\n\n"
 std::string alias_of(const Member& m);
+
+// ---------------------------------------------------------------- typed rows
+
+// Arguments that are objects of the module's classes: a copy of the value
+// (a calendar is copied under its shared hold); TypeError
+// "'T' object cannot be cast as 'C'" otherwise.
+bool from_py(PyObject* o, TimeWindow* out);
+bool from_py(PyObject* o, Calendar* out);
+// A HourloomDefinition argument: its value itself, which the argument keeps alive.
+bool from_py(PyObject* o, const Definition** out);
+// A minimum capacity: the integer conversion, then the engine's check.
+bool from_py(PyObject* o, MinimumCapacity* out);
+
+// Parameters converted in the body: after every other parameter, in order,
+// and never prefixed with the argument name.
+template <class T>
+struct InBody : std::false_type {};
+template <>
+struct InBody<Duration> : std::true_type {};
+template <>
+struct InBody<Target> : std::true_type {};
+template <class T>
+struct InBody<std::optional<T>> : InBody<T> {};
+inline bool from_py_in_body(PyObject* o, Duration* out) { return any_to_duration(o, out); }
+// A TimeWindow object gives the window, anything else is converted as an instant.
+bool from_py_in_body(PyObject* o, Target* out);
+
+template <class T>
+struct IsOptional : std::false_type {};
+template <class T>
+struct IsOptional<std::optional<T>> : std::true_type {};
+template <class T>
+struct IsResult : std::false_type {};
+template <class T>
+struct IsResult<Result<T>> : std::true_type {};
+
+// convert_arg: parameter i into *out; None is absent for an optional and the
+// declared default for a parameter with one.
+template <class T>
+bool convert_arg(const Args& a, Py_ssize_t i, T* out) {
+  if constexpr (IsOptional<T>::value) {
+    if (a.is_none(i)) {
+      out->reset();
+      return true;
+    }
+    return convert_arg(a, i, &out->emplace());
+  } else if constexpr (InBody<T>::value) {
+    return from_py_in_body(a[i], out);
+  } else {
+    PyObject* value = a[i];
+    if (value == Py_None)
+      if (PyObject* fallback = a.declared_default(i)) value = fallback;
+    if (from_py(value, out)) return true;
+    prefix_argument_error(a.name(i));
+    return false;
+  }
+}
+
+// The storage an argument is converted into before the call.
+template <class P>
+struct SlotOf {
+  using type = std::remove_cvref_t<P>;
+};
+template <>
+struct SlotOf<std::string_view> {
+  using type = std::string;
+};
+template <class P>
+using Slot = typename SlotOf<std::remove_cvref_t<P>>::type;
+
+template <class F>
+struct FnTraits;
+template <class R, class... P>
+struct FnTraits<R (*)(P...)> {
+  using Params = std::tuple<P...>;
+};
+template <class R, class... P>
+struct FnTraits<R (*)(P...) noexcept> : FnTraits<R (*)(P...)> {};
+template <auto Fn>
+using ParamsOf = typename FnTraits<decltype(Fn)>::Params;
+
+enum class Access : unsigned char { Query, Edit, Free, Construct };
+
+// finish: the Python result of one call.
+template <class On, Access A, class R>
+PyObject* finish(PyObject* self, R&& r) {
+  using T = std::remove_cvref_t<R>;
+  if constexpr (IsResult<T>::value) {
+    if (!r) return raise_error(r.error());
+    if constexpr (std::is_void_v<typename T::value_type>)
+      return Py_NewRef(A == Access::Edit ? self : Py_None);
+    else
+      return finish<On, A>(self, std::move(*r));
+  } else if constexpr (std::is_same_v<T, PyObject*>) {
+    return r;
+  } else if constexpr (A == Access::Construct) {
+    return emplace<typename On::Box>(reinterpret_cast<PyTypeObject*>(self), std::forward<R>(r));
+  } else {
+    return to_py(std::forward<R>(r));
+  }
+}
+
+// convert_and_call: converts the parameters after the `bound` ones (declared
+// ones first, then those converted in the body), calls Fn, finishes.
+template <auto Fn, class On, Access A, class Bound, std::size_t... I>
+PyObject* convert_and_call(PyObject* self, const Args& a, const Bound& bound, std::index_sequence<I...>) {
+  constexpr std::size_t B = std::tuple_size_v<Bound>;
+  using P = ParamsOf<Fn>;
+  std::tuple<Slot<std::tuple_element_t<B + I, P>>...> slots;
+  bool converted =
+      ((InBody<Slot<std::tuple_element_t<B + I, P>>>::value ||
+        convert_arg(a, static_cast<Py_ssize_t>(I), &std::get<I>(slots))) && ...) &&
+      ((!InBody<Slot<std::tuple_element_t<B + I, P>>>::value ||
+        convert_arg(a, static_cast<Py_ssize_t>(I), &std::get<I>(slots))) && ...);
+  if (!converted) return nullptr;
+  return std::apply(
+      [&](auto&... b) -> PyObject* {
+        if constexpr (std::is_void_v<decltype(std::invoke(Fn, b..., std::move(std::get<I>(slots))...))>) {
+          std::invoke(Fn, b..., std::move(std::get<I>(slots))...);
+          return Py_NewRef(A == Access::Edit ? self : Py_None);
+        } else {
+          return finish<On, A>(self, std::invoke(Fn, b..., std::move(std::get<I>(slots))...));
+        }
+      },
+      bound);
+}
+
+template <auto Fn, class On, Access A, class Bound>
+PyObject* call_bound(PyObject* self, const Args& a, const Bound& bound) {
+  constexpr std::size_t n = std::tuple_size_v<ParamsOf<Fn>> - std::tuple_size_v<Bound>;
+  return convert_and_call<Fn, On, A>(self, a, bound, std::make_index_sequence<n>{});
+}
+
+// run: the body of a typed row. Receiver check, then the hold, then the call.
+template <auto Fn, class On, Access A>
+PyObject* run(PyObject* self, const Args& a) {
+  if constexpr (A == Access::Free || A == Access::Construct) {
+    return call_bound<Fn, On, A>(self, a, std::tuple<>{});
+  } else {
+    auto* box = unbox<typename On::Box>(On::id, self);
+    if (!box) return nullptr;
+    if constexpr (requires { box->flag; }) {
+      using Hold = std::conditional_t<A == Access::Edit, ExclusiveHold, SharedHold>;
+      Hold hold(box->flag);
+      if (!hold) return nullptr;
+      if constexpr (A == Access::Edit)
+        return call_bound<Fn, On, A>(self, a, On::bound(*box));
+      else
+        return call_bound<Fn, On, A>(self, a, On::bound(std::as_const(*box)));
+    } else {
+      return call_bound<Fn, On, A>(self, a, On::bound(std::as_const(*box)));
+    }
+  }
+}
+
+// The number of parameters in a declared list.
+consteval std::size_t listed_count(const char* params) {
+  std::size_t count = 0;
+  bool item = false;
+  for (const char* p = params; *p; ++p) {
+    if (*p == ',') {
+      count += item;
+      item = false;
+    } else if (*p != ' ') {
+      item = true;
+    }
+  }
+  return count + item;
+}
+// Not constexpr: reaching it while building a row stops the build.
+inline void parameter_list_does_not_match_the_function() {}
+
+template <auto Fn, class On, Access A>
+consteval MethodDecl typed_row(const char* name, const char* params) {
+  std::size_t bound = 0;
+  if constexpr (A == Access::Query || A == Access::Edit)
+    bound = std::tuple_size_v<decltype(On::bound(std::declval<typename On::Box&>()))>;
+  if (listed_count(params) + bound != std::tuple_size_v<ParamsOf<Fn>>) parameter_list_does_not_match_the_function();
+  return MethodDecl{name, params, &run<Fn, On, A>};
+}
+
+// query: shared hold. edit: exclusive hold; a Result<void> gives the object.
+template <class On, auto Fn>
+consteval MethodDecl query(const char* name, const char* params) {
+  return typed_row<Fn, On, Access::Query>(name, params);
+}
+template <class On, auto Fn>
+consteval MethodDecl edit(const char* name, const char* params) {
+  return typed_row<Fn, On, Access::Edit>(name, params);
+}
+// function: no receiver (static methods, module functions).
+template <auto Fn>
+consteval MethodDecl function(const char* name, const char* params) {
+  return typed_row<Fn, void, Access::Free>(name, params);
+}
+// constructor: the value Fn returns becomes the On::Box of a new instance of
+// the called type.
+template <class On, auto Fn>
+consteval MethodDecl constructor(const char* name, const char* params) {
+  return typed_row<Fn, On, Access::Construct>(name, params);
+}
+
+// read: a property getter, under the shared hold where the object has one.
+template <class On, auto F>
+PyObject* read(PyObject* self) {
+  auto* box = unbox<typename On::Box>(On::id, self);
+  if (!box) return nullptr;
+  auto get = [&](auto&... b) { return finish<On, Access::Query>(self, std::invoke(F, b...)); };
+  if constexpr (requires { box->flag; }) {
+    SharedHold hold(box->flag);
+    if (!hold) return nullptr;
+    return std::apply(get, On::bound(std::as_const(*box)));
+  } else {
+    return std::apply(get, On::bound(std::as_const(*box)));
+  }
+}
+
+// OnValue: the receiver of an immutable value class (no hold).
+template <class T, TypeId Id>
+struct OnValue {
+  using Box = T;
+  static constexpr TypeId id = Id;
+  static std::tuple<const T&> bound(const T& v) { return {v}; }
+};
+
+// OnCalendar: the receiver of HourloomCalendar members.
+struct OnCalendar {
+  using Box = CalendarBox;
+  static constexpr TypeId id = TypeId::Calendar;
+  static std::tuple<const Calendar&> bound(const CalendarBox& b) { return {b.value}; }
+  static std::tuple<Calendar&> bound(CalendarBox& b) { return {b.value}; }
+};
 
 }  // namespace hourloom::py

@@ -101,10 +101,10 @@ T* unbox(TypeId id, PyObject* obj) {
 
 // A value guarded by the reader/writer flag (objects that can be edited).
 template <class T>
-struct Guarded {
+struct Borrowable {
   BorrowFlag flag;
   T value;
-  explicit Guarded(T v) : value(std::move(v)) {}
+  explicit Borrowable(T v) : value(std::move(v)) {}
 };
 
 }  // namespace hourloom::py

@@ -6,21 +6,20 @@ namespace hourloom::py {
 
 namespace {
 
+// units: a count of units as a duration; leaving the range is an internal error.
 template <std::int64_t SecondsPerUnit>
-PyObject* units_to_timedelta(PyObject*, const Args& args) {
-  std::int64_t count;
-  if (!args.get(0, &count)) return nullptr;
+Result<Duration> units(std::int64_t count) {
   auto seconds = checked_mul(count, SecondsPerUnit);
-  if (!seconds) return raise_error(Error{ErrorKind::Internal, msg::kDurationOverflow});
-  return duration_from_seconds_py(*seconds);
+  if (!seconds) return fail(ErrorKind::Internal, msg::kDurationOverflow);
+  return Duration::FromParts(0, *seconds, 0);
 }
 
-constinit MethodDecl kHours{"Hours", "value", &units_to_timedelta<3600>};
-constinit MethodDecl kMinutes{"Minutes", "value", &units_to_timedelta<60>};
-constinit MethodDecl kSeconds{"Seconds", "value", &units_to_timedelta<1>};
-constinit MethodDecl kHoursLower{"hours", "value", &units_to_timedelta<3600>};
-constinit MethodDecl kMinutesLower{"minutes", "value", &units_to_timedelta<60>};
-constinit MethodDecl kSecondsLower{"seconds", "value", &units_to_timedelta<1>};
+constinit MethodDecl kHours = function<&units<3600>>("Hours", "value");
+constinit MethodDecl kMinutes = function<&units<60>>("Minutes", "value");
+constinit MethodDecl kSeconds = function<&units<1>>("Seconds", "value");
+constinit MethodDecl kHoursLower = function<&units<3600>>("hours", "value");
+constinit MethodDecl kMinutesLower = function<&units<60>>("minutes", "value");
+constinit MethodDecl kSecondsLower = function<&units<1>>("seconds", "value");
 
 }  // namespace
 

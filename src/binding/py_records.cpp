@@ -1,23 +1,14 @@
 // The result records and the two kind namespaces. Every property read builds
 // fresh Python objects from the record's engine value.
-#include "binding/py_records.h"
-
+#include "binding/py_values.h"
 #include "binding/registry.h"
 
 namespace hourloom::py {
 
-PyObject* state_window_to_py(const StateWindow& s) { return box(TypeId::StateWindow, StateWindow(s)); }
-PyObject* capacity_window_to_py(const CapacityWindow& c) { return box(TypeId::CapacityWindow, CapacityWindow(c)); }
-PyObject* entry_to_py(const Entry& e) { return box(TypeId::Entry, Entry(e)); }
-PyObject* window_match_to_py(const WindowMatch& m) { return box(TypeId::WindowMatch, WindowMatch(m)); }
-
 namespace {
 
-PyObject* capacity_to_py(Capacity c) { return PyLong_FromLong(c); }
-PyObject* optional_capacity_to_py(const std::optional<Capacity>& c) {
-  return c ? capacity_to_py(*c) : Py_NewRef(Py_None);
-}
-PyObject* optional_instant_to_py(const std::optional<Instant>& t) { return t ? to_py(*t) : Py_NewRef(Py_None); }
+template <class T, TypeId Id>
+using On = OnValue<T, Id>;
 
 // ---------------------------------------------------------------- kinds
 
@@ -30,30 +21,29 @@ const Member kWindowKindMembers[] = {
 
 // ---------------------------------------------------------------- HourloomCapacityWindow
 
+using OnCapacityWindow = On<CapacityWindow, TypeId::CapacityWindow>;
 const Member kCapacityWindowMembers[] = {
-    property("Window", [](PyObject* s) { return window_to_py(boxed_value<CapacityWindow>(s).window); }),
-    property("Capacity", [](PyObject* s) { return capacity_to_py(boxed_value<CapacityWindow>(s).capacity); }),
+    property("Window", &read<OnCapacityWindow, &CapacityWindow::window>),
+    property("Capacity", &read<OnCapacityWindow, &CapacityWindow::capacity>),
 };
 
 // ---------------------------------------------------------------- HourloomEntry
 
+using OnEntry = On<Entry, TypeId::Entry>;
 const Member kEntryMembers[] = {
-    property("Id",
-             [](PyObject* s) {
-               const std::string& id = boxed_value<Entry>(s).id;
-               return PyUnicode_FromStringAndSize(id.data(), static_cast<Py_ssize_t>(id.size()));
-             }),
-    property("Kind", [](PyObject* s) { return PyLong_FromLong(static_cast<long>(boxed_value<Entry>(s).kind)); }),
-    property("Window", [](PyObject* s) { return window_to_py(boxed_value<Entry>(s).window); }),
-    property("Capacity", [](PyObject* s) { return capacity_to_py(boxed_value<Entry>(s).capacity); }),
+    property("Id", &read<OnEntry, &Entry::id>),
+    property("Kind", &read<OnEntry, &Entry::kind>),
+    property("Window", &read<OnEntry, &Entry::window>),
+    property("Capacity", &read<OnEntry, &Entry::capacity>),
 };
 
 // ---------------------------------------------------------------- HourloomStateWindow
 
+using OnStateWindow = On<StateWindow, TypeId::StateWindow>;
 const Member kStateWindowMembers[] = {
-    property("Window", [](PyObject* s) { return window_to_py(boxed_value<StateWindow>(s).window); }),
-    property("Capacity", [](PyObject* s) { return capacity_to_py(boxed_value<StateWindow>(s).capacity); }),
-    property("CanWork", [](PyObject* s) { return to_py(boxed_value<StateWindow>(s).can_work()); }),
+    property("Window", &read<OnStateWindow, &StateWindow::window>),
+    property("Capacity", &read<OnStateWindow, &StateWindow::capacity>),
+    property("CanWork", &read<OnStateWindow, &StateWindow::can_work>),
 };
 
 PyObject* state_window_richcompare(PyObject* self, PyObject* other, int op) {
@@ -62,10 +52,11 @@ PyObject* state_window_richcompare(PyObject* self, PyObject* other, int op) {
 
 // ---------------------------------------------------------------- HourloomWindowMatch
 
+using OnWindowMatch = On<WindowMatch, TypeId::WindowMatch>;
 const Member kWindowMatchMembers[] = {
-    property("Kind", [](PyObject* s) { return PyLong_FromLong(static_cast<long>(boxed_value<WindowMatch>(s).kind)); }),
-    property("Window", [](PyObject* s) { return window_to_py(boxed_value<WindowMatch>(s).window); }),
-    property("Capacity", [](PyObject* s) { return optional_capacity_to_py(boxed_value<WindowMatch>(s).capacity); }),
+    property("Kind", &read<OnWindowMatch, &WindowMatch::kind>),
+    property("Window", &read<OnWindowMatch, &WindowMatch::window>),
+    property("Capacity", &read<OnWindowMatch, &WindowMatch::capacity>),
 };
 
 PyObject* window_match_richcompare(PyObject* self, PyObject* other, int op) {
@@ -74,62 +65,56 @@ PyObject* window_match_richcompare(PyObject* self, PyObject* other, int op) {
 
 // ---------------------------------------------------------------- HourloomInstantAnalysis
 
-const InstantAnalysis& analysis_of(PyObject* s) { return boxed_value<InstantAnalysis>(s); }
+using OnInstantAnalysis = On<InstantAnalysis, TypeId::InstantAnalysis>;
+bool analysis_can_work(const InstantAnalysis& a) { return a.capacity >= 1; }
 
 const Member kInstantAnalysisMembers[] = {
-    property("Instant", [](PyObject* s) { return to_py(analysis_of(s).instant); }),
-    property("Capacity", [](PyObject* s) { return capacity_to_py(analysis_of(s).capacity); }),
-    property("CurrentWindow", [](PyObject* s) { return optional_window_to_py(analysis_of(s).current_window); }),
-    property("PreviousTransition",
-             [](PyObject* s) { return optional_instant_to_py(analysis_of(s).previous_transition); }),
-    property("NextTransition", [](PyObject* s) { return optional_instant_to_py(analysis_of(s).next_transition); }),
-    property("Matches", [](PyObject* s) { return list_to_py(analysis_of(s).matches, window_match_to_py); }),
-    property("CanWork", [](PyObject* s) { return to_py(analysis_of(s).capacity >= 1); }),
+    property("Instant", &read<OnInstantAnalysis, &InstantAnalysis::instant>),
+    property("Capacity", &read<OnInstantAnalysis, &InstantAnalysis::capacity>),
+    property("CurrentWindow", &read<OnInstantAnalysis, &InstantAnalysis::current_window>),
+    property("PreviousTransition", &read<OnInstantAnalysis, &InstantAnalysis::previous_transition>),
+    property("NextTransition", &read<OnInstantAnalysis, &InstantAnalysis::next_transition>),
+    property("Matches", &read<OnInstantAnalysis, &InstantAnalysis::matches>),
+    property("CanWork", &read<OnInstantAnalysis, &analysis_can_work>),
 };
 
 // ---------------------------------------------------------------- HourloomTimelineAnalysis
 
-const TimelineAnalysis& range_analysis_of(PyObject* s) { return boxed_value<TimelineAnalysis>(s); }
+Result<std::int64_t> ticks_of(Result<Duration> d) {
+  if (!d) return std::unexpected(d.error());
+  return duration_to_ticks(*d);
+}
+
+using OnTimelineAnalysis = On<TimelineAnalysis, TypeId::TimelineAnalysis>;
+Result<Duration> analysis_working_duration(const TimelineAnalysis& a) { return working_duration(a.segments); }
+Result<std::int64_t> analysis_working_ticks(const TimelineAnalysis& a) { return ticks_of(working_duration(a.segments)); }
 
 const Member kTimelineAnalysisMembers[] = {
-    property("Window", [](PyObject* s) { return window_to_py(range_analysis_of(s).window); }),
-    property("Segments", [](PyObject* s) { return list_to_py(range_analysis_of(s).segments, state_window_to_py); }),
-    property("WorkingDuration",
-             [](PyObject* s) -> PyObject* {
-               auto d = working_duration(range_analysis_of(s).segments);
-               return d ? duration_to_py(*d) : raise_error(d.error());
-             }),
-    property("WorkingTicks",
-             [](PyObject* s) -> PyObject* {
-               auto d = working_duration(range_analysis_of(s).segments);
-               return d ? duration_to_ticks_py(*d) : raise_error(d.error());
-             }),
+    property("Window", &read<OnTimelineAnalysis, &TimelineAnalysis::window>),
+    property("Segments", &read<OnTimelineAnalysis, &TimelineAnalysis::segments>),
+    property("WorkingDuration", &read<OnTimelineAnalysis, &analysis_working_duration>),
+    property("WorkingTicks", &read<OnTimelineAnalysis, &analysis_working_ticks>),
 };
 
 // ---------------------------------------------------------------- WorkingTimeTraceStep / WorkingTimeTrace
 
-PyObject* trace_step_to_py(const WorkingTimeTraceStep& s) {
-  return box(TypeId::WorkingTimeTraceStep, WorkingTimeTraceStep(s));
-}
-
+using OnTraceStep = On<WorkingTimeTraceStep, TypeId::WorkingTimeTraceStep>;
 const Member kTraceStepMembers[] = {
-    property("Window", [](PyObject* s) { return window_to_py(boxed_value<WorkingTimeTraceStep>(s).window); }),
-    property("Duration", [](PyObject* s) { return duration_to_py(boxed_value<WorkingTimeTraceStep>(s).duration); }),
+    property("Window", &read<OnTraceStep, &WorkingTimeTraceStep::window>),
+    property("Duration", &read<OnTraceStep, &WorkingTimeTraceStep::duration>),
 };
 
-const WorkingTimeTrace& trace_of(PyObject* s) { return boxed_value<WorkingTimeTrace>(s); }
+using OnTrace = On<WorkingTimeTrace, TypeId::WorkingTimeTrace>;
+Result<std::int64_t> trace_requested_ticks(const WorkingTimeTrace& t) { return duration_to_ticks(t.requested); }
+Result<std::int64_t> trace_consumed_ticks(const WorkingTimeTrace& t) { return ticks_of(consumed_duration(t.steps)); }
 
 const Member kTraceMembers[] = {
-    property("Start", [](PyObject* s) { return to_py(trace_of(s).start); }),
-    property("RequestedDuration", [](PyObject* s) { return duration_to_py(trace_of(s).requested); }),
-    property("Result", [](PyObject* s) { return to_py(trace_of(s).result); }),
-    property("Steps", [](PyObject* s) { return list_to_py(trace_of(s).steps, trace_step_to_py); }),
-    property("RequestedTicks", [](PyObject* s) { return duration_to_ticks_py(trace_of(s).requested); }),
-    property("ConsumedTicks",
-             [](PyObject* s) -> PyObject* {
-               auto d = consumed_duration(trace_of(s).steps);
-               return d ? duration_to_ticks_py(*d) : raise_error(d.error());
-             }),
+    property("Start", &read<OnTrace, &WorkingTimeTrace::start>),
+    property("RequestedDuration", &read<OnTrace, &WorkingTimeTrace::requested>),
+    property("Result", &read<OnTrace, &WorkingTimeTrace::result>),
+    property("Steps", &read<OnTrace, &WorkingTimeTrace::steps>),
+    property("RequestedTicks", &read<OnTrace, &trace_requested_ticks>),
+    property("ConsumedTicks", &read<OnTrace, &trace_consumed_ticks>),
 };
 
 template <class T>

@@ -7,53 +7,11 @@
 
 namespace hourloom::py {
 
-const TimeWindow* as_window(PyObject* obj, const char* argument_name) {
-  const TimeWindow* w = unbox<TimeWindow>(TypeId::TimeWindow, obj);
-  if (!w && argument_name) prefix_argument_error(argument_name);
-  return w;
-}
-
 namespace {
 
 // ---------------------------------------------------------------- TimeWindow
 
-const TimeWindow& window_of(PyObject* self) { return boxed_value<TimeWindow>(self); }
-
-PyObject* time_window_new(PyObject* type, const Args& args) {
-  Instant start, end;
-  if (!args.get(0, &start) || !args.get(1, &end)) return nullptr;
-  auto w = make_window(start, end);
-  if (!w) return raise_error(w.error());
-  return emplace<TimeWindow>(reinterpret_cast<PyTypeObject*>(type), *w);
-}
-
-PyObject* time_window_start(PyObject* self) { return to_py(window_of(self).start); }
-PyObject* time_window_end(PyObject* self) { return to_py(window_of(self).end); }
-PyObject* time_window_duration(PyObject* self) { return duration_to_py(length(window_of(self))); }
-PyObject* time_window_is_empty(PyObject* self) { return to_py(is_empty(window_of(self))); }
-
-PyObject* time_window_contains(PyObject* self, const Args& args) {
-  const TimeWindow* w = unbox<TimeWindow>(TypeId::TimeWindow, self);
-  Instant t;
-  if (!w || !args.get(0, &t)) return nullptr;
-  return to_py(contains(*w, t));
-}
-
-PyObject* time_window_overlaps(PyObject* self, const Args& args) {
-  const TimeWindow* w = unbox<TimeWindow>(TypeId::TimeWindow, self);
-  if (!w) return nullptr;
-  const TimeWindow* other = as_window(args[0], "other");
-  if (!other) return nullptr;
-  return to_py(overlaps(*w, *other));
-}
-
-PyObject* time_window_intersect(PyObject* self, const Args& args) {
-  const TimeWindow* w = unbox<TimeWindow>(TypeId::TimeWindow, self);
-  if (!w) return nullptr;
-  const TimeWindow* other = as_window(args[0], "other");
-  if (!other) return nullptr;
-  return optional_window_to_py(intersect(*w, *other));
-}
+using OnWindow = OnValue<TimeWindow, TypeId::TimeWindow>;
 
 PyObject* time_window_richcompare(PyObject* self, PyObject* other, int op) {
   return equality_compare<TimeWindow>(TypeId::TimeWindow, msg::kTimeWindowOrdering, self, other, op);
@@ -61,22 +19,22 @@ PyObject* time_window_richcompare(PyObject* self, PyObject* other, int op) {
 
 PyObject* time_window_repr(PyObject* self) {
   return guarded([&] {
-    const TimeWindow& w = window_of(self);
+    const TimeWindow& w = boxed_value<TimeWindow>(self);
     std::string text = "TimeWindow(" + format_instant(w.start) + ", " + format_instant(w.end) + ")";
     return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
   });
 }
 
-constinit MethodDecl kTimeWindowNew{"TimeWindow", "start, end", &time_window_new};
-constinit MethodDecl kTimeWindowContains{"Contains", "instant", &time_window_contains};
-constinit MethodDecl kTimeWindowOverlaps{"Overlaps", "other", &time_window_overlaps};
-constinit MethodDecl kTimeWindowIntersect{"Intersect", "other", &time_window_intersect};
+constinit MethodDecl kTimeWindowNew = constructor<OnWindow, &make_window>("TimeWindow", "start, end");
+constinit MethodDecl kTimeWindowContains = query<OnWindow, &contains>("Contains", "instant");
+constinit MethodDecl kTimeWindowOverlaps = query<OnWindow, &overlaps>("Overlaps", "other");
+constinit MethodDecl kTimeWindowIntersect = query<OnWindow, &intersect>("Intersect", "other");
 
 const Member kTimeWindowMembers[] = {
-    property("Start", &time_window_start),
-    property("End", &time_window_end),
-    property("Duration", &time_window_duration),
-    property("IsEmpty", &time_window_is_empty),
+    property("Start", &read<OnWindow, &TimeWindow::start>),
+    property("End", &read<OnWindow, &TimeWindow::end>),
+    property("Duration", &read<OnWindow, &length>),
+    property("IsEmpty", &read<OnWindow, &is_empty>),
     method<kTimeWindowContains>(),
     method<kTimeWindowOverlaps>(),
     method<kTimeWindowIntersect>(),
@@ -84,43 +42,18 @@ const Member kTimeWindowMembers[] = {
 
 // ---------------------------------------------------------------- HourloomWeeklyRule
 
-const WeeklyRule& rule_of(PyObject* self) { return boxed_value<WeeklyRule>(self); }
+using OnRule = OnValue<WeeklyRule, TypeId::WeeklyRule>;
 
-PyObject* weekly_rule_new(PyObject* type, const Args& args) {
-  Weekday day;
-  TimeOfDay start, end;
-  if (!args.get(0, &day) || !args.get(1, &start) || !args.get(2, &end)) return nullptr;
-  auto rule = make_weekly_rule(day, start, end);
-  if (!rule) return raise_error(rule.error());
-  return emplace<WeeklyRule>(reinterpret_cast<PyTypeObject*>(type), *rule);
-}
+bool rule_contains_instant(const WeeklyRule& r, Instant t) { return rule_contains(r, t); }
 
-PyObject* weekly_rule_day(PyObject* self) { return PyLong_FromLong(rule_of(self).day); }
-PyObject* weekly_rule_start(PyObject* self) { return to_py(rule_of(self).start); }
-PyObject* weekly_rule_end(PyObject* self) { return to_py(rule_of(self).end); }
-
-PyObject* weekly_rule_contains(PyObject* self, const Args& args) {
-  const WeeklyRule* r = unbox<WeeklyRule>(TypeId::WeeklyRule, self);
-  Instant t;
-  if (!r || !args.get(0, &t)) return nullptr;
-  return to_py(rule_contains(*r, t));
-}
-
-PyObject* weekly_rule_to_window(PyObject* self, const Args& args) {
-  const WeeklyRule* r = unbox<WeeklyRule>(TypeId::WeeklyRule, self);
-  Date d;
-  if (!r || !args.get(0, &d)) return nullptr;
-  return window_to_py(rule_window(*r, d));
-}
-
-constinit MethodDecl kWeeklyRuleNew{"HourloomWeeklyRule", "day, start, end", &weekly_rule_new};
-constinit MethodDecl kWeeklyRuleContains{"Contains", "instant", &weekly_rule_contains};
-constinit MethodDecl kWeeklyRuleToWindow{"ToWindow", "date", &weekly_rule_to_window};
+constinit MethodDecl kWeeklyRuleNew = constructor<OnRule, &make_weekly_rule>("HourloomWeeklyRule", "day, start, end");
+constinit MethodDecl kWeeklyRuleContains = query<OnRule, &rule_contains_instant>("Contains", "instant");
+constinit MethodDecl kWeeklyRuleToWindow = query<OnRule, &rule_window>("ToWindow", "date");
 
 const Member kWeeklyRuleMembers[] = {
-    property("Day", &weekly_rule_day),
-    property("Start", &weekly_rule_start),
-    property("End", &weekly_rule_end),
+    property("Day", &read<OnRule, &WeeklyRule::day>),
+    property("Start", &read<OnRule, &WeeklyRule::start>),
+    property("End", &read<OnRule, &WeeklyRule::end>),
     method<kWeeklyRuleContains>(),
     method<kWeeklyRuleToWindow>(),
 };

@@ -1,33 +1,9 @@
-// Python faces of the small values: new TimeWindow / HourloomWeeklyRule
-// objects, and lists built directly from engine vectors.
+// Rich comparison shared by the value and record classes that compare by value.
 #pragma once
 
-#include <vector>
-
-#include "binding/convert.h"
-#include "binding/objects.h"
-#include "binding/pyref.h"
-#include "time/records.h"
+#include "binding/decl.h"
 
 namespace hourloom::py {
-
-inline PyObject* window_to_py(const TimeWindow& w) { return box(TypeId::TimeWindow, TimeWindow(w)); }
-inline PyObject* optional_window_to_py(const std::optional<TimeWindow>& w) {
-  return w ? window_to_py(*w) : Py_NewRef(Py_None);
-}
-
-// list_to_py: a new list with make(item) for each item, in order.
-template <class T, class F>
-PyObject* list_to_py(const std::vector<T>& items, F make) {
-  Ref list(PyList_New(static_cast<Py_ssize_t>(items.size())));
-  if (!list) return nullptr;
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    PyObject* item = make(items[i]);
-    if (!item) return nullptr;
-    PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), item);
-  }
-  return list.release();
-}
 
 // equality_compare: == and != on one field-wise equality; ordering refused.
 template <class T>
@@ -44,8 +20,5 @@ PyObject* equality_compare(TypeId id, const char* ordering_message, PyObject* se
     return raise_error(Error{ErrorKind::Value, msg::kInvalidComparison});
   });
 }
-
-// as_window: the value of a TimeWindow argument, prefixed TypeError otherwise.
-const TimeWindow* as_window(PyObject* obj, const char* argument_name);
 
 }  // namespace hourloom::py

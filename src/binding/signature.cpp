@@ -24,6 +24,8 @@ struct Signature {
 
 const char* Args::name(Py_ssize_t i) const { return sig_->names[static_cast<std::size_t>(i)].c_str(); }
 
+PyObject* Args::declared_default(Py_ssize_t i) const { return sig_->defaults[static_cast<std::size_t>(i)]; }
+
 namespace {
 
 std::string trim(std::string s) {

@@ -5,6 +5,7 @@
 //   state_windows(cal, mon_00, tue_00) -> [00-08) 0, [08-12) 1, [12-13) 0, [13-17) 1, [17-24) 0
 #pragma once
 
+#include <variant>
 #include <vector>
 
 #include "engine/calendar.h"
@@ -34,5 +35,26 @@ Result<bool> window_can_work(const Calendar& c, TimeWindow w);
 // window_has_capacity: minimum < 1 fails first; true for an empty window; else
 // whether the windows with at least `minimum` cover it.
 Result<bool> window_has_capacity(const Calendar& c, TimeWindow w, Capacity minimum);
+
+// MinimumCapacity: a required capacity of at least 1, checked once when made
+// ("Required capacity must be positive."), so that a bad minimum is refused
+// before the question's other inputs are looked at.
+struct MinimumCapacity {
+  Capacity value = 1;
+  static Result<MinimumCapacity> From(Capacity minimum) {
+    if (auto ok = require_positive_capacity(minimum); !ok) return std::unexpected(ok.error());
+    return MinimumCapacity{minimum};
+  }
+};
+
+// Target: the subject of a coverage question, one instant or a whole window.
+using Target = std::variant<Instant, TimeWindow>;
+
+// can_work: capacity at least 1 at the instant, or over the whole window (see
+// window_can_work).
+Result<bool> can_work(const Calendar& c, const Target& target);
+// has_capacity: capacity at least `minimum` at the instant, or over the whole
+// window (see window_has_capacity).
+Result<bool> has_capacity(const Calendar& c, const Target& target, MinimumCapacity minimum);
 
 }  // namespace hourloom

@@ -109,7 +109,7 @@ class TestReceiverCheck:
             Cal.AddOpenRule(5, 1, hm(8), hm(9))
         window = hourloom.TimeWindow(at(0), at(1))
         with pytest.raises(TypeError, match=re.escape("'TimeWindow' object cannot be cast as 'HourloomCalendar'")):
-            Cal.GetStateWindows(window, at(0), at(1))
+            Cal.GetStateWindows(window, "x", "y")  # before any argument is converted
         with pytest.raises(TypeError, match=re.escape("'HourloomCalendar' object cannot be cast as 'TimeWindow'")):
             hourloom.TimeWindow.Contains(Cal(), at(0))
 

@@ -151,8 +151,9 @@ class TestCapacityAndCoverage:
             assert not str(info.value).startswith("argument")
 
     def test_minimum_capacity_argument_error_is_prefixed(self, cal):
-        with pytest.raises(TypeError, match=r"^argument 'minimumCapacity': "):
-            cal.HasCapacity(at(0), "1")
+        for target in (at(0), "not a target"):  # converted before the target
+            with pytest.raises(TypeError, match=r"^argument 'minimumCapacity': "):
+                cal.HasCapacity(target, "1")
 
 
 class TestWindowLists:

@@ -1,0 +1,68 @@
+// The one overload set turning engine values into new Python objects: to_py(v)
+// for every value a member can return, lists for vectors, None for an absent
+// optional or a null pointer. Each returns a new reference or nullptr.
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "binding/convert.h"
+#include "binding/objects.h"
+#include "binding/pyref.h"
+#include "definition/definition.h"
+#include "engine/calendar.h"
+#include "time/records.h"
+#include "time/weekly_rule.h"
+
+namespace hourloom::py {
+
+// The Python object owning one calendar; edits take its flag exclusively.
+using CalendarBox = Borrowable<Calendar>;
+
+inline PyObject* to_py(std::int32_t n) { return PyLong_FromLong(n); }
+inline PyObject* to_py(std::int64_t n) { return PyLong_FromLongLong(n); }
+inline PyObject* to_py(Duration d) { return duration_to_py(d); }
+inline PyObject* to_py(EntryKind k) { return PyLong_FromLong(static_cast<long>(k)); }
+inline PyObject* to_py(WindowKind k) { return PyLong_FromLong(static_cast<long>(k)); }
+inline PyObject* to_py(const std::string& s) {
+  return PyUnicode_FromStringAndSize(s.data(), static_cast<Py_ssize_t>(s.size()));
+}
+
+inline PyObject* to_py(const TimeWindow& w) { return box(TypeId::TimeWindow, TimeWindow(w)); }
+inline PyObject* to_py(const WeeklyRule& r) { return box(TypeId::WeeklyRule, WeeklyRule(r)); }
+inline PyObject* to_py(const CapacityWindow& c) { return box(TypeId::CapacityWindow, CapacityWindow(c)); }
+inline PyObject* to_py(const Entry& e) { return box(TypeId::Entry, Entry(e)); }
+inline PyObject* to_py(const StateWindow& s) { return box(TypeId::StateWindow, StateWindow(s)); }
+inline PyObject* to_py(const WindowMatch& m) { return box(TypeId::WindowMatch, WindowMatch(m)); }
+inline PyObject* to_py(const WorkingTimeTraceStep& s) {
+  return box(TypeId::WorkingTimeTraceStep, WorkingTimeTraceStep(s));
+}
+inline PyObject* to_py(InstantAnalysis a) { return box(TypeId::InstantAnalysis, std::move(a)); }
+inline PyObject* to_py(TimelineAnalysis a) { return box(TypeId::TimelineAnalysis, std::move(a)); }
+inline PyObject* to_py(WorkingTimeTrace t) { return box(TypeId::WorkingTimeTrace, std::move(t)); }
+inline PyObject* to_py(Calendar c) { return emplace<CalendarBox>(TypeId::Calendar, std::move(c)); }
+inline PyObject* to_py(Definition d) { return emplace<Definition>(TypeId::Definition, std::move(d)); }
+
+template <class T>
+PyObject* to_py(const std::optional<T>& v) {
+  return v ? to_py(*v) : Py_NewRef(Py_None);
+}
+template <class T>
+PyObject* to_py(const T* p) {
+  return p ? to_py(*p) : Py_NewRef(Py_None);
+}
+
+// A new list with to_py(item) for each item, in order.
+template <class T>
+PyObject* to_py(const std::vector<T>& items) {
+  Ref list(PyList_New(static_cast<Py_ssize_t>(items.size())));
+  if (!list) return nullptr;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    PyObject* item = to_py(items[i]);
+    if (!item) return nullptr;
+    PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), item);
+  }
+  return list.release();
+}
+
+}  // namespace hourloom::py
