@@ -12,7 +12,7 @@ namespace {
 
 // Type names, method tables and getset tables must outlive the types, which
 // live as long as the process; they are made once and never freed.
-const char* intern_text(std::string s) { return (new std::string(std::move(s)))->c_str(); }
+const char* process_lifetime_copy(std::string s) { return (new std::string(std::move(s)))->c_str(); }
 
 PyMethodDef* make_method_def(const MethodDecl& decl, FastEntry entry) {
   auto def = new PyMethodDef{};
@@ -64,7 +64,7 @@ PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   return guarded([&]() -> PyObject* {
     for (auto& [tp, decl] : constructors())
       if (tp == type) return call_declared_dict(*decl, reinterpret_cast<PyObject*>(type), args, kwargs);
-    PyErr_Format(PyExc_TypeError, "cannot create '%s' instances", type->tp_name);
+    PyErr_Format(PyExc_TypeError, text::kCannotCreateFormat, type->tp_name);
     return nullptr;
   });
 }
@@ -85,7 +85,7 @@ PyObject* create_class(PyObject* module, const ClassDecl& decl) {
   slots.push_back({0, nullptr});
 
   PyType_Spec type_spec{};
-  type_spec.name = intern_text(std::string("hourloom.") + decl.name);
+  type_spec.name = process_lifetime_copy(std::string("hourloom.") + decl.name);
   type_spec.basicsize = static_cast<int>(decl.basicsize);
   type_spec.flags = static_cast<unsigned int>(Py_TPFLAGS_DEFAULT | (decl.constructor ? 0 : Py_TPFLAGS_DISALLOW_INSTANTIATION));
   type_spec.slots = slots.data();
@@ -104,10 +104,21 @@ PyObject* create_class(PyObject* module, const ClassDecl& decl) {
   return type.release();
 }
 
-bool apply_aliases(PyObject* cls, const ClassDecl& decl) {
+bool apply_aliases(PyObject* cls, const ClassDecl& decl, PyObject* iskeyword) {
   for (const Member& m : decl.members) {
     Ref value(PyObject_GetAttrString(cls, m.name));
-    if (!value || PyObject_SetAttrString(cls, alias_of(m).c_str(), value.get()) < 0) return false;
+    if (!value) return false;
+    Ref alias(PyUnicode_FromString(alias_of(m).c_str()));
+    if (!alias) return false;
+    Ref keyword(PyObject_CallOneArg(iskeyword, alias.get()));
+    if (!keyword) return false;
+    int is_keyword = PyObject_IsTrue(keyword.get());
+    if (is_keyword < 0) return false;
+    if (is_keyword) {
+      alias = Ref(PyUnicode_FromFormat("%U_", alias.get()));
+      if (!alias) return false;
+    }
+    if (PyObject_SetAttr(cls, alias.get(), value.get()) < 0) return false;
   }
   return true;
 }

@@ -39,11 +39,11 @@ bool index_value(PyObject* o, long long* out) {
 }
 
 bool out_of_range_integral() {
-  PyErr_SetString(PyExc_OverflowError, "out of range integral type conversion attempted");
+  PyErr_SetString(PyExc_OverflowError, text::kIntegerRange);
   return false;
 }
 
-bool warn_leap_second() { return PyErr_WarnEx(PyExc_UserWarning, msg::kLeapSecond, 1) == 0; }
+bool warn_leap_second() { return PyErr_WarnEx(PyExc_UserWarning, text::kLeapSecond, 1) == 0; }
 
 // split_time: seconds of day and fraction -> h, m, s, microsecond, leap flag.
 struct PyClock {
@@ -63,12 +63,12 @@ PyClock split_time(TimeOfDay t) {
 bool from_py(PyObject* o, Instant* out) {
   if (!PyDateTime_Check(o)) return raise_expected(o, "datetime");
   if (PyDateTime_DATE_GET_TZINFO(o) != Py_None) {
-    PyErr_SetString(PyExc_TypeError, msg::kTzinfo);
+    PyErr_SetString(PyExc_TypeError, text::kTzinfo);
     return false;
   }
   auto date = Date::FromCivil(PyDateTime_GET_YEAR(o), PyDateTime_GET_MONTH(o), PyDateTime_GET_DAY(o));
   if (!date) {
-    PyErr_SetString(PyExc_ValueError, msg::kInvalidDate);
+    PyErr_SetString(PyExc_ValueError, text::kInvalidDate);
     return false;
   }
   TimeOfDay tod = TimeOfDay::FromHms(PyDateTime_DATE_GET_HOUR(o), PyDateTime_DATE_GET_MINUTE(o),
@@ -82,7 +82,7 @@ bool from_py(PyObject* o, Date* out) {
   if (!PyDate_Check(o)) return raise_expected(o, "date");
   auto date = Date::FromCivil(PyDateTime_GET_YEAR(o), PyDateTime_GET_MONTH(o), PyDateTime_GET_DAY(o));
   if (!date) {
-    PyErr_SetString(PyExc_ValueError, msg::kInvalidDate);
+    PyErr_SetString(PyExc_ValueError, text::kInvalidDate);
     return false;
   }
   *out = *date;
@@ -204,7 +204,7 @@ PyObject* to_py(TimeOfDay t) {
 
 PyObject* duration_to_py(Duration d) {
   auto total = d.total_micros();
-  if (!total) return raise_error(Error{ErrorKind::Overflow, msg::kTimedeltaRange});
+  if (!total) return raise_error(Error{ErrorKind::Overflow, text::kTimedeltaRange});
   constexpr std::int64_t kMicrosPerDay = kSecondsPerDay * kMicrosPerSecond;
   std::int64_t days = floor_div(*total, kMicrosPerDay);
   std::int64_t rest = *total - days * kMicrosPerDay;

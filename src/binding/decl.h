@@ -151,6 +151,8 @@ struct ClassDecl {
 // a constructor is named "Class.__new__()".
 bool prepare_signature(MethodDecl& decl, const char* owner, bool has_self, bool is_constructor = false);
 const char* text_signature(const MethodDecl& decl);  // "Name($self, a, b=None)\n--\n\n"
+// alias_of: the snake-case (constants: upper-case) form of the member's name;
+// apply_aliases adds "_" when that form is a Python keyword ("and_").
 std::string alias_of(const Member& m);
 
 // ---------------------------------------------------------------- typed rows
@@ -163,7 +165,17 @@ bool from_py(PyObject* o, Calendar* out);
 // A HourloomDefinition argument: its value itself, which the argument keeps alive.
 bool from_py(PyObject* o, const Definition** out);
 // A minimum capacity: the integer conversion, then the engine's check.
-bool from_py(PyObject* o, MinimumCapacity* out);
+inline bool from_py(PyObject* o, MinimumCapacity* out) {
+  Capacity minimum;
+  if (!from_py(o, &minimum)) return false;
+  auto checked = MinimumCapacity::From(minimum);
+  if (!checked) {
+    raise_error(checked.error());
+    return false;
+  }
+  *out = *checked;
+  return true;
+}
 
 // Parameters converted in the body: after every other parameter, in order,
 // and never prefixed with the argument name.
@@ -177,7 +189,13 @@ template <class T>
 struct InBody<std::optional<T>> : InBody<T> {};
 inline bool from_py_in_body(PyObject* o, Duration* out) { return any_to_duration(o, out); }
 // A TimeWindow object gives the window, anything else is converted as an instant.
-bool from_py_in_body(PyObject* o, Target* out);
+inline bool from_py_in_body(PyObject* o, Target* out) {
+  if (Py_TYPE(o) == type_of(TypeId::TimeWindow)) {
+    out->emplace<TimeWindow>(boxed_value<TimeWindow>(o));
+    return true;
+  }
+  return from_py(o, &out->emplace<Instant>());
+}
 
 template <class T>
 struct IsOptional : std::false_type {};

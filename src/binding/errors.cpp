@@ -39,7 +39,7 @@ PyObject* raise_error(const Error& e) {
 }
 
 PyObject* raise_cast_error(PyObject* obj, const char* class_name) {
-  PyErr_Format(PyExc_TypeError, "'%s' object cannot be cast as '%s'", short_type_name(Py_TYPE(obj)), class_name);
+  PyErr_Format(PyExc_TypeError, text::kCastFormat, short_type_name(Py_TYPE(obj)), class_name);
   return nullptr;
 }
 
@@ -51,7 +51,7 @@ void prefix_argument_error(const char* name) {
   Ref owned_type(type), owned_value(value), owned_tb(tb);
   Ref text(value ? PyObject_Str(value) : PyUnicode_FromString(""));
   if (!text) return;
-  PyErr_Format(PyExc_TypeError, "argument '%s': %U", name, text.get());
+  PyErr_Format(PyExc_TypeError, text::kArgumentFormat, name, text.get());
 }
 
 }  // namespace hourloom::py

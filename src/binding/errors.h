@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "binding/messages.h"
 #include "binding/python.h"
 #include "time/error.h"
 
@@ -38,7 +39,7 @@ auto guarded(F&& body) noexcept -> decltype(body()) {
   } catch (const std::bad_alloc&) {
     PyErr_NoMemory();
   } catch (...) {
-    raise_error(Error{ErrorKind::Internal, "unexpected internal failure"});
+    raise_error(Error{ErrorKind::Internal, text::kUnexpectedFailure});
   }
   if constexpr (std::is_same_v<decltype(body()), int>)
     return -1;

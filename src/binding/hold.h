@@ -6,6 +6,7 @@
 
 #include <atomic>
 
+#include "binding/messages.h"
 #include "binding/python.h"
 
 namespace hourloom::py {
@@ -33,7 +34,7 @@ class BorrowFlag {
 class SharedHold {
  public:
   explicit SharedHold(BorrowFlag& f) : flag_(f.try_shared() ? &f : nullptr) {
-    if (!flag_) PyErr_SetString(PyExc_RuntimeError, "Already mutably borrowed");
+    if (!flag_) PyErr_SetString(PyExc_RuntimeError, text::kAlreadyMutablyBorrowed);
   }
   SharedHold(const SharedHold&) = delete;
   SharedHold& operator=(const SharedHold&) = delete;
@@ -49,7 +50,7 @@ class SharedHold {
 class ExclusiveHold {
  public:
   explicit ExclusiveHold(BorrowFlag& f) : flag_(f.try_exclusive() ? &f : nullptr) {
-    if (!flag_) PyErr_SetString(PyExc_RuntimeError, "Already borrowed");
+    if (!flag_) PyErr_SetString(PyExc_RuntimeError, text::kAlreadyBorrowed);
   }
   ExclusiveHold(const ExclusiveHold&) = delete;
   ExclusiveHold& operator=(const ExclusiveHold&) = delete;

@@ -31,7 +31,7 @@ PyObject* method_vectorcall(PyObject* callable, PyObject* const* args, size_t na
   MethodObject* m = as_method(callable);
   Py_ssize_t nargs = PyVectorcall_NARGS(nargsf);
   if (nargs < 1) {
-    PyErr_Format(PyExc_TypeError, "unbound method %s.%s() needs an argument", owner_name(m), m->decl->name);
+    PyErr_Format(PyExc_TypeError, text::kUnboundMethodFormat, owner_name(m), m->decl->name);
     return nullptr;
   }
   return guarded([&] { return call_declared(*m->decl, args[0], args + 1, nargs - 1, kwnames); });

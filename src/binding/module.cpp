@@ -17,7 +17,8 @@ const char* const g_type_names[static_cast<int>(TypeId::Count)] = {
 
 namespace {
 
-constexpr const char* kVersion = "0.1.6";
+// HOURLOOM_VERSION: the project version, defined by the build from pyproject.toml.
+constexpr const char* kVersion = HOURLOOM_VERSION;
 
 // The module's classes in registration order (module attributes 2 to 20).
 // A class whose row holds no declaration is not part of the module yet.
@@ -91,11 +92,15 @@ PyObject* build_module() {
     Ref fn(create_function(module.get(), *f.decl, f.entry));
     if (!fn || PyModule_AddObjectRef(module.get(), f.decl->name, fn.get()) < 0) return nullptr;
   }
+  Ref keyword_module(PyImport_ImportModule("keyword"));
+  if (!keyword_module) return nullptr;
+  Ref iskeyword(PyObject_GetAttrString(keyword_module.get(), "iskeyword"));
+  if (!iskeyword) return nullptr;
   for (TypeId id : kAliasOrder) {
     const ClassDecl* decl = decl_of(id);
     if (!decl) continue;
     Ref cls(PyObject_GetAttrString(module.get(), decl->name));
-    if (!cls || !apply_aliases(cls.get(), *decl)) return nullptr;
+    if (!cls || !apply_aliases(cls.get(), *decl, iskeyword.get())) return nullptr;
   }
   return module.release();
 }
@@ -110,7 +115,7 @@ extern "C" PyMODINIT_FUNC PyInit_hourloom(void) {
     PyInterpreterState* interpreter = PyInterpreterState_Get();
     if (g_module) {
       if (interpreter != g_interpreter) {
-        PyErr_SetString(PyExc_ImportError, "hourloom does not support sub-interpreters");
+        PyErr_SetString(PyExc_ImportError, text::kSubInterpreters);
         return nullptr;
       }
       return Py_NewRef(g_module);

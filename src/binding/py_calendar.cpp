@@ -13,7 +13,7 @@ namespace {
 // Intersect(*calendars): a composite of copies of the calendars (one calendar
 // is copied as it is).
 PyObject* calendar_intersect(PyObject*, const Args& a) {
-  if (a.size() == 0) return raise_error(Error{ErrorKind::Value, msg::kNoCalendars});
+  if (a.size() == 0) return raise_error(Error{ErrorKind::Value, text::kNoCalendars});
   std::vector<Calendar> copies(static_cast<std::size_t>(a.size()));
   for (Py_ssize_t i = 0; i < a.size(); ++i)
     if (!from_py(a[i], &copies[static_cast<std::size_t>(i)])) return nullptr;
@@ -46,7 +46,7 @@ PyObject* calendar_capacity(PyObject* self, const Args& a) {
       return from_py(a[0], &start) && from_py(a[1], &end) && from_py(a[2], &capacity) &&
              !raise_if_error(add_capacity_override(c, start, end, capacity));
     }
-    raise_error(Error{ErrorKind::Value, msg::kCapacityArity});
+    raise_error(Error{ErrorKind::Value, text::kCapacityArity});
     return false;
   });
 }
@@ -62,7 +62,7 @@ PyObject* calendar_close(PyObject* self, const Args& a) {
       Instant start, end;
       return from_py(a[0], &start) && from_py(a[1], &end) && !raise_if_error(add_closed_window(c, start, end));
     }
-    raise_error(Error{ErrorKind::Value, msg::kCloseArity});
+    raise_error(Error{ErrorKind::Value, text::kCloseArity});
     return false;
   });
 }

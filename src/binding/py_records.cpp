@@ -47,7 +47,7 @@ const Member kStateWindowMembers[] = {
 };
 
 PyObject* state_window_richcompare(PyObject* self, PyObject* other, int op) {
-  return equality_compare<StateWindow>(TypeId::StateWindow, msg::kStateWindowOrdering, self, other, op);
+  return equality_compare<StateWindow>(TypeId::StateWindow, text::kStateWindowOrdering, self, other, op);
 }
 
 // ---------------------------------------------------------------- HourloomWindowMatch
@@ -60,7 +60,7 @@ const Member kWindowMatchMembers[] = {
 };
 
 PyObject* window_match_richcompare(PyObject* self, PyObject* other, int op) {
-  return equality_compare<WindowMatch>(TypeId::WindowMatch, msg::kWindowMatchOrdering, self, other, op);
+  return equality_compare<WindowMatch>(TypeId::WindowMatch, text::kWindowMatchOrdering, self, other, op);
 }
 
 // ---------------------------------------------------------------- HourloomInstantAnalysis

@@ -14,7 +14,7 @@ namespace {
 using OnWindow = OnValue<TimeWindow, TypeId::TimeWindow>;
 
 PyObject* time_window_richcompare(PyObject* self, PyObject* other, int op) {
-  return equality_compare<TimeWindow>(TypeId::TimeWindow, msg::kTimeWindowOrdering, self, other, op);
+  return equality_compare<TimeWindow>(TypeId::TimeWindow, text::kTimeWindowOrdering, self, other, op);
 }
 
 PyObject* time_window_repr(PyObject* self) {

@@ -17,7 +17,7 @@ PyObject* equality_compare(TypeId id, const char* ordering_message, PyObject* se
       case Py_LT: case Py_LE: case Py_GT: case Py_GE:
         return raise_error(Error{ErrorKind::Value, ordering_message});
     }
-    return raise_error(Error{ErrorKind::Value, msg::kInvalidComparison});
+    return raise_error(Error{ErrorKind::Value, text::kInvalidComparison});
   });
 }
 

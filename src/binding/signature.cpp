@@ -54,13 +54,13 @@ PyObject* too_many_positional(const Signature& s, Py_ssize_t given) {
   auto total = static_cast<Py_ssize_t>(s.names.size());
   std::string takes = s.required == total ? std::to_string(total)
                                           : "from " + std::to_string(s.required) + " to " + std::to_string(total);
-  PyErr_Format(PyExc_TypeError, "%s() takes %s positional argument%s but %zd %s given", s.display.c_str(),
+  PyErr_Format(PyExc_TypeError, text::kTooManyPositionalFormat, s.display.c_str(),
                takes.c_str(), total == 1 && s.required == total ? "" : "s", given, given == 1 ? "was" : "were");
   return nullptr;
 }
 
 PyObject* unexpected_keyword(const Signature& s, PyObject* key) {
-  PyErr_Format(PyExc_TypeError, "%s() got an unexpected keyword argument '%U'", s.display.c_str(), key);
+  PyErr_Format(PyExc_TypeError, text::kUnexpectedKeywordFormat, s.display.c_str(), key);
   return nullptr;
 }
 
@@ -84,7 +84,7 @@ bool place_keyword(const Signature& s, PyObject** slots, PyObject* key, PyObject
     return false;
   }
   if (slots[i]) {
-    PyErr_Format(PyExc_TypeError, "%s() got multiple values for argument '%s'", s.display.c_str(),
+    PyErr_Format(PyExc_TypeError, text::kMultipleValuesFormat, s.display.c_str(),
                  s.names[static_cast<std::size_t>(i)].c_str());
     return false;
   }
@@ -103,7 +103,7 @@ bool fill_defaults(const Signature& s, PyObject** slots) {
       missing.push_back(s.names[static_cast<std::size_t>(i)]);
   }
   if (missing.empty()) return true;
-  PyErr_Format(PyExc_TypeError, "%s() missing %zu required positional argument%s: %s", s.display.c_str(),
+  PyErr_Format(PyExc_TypeError, text::kMissingFormat, s.display.c_str(),
                missing.size(), missing.size() == 1 ? "" : "s", quoted_list(missing).c_str());
   return false;
 }
@@ -144,7 +144,7 @@ bool prepare_signature(MethodDecl& decl, const char* owner, bool has_self, bool 
     }
   }
   if (static_cast<Py_ssize_t>(sig->names.size()) > kMaxParams) {
-    PyErr_SetString(PyExc_SystemError, "too many declared parameters");
+    PyErr_SetString(PyExc_SystemError, text::kTooManyDeclared);
     return false;
   }
   std::string self = has_self ? (listed.empty() ? "$self" : "$self, ") : "";
@@ -197,7 +197,7 @@ PyObject* call_declared_dict(const MethodDecl& decl, PyObject* self, PyObject* a
     PyObject *key, *value;
     while (PyDict_Next(kwargs, &pos, &key, &value)) {
       if (!PyUnicode_Check(key)) {
-        PyErr_Format(PyExc_TypeError, "%s() keywords must be strings", s.display.c_str());
+        PyErr_Format(PyExc_TypeError, text::kKeywordsNotStringsFormat, s.display.c_str());
         return nullptr;
       }
       if (!place_keyword(s, slots, key, value)) return nullptr;
@@ -219,11 +219,6 @@ std::string alias_of(const Member& m) {
     else
       out += static_cast<char>(upper ? c - 'A' + 'a' : c);
   }
-  static const char* const kKeywords[] = {"and", "or", "not", "is", "in", "if", "else", "for", "while", "with",
-                                          "from", "import", "class", "def", "del", "pass", "return", "try",
-                                          "except", "finally", "raise", "global", "lambda", "yield", "as"};
-  for (const char* kw : kKeywords)
-    if (out == kw) return out + "_";
   return out;
 }
 

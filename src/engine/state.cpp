@@ -287,14 +287,4 @@ Result<bool> window_has_capacity(const Calendar& c, TimeWindow w, Capacity minim
   return all_at_least(*states, minimum);
 }
 
-Result<bool> can_work(const Calendar& c, const Target& target) {
-  if (const TimeWindow* w = std::get_if<TimeWindow>(&target)) return window_can_work(c, *w);
-  return get_capacity_at(c, std::get<Instant>(target)) >= 1;
-}
-
-Result<bool> has_capacity(const Calendar& c, const Target& target, MinimumCapacity minimum) {
-  if (const TimeWindow* w = std::get_if<TimeWindow>(&target)) return window_has_capacity(c, *w, minimum.value);
-  return get_capacity_at(c, std::get<Instant>(target)) >= minimum.value;
-}
-
 }  // namespace hourloom

@@ -52,9 +52,15 @@ using Target = std::variant<Instant, TimeWindow>;
 
 // can_work: capacity at least 1 at the instant, or over the whole window (see
 // window_can_work).
-Result<bool> can_work(const Calendar& c, const Target& target);
+inline Result<bool> can_work(const Calendar& c, const Target& target) {
+  if (const TimeWindow* w = std::get_if<TimeWindow>(&target)) return window_can_work(c, *w);
+  return get_capacity_at(c, *std::get_if<Instant>(&target)) >= 1;
+}
 // has_capacity: capacity at least `minimum` at the instant, or over the whole
 // window (see window_has_capacity).
-Result<bool> has_capacity(const Calendar& c, const Target& target, MinimumCapacity minimum);
+inline Result<bool> has_capacity(const Calendar& c, const Target& target, MinimumCapacity minimum) {
+  if (const TimeWindow* w = std::get_if<TimeWindow>(&target)) return window_has_capacity(c, *w, minimum.value);
+  return get_capacity_at(c, *std::get_if<Instant>(&target)) >= minimum.value;
+}
 
 }  // namespace hourloom

@@ -12,7 +12,7 @@ enum class ErrorKind : unsigned char { Value, Runtime, Overflow, Type, Internal 
 
 struct Error {
   ErrorKind kind;
-  const char* message;  // always one of the static texts below
+  const char* message;  // always a static text: the engine's below, or the binding's
   // Compares the texts, not their addresses: the same literal need not have
   // one address across translation units (sanitizers keep copies apart).
   friend constexpr bool operator==(const Error& a, const Error& b) {
@@ -29,7 +29,8 @@ constexpr std::unexpected<Error> fail(ErrorKind kind, const char* message) {
   return std::unexpected(Error{kind, message});
 }
 
-// Every message the system produces itself, in one place.
+// Every message the engine produces; the binding keeps its own texts apart
+// (binding/messages.h).
 namespace msg {
 inline constexpr const char* kEndBeforeStart = "End must be greater than or equal to start.";
 inline constexpr const char* kSameStartEnd = "Start and end cannot be the same time.";
@@ -40,15 +41,6 @@ inline constexpr const char* kNegativeDuration = "Duration cannot be negative.";
 inline constexpr const char* kRadiusNotPositive = "Search radius must be positive.";
 inline constexpr const char* kEmptyEntryId = "Entry id cannot be empty.";
 inline constexpr const char* kEmptyJson = "JSON cannot be empty.";
-inline constexpr const char* kCloseArity = "Close expects 1 or 2 arguments.";
-inline constexpr const char* kCapacityArity = "Capacity expects 1 or 3 arguments.";
-inline constexpr const char* kNoCalendars = "At least one calendar is required.";
-inline constexpr const char* kRangeOutsideTimeline = "Range is outside the compiled timeline.";
-inline constexpr const char* kTimestampOutsideTimeline = "Timestamp is outside the compiled timeline.";
-inline constexpr const char* kTimeWindowOrdering = "TimeWindow only supports equality comparison.";
-inline constexpr const char* kStateWindowOrdering = "HourloomStateWindow only supports equality comparison.";
-inline constexpr const char* kWindowMatchOrdering = "HourloomWindowMatch only supports equality comparison.";
-inline constexpr const char* kInvalidComparison = "invalid comparison operator";
 inline constexpr const char* kCompositeEdit =
     "Composite calendars are query-only. Add rules to source calendars before composing.";
 inline constexpr const char* kCompositeSerialize =
@@ -58,11 +50,6 @@ inline constexpr const char* kWorkNotFound =
     "The requested working duration was not found inside the search range.";
 inline constexpr const char* kTickOverflow = "Duration tick overflow.";
 inline constexpr const char* kDateOverflow = "Date overflow.";
-inline constexpr const char* kTimedeltaRange = "Duration is outside Python timedelta range.";
-inline constexpr const char* kTzinfo = "expected a datetime without tzinfo";
-inline constexpr const char* kInvalidDate = "invalid or out-of-range date";
-inline constexpr const char* kInvalidTime = "invalid or out-of-range time";
-inline constexpr const char* kLeapSecond = "ignored leap-second, `datetime` does not support leap-seconds";
 // Internal errors: instant or duration arithmetic left the representable range.
 inline constexpr const char* kInstantAddOverflow = "Instant addition left the representable range.";
 inline constexpr const char* kInstantSubOverflow = "Instant subtraction left the representable range.";

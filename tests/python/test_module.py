@@ -1,6 +1,7 @@
 """Module spine: registration order, aliases, class properties, signatures."""
 import importlib
 import inspect
+import pathlib
 import re
 import sys
 
@@ -63,7 +64,9 @@ def classes():
 
 
 def test_version_and_empty_docstring():
-    assert hourloom.__version__ == "0.1.6"
+    tomllib = pytest.importorskip("tomllib")
+    pyproject = pathlib.Path(__file__).parents[2] / "pyproject.toml"
+    assert hourloom.__version__ == tomllib.loads(pyproject.read_text())["project"]["version"]
     assert hourloom.__doc__ == ""
 
 
