@@ -4,6 +4,8 @@
 
 #include <datetime.h>
 
+#include <cstring>
+
 #include "binding/errors.h"
 #include "binding/pyref.h"
 
@@ -123,6 +125,39 @@ bool from_py(PyObject* o, std::string* out) {
   const char* utf8 = PyUnicode_AsUTF8AndSize(o, &size);
   if (!utf8) return false;
   out->assign(utf8, static_cast<std::size_t>(size));
+  return true;
+}
+
+bool from_py(PyObject* o, bool* out) {
+  if (PyBool_Check(o)) {
+    *out = o == Py_True;
+    return true;
+  }
+  // NumPy's bool scalar ("numpy.bool", "numpy.bool_" before NumPy 2), known by
+  // its type name so that NumPy need not be imported.
+  const char* name = Py_TYPE(o)->tp_name;
+  if (std::strcmp(name, "numpy.bool") == 0 || std::strcmp(name, "numpy.bool_") == 0) {
+    int truth = PyObject_IsTrue(o);
+    if (truth < 0) return false;
+    *out = truth == 1;
+    return true;
+  }
+  return raise_expected(o, "bool");
+}
+
+bool from_py(PyObject* o, JsonText* out) {
+  if (!PyUnicode_Check(o)) return raise_expected(o, "str");
+  Py_ssize_t size;
+  if (const char* utf8 = PyUnicode_AsUTF8AndSize(o, &size)) {
+    out->utf8 = std::string_view(utf8, static_cast<std::size_t>(size));
+    return true;
+  }
+  if (!PyErr_ExceptionMatches(PyExc_UnicodeEncodeError)) return false;
+  PyErr_Clear();
+  out->owner = Ref(PyUnicode_AsEncodedString(o, "utf-8", "surrogatepass"));
+  if (!out->owner) return false;
+  out->utf8 = std::string_view(PyBytes_AS_STRING(out->owner.get()),
+                               static_cast<std::size_t>(PyBytes_GET_SIZE(out->owner.get())));
   return true;
 }
 

@@ -169,6 +169,8 @@ std::string alias_of(const Member& m);
 // "'T' object cannot be cast as 'C'" otherwise.
 bool from_py(PyObject* o, TimeWindow* out);
 bool from_py(PyObject* o, Calendar* out);
+// A HourloomDefinition argument: its value itself, which the argument keeps alive.
+bool from_py(PyObject* o, const Definition** out);
 // A minimum capacity: the integer conversion, then the engine's check.
 inline bool from_py(PyObject* o, MinimumCapacity* out) {
   Capacity minimum;

@@ -1,6 +1,7 @@
 // HourloomCalendar: one row per member, in the class's defined order.
 #include <vector>
 
+#include "binding/py_definition.h"
 #include "binding/registry.h"
 #include "binding/search_rows.h"
 
@@ -110,6 +111,10 @@ constinit MethodDecl kWeekdays = function<&weekdays>("Weekdays", "start, end");
 constinit MethodDecl kWindow = function<&single_window>("Window", "start, end");
 constinit MethodDecl kIntersect{"Intersect", "*calendars", &calendar_intersect};
 constinit MethodDecl kAnd = query<On, &calendar_and>("And", "other");
+constinit MethodDecl kToDefinition = query<On, &to_definition>("ToDefinition", "");
+constinit MethodDecl kToJson = query<On, &calendar_json>("ToJson", "indented=False");
+constinit MethodDecl kFromDefinition = function<&calendar_from_definition>("FromDefinition", "definition");
+constinit MethodDecl kFromJson = function<&calendar_from_json>("FromJson", "json");
 constinit MethodDecl kSetDefaultCapacity = edit<On, &set_default_capacity>("SetDefaultCapacity", "capacity");
 constinit MethodDecl kCapacity{"Capacity", "*args", &calendar_capacity};
 constinit MethodDecl kAddOpenRule = edit<On, &add_open_rule>("AddOpenRule", "day, start, end");
@@ -185,6 +190,10 @@ const Member kCalendarMembers[] = {
     static_method<kWindow>(),
     static_method<kIntersect>(),
     method<kAnd>(),
+    method<kToDefinition>(),
+    method<kToJson>(),
+    static_method<kFromDefinition>(),
+    static_method<kFromJson>(),
     method<kSetDefaultCapacity>(),
     method<kCapacity>(),
     method<kAddOpenRule>(),

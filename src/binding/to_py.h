@@ -9,6 +9,7 @@
 #include "binding/convert.h"
 #include "binding/objects.h"
 #include "binding/pyref.h"
+#include "definition/definition.h"
 #include "engine/calendar.h"
 #include "time/records.h"
 #include "time/weekly_rule.h"
@@ -41,6 +42,7 @@ inline PyObject* to_py(InstantAnalysis a) { return box(TypeId::InstantAnalysis, 
 inline PyObject* to_py(TimelineAnalysis a) { return box(TypeId::TimelineAnalysis, std::move(a)); }
 inline PyObject* to_py(WorkingTimeTrace t) { return box(TypeId::WorkingTimeTrace, std::move(t)); }
 inline PyObject* to_py(Calendar c) { return emplace<CalendarBox>(TypeId::Calendar, std::move(c)); }
+inline PyObject* to_py(Definition d) { return emplace<Definition>(TypeId::Definition, std::move(d)); }
 
 template <class T>
 PyObject* to_py(const std::optional<T>& v) {
