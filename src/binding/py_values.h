@@ -16,15 +16,16 @@ inline PyObject* optional_window_to_py(const std::optional<TimeWindow>& w) {
   return w ? window_to_py(*w) : Py_NewRef(Py_None);
 }
 
-// list_to_py: a new list with make(item) for each item, in order.
-template <class T, class F>
-PyObject* list_to_py(const std::vector<T>& items, F make) {
+// list_to_py: a new list with make(item) for each item of a sized range, in order.
+template <class Items, class F>
+PyObject* list_to_py(const Items& items, F make) {
   Ref list(PyList_New(static_cast<Py_ssize_t>(items.size())));
   if (!list) return nullptr;
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    PyObject* item = make(items[i]);
+  Py_ssize_t i = 0;
+  for (const auto& value : items) {
+    PyObject* item = make(value);
     if (!item) return nullptr;
-    PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), item);
+    PyList_SET_ITEM(list.get(), i++, item);
   }
   return list.release();
 }

@@ -58,7 +58,7 @@ inline void add_clipped(const std::vector<TimeWindow>& in, TimeWindow range, std
     if (auto c = intersect(w, range)) out.push_back(*c);
 }
 
-inline void add_entries(const std::vector<Entry>& in, EntryKind kind, TimeWindow range,
+inline void add_entries(const EntryList& in, EntryKind kind, TimeWindow range,
                         std::vector<TimeWindow>& out) {
   for (const Entry& e : in)
     if (e.kind == kind)
