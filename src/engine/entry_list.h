@@ -7,11 +7,9 @@
 
 #include <cstdint>
 #include <iterator>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "time/records.h"
@@ -100,20 +98,25 @@ class EntryList {
   friend bool operator==(const EntryList& a, const EntryList& b);
 
  private:
-  struct IdHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  // Id table: open addressing with linear probing over the slots of the live
+  // entries; a cell holds slot + 1 (0 when free) and the id's hash.
+  struct Cell {
+    std::uint32_t slot_plus_one = 0;
+    std::uint32_t hash = 0;
   };
-  using IdMap = std::unordered_map<std::string, std::uint32_t, IdHash, std::equal_to<>>;
-
-  IdMap& ids() const;
+  static std::uint32_t hash_id(std::string_view id);
+  void ensure_table() const;
+  void place(std::uint32_t slot, std::uint32_t hash) const;
+  // locate: the cell holding this id, or the free cell where it would go.
+  std::size_t locate(std::string_view id, std::uint32_t hash) const;
+  void unplace(std::size_t cell);
   void compact();
 
   std::vector<Entry> slots_;  // a hole has an empty id (live ids are never blank)
   std::size_t live_ = 0;
   std::uint64_t version_ = 0;
-  // The id map is built on first use and never copied: copies are mostly only read.
-  mutable std::unique_ptr<IdMap> ids_;
+  // Built on first use and never copied: copies are mostly only read.
+  mutable std::vector<Cell> table_;
 };
 
 }  // namespace hourloom

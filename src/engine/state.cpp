@@ -21,7 +21,8 @@ struct Layer {
 
 // emit: appends [from, to) with `capacity`, joining it to the last window when
 // the capacities are equal. The sweep emits gap-free, so from == last end.
-void emit(std::vector<StateWindow>& out, Instant from, Instant to, Capacity capacity) {
+// Kept out of line: inlined, the piecewise-built window stalls on its copy into the vector.
+[[gnu::noinline]] void emit(std::vector<StateWindow>& out, Instant from, Instant to, Capacity capacity) {
   if (!out.empty() && out.back().capacity == capacity) {
     out.back().window.end = to;
     return;
@@ -90,48 +91,97 @@ class StateStream {
     return 2 * spans_->bound() + 1 + 2 * layers_.size();
   }
 
-  std::optional<StateWindow> next() {
-    if (!(pos_ < range_.end)) return std::nullopt;
-    const Instant from = pos_;
-    if (!parts_.empty()) {
-      Instant to = range_.end;
-      Capacity capacity = std::numeric_limits<Capacity>::max();
-      for (std::size_t k = 0; k < parts_.size(); ++k) {
-        while (current_[k].window.end <= pos_) current_[k] = *parts_[k].next();
-        capacity = std::min(capacity, current_[k].capacity);
-        to = std::min(to, current_[k].window.end);
-      }
-      pos_ = to;
-      return StateWindow{{from, to}, capacity};
+  std::optional<StateWindow> next() { return parts_.empty() ? simple_next() : composite_next(); }
+
+  // drain: sink(from, to, capacity) for each piece until the sink returns
+  // false; whether it never did.
+  template <class Sink>
+  bool drain(Sink&& sink) {
+    if (parts_.empty()) {
+      return simple_drain(sink);
+    } else {
+      while (auto piece = composite_next())
+        if (!sink(piece->window.start, piece->window.end, piece->capacity)) return false;
     }
-    if (!span_ || pos_ < span_->start) {
-      pos_ = span_ ? span_->start : range_.end;
-      return StateWindow{{from, pos_}, 0};
-    }
-    const auto n = static_cast<std::uint32_t>(layers_.size());
-    Capacity capacity = c_->default_capacity;
-    Instant to = span_->end;
-    if (n > 0) {
-      // Layers active at pos: started at or before it, not yet ended.
-      while (next_start_ < n && layers_[by_start_[next_start_]].window.start <= pos_) {
-        heap_.push_back(by_start_[next_start_++]);
-        std::push_heap(heap_.begin(), heap_.end());
-      }
-      while (next_end_ < n && layers_[by_end_[next_end_]].window.end <= pos_) ended_[by_end_[next_end_++]] = true;
-      while (!heap_.empty() && ended_[heap_.front()]) {
-        std::pop_heap(heap_.begin(), heap_.end());
-        heap_.pop_back();
-      }
-      if (next_start_ < n) to = std::min(to, layers_[by_start_[next_start_]].window.start);
-      if (next_end_ < n) to = std::min(to, layers_[by_end_[next_end_]].window.end);
-      if (!heap_.empty()) capacity = layers_[heap_.front()].capacity;
-    }
-    pos_ = to;
-    if (pos_ == span_->end) span_ = spans_->next();
-    return StateWindow{{from, to}, capacity};
+    return true;
   }
 
  private:
+  std::optional<StateWindow> composite_next() {
+    if (!(pos_ < range_.end)) return std::nullopt;
+    const Instant from = pos_;
+    Instant to = range_.end;
+    Capacity capacity = std::numeric_limits<Capacity>::max();
+    for (std::size_t k = 0; k < parts_.size(); ++k) {
+      while (current_[k].window.end <= pos_) current_[k] = *parts_[k].next();
+      capacity = std::min(capacity, current_[k].capacity);
+      to = std::min(to, current_[k].window.end);
+    }
+    pos_ = to;
+    return StateWindow{{from, to}, capacity};
+  }
+
+  std::optional<StateWindow> simple_next() {
+    std::optional<StateWindow> piece;
+    simple_drain([&](Instant from, Instant to, Capacity capacity) {
+      piece = StateWindow{{from, to}, capacity};
+      return false;
+    });
+    return piece;
+  }
+
+  // simple_drain: the sweep. Its state lives in locals while it runs and is
+  // put back when it ends or the sink stops it.
+  template <class Sink>
+  bool simple_drain(Sink&& sink) {
+    Instant pos = pos_;
+    std::optional<TimeWindow> span = span_;
+    std::uint32_t next_start = next_start_;
+    std::uint32_t next_end = next_end_;
+    std::vector<std::uint32_t> heap = std::move(heap_);
+    std::vector<bool>& ended = ended_;
+    const Layer* layers = layers_.data();
+    const std::uint32_t* by_start = by_start_.data();
+    const std::uint32_t* by_end = by_end_.data();
+    const auto n = static_cast<std::uint32_t>(layers_.size());
+    const Instant end = range_.end;
+    bool going = true;
+    while (going && pos < end) {
+      const Instant from = pos;
+      Capacity capacity = 0;
+      if (!span || pos < span->start) {
+        pos = span ? span->start : end;
+      } else {
+        capacity = c_->default_capacity;
+        Instant to = span->end;
+        if (n > 0) {
+          // Layers active at pos: started at or before it, not yet ended.
+          while (next_start < n && layers[by_start[next_start]].window.start <= pos) {
+            heap.push_back(by_start[next_start++]);
+            std::push_heap(heap.begin(), heap.end());
+          }
+          while (next_end < n && layers[by_end[next_end]].window.end <= pos) ended[by_end[next_end++]] = true;
+          while (!heap.empty() && ended[heap.front()]) {
+            std::pop_heap(heap.begin(), heap.end());
+            heap.pop_back();
+          }
+          if (next_start < n) to = std::min(to, layers[by_start[next_start]].window.start);
+          if (next_end < n) to = std::min(to, layers[by_end[next_end]].window.end);
+          if (!heap.empty()) capacity = layers[heap.front()].capacity;
+        }
+        pos = to;
+        if (pos == span->end) span = spans_->next();
+      }
+      going = sink(from, pos, capacity);
+    }
+    pos_ = pos;
+    span_ = span;
+    next_start_ = next_start;
+    next_end_ = next_end;
+    heap_ = std::move(heap);
+    return going;
+  }
+
   const Calendar* c_;
   TimeWindow range_;
   Instant pos_;
@@ -151,9 +201,7 @@ class StateStream {
 // non-empty window; stops at the first piece below it.
 bool all_at_least(const Calendar& c, TimeWindow w, Capacity minimum) {
   StateStream stream(c, w);
-  while (auto piece = stream.next())
-    if (piece->capacity < minimum) return false;
-  return true;
+  return stream.drain([&](Instant, Instant, Capacity capacity) { return capacity >= minimum; });
 }
 
 // holds: contains(w, t), tuned for the point lookup, which tests every stored
@@ -273,7 +321,10 @@ Result<std::vector<StateWindow>> state_windows(const Calendar& c, Instant start,
   StateStream stream(c, range);
   std::vector<StateWindow> out;
   out.reserve(reservation(stream.size_hint()));
-  while (auto piece = stream.next()) emit(out, piece->window.start, piece->window.end, piece->capacity);
+  stream.drain([&](Instant from, Instant to, Capacity capacity) {
+    emit(out, from, to, capacity);
+    return true;
+  });
   return out;
 }
 

@@ -9,17 +9,15 @@ namespace {
 
 // A block is split in two when it grows past this; inserting or erasing moves
 // at most one block's items.
-constexpr std::size_t kBlockLimit = 128;
+constexpr std::size_t kBlockLimit = 64;
 // Calendars with fewer stored windows, overrides and entries are scanned.
-constexpr std::size_t kIndexFrom = 8;
+constexpr std::size_t kIndexFrom = 4;
 
 std::int64_t seconds_long(const TimeWindow& w) { return w.end.unix_seconds() - w.start.unix_seconds(); }
 
 std::size_t length_class(const TimeWindow& w) {
-  return static_cast<std::size_t>((std::bit_width(static_cast<std::uint64_t>(seconds_long(w))) + 3) / 4);
+  return static_cast<std::size_t>((std::bit_width(static_cast<std::uint64_t>(seconds_long(w))) + 1) / 2);
 }
-
-bool starts_before(const std::vector<IndexedItem>& block, const Instant& t) { return block.front().window.start < t; }
 
 ItemKind entry_item_kind(EntryKind kind) {
   switch (kind) {
@@ -70,10 +68,9 @@ TimeIndex& own(const Calendar& c) {
 }  // namespace
 
 std::size_t TimeIndex::Blocks::first_block(std::int64_t from) const {
-  auto p = std::partition_point(blocks_.begin(), blocks_.end(), [&](const std::vector<IndexedItem>& block) {
-    return block.front().window.start.unix_seconds() < from;
-  });
-  const auto index = static_cast<std::size_t>(p - blocks_.begin());
+  auto p = std::partition_point(fronts_.begin(), fronts_.end(),
+                                [&](const Instant& front) { return front.unix_seconds() < from; });
+  const auto index = static_cast<std::size_t>(p - fronts_.begin());
   return index == 0 ? 0 : index - 1;
 }
 
@@ -81,39 +78,48 @@ void TimeIndex::Blocks::insert(const IndexedItem& item) {
   longest_ = std::max(longest_, seconds_long(item.window) + 1);
   if (blocks_.empty()) {
     blocks_.emplace_back().push_back(item);
+    fronts_.push_back(item.window.start);
     return;
   }
   // The last block starting no later than the item (or the first block).
-  auto p = std::partition_point(blocks_.begin(), blocks_.end(),
-                                [&](const std::vector<IndexedItem>& block) { return !(item.window.start < block.front().window.start); });
-  if (p != blocks_.begin()) --p;
-  std::vector<IndexedItem>& block = *p;
+  auto f = std::partition_point(fronts_.begin(), fronts_.end(),
+                                [&](const Instant& front) { return !(item.window.start < front); });
+  const std::size_t b = f == fronts_.begin() ? 0 : static_cast<std::size_t>(f - fronts_.begin()) - 1;
+  std::vector<IndexedItem>& block = blocks_[b];
   auto at = std::upper_bound(block.begin(), block.end(), item.window.start,
                              [](const Instant& s, const IndexedItem& x) { return s < x.window.start; });
   block.insert(at, item);
+  fronts_[b] = block.front().window.start;
   if (block.size() > kBlockLimit) {
     std::vector<IndexedItem> upper(block.begin() + kBlockLimit / 2, block.end());
     block.resize(kBlockLimit / 2);
-    blocks_.insert(p + 1, std::move(upper));
+    fronts_.insert(fronts_.begin() + static_cast<std::ptrdiff_t>(b) + 1, upper.front().window.start);
+    blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(b) + 1, std::move(upper));
   }
 }
 
 bool TimeIndex::Blocks::erase(const TimeWindow& w, ItemKind kind, std::uint32_t order) {
-  auto p = std::partition_point(blocks_.begin(), blocks_.end(),
-                                [&](const std::vector<IndexedItem>& block) { return starts_before(block, w.start); });
-  if (p != blocks_.begin()) --p;
+  auto f = std::partition_point(fronts_.begin(), fronts_.end(), [&](const Instant& front) { return front < w.start; });
+  std::size_t b = f == fronts_.begin() ? 0 : static_cast<std::size_t>(f - fronts_.begin()) - 1;
   // Items with equal starts may spread over neighbouring blocks.
-  for (; p != blocks_.end(); ++p) {
-    auto it = std::lower_bound(p->begin(), p->end(), w.start,
+  for (; b < blocks_.size(); ++b) {
+    std::vector<IndexedItem>& block = blocks_[b];
+    auto it = std::lower_bound(block.begin(), block.end(), w.start,
                                [](const IndexedItem& x, const Instant& s) { return x.window.start < s; });
-    for (; it != p->end() && it->window.start == w.start; ++it) {
+    for (; it != block.end() && it->window.start == w.start; ++it) {
       if (it->window == w && it->kind == kind && it->order == order) {
-        p->erase(it);
-        if (p->empty()) blocks_.erase(p);
+        block.erase(it);
+        const auto at = static_cast<std::ptrdiff_t>(b);
+        if (block.empty()) {
+          blocks_.erase(blocks_.begin() + at);
+          fronts_.erase(fronts_.begin() + at);
+        } else {
+          fronts_[b] = block.front().window.start;
+        }
         return true;
       }
     }
-    if (it != p->end()) return false;
+    if (it != block.end()) return false;
   }
   return false;
 }

@@ -35,7 +35,7 @@ constexpr bool layer_order(const IndexedItem& a, const IndexedItem& b) {
 
 class TimeIndex {
  public:
-  // Items are kept apart by length (a class per factor of 16 in seconds), each
+  // Items are kept apart by length (a class per factor of 4 in seconds), each
   // class in blocks sorted by start: a window that holds an instant t starts
   // no earlier than t minus its class's longest length, so one year-long
   // override does not widen the search among short entries.
@@ -67,10 +67,11 @@ class TimeIndex {
    private:
     std::size_t first_block(std::int64_t from) const;
     std::vector<std::vector<IndexedItem>> blocks_;  // each non-empty and sorted by start
+    std::vector<Instant> fronts_;                   // the first start of each block
     std::int64_t longest_ = 0;                      // an upper bound of end - start in seconds, plus one
   };
 
-  static constexpr std::size_t kClasses = 17;
+  static constexpr std::size_t kClasses = 33;
 
   void insert(const IndexedItem& item);
   void erase(const IndexedItem& item);
