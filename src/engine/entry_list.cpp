@@ -11,13 +11,20 @@ std::uint32_t EntryList::hash_id(std::string_view id) {
   return static_cast<std::uint32_t>(h ^ (h >> 32));
 }
 
-// ensure_table: builds the table at most half full, or grows it past that.
+// ensure_table: builds the table at most half full, or grows it past that;
+// growing reuses the hashes kept in the cells.
 void EntryList::ensure_table() const {
   const std::size_t wanted = 2 * (live_ + 1);
   if (table_.size() >= wanted) return;
   std::size_t size = 16;
   while (size < 2 * wanted) size *= 2;
-  table_.assign(size, Cell{});
+  std::vector<Cell> old(size, Cell{});
+  old.swap(table_);
+  if (!old.empty()) {
+    for (const Cell& cell : old)
+      if (cell.slot_plus_one != 0) place(cell.slot_plus_one - 1, cell.hash);
+    return;
+  }
   for (std::uint32_t k = 0; k < slots_.size(); ++k)
     if (!is_hole(slots_[k])) place(k, hash_id(slots_[k].id));
 }

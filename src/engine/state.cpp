@@ -67,8 +67,12 @@ class StateStream {
   StateStream(const Calendar& c, TimeWindow range) : c_(&c), range_(range), pos_(range.start) {
     if (c.is_composite()) {
       parts_.reserve(c.components.size());
-      for (const Calendar& component : c.components) parts_.emplace_back(component, range);
-      current_.resize(parts_.size());
+      current_.reserve(c.components.size());
+      // The range is never empty, so every component has a first piece.
+      for (const Calendar& component : c.components) {
+        parts_.emplace_back(component, range);
+        current_.push_back(*parts_.back().next());
+      }
       return;
     }
     spans_.emplace(c, range);

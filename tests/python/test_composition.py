@@ -106,6 +106,9 @@ class TestComposition:
         assert both.GetCapacityAt(at(0, 12)) == 2
         assert both.CanWork(at(0, 9)) is False
         assert both.GetStateWindows(at(0), at(1)) == a.And(b).GetStateWindows(at(0), at(1))
+        # Far from today as well: 0001-01-01 is a Monday.
+        early = Cal.Weekdays(hm(8), hm(17)).And(Cal().AddOpenWindow(dt.datetime.min, dt.datetime(3000, 1, 1)))
+        assert early.CanWork(TW(dt.datetime(1, 1, 1, 9), dt.datetime(1, 1, 1, 10))) is True
 
     @pytest.mark.parametrize("edit", [
         lambda c: c.AddHoliday(dt.date(2024, 5, 9)), lambda c: c.ClearEntries(), lambda c: c.Clear(),
