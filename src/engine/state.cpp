@@ -201,6 +201,36 @@ class StateStream {
   std::vector<StateWindow> current_;  // each component's piece at pos_
 };
 
+// A composite's whole timeline: its components' timelines, each computed
+// whole (the fast path of the sweep), walked side by side. Each segment takes
+// 0 where any component is 0, else the smallest capacity.
+std::vector<StateWindow> composite_state_windows(const Calendar& c, TimeWindow range) {
+  std::vector<std::vector<StateWindow>> parts;
+  parts.reserve(c.components.size());
+  std::size_t total = 0;
+  for (const Calendar& component : c.components) {
+    parts.push_back(*state_windows(component, range.start, range.end));
+    total += parts.back().size();
+  }
+  std::vector<StateWindow> out;
+  out.reserve(total);
+  std::vector<std::size_t> at(parts.size(), 0);
+  Instant pos = range.start;
+  while (pos < range.end) {
+    Instant to = range.end;
+    Capacity capacity = std::numeric_limits<Capacity>::max();
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+      const std::vector<StateWindow>& part = parts[k];
+      while (part[at[k]].window.end <= pos) ++at[k];
+      capacity = std::min(capacity, part[at[k]].capacity);
+      to = std::min(to, part[at[k]].window.end);
+    }
+    emit(out, pos, to, capacity);
+    pos = to;
+  }
+  return out;
+}
+
 // all_at_least: whether the capacity is at least `minimum` throughout the
 // non-empty window; stops at the first piece below it.
 bool all_at_least(const Calendar& c, TimeWindow w, Capacity minimum) {
@@ -322,6 +352,7 @@ Result<std::vector<StateWindow>> state_windows(const Calendar& c, Instant start,
   if (end < start) return fail(ErrorKind::Value, msg::kEndBeforeStart);
   if (end == start) return std::vector<StateWindow>{};
   const TimeWindow range{start, end};
+  if (c.is_composite()) return composite_state_windows(c, range);
   StateStream stream(c, range);
   std::vector<StateWindow> out;
   out.reserve(reservation(stream.size_hint()));
