@@ -9,11 +9,11 @@ namespace {
 WindowDefinition window_definition(const TimeWindow& w) { return {w.start, w.end}; }
 RuleDefinition rule_definition(const WeeklyRule& r) { return {static_cast<std::uint8_t>(weekday_number(r.day())), r.start(), r.end()}; }
 
-template <class To, class From, class F>
-std::vector<To> map_all(const std::vector<From>& items, F convert) {
+template <class To, class Items, class F>
+std::vector<To> map_all(const Items& items, F convert) {
   std::vector<To> out;
   out.reserve(items.size());
-  for (const From& item : items) out.push_back(convert(item));
+  for (const auto& item : items) out.push_back(convert(item));
   return out;
 }
 
