@@ -28,8 +28,8 @@
 // The class then lists method<kAddOpenRule>(), static_method<kWeekdays>(), and
 // property("DefaultCapacity", &read<OnCalendar, &Calendar::default_capacity>).
 // Parameter types pick the conversion: from_py overloads (convert.h and below;
-// MinimumCapacity runs the engine's check as it converts), std::optional<T> for
-// "=None"; results go through to_py (to_py.h, where a new result type adds its
+// MinimumCapacity runs the engine's check as it converts; PyObject* is passed
+// as given), std::optional<T> for "=None"; results go through to_py (to_py.h, where a new result type adds its
 // overload). Immutable values use OnValue<T, TypeId::T> (no hold).
 // A member whose arguments need more (*args, an argument of two kinds) keeps a
 // hand-written body: MethodDecl{"Close", "*args", &calendar_close} with
@@ -67,13 +67,6 @@ class Args {
   PyObject* operator[](Py_ssize_t i) const { return values_[i]; }
   bool is_none(Py_ssize_t i) const { return values_[i] == Py_None; }
 
-  // get: converts parameter i; a TypeError is prefixed with its name.
-  template <class T>
-  bool get(Py_ssize_t i, T* out) const {
-    if (from_py(values_[i], out)) return true;
-    prefix_argument_error(name(i));
-    return false;
-  }
   const char* name(Py_ssize_t i) const;
   // declared_default: the default written in the list for parameter i, or
   // nullptr; None given for such a parameter means the default.
@@ -172,6 +165,13 @@ inline bool from_py(PyObject* o, MinimumCapacity* out) {
     return false;
   }
   *out = *checked;
+  return true;
+}
+
+// A PyObject* parameter receives the argument as given (borrowed), for a small
+// body that decides itself how to read it.
+inline bool from_py(PyObject* o, PyObject** out) {
+  *out = o;
   return true;
 }
 
