@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-python3 -m pip install --quiet --disable-pip-version-check pytest hypothesis
+python3 -m pip install --quiet --disable-pip-version-check pytest hypothesis nlohmann-json
 
 if [ ! -f /usr/include/gtest/gtest.h ]; then
   if command -v apt-get >/dev/null 2>&1; then

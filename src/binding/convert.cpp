@@ -147,6 +147,22 @@ bool from_py(PyObject* o, bool* out) {
   return raise_expected(o, "bool");
 }
 
+bool from_py(PyObject* o, JsonText* out) {
+  if (!PyUnicode_Check(o)) return raise_expected(o, "str");
+  Py_ssize_t size;
+  if (const char* utf8 = PyUnicode_AsUTF8AndSize(o, &size)) {
+    out->utf8 = std::string_view(utf8, static_cast<std::size_t>(size));
+    return true;
+  }
+  if (!PyErr_ExceptionMatches(PyExc_UnicodeEncodeError)) return false;
+  PyErr_Clear();
+  out->owner = Ref(PyUnicode_AsEncodedString(o, "utf-8", "surrogatepass"));
+  if (!out->owner) return false;
+  out->utf8 = std::string_view(PyBytes_AS_STRING(out->owner.get()),
+                               static_cast<std::size_t>(PyBytes_GET_SIZE(out->owner.get())));
+  return true;
+}
+
 bool any_to_duration(PyObject* o, Duration* out) {
   std::int64_t days, seconds, micros;
   if (PyDelta_Check(o)) {

@@ -6,8 +6,10 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "binding/python.h"
+#include "binding/pyref.h"
 #include "time/records.h"
 
 namespace hourloom::py {
@@ -26,6 +28,15 @@ bool from_py(PyObject* o, bool* out);           // bool or NumPy bool only (an i
 
 // is_datetime: a datetime.datetime (of any subclass), whatever its tzinfo.
 bool is_datetime(PyObject* o);
+
+// JsonText: the UTF-8 of a str argument, valid while the str lives. A str
+// holding lone surrogates has no UTF-8; it is encoded with each surrogate kept
+// as three bytes (held by `owner`), which the JSON reader refuses with a position.
+struct JsonText {
+  std::string_view utf8;
+  Ref owner;
+};
+bool from_py(PyObject* o, JsonText* out);  // str only
 
 // any_to_duration: a timedelta, or any object with integer attributes days,
 // seconds and microseconds (AttributeError for the first missing one).

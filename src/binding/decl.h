@@ -28,8 +28,8 @@
 // The class then lists method<kAddOpenRule>(), static_method<kWeekdays>(), and
 // property("DefaultCapacity", &read<OnCalendar, &Calendar::default_capacity>).
 // Parameter types pick the conversion: from_py overloads (convert.h and below;
-// MinimumCapacity runs the engine's check as it converts), std::optional<T> for
-// "=None"; results go through to_py (to_py.h, where a new result type adds its
+// MinimumCapacity runs the engine's check as it converts; PyObject* is passed
+// as given), std::optional<T> for "=None"; results go through to_py (to_py.h, where a new result type adds its
 // overload). Immutable values use OnValue<T, TypeId::T> (no hold).
 // A member whose arguments need more (*args, an argument of two kinds) keeps a
 // hand-written body: MethodDecl{"Close", "*args", &calendar_close} with
@@ -59,7 +59,8 @@ namespace hourloom::py {
 struct Signature;
 
 // Args: the parsed arguments of one call, one slot per declared parameter
-// (defaults filled in), or the raw positionals of a *args member.
+// (defaults filled in, also where None was given), or the raw positionals of a
+// *args member.
 class Args {
  public:
   Args(PyObject* const* values, Py_ssize_t count, const Signature* sig) : values_(values), count_(count), sig_(sig) {}
@@ -68,17 +69,7 @@ class Args {
   PyObject* operator[](Py_ssize_t i) const { return values_[i]; }
   bool is_none(Py_ssize_t i) const { return values_[i] == Py_None; }
 
-  // get: converts parameter i; a TypeError is prefixed with its name.
-  template <class T>
-  bool get(Py_ssize_t i, T* out) const {
-    if (from_py(values_[i], out)) return true;
-    prefix_argument_error(name(i));
-    return false;
-  }
   const char* name(Py_ssize_t i) const;
-  // declared_default: the default written in the list for parameter i, or
-  // nullptr; None given for such a parameter means the default.
-  PyObject* declared_default(Py_ssize_t i) const;
 
  private:
   PyObject* const* values_;
@@ -169,6 +160,8 @@ std::string alias_of(const Member& m);
 // "'T' object cannot be cast as 'C'" otherwise.
 bool from_py(PyObject* o, TimeWindow* out);
 bool from_py(PyObject* o, Calendar* out);
+// A HourloomDefinition argument: its value itself, which the argument keeps alive.
+bool from_py(PyObject* o, const Definition** out);
 // A minimum capacity: the integer conversion, then the engine's check.
 inline bool from_py(PyObject* o, MinimumCapacity* out) {
   Capacity minimum;
@@ -179,6 +172,13 @@ inline bool from_py(PyObject* o, MinimumCapacity* out) {
     return false;
   }
   *out = *checked;
+  return true;
+}
+
+// A PyObject* parameter receives the argument as given (borrowed), for a small
+// body that decides itself how to read it.
+inline bool from_py(PyObject* o, PyObject** out) {
+  *out = o;
   return true;
 }
 
@@ -211,8 +211,7 @@ struct IsResult : std::false_type {};
 template <class T>
 struct IsResult<Result<T>> : std::true_type {};
 
-// convert_arg: parameter i into *out; None is absent for an optional and the
-// declared default for a parameter with one.
+// convert_arg: parameter i into *out; None is absent for an optional.
 template <class T>
 bool convert_arg(const Args& a, Py_ssize_t i, T* out) {
   if constexpr (IsOptional<T>::value) {
@@ -224,10 +223,7 @@ bool convert_arg(const Args& a, Py_ssize_t i, T* out) {
   } else if constexpr (InBody<T>::value) {
     return from_py_in_body(a[i], out);
   } else {
-    PyObject* value = a[i];
-    if (value == Py_None)
-      if (PyObject* fallback = a.declared_default(i)) value = fallback;
-    if (from_py(value, out)) return true;
+    if (from_py(a[i], out)) return true;
     prefix_argument_error(a.name(i));
     return false;
   }
@@ -378,17 +374,17 @@ consteval MethodDecl constructor(const char* name, const char* params) {
 }
 
 // read: a property getter, under the shared hold where the object has one.
+// The property descriptor has already checked the receiver's type.
 template <class On, auto F>
 PyObject* read(PyObject* self) {
-  auto* box = unbox<typename On::Box>(On::id, self);
-  if (!box) return nullptr;
+  auto& box = boxed_value<typename On::Box>(self);
   auto get = [&](auto&... b) { return finish<On, Access::Query>(self, std::invoke(F, b...)); };
-  if constexpr (requires { box->flag; }) {
-    SharedHold hold(box->flag);
+  if constexpr (requires { box.flag; }) {
+    SharedHold hold(box.flag);
     if (!hold) return nullptr;
-    return std::apply(get, On::bound(std::as_const(*box)));
+    return std::apply(get, On::bound(std::as_const(box)));
   } else {
-    return std::apply(get, On::bound(std::as_const(*box)));
+    return std::apply(get, On::bound(std::as_const(box)));
   }
 }
 

@@ -35,7 +35,7 @@ const ClassRow kRegistrationOrder[] = {
     {TypeId::CapacityWindow, &kCapacityWindowClass},
     {TypeId::Entry, &kEntryClass},
     {TypeId::Calendar, &kCalendarClass},
-    {TypeId::Definition, nullptr},
+    {TypeId::Definition, &kDefinitionClass},
     {TypeId::PointQuery, nullptr},
     {TypeId::RangeQuery, nullptr},
     {TypeId::Timeline, &kTimelineClass},

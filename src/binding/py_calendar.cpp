@@ -1,7 +1,9 @@
 // HourloomCalendar: one row per member, in the class's defined order.
 #include <vector>
 
+#include "binding/py_definition.h"
 #include "binding/registry.h"
+#include "binding/search_rows.h"
 
 namespace hourloom::py {
 
@@ -110,6 +112,10 @@ constinit MethodDecl kWindow = function<&single_window>("Window", "start, end");
 constinit MethodDecl kIntersect{"Intersect", "*calendars", &calendar_intersect};
 constinit MethodDecl kAnd = query<On, &calendar_and>("And", "other");
 constinit MethodDecl kCompile = query<On, &compile_timeline>("Compile", "start, end");
+constinit MethodDecl kToDefinition = query<On, &to_definition>("ToDefinition", "");
+constinit MethodDecl kToJson = query<On, &calendar_json>("ToJson", "indented=False");
+constinit MethodDecl kFromDefinition = function<&calendar_from_definition>("FromDefinition", "definition");
+constinit MethodDecl kFromJson = function<&calendar_from_json>("FromJson", "json");
 constinit MethodDecl kSetDefaultCapacity = edit<On, &set_default_capacity>("SetDefaultCapacity", "capacity");
 constinit MethodDecl kCapacity{"Capacity", "*args", &calendar_capacity};
 constinit MethodDecl kAddOpenRule = edit<On, &add_open_rule>("AddOpenRule", "day, start, end");
@@ -149,6 +155,24 @@ constinit MethodDecl kGetCapacityWindows =
     query<On, &get_capacity_windows>("GetCapacityWindows", "start, end, minimumCapacity=1");
 constinit MethodDecl kGetUnavailableWindows = query<On, &get_unavailable_windows>("GetUnavailableWindows", "start, end");
 constinit MethodDecl kGetStateWindows = query<On, &state_windows>("GetStateWindows", "start, end");
+constinit MethodDecl kGetNextOpenTime = query<On, &next_open_time>("GetNextOpenTime", "start, searchUntil=None");
+constinit MethodDecl kAddWorkDuration = query<On, &add_work>("AddWorkDuration", "start, duration, searchUntil=None");
+constinit MethodDecl kTraceWorkDuration =
+    query<On, &trace_work>("TraceWorkDuration", "start, duration, searchUntil=None");
+constinit MethodDecl kGetWorkingDuration = query<On, &get_working_duration>("GetWorkingDuration", "start, end");
+constinit MethodDecl kGetWorkingTicks = query<On, &working_ticks>("GetWorkingTicks", "start, end");
+constinit MethodDecl kGetCurrentOpenWindow =
+    query<On, &current_window<WantedState::Open>>("GetCurrentOpenWindow", "instant, searchRadius=None");
+constinit MethodDecl kGetCurrentUnavailableWindow =
+    query<On, &current_window<WantedState::Closed>>("GetCurrentUnavailableWindow", "instant, searchRadius=None");
+constinit MethodDecl kGetNextTransitionTime =
+    query<On, &transition<get_next_transition_time>>("GetNextTransitionTime", "instant, searchRadius=None");
+constinit MethodDecl kGetPreviousTransitionTime =
+    query<On, &transition<get_previous_transition_time>>("GetPreviousTransitionTime", "instant, searchRadius=None");
+constinit MethodDecl kGetNearestTransitionTime =
+    query<On, &transition<get_nearest_transition_time>>("GetNearestTransitionTime", "instant, searchRadius=None");
+constinit MethodDecl kFindFirstSlot =
+    query<On, &first_slot>("FindFirstSlot", "start, duration, minimumCapacity=1, searchUntil=None");
 
 // Members in the class's defined order; members of features still to come
 // take their places in this order when they land.
@@ -168,6 +192,10 @@ const Member kCalendarMembers[] = {
     static_method<kIntersect>(),
     method<kAnd>(),
     method<kCompile>(),
+    method<kToDefinition>(),
+    method<kToJson>(),
+    static_method<kFromDefinition>(),
+    static_method<kFromJson>(),
     method<kSetDefaultCapacity>(),
     method<kCapacity>(),
     method<kAddOpenRule>(),
@@ -199,10 +227,21 @@ const Member kCalendarMembers[] = {
     method<kCanWork>(),
     method<kHasCapacity>(),
     method<kGetCapacityAt>(),
+    method<kGetNextOpenTime>(),
+    method<kAddWorkDuration>(),
+    method<kTraceWorkDuration>(),
+    method<kGetWorkingDuration>(),
+    method<kGetWorkingTicks>(),
     method<kGetOpenWindows>(),
     method<kGetCapacityWindows>(),
     method<kGetUnavailableWindows>(),
     method<kGetStateWindows>(),
+    method<kGetCurrentOpenWindow>(),
+    method<kGetCurrentUnavailableWindow>(),
+    method<kGetNextTransitionTime>(),
+    method<kGetPreviousTransitionTime>(),
+    method<kGetNearestTransitionTime>(),
+    method<kFindFirstSlot>(),
 };
 
 }  // namespace

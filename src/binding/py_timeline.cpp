@@ -1,6 +1,7 @@
 // HourloomTimeline and HourloomTimelineBatch: frozen, so no hold is taken.
 // The bulk lookups read the sequence in place and build their lists directly.
 #include "binding/registry.h"
+#include "binding/search_rows.h"
 
 namespace hourloom::py {
 
@@ -8,12 +9,6 @@ namespace {
 
 using OnTimeline = OnValue<Timeline, TypeId::Timeline>;
 using OnBatch = OnValue<TimelineBatch, TypeId::TimelineBatch>;
-
-// The instants a datetime can hold: the matches' search window stops here, so
-// every window reported converts back.
-constexpr TimeWindow kDatetimeReach{
-    Instant::FromParts(Date::FromCivil(1, 1, 1).value(), {}),
-    Instant::FromParts(Date::FromCivil(9999, 12, 31).value(), TimeOfDay::FromHms(23, 59, 59, 999'999'000))};
 
 // ---------------------------------------------------------------- arguments
 
@@ -41,12 +36,6 @@ class Instants {
   static constexpr Py_ssize_t kAhead = 8;
   Ref seq_;
 };
-
-// include_matches: the flag at parameter i; None is the default (false).
-bool include_matches(const Args& a, Py_ssize_t i, bool* out) {
-  *out = false;
-  return a.is_none(i) || a.get(i, out);
-}
 
 // The timelines of a batch: any iterable of HourloomTimeline objects, each
 // refused item with the receiver-check TypeError; converted in the body, so
@@ -77,10 +66,8 @@ bool from_py_in_body(PyObject* o, Timelines* out) {
 
 // GetCapacitiesAt(instants): every instant is converted before an outside one
 // is reported, so a conversion error comes first wherever it stands.
-PyObject* timeline_capacities_at(PyObject* self, const Args& a) {
-  const Timeline* tl = unbox<Timeline>(TypeId::Timeline, self);
-  if (!tl) return nullptr;
-  Instants instants(a[0]);
+PyObject* capacities_at(const Timeline& tl, PyObject* given) {
+  Instants instants(given);
   if (!instants) return nullptr;
   const Py_ssize_t n = instants.size();
   Ref list(PyList_New(n));
@@ -95,14 +82,14 @@ PyObject* timeline_capacities_at(PyObject* self, const Args& a) {
     Instant t;
     if (!instants.get(i, &t)) return nullptr;
     if (outside) continue;
-    const std::size_t k = near ? tl->locate_near(t, hint) : tl->locate(t);
+    const std::size_t k = near ? tl.locate_near(t, hint) : tl.locate(t);
     if (k == Timeline::kOutside) {
       outside = true;
       continue;
     }
     near = k - hint <= 1;
     hint = k;
-    PyObject* capacity = PyLong_FromLong(tl->capacity_of(k));
+    PyObject* capacity = PyLong_FromLong(tl.capacity_of(k));
     if (!capacity) return nullptr;
     PyList_SET_ITEM(list.get(), i, capacity);
   }
@@ -110,14 +97,15 @@ PyObject* timeline_capacities_at(PyObject* self, const Args& a) {
   return list.release();
 }
 
-// analyses: the list of instant analyses of `instants`, all converted first.
-PyObject* analyses(const Timeline& tl, const Instants& instants, const Args& a, Py_ssize_t flag_index) {
+// AnalyzeMany(instants, includeMatches=False): every instant is converted
+// before the first analysis.
+PyObject* analyze_many(const Timeline& tl, PyObject* given, bool with_matches) {
+  Instants instants(given);
+  if (!instants) return nullptr;
   const Py_ssize_t n = instants.size();
   std::vector<Instant> at(static_cast<std::size_t>(n));
   for (Py_ssize_t i = 0; i < n; ++i)
     if (!instants.get(i, &at[static_cast<std::size_t>(i)])) return nullptr;
-  bool with_matches;
-  if (!include_matches(a, flag_index, &with_matches)) return nullptr;
   Ref list(PyList_New(n));
   if (!list) return nullptr;
   std::size_t hint = 0;
@@ -127,7 +115,7 @@ PyObject* analyses(const Timeline& tl, const Instants& instants, const Args& a, 
     if (k == Timeline::kOutside) return raise_error(Error{ErrorKind::Value, msg::kTimestampOutsideTimeline});
     hint = k;
     InstantAnalysis analysis = state_analysis(tl, k, t);
-    if (with_matches) analysis.matches = windows_at_default_radius(tl.calendar(), t, kDatetimeReach);
+    if (with_matches) analysis.matches = windows_at_default_radius(tl.calendar(), t, kPythonReach);
     PyObject* item = to_py(std::move(analysis));
     if (!item) return nullptr;
     PyList_SET_ITEM(list.get(), i, item);
@@ -135,44 +123,37 @@ PyObject* analyses(const Timeline& tl, const Instants& instants, const Args& a, 
   return list.release();
 }
 
-PyObject* timeline_analyze_many(PyObject* self, const Args& a) {
-  const Timeline* tl = unbox<Timeline>(TypeId::Timeline, self);
-  if (!tl) return nullptr;
-  Instants instants(a[0]);
-  if (!instants) return nullptr;
-  return analyses(*tl, instants, a, 1);
+template <class T>
+PyObject* to_py_result(Result<T> r) {
+  return finish<OnTimeline, Access::Query>(nullptr, std::move(r));
 }
 
-PyObject* instant_analysis_py(const Timeline& tl, Instant t, bool with_matches) {
-  return finish<OnTimeline, Access::Query>(nullptr, timeline_instant_analysis(tl, t, with_matches, kDatetimeReach));
+Result<InstantAnalysis> instant_analysis(const Timeline& tl, Instant t, bool with_matches) {
+  return timeline_instant_analysis(tl, t, with_matches, kPythonReach);
 }
 
 // Analyze(instant, second=None, includeMatches=False): a second instant asks
 // for the range [instant, second); a bool second is the matches flag; anything
 // else is ignored. A datetime that does not convert (one with tzinfo) is an
 // error rather than ignored, since it can only have been meant as a range end.
-PyObject* timeline_analyze(PyObject* self, const Args& a) {
-  const Timeline* tl = unbox<Timeline>(TypeId::Timeline, self);
-  if (!tl) return nullptr;
-  Instant t;
-  bool with_matches;
-  if (!a.get(0, &t) || !include_matches(a, 2, &with_matches)) return nullptr;
-  PyObject* second = a[1];
-  if (second == Py_None) return instant_analysis_py(*tl, t, with_matches);
+PyObject* analyze(const Timeline& tl, Instant t, PyObject* second, bool with_matches) {
   if (is_datetime(second)) {
     Instant end;
-    if (!a.get(1, &end)) return nullptr;
-    return finish<OnTimeline, Access::Query>(nullptr, timeline_analyze_range(*tl, t, end));
+    if (!from_py(second, &end)) {
+      prefix_argument_error("second");
+      return nullptr;
+    }
+    return to_py_result(timeline_analyze_range(tl, t, end));
   }
-  if (PyBool_Check(second)) return instant_analysis_py(*tl, t, second == Py_True);
-  return instant_analysis_py(*tl, t, with_matches);
+  if (PyBool_Check(second)) with_matches = second == Py_True;
+  return to_py_result(instant_analysis(tl, t, with_matches));
 }
 
 constinit MethodDecl kGetCapacityAt = query<OnTimeline, &timeline_capacity_at>("GetCapacityAt", "instant");
-constinit MethodDecl kGetCapacitiesAt{"GetCapacitiesAt", "instants", &timeline_capacities_at};
+constinit MethodDecl kGetCapacitiesAt = query<OnTimeline, &capacities_at>("GetCapacitiesAt", "instants");
 constinit MethodDecl kCanWork = query<OnTimeline, &timeline_can_work>("CanWork", "instant");
-constinit MethodDecl kAnalyze{"Analyze", "instant, second=None, includeMatches=False", &timeline_analyze};
-constinit MethodDecl kAnalyzeMany{"AnalyzeMany", "instants, includeMatches=False", &timeline_analyze_many};
+constinit MethodDecl kAnalyze = query<OnTimeline, &analyze>("Analyze", "instant, second=None, includeMatches=False");
+constinit MethodDecl kAnalyzeMany = query<OnTimeline, &analyze_many>("AnalyzeMany", "instants, includeMatches=False");
 constinit MethodDecl kAnalyzeRange = query<OnTimeline, &timeline_analyze_range>("AnalyzeRange", "start, end");
 constinit MethodDecl kGetStateWindows = query<OnTimeline, &timeline_state_windows>("GetStateWindows", "start, end");
 constinit MethodDecl kGetOpenWindows = query<OnTimeline, &timeline_open_windows>("GetOpenWindows", "start, end");
@@ -205,14 +186,14 @@ const Member kTimelineMembers[] = {
 
 TimelineBatch take_batch(Timelines t) { return std::move(t.batch); }
 std::int64_t batch_count(const TimelineBatch& b) { return static_cast<std::int64_t>(b.timelines.size()); }
-Result<std::vector<InstantAnalysis>> batch_analyze_py(const TimelineBatch& b, Instant t, bool with_matches) {
-  return batch_analyze(b, t, with_matches, kDatetimeReach);
+Result<std::vector<InstantAnalysis>> batch_analysis(const TimelineBatch& b, Instant t, bool with_matches) {
+  return batch_analyze(b, t, with_matches, kPythonReach);
 }
 
 constinit MethodDecl kBatchNew = constructor<OnBatch, &take_batch>("HourloomTimelineBatch", "timelines");
 constinit MethodDecl kBatchCreate = function<&take_batch>("Create", "timelines");
 constinit MethodDecl kBatchCapacitiesAt = query<OnBatch, &batch_capacities_at>("GetCapacitiesAt", "instant");
-constinit MethodDecl kBatchAnalyze = query<OnBatch, &batch_analyze_py>("Analyze", "instant, includeMatches=False");
+constinit MethodDecl kBatchAnalyze = query<OnBatch, &batch_analysis>("Analyze", "instant, includeMatches=False");
 
 const Member kBatchMembers[] = {
     static_method<kBatchCreate>(),

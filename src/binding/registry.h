@@ -16,6 +16,7 @@ extern const ClassDecl kEntryClass;
 extern const ClassDecl kCalendarClass;
 extern const ClassDecl kTimelineClass;
 extern const ClassDecl kTimelineBatchClass;
+extern const ClassDecl kDefinitionClass;
 extern const ClassDecl kInstantAnalysisClass;
 extern const ClassDecl kTimelineAnalysisClass;
 extern const ClassDecl kStateWindowClass;

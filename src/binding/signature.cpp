@@ -19,12 +19,12 @@ struct Signature {
   std::vector<PyObject*> defaults;  // nullptr for required parameters
   Py_ssize_t required = 0;
   bool star = false;  // "*args": any number of positionals, no keywords
+  bool value_defaults = false;  // some default is not None: a None given for it means the default
   std::string text;   // text signature for __text_signature__
 };
 
 const char* Args::name(Py_ssize_t i) const { return sig_->names[static_cast<std::size_t>(i)].c_str(); }
 
-PyObject* Args::declared_default(Py_ssize_t i) const { return sig_->defaults[static_cast<std::size_t>(i)]; }
 
 namespace {
 
@@ -92,11 +92,17 @@ bool place_keyword(const Signature& s, PyObject** slots, PyObject* key, PyObject
   return true;
 }
 
+bool any_none(PyObject* const* args, Py_ssize_t n) {
+  for (Py_ssize_t i = 0; i < n; ++i)
+    if (args[i] == Py_None) return true;
+  return false;
+}
+
 bool fill_defaults(const Signature& s, PyObject** slots) {
   std::vector<std::string> missing;
   auto n = static_cast<Py_ssize_t>(s.names.size());
   for (Py_ssize_t i = 0; i < n; ++i) {
-    if (slots[i]) continue;
+    if (slots[i] && !(slots[i] == Py_None && s.defaults[i])) continue;
     if (s.defaults[i])
       slots[i] = s.defaults[i];
     else
@@ -141,6 +147,7 @@ bool prepare_signature(MethodDecl& decl, const char* owner, bool has_self, bool 
       PyObject* value = default_value(trim(item.substr(eq + 1)));
       if (!value) return false;
       sig->defaults.push_back(value);
+      if (value != Py_None) sig->value_defaults = true;
     }
   }
   if (static_cast<Py_ssize_t>(sig->names.size()) > kMaxParams) {
@@ -166,7 +173,8 @@ PyObject* call_declared(const MethodDecl& decl, PyObject* self, PyObject* const*
   }
   auto n = static_cast<Py_ssize_t>(s.names.size());
   if (nargs > n) return too_many_positional(s, nargs);
-  if (nkw == 0 && nargs == n) return decl.impl(self, Args(args, n, &s));  // the common exact call
+  if (nkw == 0 && nargs == n && !(s.value_defaults && any_none(args, n)))
+    return decl.impl(self, Args(args, n, &s));  // the common exact call
   PyObject* slots[kMaxParams] = {};
   for (Py_ssize_t i = 0; i < nargs; ++i) slots[i] = args[i];
   for (Py_ssize_t k = 0; k < nkw; ++k)

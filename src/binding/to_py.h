@@ -9,6 +9,7 @@
 #include "binding/convert.h"
 #include "binding/objects.h"
 #include "binding/pyref.h"
+#include "definition/definition.h"
 #include "engine/calendar.h"
 #include "time/records.h"
 #include "time/weekly_rule.h"
@@ -44,6 +45,7 @@ inline PyObject* to_py(WorkingTimeTrace t) { return box(TypeId::WorkingTimeTrace
 inline PyObject* to_py(Timeline t) { return box(TypeId::Timeline, std::move(t)); }
 inline PyObject* to_py(TimelineBatch b) { return box(TypeId::TimelineBatch, std::move(b)); }
 inline PyObject* to_py(Calendar c) { return emplace<CalendarBox>(TypeId::Calendar, std::move(c)); }
+inline PyObject* to_py(Definition d) { return emplace<Definition>(TypeId::Definition, std::move(d)); }
 
 template <class T>
 PyObject* to_py(const std::optional<T>& v) {
@@ -54,17 +56,23 @@ PyObject* to_py(const T* p) {
   return p ? to_py(*p) : Py_NewRef(Py_None);
 }
 
-// A new list with to_py(item) for each item, in order.
-template <class T>
-PyObject* to_py(const std::vector<T>& items) {
+// sequence_to_py: a new list with to_py(item) for each item of a sized range, in order.
+template <class Items>
+PyObject* sequence_to_py(const Items& items) {
   Ref list(PyList_New(static_cast<Py_ssize_t>(items.size())));
   if (!list) return nullptr;
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    PyObject* item = to_py(items[i]);
+  Py_ssize_t i = 0;
+  for (const auto& value : items) {
+    PyObject* item = to_py(value);
     if (!item) return nullptr;
-    PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), item);
+    PyList_SET_ITEM(list.get(), i++, item);
   }
   return list.release();
 }
+template <class T>
+PyObject* to_py(const std::vector<T>& items) {
+  return sequence_to_py(items);
+}
+inline PyObject* to_py(const EntryList& entries) { return sequence_to_py(entries); }
 
 }  // namespace hourloom::py

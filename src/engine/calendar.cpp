@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <utility>
 
+#include "engine/time_index.h"
+
 namespace hourloom {
 
 namespace {
@@ -157,40 +159,32 @@ Result<void> set_entry(Calendar& c, std::string id, EntryKind kind, Instant star
   if (kind == EntryKind::WithCapacity && capacity < 0) return fail(ErrorKind::Value, msg::kNegativeCapacity);
   auto w = make_window(start, end);
   if (!w) return std::unexpected(w.error());
-  auto it = std::find_if(c.entries.begin(), c.entries.end(), [&](const Entry& e) { return e.id == id; });
-  if (it != c.entries.end()) {
-    // Same id: overwrite in place so the entry keeps its position.
-    it->kind = kind;
-    it->window = *w;
-    it->capacity = capacity;
-  } else {
-    c.entries.push_back(Entry{std::move(id), kind, *w, capacity});
-  }
+  // An entry with the same id is overwritten in place and keeps its position.
+  entry_changed(c, c.entries.set(Entry{std::move(id), kind, *w, capacity}));
   return {};
 }
 
 Result<bool> remove_entry(Calendar& c, std::string_view id) {
   if (auto ok = refuse_composite(c); !ok) return std::unexpected(ok.error());
   if (is_blank_id(id)) return fail(ErrorKind::Value, msg::kEmptyEntryId);
-  auto it = std::find_if(c.entries.begin(), c.entries.end(), [&](const Entry& e) { return e.id == id; });
-  if (it == c.entries.end()) return false;
-  c.entries.erase(it);
+  auto change = c.entries.remove(id);
+  if (!change) return false;
+  entry_changed(c, *change);
   return true;
 }
 
 Result<const Entry*> find_entry(const Calendar& c, std::string_view id) {
   if (is_blank_id(id)) return fail(ErrorKind::Value, msg::kEmptyEntryId);
-  for (const Entry& e : c.entries)
-    if (e.id == id) return &e;
-  return nullptr;
+  return c.entries.find(id);
 }
 
 namespace {
 // clear_sequence: empties one of the calendar's sequences (refused on a composite).
-template <class T>
-Result<void> clear_sequence(Calendar& c, std::vector<T> Calendar::*sequence) {
+template <class Sequence>
+Result<void> clear_sequence(Calendar& c, Sequence Calendar::*sequence) {
   if (auto ok = refuse_composite(c); !ok) return ok;
   (c.*sequence).clear();
+  drop_index(c);
   return {};
 }
 }  // namespace

@@ -1,21 +1,30 @@
 // The engine's calendar record and its validated editing operations.
 // A calendar keeps its rules, windows, overrides and entries exactly in the
-// order they were added; nothing is derived or cached, so every query reads
-// the sequences afresh. A calendar with components is a composite: the
-// intersection of its components, query-only.
+// order they were added. The only derived data is a time index over its
+// windows, overrides and entries, kept beside the sequences: it never changes
+// an answer, equality ignores it and copies share it until one is edited. A
+// calendar with components is a composite: the intersection of its
+// components, query-only.
 //   Calendar c;
 //   add_open_rule(c, 1, TimeOfDay::FromHms(8, 0, 0), TimeOfDay::FromHms(17, 0, 0));
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/entry_list.h"
 #include "time/records.h"
 #include "time/weekly_rule.h"
 
 namespace hourloom {
 
+class TimeIndex;
+
+// The sequences are edited only through the operations below, which keep the
+// index in step; windows and overrides may also be appended directly, the
+// index picks them up on the next question.
 struct Calendar {
   Capacity default_capacity = 1;
   std::vector<WeeklyRule> open_rules;
@@ -23,11 +32,18 @@ struct Calendar {
   std::vector<TimeWindow> open_windows;
   std::vector<TimeWindow> closed_windows;
   std::vector<CapacityWindow> capacity_overrides;
-  std::vector<Entry> entries;
+  EntryList entries;
   std::vector<Calendar> components;
+  // Built by the first question that needs it (see time_index.h).
+  mutable std::shared_ptr<TimeIndex> index;
 
   bool is_composite() const { return !components.empty(); }
-  friend bool operator==(const Calendar&, const Calendar&) = default;
+  friend bool operator==(const Calendar& a, const Calendar& b) {
+    return a.default_capacity == b.default_capacity && a.open_rules == b.open_rules &&
+           a.break_rules == b.break_rules && a.open_windows == b.open_windows &&
+           a.closed_windows == b.closed_windows && a.capacity_overrides == b.capacity_overrides &&
+           a.entries == b.entries && a.components == b.components;
+  }
 };
 
 // Editing. Each runs its checks in a fixed order (composite refusal first,

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/span_stream.h"
+#include "engine/time_index.h"
 
 namespace hourloom {
 
@@ -26,11 +27,21 @@ void join_sorted(std::vector<TimeWindow>& windows) {
   windows.resize(n);
 }
 
-std::vector<TimeWindow> loose_windows(const std::vector<TimeWindow>& windows, const std::vector<Entry>& entries,
-                                      EntryKind kind, TimeWindow range) {
+// loose_windows: the one-off windows and entries of one side (opening or
+// closing) that overlap the range, clipped to it; through the time index
+// when the calendar has one.
+std::vector<TimeWindow> loose_windows(const Calendar& c, ItemKind side, TimeWindow range) {
   std::vector<TimeWindow> out;
-  append_clipped(windows, range, out);
-  add_entry_windows(entries, kind, range, out);
+  if (is_empty(range)) return out;
+  if (const TimeIndex* ix = current_index(c)) {
+    ix->overlapping(range, [&](const IndexedItem& item) {
+      if (item.kind == side) out.push_back(*clip(item.window, range));
+    });
+    return out;
+  }
+  const bool opening = side == ItemKind::Open;
+  append_clipped(opening ? c.open_windows : c.closed_windows, range, out);
+  add_entry_windows(c.entries, opening ? EntryKind::Open : EntryKind::Closed, range, out);
   return out;
 }
 
@@ -54,6 +65,8 @@ std::size_t open_span_bound(const Calendar& c, TimeWindow range) {
 // start, which can reorder them. Every later date is expanded lazily; its
 // occurrences start after all earlier ones, and within a date the rules come
 // in (start, overnight, end) order, so the stream stays sorted.
+std::size_t OccurrenceStream::bound() const { return rule_occurrence_bound(*rules_, range_); }
+
 OccurrenceStream::OccurrenceStream(const std::vector<WeeklyRule>& rules, TimeWindow range)
     : rules_(&rules), range_(range) {
   if (rules.empty() || is_empty(range)) return;
@@ -128,6 +141,8 @@ std::optional<TimeWindow> OccurrenceStream::next() {
   return std::nullopt;
 }
 
+std::size_t UnionStream::bound() const { return occurrences_.bound() + loose_.size(); }
+
 UnionStream::UnionStream(const std::vector<WeeklyRule>& rules, TimeWindow range, std::vector<TimeWindow> loose)
     : occurrences_(rules, range), loose_(std::move(loose)) {
   std::sort(loose_.begin(), loose_.end(), window_order);
@@ -161,8 +176,10 @@ std::optional<TimeWindow> UnionStream::next() {
 }
 
 OpenSpanStream::OpenSpanStream(const Calendar& c, TimeWindow range)
-    : opening_(c.open_rules, range, loose_windows(c.open_windows, c.entries, EntryKind::Open, range)),
-      closing_(c.break_rules, range, loose_windows(c.closed_windows, c.entries, EntryKind::Closed, range)) {}
+    : opening_(c.open_rules, range, loose_windows(c, ItemKind::Open, range)),
+      closing_(c.break_rules, range, loose_windows(c, ItemKind::Closed, range)) {}
+
+std::size_t OpenSpanStream::bound() const { return opening_.bound() + closing_.bound(); }
 
 // next: the rest of the current opening window up to the next closing window
 // that cuts it. Closing windows ending at or before the opening window's
@@ -211,21 +228,14 @@ std::vector<TimeWindow> merge(std::vector<TimeWindow> windows) {
   return windows;
 }
 
-void add_entry_windows(const std::vector<Entry>& entries, EntryKind kind, TimeWindow range,
-                       std::vector<TimeWindow>& out) {
-  for (const Entry& e : entries)
-    if (e.kind == kind)
-      if (auto piece = clip(e.window, range)) out.push_back(*piece);
-}
-
 // calendar_windows: (union of opening) minus (union of closing), computed by
 // one pass over both sorted unions. The result is already merged: pieces of
 // one opening window are separated by non-empty closing windows, and
 // different opening windows are separated to begin with.
 std::vector<TimeWindow> calendar_windows(const Calendar& c, TimeWindow range) {
   std::vector<TimeWindow> out;
-  out.reserve(reservation(open_span_bound(c, range)));
   OpenSpanStream spans(c, range);
+  out.reserve(reservation(spans.bound()));
   while (auto w = spans.next()) out.push_back(*w);
   return out;
 }

@@ -16,8 +16,13 @@ std::vector<TimeWindow> expand_rules(const std::vector<WeeklyRule>& rules, TimeW
 // merge: drops empty windows, sorts by (start, end), joins overlapping or touching ones.
 std::vector<TimeWindow> merge(std::vector<TimeWindow> windows);
 // add_entry_windows: appends the windows of the entries of `kind`, clipped to the range.
-void add_entry_windows(const std::vector<Entry>& entries, EntryKind kind, TimeWindow range,
-                       std::vector<TimeWindow>& out);
+// `entries` is any sequence of Entry (the calendar's EntryList or a vector).
+template <class Entries>
+void add_entry_windows(const Entries& entries, EntryKind kind, TimeWindow range, std::vector<TimeWindow>& out) {
+  for (const Entry& e : entries)
+    if (e.kind == kind)
+      if (auto piece = clip(e.window, range)) out.push_back(*piece);
+}
 // calendar_windows: open spans of a simple calendar in the range, merged.
 std::vector<TimeWindow> calendar_windows(const Calendar& c, TimeWindow range);
 

@@ -35,6 +35,7 @@ class OccurrenceStream {
  public:
   OccurrenceStream(const std::vector<WeeklyRule>& rules, TimeWindow range);
   std::optional<TimeWindow> next();
+  std::size_t bound() const;  // at most this many occurrences in all
 
  private:
   void fill_dates_through(Date last);
@@ -57,6 +58,7 @@ class UnionStream {
  public:
   UnionStream(const std::vector<WeeklyRule>& rules, TimeWindow range, std::vector<TimeWindow> loose);
   std::optional<TimeWindow> next();
+  std::size_t bound() const;  // at most this many windows in all
 
  private:
   std::optional<TimeWindow> next_raw();
@@ -76,6 +78,9 @@ class OpenSpanStream {
  public:
   OpenSpanStream(const Calendar& c, TimeWindow range);
   std::optional<TimeWindow> next();
+  // bound: at most this many open spans in all (as open_span_bound, counting
+  // only the windows that overlap the range).
+  std::size_t bound() const;
 
  private:
   UnionStream opening_;

@@ -31,6 +31,8 @@ Result<std::vector<TimeWindow>> get_unavailable_windows(const Calendar& c, Insta
 // without a gap (touching windows count as continuous); range must be non-empty.
 bool covers(TimeWindow range, const std::vector<TimeWindow>& windows);
 // window_can_work: true for an empty window; else whether open time covers it.
+// Both coverage questions walk the timeline and stop at the first piece that
+// falls short, so a closed hour early in a huge window ends the walk there.
 Result<bool> window_can_work(const Calendar& c, TimeWindow w);
 // window_has_capacity: minimum < 1 fails first; true for an empty window; else
 // whether the windows with at least `minimum` cover it.

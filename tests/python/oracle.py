@@ -83,14 +83,30 @@ def runs(caps, start_minute, keep):
 times = st.integers(0, 95).map(lambda q: dt.time(q // 4, (q % 4) * 15))
 # Rules ending at 00:00 run to the next midnight: drawn often on purpose.
 rules = st.tuples(st.integers(0, 6), times, st.one_of(st.just(dt.time(0)), times)).filter(lambda r: r[1] != r[2])
-windows = st.tuples(st.integers(0, QUARTERS), st.integers(0, 48)).map(
-    lambda p: (instant(p[0] * 15), instant((p[0] + p[1]) * 15)))
+# Mostly short windows, some reaching over the whole span from before it.
+windows = st.tuples(st.integers(-QUARTERS, QUARTERS), st.one_of(st.integers(0, 48), st.integers(0, 3 * QUARTERS))).map(
+    lambda p: (instant(max(p[0], -p[1] // 2) * 15), instant((max(p[0], -p[1] // 2) + p[1]) * 15)))
 holidays = st.integers(0, 3).map(lambda d: (BASE + dt.timedelta(days=d)).date())
 capacities = st.integers(0, 3)
-# Entries from a small id pool, so that ids are re-set in place, change kind
-# and are removed and added again.
-entry_ops = st.lists(st.tuples(st.sampled_from("abcd"), st.sampled_from(["open", "closed", "capacity", "remove"]),
-                               windows, capacities), max_size=6)
+# An entry edit: (id, kind, window, capacity) sets the entry; kind "remove" removes it. The small id
+# pool makes ids re-set in place, change kind and be removed and added again.
+entry_op = st.tuples(st.sampled_from("abcd"), st.sampled_from(["open", "closed", "capacity", "remove"]),
+                     windows, capacities)
+entry_ops = st.lists(entry_op, max_size=10)
+
+
+def apply_entry_op(model, cal, op):
+    entry_id, kind, w, c = op
+    if kind == "remove":
+        assert cal.RemoveEntry(entry_id) is (model["entries"].pop(entry_id, None) is not None)
+        return
+    model["entries"][entry_id] = (kind, w, c)  # re-setting keeps the dict position
+    if kind == "open":
+        cal.SetOpenWindow(entry_id, *w)
+    elif kind == "closed":
+        cal.SetClosedWindow(entry_id, *w)
+    else:
+        cal.SetCapacityWindow(entry_id, *w, c)
 
 
 @st.composite
@@ -121,17 +137,8 @@ def simple_calendars(draw):
         model["closed_windows"].append(closing)
     for w, c in model["overrides"]:
         cal.AddCapacityOverride(*w, c)
-    for entry_id, kind, w, c in draw(entry_ops):
-        if kind == "remove":
-            assert cal.RemoveEntry(entry_id) is (model["entries"].pop(entry_id, None) is not None)
-            continue
-        model["entries"][entry_id] = (kind, w, c)  # re-setting keeps the dict position
-        if kind == "open":
-            cal.SetOpenWindow(entry_id, *w)
-        elif kind == "closed":
-            cal.SetClosedWindow(entry_id, *w)
-        else:
-            cal.SetCapacityWindow(entry_id, *w, c)
+    for op in draw(entry_ops):
+        apply_entry_op(model, cal, op)
     return model, cal
 
 

@@ -89,6 +89,11 @@ class TestComposition:
         with pytest.raises(RuntimeError, match=re.escape(COMPOSITE)):
             both.RemoveEntry("")
 
+    def test_composite_near_the_first_year(self):
+        # 0001-01-01 is a Monday; the long window reaches far past the question.
+        early = Cal.Weekdays(hm(8), hm(17)).And(Cal().AddOpenWindow(dt.datetime.min, dt.datetime(3000, 1, 1)))
+        assert early.CanWork(hourloom.TimeWindow(dt.datetime(1, 1, 1, 9), dt.datetime(1, 1, 1, 10))) is True
+
     def test_components_are_copies(self):
         a = populated()
         both = a.And(Cal())

@@ -6,8 +6,8 @@ from hypothesis import given, settings, strategies as st
 
 import hourloom
 from conftest import content
-from oracle import (BASE, SPAN_MINUTES, TW, calendars, in_window, instant, model_capacity, model_states, rule_holds,
-                    rules, runs, windows)
+from oracle import (BASE, QUARTERS, SPAN_MINUTES, TW, Cal, apply_entry_op, calendars, capacities, entry_op, in_window,
+                    instant, model_capacity, model_states, rule_holds, rules, runs, simple_calendars, windows)
 
 ranges = st.tuples(st.integers(0, SPAN_MINUTES), st.integers(0, 2 * 24 * 60)).map(
     lambda p: (p[0], min(SPAN_MINUTES, p[0] + p[1])))
@@ -74,3 +74,52 @@ def test_window_operations(a, b, minute):
     assert wa.Overlaps(wb) == (a[0] < b[1] and b[0] < a[1])  # an empty window inside overlaps
     start, end = max(a[0], b[0]), min(a[1], b[1])
     assert wa.Intersect(wb) == (TW(start, end) if start < end else None)
+
+
+edits = st.one_of(entry_op, entry_op, st.just(("clear entries",)), st.just(("clear overrides",)),
+                  st.tuples(st.just("override"), windows, capacities), st.tuples(st.just("closed"), windows))
+
+
+def apply_edit(model, cal, edit):
+    if edit[0] == "clear entries":
+        model["entries"].clear()
+        cal.ClearEntries()
+    elif edit[0] == "clear overrides":
+        model["overrides"].clear()
+        cal.ClearCapacityOverrides()
+    elif edit[0] == "override":
+        model["overrides"].append(edit[1:])
+        cal.AddCapacityOverride(*edit[1], edit[2])
+    elif edit[0] == "closed":
+        model["closed_windows"].append(edit[1])
+        cal.AddClosedWindow(*edit[1])
+    else:
+        apply_entry_op(model, cal, edit)
+
+
+@settings(max_examples=60, deadline=None)
+@given(simple_calendars(), st.lists(st.tuples(edits, st.integers(0, SPAN_MINUTES - 1)), max_size=30))
+def test_edits_interleaved_with_questions(calendar, steps):
+    # Each edit is followed by questions over the whole span (every stored
+    # instant lies on the quarter-hour grid); a composite taken halfway keeps
+    # the answers of the calendar as it was then.
+    model, cal = calendar
+    snapshot = None
+    for i, (edit, minute) in enumerate(steps):
+        apply_edit(model, cal, edit)
+        caps = [c for q in range(QUARTERS) for c in [model_capacity(model, instant(15 * q))] * 15]
+        got = [(s.Window.Start, s.Window.End, s.Capacity) for s in cal.GetStateWindows(BASE, instant(SPAN_MINUTES))]
+        assert got == model_states(caps, 0)
+        assert cal.GetCapacityAt(instant(minute)) == caps[minute]
+        last = min(SPAN_MINUTES, minute + 240)
+        assert cal.CanWork(TW(instant(minute), instant(last))) == all(c >= 1 for c in caps[minute:last])
+        if i == len(steps) // 2:
+            frozen = {k: (dict(v) if k == "entries" else list(v) if isinstance(v, list) else v) for k, v in model.items()}
+            always = Cal().SetDefaultCapacity(3).AddOpenWindow(instant(-SPAN_MINUTES), instant(2 * SPAN_MINUTES))
+            snapshot = frozen, Cal.Intersect(cal, always)
+    assert [(e.Id, e.Window.Start, e.Window.End) for e in cal.Entries] == [
+        (k, w[0], w[1]) for k, (_, w, _) in model["entries"].items()]
+    if snapshot:
+        frozen, composite = snapshot
+        for minute in range(0, SPAN_MINUTES, 97):
+            assert composite.GetCapacityAt(instant(minute)) == model_capacity(frozen, instant(minute))

@@ -29,6 +29,7 @@ def receivers():
     yield "composite", simple.And(hourloom.HourloomCalendar.Weekdays(hm(9), hm(17)))
     yield "window", hourloom.TimeWindow(at(0, 8), at(0, 12))
     yield "rule", hourloom.HourloomWeeklyRule(1, hm(8), hm(12))
+    yield "definition", simple.ToDefinition()
 
 
 def public_callables(obj):

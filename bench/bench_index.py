@@ -1,0 +1,123 @@
+"""Large calendars, measured in one run; every figure is a ratio that stays
+small when a question costs what it looks at rather than what is stored:
+  - SetOpenWindow of 100,000 distinct ids against 10,000 (linear growth is 10),
+    with the arguments made beforehand (the engine's share) and in the loop;
+  - GetCapacityAt and GetStateWindows over one week on the benchmark calendar
+    with 100,000 entries against the same calendar with its 50 entries: once
+    with the entries as dense as the 50 (spread over 2,000 years) and once all
+    within its one year (there the answer itself grows with the density);
+  - 10,000 alternating SetCapacityWindow / GetCapacityAt calls against 1,000;
+  - CanWork over datetime.min..datetime.max on a weekday calendar against
+    CanWork over one closed hour."""
+import datetime as dt
+import os
+import random
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(__file__))
+from bench_state import START, realistic  # noqa: E402
+from common import per_call_ns  # noqa: E402
+
+from hourloom import HourloomCalendar, TimeWindow  # noqa: E402
+
+
+def add_entries(cal, count, days, seed=7):
+    """More entries made as realistic() makes its 50, starting within `days`."""
+    rng = random.Random(seed)
+    for i in range(count):
+        s = START + dt.timedelta(days=rng.randrange(days), minutes=15 * rng.randrange(96))
+        e = s + dt.timedelta(minutes=15 * rng.randrange(1, 40))
+        kind = i % 3
+        if kind == 0:
+            cal.SetOpenWindow(f"more-open-{i}", s, e)
+        elif kind == 1:
+            cal.SetClosedWindow(f"more-closed-{i}", s, e)
+        else:
+            cal.SetCapacityWindow(f"more-capacity-{i}", s, e, rng.randrange(0, 6))
+    return cal
+
+
+def timed(make_args, run, repeat):
+    """Best time of run(*make_args()) with the arguments made outside the clock."""
+    best = float("inf")
+    for _ in range(repeat):
+        args = make_args()
+        t0 = time.perf_counter()
+        run(*args)
+        best = min(best, time.perf_counter() - t0)
+    return best
+
+
+def open_window_args(n):
+    return HourloomCalendar(), [(f"id-{i}", START + dt.timedelta(minutes=i), START + dt.timedelta(minutes=i + 30))
+                                for i in range(n)]
+
+
+def set_open_windows(cal, rows):
+    for row in rows:
+        cal.SetOpenWindow(*row)
+
+
+def user_loop(cal, n):
+    """SetOpenWindow as a user writes it: the arguments made in the loop."""
+    for i in range(n):
+        cal.SetOpenWindow(f"id-{i}", START + dt.timedelta(minutes=i), START + dt.timedelta(minutes=i + 30))
+
+
+def alternate_args(n):
+    rng = random.Random(3)
+    starts = [START + dt.timedelta(days=rng.randrange(365), minutes=15 * rng.randrange(96)) for _ in range(n)]
+    return realistic(1), [(f"alt-{i}", s, s + dt.timedelta(hours=2), 3) for i, s in enumerate(starts)]
+
+
+def alternate(cal, rows):
+    for row in rows:
+        cal.SetCapacityWindow(*row)
+        cal.GetCapacityAt(row[1])
+
+
+def main():
+    small = timed(lambda: open_window_args(10_000), set_open_windows, 7)
+    large = timed(lambda: open_window_args(100_000), set_open_windows, 5)
+    print(f"SetOpenWindow x 10,000: {small * 1e3:8.1f} ms   x 100,000: {large * 1e3:8.1f} ms"
+          f"   ratio {large / small:5.2f}  (linear is 10, at most 12; arguments made beforehand)")
+    small = timed(lambda: (HourloomCalendar(), 10_000), user_loop, 7)
+    large = timed(lambda: (HourloomCalendar(), 100_000), user_loop, 3)
+    print(f"SetOpenWindow x 10,000: {small * 1e3:8.1f} ms   x 100,000: {large * 1e3:8.1f} ms"
+          f"   ratio {large / small:5.2f}  (arguments made in the loop)")
+
+    base = realistic(1)
+    spread = add_entries(realistic(1), 100_000 - 50, 2000 * 365)
+    dense = add_entries(realistic(1), 100_000 - 50, 365)
+    t = dt.datetime(2024, 6, 12, 10, 30)
+    week = (dt.datetime(2024, 6, 10), dt.datetime(2024, 6, 17))
+    g = {"base": base, "spread": spread, "dense": dense, "t": t, "s": week[0], "e": week[1]}
+    for name in ("spread", "dense"):
+        base_ns = per_call_ns("base.GetCapacityAt(t)", g, number=100_000)
+        large_ns = per_call_ns(f"{name}.GetCapacityAt(t)", g, number=100_000 if name == "spread" else 20_000)
+        print(f"GetCapacityAt, 100,000 entries ({name:6}): {large_ns:9.1f} ns   50 entries: {base_ns:7.1f} ns"
+              f"   ratio {large_ns / base_ns:6.2f}")
+        base_ns = per_call_ns("base.GetStateWindows(s, e)", g, number=20_000)
+        large_ns = per_call_ns(f"{name}.GetStateWindows(s, e)", g, number=20_000 if name == "spread" else 500)
+        windows = len(g[name].GetStateWindows(*week))
+        print(f"GetStateWindows 1 week ({name:6}):        {large_ns / 1e3:9.2f} us   50 entries: "
+              f"{base_ns / 1e3:7.2f} us   ratio {large_ns / base_ns:6.2f}  ({windows} windows against "
+              f"{len(base.GetStateWindows(*week))})")
+
+    small = timed(lambda: alternate_args(1_000), alternate, 9)
+    large = timed(lambda: alternate_args(10_000), alternate, 5)
+    print(f"Alternating set/ask x 1,000: {small * 1e3:7.1f} ms   x 10,000: {large * 1e3:7.1f} ms"
+          f"   ratio {large / small:5.2f}  (linear is 10, at most 12)")
+
+    weekdays = HourloomCalendar.Weekdays(dt.time(8), dt.time(17))
+    closed_hour = TimeWindow(dt.datetime(2024, 6, 12, 20), dt.datetime(2024, 6, 12, 21))
+    g = {"cal": weekdays, "all": TimeWindow(dt.datetime.min, dt.datetime.max), "hour": closed_hour}
+    whole_ns = per_call_ns("cal.CanWork(all)", g, number=20_000)
+    hour_ns = per_call_ns("cal.CanWork(hour)", g, number=20_000)
+    print(f"CanWork(min..max): {whole_ns:8.1f} ns   CanWork(closed hour): {hour_ns:8.1f} ns"
+          f"   ratio {whole_ns / hour_ns:5.2f}  (at most 10)")
+
+
+if __name__ == "__main__":
+    main()

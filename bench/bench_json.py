@@ -1,0 +1,75 @@
+"""Saving and restoring large calendars, measured in one run:
+  - HourloomCalendar.FromJson of n entries against n/10 entries (linear growth
+    shows as about 10x) and against json.loads of the same text (which only
+    builds dicts and validates nothing);
+  - HourloomDefinition.FromJson (reading without building the calendar) against
+    json.loads, which separates the reader from the entry-id search of restoring;
+  - ToJson of the same calendar against json.dumps of the equivalent dict
+    (compact separators, so both write the same text).
+Usage: python3 bench/bench_json.py [largest n, default 100000]"""
+import datetime as dt
+import json
+import random
+import sys
+import time
+
+from hourloom import HourloomCalendar, HourloomDefinition
+
+START = dt.datetime(2024, 1, 1)
+
+
+def definition_text(n, seed=1):
+    """A calendar text with weekday rules, a few windows and n entries of all three kinds."""
+    rng = random.Random(seed)
+    fmt = "%Y-%m-%dT%H:%M:%S"
+    entries = []
+    for i in range(n):
+        s = START + dt.timedelta(days=rng.randrange(3650), minutes=15 * rng.randrange(96))
+        e = s + dt.timedelta(minutes=15 * rng.randrange(1, 40))
+        kind = i % 3
+        entries.append({"id": f"job-{i:07d}", "kind": kind, "start": s.strftime(fmt), "end": e.strftime(fmt),
+                        "capacity": rng.randrange(0, 6) if kind == 2 else 0})
+    rules = [{"day": d, "start": "08:00:00", "end": "17:00:00"} for d in range(1, 6)]
+    return json.dumps({"defaultCapacity": 4, "openRules": rules,
+                       "breakRules": [{"day": d, "start": "12:00:00", "end": "12:45:00"} for d in range(1, 6)],
+                       "openWindows": [], "closedWindows": [], "capacityWindows": [], "entries": entries},
+                      separators=(",", ":"))
+
+
+def best_seconds(fn, repeat):
+    """(best time of `repeat` calls, the last result)"""
+    best, result = float("inf"), None
+    for _ in range(repeat):
+        t0 = time.perf_counter()
+        result = fn()
+        best = min(best, time.perf_counter() - t0)
+    return best, result
+
+
+def main():
+    largest = int(sys.argv[1]) if len(sys.argv) > 1 else 100_000
+    sizes = [largest // 100, largest // 10, largest]
+    results = {}
+    for n in sizes:
+        text = definition_text(n)
+        repeat = 5 if n <= 10_000 else 1
+        r = results[n] = {}
+        r["FromJson"], cal = best_seconds(lambda: HourloomCalendar.FromJson(text), repeat)
+        r["json.loads"], as_dict = best_seconds(lambda: json.loads(text), repeat)
+        r["Definition.FromJson"], _ = best_seconds(lambda: HourloomDefinition.FromJson(text), repeat)
+        r["ToJson"], written = best_seconds(cal.ToJson, max(repeat, 3))
+        r["json.dumps"], _ = best_seconds(lambda: json.dumps(as_dict, separators=(",", ":")), max(repeat, 3))
+        assert written == text
+        print(f"n={n:>7} ({len(text) / 1e6:5.1f} MB)  reading alone (HourloomDefinition.FromJson) "
+              f"{r['Definition.FromJson'] / r['json.loads']:5.2f}x json.loads")
+        print(f"n={n:>7} ({len(text) / 1e6:5.1f} MB)  FromJson {r['FromJson'] * 1e3:9.1f} ms  "
+              f"json.loads {r['json.loads'] * 1e3:7.1f} ms  ratio {r['FromJson'] / r['json.loads']:5.2f}x   "
+              f"ToJson {r['ToJson'] * 1e3:6.1f} ms  json.dumps {r['json.dumps'] * 1e3:6.1f} ms  "
+              f"ratio {r['ToJson'] / r['json.dumps']:5.2f}x")
+    for small, big in zip(sizes, sizes[1:]):
+        print(f"FromJson growth {small} -> {big} entries: {results[big]['FromJson'] / results[small]['FromJson']:6.2f}x"
+              f" (linear: 10x)")
+
+
+if __name__ == "__main__":
+    main()

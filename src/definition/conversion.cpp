@@ -1,0 +1,77 @@
+#include "definition/conversion.h"
+
+#include <utility>
+
+namespace hourloom {
+
+namespace {
+
+WindowDefinition window_definition(const TimeWindow& w) { return {w.start, w.end}; }
+RuleDefinition rule_definition(const WeeklyRule& r) { return {static_cast<std::uint8_t>(weekday_number(r.day())), r.start(), r.end()}; }
+
+template <class To, class Items, class F>
+std::vector<To> map_all(const Items& items, F convert) {
+  std::vector<To> out;
+  out.reserve(items.size());
+  for (const auto& item : items) out.push_back(convert(item));
+  return out;
+}
+
+// replay: op(item) for each item in order, up to the first failure.
+template <class Items, class Op>
+Result<void> replay(Items& items, Op op) {
+  for (auto& item : items)
+    if (auto ok = op(item); !ok) return ok;
+  return {};
+}
+
+// build: take_ids moves the entry ids out of a definition about to be discarded.
+template <class D>
+Result<Calendar> build(D& d, bool take_ids) {
+  Calendar c;
+  c.open_rules.reserve(d.open_rules.size());
+  c.break_rules.reserve(d.break_rules.size());
+  c.open_windows.reserve(d.open_windows.size());
+  c.closed_windows.reserve(d.closed_windows.size());
+  c.capacity_overrides.reserve(d.capacity_windows.size());
+  c.entries.reserve(d.entries.size());
+  Result<void> ok = set_default_capacity(c, d.default_capacity);
+  if (ok) ok = replay(d.open_rules, [&](const RuleDefinition& r) { return add_open_rule(c, r.day, r.start, r.end); });
+  if (ok) ok = replay(d.break_rules, [&](const RuleDefinition& r) { return add_break_rule(c, r.day, r.start, r.end); });
+  if (ok) ok = replay(d.open_windows, [&](const WindowDefinition& w) { return add_open_window(c, w.start, w.end); });
+  if (ok)
+    ok = replay(d.closed_windows, [&](const WindowDefinition& w) { return add_closed_window(c, w.start, w.end); });
+  if (ok)
+    ok = replay(d.capacity_windows,
+                [&](const CapacityDefinition& w) { return add_capacity_override(c, w.start, w.end, w.capacity); });
+  if (ok)
+    ok = replay(d.entries, [&](auto& e) {
+      std::string id = take_ids ? std::move(e.id) : e.id;
+      return set_entry(c, std::move(id), static_cast<EntryKind>(e.kind), e.start, e.end, e.capacity);
+    });
+  if (!ok) return std::unexpected(ok.error());
+  return c;
+}
+
+}  // namespace
+
+Result<Definition> to_definition(const Calendar& c) {
+  if (c.is_composite()) return fail(ErrorKind::Runtime, msg::kCompositeSerialize);
+  Definition d;
+  d.default_capacity = c.default_capacity;
+  d.open_rules = map_all<RuleDefinition>(c.open_rules, rule_definition);
+  d.break_rules = map_all<RuleDefinition>(c.break_rules, rule_definition);
+  d.open_windows = map_all<WindowDefinition>(c.open_windows, window_definition);
+  d.closed_windows = map_all<WindowDefinition>(c.closed_windows, window_definition);
+  d.capacity_windows = map_all<CapacityDefinition>(
+      c.capacity_overrides, [](const CapacityWindow& w) { return CapacityDefinition{w.window.start, w.window.end, w.capacity}; });
+  d.entries = map_all<EntryDefinition>(c.entries, [](const Entry& e) {
+    return EntryDefinition{e.id, static_cast<std::uint8_t>(e.kind), e.window.start, e.window.end, e.capacity};
+  });
+  return d;
+}
+
+Result<Calendar> to_calendar(const Definition& d) { return build(d, false); }
+Result<Calendar> to_calendar(Definition&& d) { return build(d, true); }
+
+}  // namespace hourloom

@@ -1,0 +1,25 @@
+// Instant and time-of-day text of saved definitions:
+//   2024-05-13T07:59:59.500   +10000-01-01T00:00:00   23:59:60 (a leap second)
+// Writing: zero-padded fields, a sign on years outside 0..9999, the fraction in
+// 0, 3, 6 or 9 digits. Reading: the same grammar, white space tolerated before
+// each separator and at the end, any number of fraction digits (nine count).
+#pragma once
+
+#include <expected>
+#include <string>
+#include <string_view>
+
+#include "time/values.h"
+
+namespace hourloom {
+
+void append_instant(std::string& out, Instant t);
+void append_time_of_day(std::string& out, TimeOfDay t);
+
+// parse_instant: "YYYY-MM-DDTHH:MM:SS[.f]" -> Instant, or one of the parser's
+// messages ("input is out of range", "premature end of input", ...).
+std::expected<Instant, const char*> parse_instant(std::string_view text);
+// parse_time_of_day: "HH:MM[:SS[.f]]" -> TimeOfDay ("08:00" is 08:00:00).
+std::expected<TimeOfDay, const char*> parse_time_of_day(std::string_view text);
+
+}  // namespace hourloom

@@ -1,0 +1,122 @@
+// Time index of a simple calendar: its one-off windows, capacity overrides and
+// entries, arranged so that the items overlapping a range or holding an
+// instant are found by a logarithmic search plus a walk over little more than
+// those items. Derived data only: it never changes an answer, and copies of a
+// calendar share it until one of them is edited.
+//   if (const TimeIndex* ix = current_index(cal)) ix->stab(t, [&](const IndexedItem& it) { ... });
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "engine/calendar.h"
+
+namespace hourloom {
+
+enum class ItemKind : std::uint8_t { Open, Closed, Override, CapacityEntry };
+
+// IndexedItem: one stored window with what the questions need of it. `order`
+// is the position among the overrides, or the entry's slot, so that sorting
+// overrides before Capacity entries, each by order, gives the stored order.
+struct IndexedItem {
+  TimeWindow window;
+  Capacity capacity;
+  std::uint32_t order;
+  ItemKind kind;
+};
+
+// layer_order: overrides in stored order, then Capacity entries in stored order.
+constexpr bool layer_order(const IndexedItem& a, const IndexedItem& b) {
+  if (a.kind != b.kind) return a.kind == ItemKind::Override;
+  return a.order < b.order;
+}
+
+class TimeIndex {
+ public:
+  // Items are kept apart by length (a class per factor of 4 in seconds), each
+  // class in blocks sorted by start: a window that holds an instant t starts
+  // no earlier than t minus its class's longest length, so one year-long
+  // override does not widen the search among short entries.
+  class Blocks {
+   public:
+    void insert(const IndexedItem& item);
+    bool erase(const TimeWindow& w, ItemKind kind, std::uint32_t order);
+    bool empty() const { return blocks_.empty(); }
+    // visit: f(item) for the items with from <= start in seconds, in start order,
+    // until one starts at or after `until` (or after it when inclusive).
+    template <class F>
+    void visit(std::int64_t from, Instant until, bool inclusive, F&& f) const {
+      const std::size_t first = first_block(from);
+      for (std::size_t b = first; b < blocks_.size(); ++b) {
+        const std::vector<IndexedItem>& block = blocks_[b];
+        auto it = block.begin();
+        if (b == first)
+          it = std::lower_bound(block.begin(), block.end(), from, [](const IndexedItem& x, std::int64_t s) {
+            return x.window.start.unix_seconds() < s;
+          });
+        for (; it != block.end(); ++it) {
+          if (inclusive ? until < it->window.start : !(it->window.start < until)) return;
+          f(*it);
+        }
+      }
+    }
+    std::int64_t longest() const { return longest_; }
+
+   private:
+    std::size_t first_block(std::int64_t from) const;
+    std::vector<std::vector<IndexedItem>> blocks_;  // each non-empty and sorted by start
+    std::vector<Instant> fronts_;                   // the first start of each block
+    std::int64_t longest_ = 0;                      // an upper bound of end - start in seconds, plus one
+  };
+
+  static constexpr std::size_t kClasses = 33;
+
+  void insert(const IndexedItem& item);
+  void erase(const IndexedItem& item);
+
+  // stab: f(item) for every item whose window holds t.
+  template <class F>
+  void stab(Instant t, F&& f) const {
+    const std::int64_t ts = t.unix_seconds();
+    for (std::uint8_t k : used_) {
+      const Blocks& blocks = classes_[k];
+      blocks.visit(ts - blocks.longest(), t, true, [&](const IndexedItem& it) {
+        if (t < it.window.end) f(it);
+      });
+    }
+  }
+  // overlapping: f(item) for every item whose window overlaps the non-empty range.
+  template <class F>
+  void overlapping(TimeWindow range, F&& f) const {
+    const std::int64_t from = range.start.unix_seconds();
+    for (std::uint8_t k : used_) {
+      const Blocks& blocks = classes_[k];
+      blocks.visit(from - blocks.longest(), range.end, false, [&](const IndexedItem& it) {
+        if (range.start < it.window.end) f(it);
+      });
+    }
+  }
+
+  // What of the calendar the index holds: the first so many windows and
+  // overrides (those sequences only grow between clears) and the entries at a version.
+  std::size_t open_windows = 0;
+  std::size_t closed_windows = 0;
+  std::size_t overrides = 0;
+  std::uint64_t entries_version = 0;
+
+ private:
+  std::array<Blocks, kClasses> classes_;
+  std::vector<std::uint8_t> used_;  // classes holding items
+};
+
+// current_index: the calendar's index brought up to date, or nullptr for a
+// calendar too small to need one (the questions then scan its sequences).
+const TimeIndex* current_index(const Calendar& c);
+// entry_changed: keeps an existing index in step with an edit of the entries.
+void entry_changed(Calendar& c, const EntryList::Change& change);
+// drop_index: forgets the index; the next question rebuilds it.
+inline void drop_index(Calendar& c) { c.index.reset(); }
+
+}  // namespace hourloom

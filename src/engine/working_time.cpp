@@ -1,0 +1,224 @@
+#include "engine/working_time.h"
+
+#include <algorithm>
+
+#include "engine/span_stream.h"
+#include "engine/state.h"
+
+namespace hourloom {
+
+namespace {
+
+// less: a - b for a >= b >= 0, which cannot overflow.
+Duration less(Duration a, Duration b) {
+  std::int64_t seconds = a.seconds() - b.seconds();
+  std::int64_t nanos = static_cast<std::int64_t>(a.nanos()) - b.nanos();
+  if (nanos < 0) {
+    seconds -= 1;
+    nanos += kNanosPerSecond;
+  }
+  return Duration::FromNormalized(seconds, static_cast<std::uint32_t>(nanos));
+}
+
+// chunk_boundary: whether t lies a whole number of weeks after start.
+bool chunk_boundary(Instant start, Instant t) {
+  const Duration since = t - start;
+  return since.nanos() == 0 && since.seconds() % kChunkLength.seconds() == 0;
+}
+
+// Consumes open time from start: the result when `remaining` is used up, with
+// the consumed part of each stretch appended to *steps when steps is given.
+// Consuming window by window gives the stretch-by-stretch answer: a stretch
+// split in two is used up at the same instant. Only the trace needs stretches,
+// and they end where open time ends or at a chunk boundary.
+Result<Instant> consume(const Calendar& c, Instant start, Duration d, std::optional<Instant> horizon,
+                        TimeWindow reach, std::vector<WorkingTimeTraceStep>* steps) {
+  if (d.is_negative()) return fail(ErrorKind::Value, msg::kNegativeDuration);
+  if (d.is_zero()) return start;
+  StateWalk walk(c, start, search_horizon(start, horizon, reach));
+  Duration remaining = d;
+  TimeWindow stretch{};  // the trace's current stretch, consumed whole so far
+  bool in_stretch = false;
+  auto close_stretch = [&] {
+    if (in_stretch) steps->push_back({stretch, length(stretch)});
+    in_stretch = false;
+  };
+  while (true) {
+    auto s = walk.next();
+    if (!s) return std::unexpected(s.error());
+    if (!*s) return fail(ErrorKind::Runtime, msg::kWorkNotFound);
+    if (!(*s)->can_work()) {
+      if (steps) close_stretch();
+      continue;
+    }
+    TimeWindow w = (*s)->window;
+    if (!steps) {
+      const Duration available = length(w);
+      if (remaining <= available) return (w.start + remaining).value();
+      remaining = less(remaining, available);
+      continue;
+    }
+    // Trace: walk the window a chunk at a time.
+    while (w.start < w.end) {
+      if (in_stretch && (stretch.end != w.start || chunk_boundary(start, w.start))) close_stretch();
+      if (!in_stretch) stretch = {w.start, w.start};
+      in_stretch = true;
+      const Duration since = w.start - start;
+      const Duration to_boundary =
+          less(kChunkLength, Duration::FromNormalized(since.seconds() % kChunkLength.seconds(), since.nanos()));
+      const Instant piece_end = capped_add(w.start, to_boundary, w.end);
+      const Duration available = piece_end - w.start;
+      if (remaining <= available) {
+        stretch.end = (w.start + remaining).value();
+        close_stretch();
+        return stretch.end;
+      }
+      remaining = less(remaining, available);
+      stretch.end = piece_end;
+      w.start = piece_end;
+    }
+  }
+}
+
+// open_time: the summed lengths of the open spans in [from, to).
+Result<Duration> open_time(const Calendar& c, Instant from, Instant to) {
+  Duration total;
+  OpenSpanStream spans(c, TimeWindow{from, to});
+  while (auto span = spans.next()) {
+    auto sum = total + length(*span);
+    if (!sum) return std::unexpected(sum.error());
+    total = *sum;
+  }
+  return total;
+}
+
+// stored_windows: the union of the open and closed windows and entries within
+// a range, sorted: where the weekly rules alone do not decide.
+std::vector<TimeWindow> stored_windows(const Calendar& c, TimeWindow range) {
+  std::vector<TimeWindow> out;
+  auto add = [&](const TimeWindow& w) {
+    if (auto piece = clip(w, range)) out.push_back(*piece);
+  };
+  for (const TimeWindow& w : c.open_windows) add(w);
+  for (const TimeWindow& w : c.closed_windows) add(w);
+  for (const Entry& e : c.entries) add(e.window);
+  std::sort(out.begin(), out.end(), window_order);
+  std::size_t n = 0;
+  for (const TimeWindow& w : out) {
+    if (n > 0 && joins_after(out[n - 1], w)) {
+      if (out[n - 1].end < w.end) out[n - 1].end = w.end;
+    } else {
+      out[n++] = w;
+    }
+  }
+  out.resize(n);
+  return out;
+}
+
+// Open time of plain open spans by weeks. The weekly rules repeat every 7
+// days, so any 7 days that no stored window reaches hold the same open time:
+// it is measured once and counted for every such week. The weeks that stored
+// windows reach, and the last part week, are expanded.
+Result<Duration> open_time_by_weeks(const Calendar& c, Instant start, Instant end) {
+  const std::vector<TimeWindow> stored = stored_windows(c, {start, end});
+  std::optional<Duration> clean_week;
+  Duration total;
+  auto add = [&](Result<Duration> part) {
+    if (part) part = total + *part;
+    if (part) total = *part;
+    return part.has_value();
+  };
+  Instant expand_from = start;  // start of the time not yet counted
+  std::size_t next = 0;
+  for (Instant x = start; x < end;) {
+    const Instant y = capped_add(x, kChunkLength, end);
+    while (next < stored.size() && !(x < stored[next].end)) ++next;
+    if (y - x == kChunkLength && (next == stored.size() || !(stored[next].start < y))) {
+      if (expand_from < x && !add(open_time(c, expand_from, x))) return fail(ErrorKind::Internal, msg::kDurationOverflow);
+      if (!clean_week) {
+        auto week = open_time(c, x, y);
+        if (!week) return week;
+        clean_week = *week;
+      }
+      if (!add(*clean_week)) return fail(ErrorKind::Internal, msg::kDurationOverflow);
+      expand_from = y;
+    }
+    x = y;
+  }
+  if (expand_from < end && !add(open_time(c, expand_from, end))) return fail(ErrorKind::Internal, msg::kDurationOverflow);
+  return total;
+}
+
+}  // namespace
+
+Result<Duration> get_working_duration(const Calendar& c, Instant start, Instant end) {
+  if (end < start) return fail(ErrorKind::Value, msg::kEndBeforeStart);
+  if (plain_open_spans(c)) {
+    if (c.default_capacity < 1) return Duration::Zero();
+    // Away from the ends of the representable dates, where expansion stops.
+    constexpr Duration kMargin = Duration::FromSeconds(14 * kSecondsPerDay);
+    if (kMargin < start - Instant::Min() && kMargin < Instant::Max() - end) return open_time_by_weeks(c, start, end);
+  }
+  StateWalk walk(c, start, end);
+  Duration total;
+  while (true) {
+    auto s = walk.next();
+    if (!s) return std::unexpected(s.error());
+    if (!*s) return total;
+    if (!(*s)->can_work()) continue;
+    auto sum = total + length((*s)->window);
+    if (!sum) return std::unexpected(sum.error());
+    total = *sum;
+  }
+}
+
+Result<Instant> add_work_duration(const Calendar& c, Instant start, Duration d, std::optional<Instant> horizon,
+                                  TimeWindow reach) {
+  return consume(c, start, d, horizon, reach, nullptr);
+}
+
+Result<WorkingTimeTrace> trace_work_duration(const Calendar& c, Instant start, Duration d,
+                                             std::optional<Instant> horizon, TimeWindow reach) {
+  WorkingTimeTrace trace{start, d, start, {}};
+  auto result = consume(c, start, d, horizon, reach, &trace.steps);
+  if (!result) return std::unexpected(result.error());
+  trace.result = *result;
+  return trace;
+}
+
+// One pass over the state windows, joining those of capacity >= minimum into
+// stretches: the first stretch that reaches length d holds the slot. Weekly
+// chunks that overlap by d (and are d + 7 days long once d passes half a week)
+// give the same slot: a stretch cut by a chunk end starts inside the next
+// chunk, which is long enough to hold the slot whole.
+Result<std::optional<TimeWindow>> find_first_slot(const Calendar& c, Instant start, Duration d, Capacity minimum,
+                                                  std::optional<Instant> horizon, TimeWindow reach) {
+  if (d.is_negative()) return fail(ErrorKind::Value, msg::kNegativeDuration);
+  if (auto ok = require_positive_capacity(minimum); !ok) return std::unexpected(ok.error());
+  const Instant end = search_horizon(start, horizon, reach);
+  if (!(start < end) || end - start < d) return std::nullopt;
+  StateWalk walk(c, start, end);
+  TimeWindow stretch{};
+  bool in_stretch = false;
+  while (true) {
+    auto s = walk.next();
+    if (!s) return std::unexpected(s.error());
+    if (!*s) return std::nullopt;
+    const StateWindow& w = **s;
+    if (w.capacity < minimum) {
+      in_stretch = false;
+      continue;
+    }
+    if (in_stretch && stretch.end == w.window.start) {
+      stretch.end = w.window.end;
+    } else {
+      // No later stretch can hold the slot once the horizon is nearer than d.
+      if (end - w.window.start < d) return std::nullopt;
+      stretch = w.window;
+      in_stretch = true;
+    }
+    if (d <= length(stretch)) return TimeWindow{stretch.start, (stretch.start + d).value()};
+  }
+}
+
+}  // namespace hourloom

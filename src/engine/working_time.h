@@ -1,0 +1,37 @@
+// Working-time arithmetic: the working time between two instants, the instant
+// reached after an amount of working time (with a step-by-step trace), and the
+// first slot of a length in which the capacity stays at or above a minimum.
+// Working time is open time (capacity >= 1), never weighted by capacity.
+//   add_work_duration(weekdays_8_17, mon(16), Hours(2), {}) -> tue(9)
+#pragma once
+
+#include <optional>
+
+#include "engine/search.h"
+
+namespace hourloom {
+
+// get_working_duration: open time in [start, end); ValueError when end < start.
+Result<Duration> get_working_duration(const Calendar& c, Instant start, Instant end);
+
+// add_work_duration: the first instant at which the open time since start
+// reaches d (an instant closing a stretch, rather than the next opening);
+// start itself for d = 0. ValueError for d < 0; RuntimeError when the horizon
+// (default start + 1,830 days, exclusive) comes first.
+Result<Instant> add_work_duration(const Calendar& c, Instant start, Duration d, std::optional<Instant> horizon,
+                                  TimeWindow reach = kFullReach);
+
+// trace_work_duration: the same walk, recording the consumed part of every
+// open stretch. Stretches are cut at start + 7 days, start + 14 days, ..., so
+// open time running across such an instant is two steps.
+Result<WorkingTimeTrace> trace_work_duration(const Calendar& c, Instant start, Duration d,
+                                             std::optional<Instant> horizon, TimeWindow reach = kFullReach);
+
+// find_first_slot: the first (s, s + d) before the horizon in which the capacity
+// never drops below `minimum`, s being the start of a stretch of such capacity
+// (or start itself when one is running there); absent when none. ValueError for
+// d < 0, then for minimum < 1.
+Result<std::optional<TimeWindow>> find_first_slot(const Calendar& c, Instant start, Duration d, Capacity minimum,
+                                                  std::optional<Instant> horizon, TimeWindow reach = kFullReach);
+
+}  // namespace hourloom
