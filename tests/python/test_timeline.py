@@ -61,7 +61,6 @@ class TestCompiledRange:
     ])
     def test_compiled_edges_are_not_transitions(self, t, current, previous, following):
         a = week().Analyze(t)
-        assert (a.Instant, a.Capacity, a.CanWork) == (t, week().GetCapacityAt(t), a.Capacity >= 1)
         assert ((a.CurrentWindow.Start, a.CurrentWindow.End), a.PreviousTransition, a.NextTransition) == (
             current, previous, following)
         assert a.Matches == []
@@ -77,7 +76,6 @@ class TestCompiledRange:
         assert tl.GetUnavailableWindows(at(0, 12), at(1, 9)) == [TW(at(0, 17), at(1, 8))]
         assert tl.GetWorkingDuration(at(0), at(7)) == dt.timedelta(hours=45)
         assert len(tl.GetOpenWindows(at(0), at(7))) == 5
-        assert tl.GetStateWindows(at(6), at(7))[-1].Window.End == at(7)
         for start, end in ((at(0), at(7) + US), (at(0) - US, at(1))):
             with raises(ValueError, RANGE_OUTSIDE):
                 tl.GetOpenWindows(start, end)
@@ -96,7 +94,6 @@ class TestCompiledRange:
         assert tl.FindFirstSlot(at(0), 10 * h) is None
         assert tl.FindFirstSlot(at(0), 10 * h, 0) == TW(at(0), at(0, 10))  # a minimum of 0 keeps closed time
         assert tl.FindFirstSlot(at(0, 12), 0 * h) == TW(at(0, 12), at(0, 12))
-        assert tl.FindFirstSlot(at(0), 2 * h, searchUntil=at(0, 9)) is None
         assert tl.FindFirstSlot(at(0), dt.timedelta(days=999_999_999), 0) is None
         with raises(ValueError, RANGE_OUTSIDE):
             tl.FindFirstSlot(at(0), h, searchUntil=at(7) + US)
@@ -154,7 +151,6 @@ class TestBulk:
         assert [b.GetCapacitiesAt(at(1, h)) for h in (10, 15, 20)] == [[1, 0], [1, 2], [0, 2]]
         assert [a.CurrentWindow for a in b.Analyze(at(1, 15))] == [TW(at(1, 8), at(1, 17)), TW(at(1, 14), at(1, 22))]
         assert [bool(a.Matches) for a in b.Analyze(at(1, 15), True)] == [True, True]
-        assert b.Analyze(at(1, 15))[0].Matches == []
         with raises(ValueError, OUTSIDE):
             Batch([day, week(start=at(7), end=at(14))]).GetCapacitiesAt(at(1, 10))
         empty = Batch.Create([])
