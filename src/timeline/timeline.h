@@ -6,7 +6,6 @@
 //   timeline_capacity_at(*tl, mon(9)) -> 1     timeline_capacity_at(*tl, next_mon_00) -> ValueError
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -21,7 +20,6 @@ class Timeline {
  public:
   static constexpr std::size_t kOutside = static_cast<std::size_t>(-1);
 
-  Timeline() = default;
   // From the state windows of exactly [window.start, window.end) as the state
   // sweep returns them (ordered, gap-free, covering the window).
   Timeline(Calendar calendar, TimeWindow window, const std::vector<StateWindow>& states);
