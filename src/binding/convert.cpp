@@ -4,6 +4,8 @@
 
 #include <datetime.h>
 
+#include <cstring>
+
 #include "binding/errors.h"
 #include "binding/pyref.h"
 
@@ -76,6 +78,8 @@ bool from_py(PyObject* o, Instant* out) {
   return true;
 }
 
+bool is_datetime(PyObject* o) { return PyDateTime_Check(o); }
+
 bool from_py(PyObject* o, Date* out) {
   if (!PyDate_Check(o)) return raise_expected(o, "date");
   auto date = Date::FromCivil(PyDateTime_GET_YEAR(o), PyDateTime_GET_MONTH(o), PyDateTime_GET_DAY(o));
@@ -124,6 +128,23 @@ bool from_py(PyObject* o, std::string* out) {
   if (!utf8) return false;
   out->assign(utf8, static_cast<std::size_t>(size));
   return true;
+}
+
+bool from_py(PyObject* o, bool* out) {
+  if (PyBool_Check(o)) {
+    *out = o == Py_True;
+    return true;
+  }
+  // NumPy's bool scalar ("numpy.bool", "numpy.bool_" before NumPy 2), known by
+  // its type name so that NumPy need not be imported.
+  const char* name = Py_TYPE(o)->tp_name;
+  if (std::strcmp(name, "numpy.bool") == 0 || std::strcmp(name, "numpy.bool_") == 0) {
+    int truth = PyObject_IsTrue(o);
+    if (truth < 0) return false;
+    *out = truth == 1;
+    return true;
+  }
+  return raise_expected(o, "bool");
 }
 
 bool any_to_duration(PyObject* o, Duration* out) {

@@ -22,6 +22,10 @@ bool from_py(PyObject* o, std::uint8_t* out);   // __index__, 0..255
 bool from_py(PyObject* o, std::int32_t* out);   // __index__, signed 32-bit
 bool from_py(PyObject* o, std::int64_t* out);   // __index__, signed 64-bit
 bool from_py(PyObject* o, std::string* out);    // str only, as UTF-8
+bool from_py(PyObject* o, bool* out);           // bool or NumPy bool only (an int is refused)
+
+// is_datetime: a datetime.datetime (of any subclass), whatever its tzinfo.
+bool is_datetime(PyObject* o);
 
 // any_to_duration: a timedelta, or any object with integer attributes days,
 // seconds and microseconds (AttributeError for the first missing one).

@@ -110,6 +110,7 @@ constinit MethodDecl kWeekdays = function<&weekdays>("Weekdays", "start, end");
 constinit MethodDecl kWindow = function<&single_window>("Window", "start, end");
 constinit MethodDecl kIntersect{"Intersect", "*calendars", &calendar_intersect};
 constinit MethodDecl kAnd = query<On, &calendar_and>("And", "other");
+constinit MethodDecl kCompile = query<On, &compile_timeline>("Compile", "start, end");
 constinit MethodDecl kSetDefaultCapacity = edit<On, &set_default_capacity>("SetDefaultCapacity", "capacity");
 constinit MethodDecl kCapacity{"Capacity", "*args", &calendar_capacity};
 constinit MethodDecl kAddOpenRule = edit<On, &add_open_rule>("AddOpenRule", "day, start, end");
@@ -185,6 +186,7 @@ const Member kCalendarMembers[] = {
     static_method<kWindow>(),
     static_method<kIntersect>(),
     method<kAnd>(),
+    method<kCompile>(),
     method<kSetDefaultCapacity>(),
     method<kCapacity>(),
     method<kAddOpenRule>(),

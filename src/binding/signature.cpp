@@ -36,6 +36,7 @@ std::string trim(std::string s) {
 
 PyObject* default_value(const std::string& text) {
   if (text == "None") return Py_NewRef(Py_None);
+  if (text == "False") return Py_NewRef(Py_False);
   return PyLong_FromString(text.c_str(), nullptr, 10);
 }
 

@@ -12,6 +12,7 @@
 #include "engine/calendar.h"
 #include "time/records.h"
 #include "time/weekly_rule.h"
+#include "timeline/batch.h"
 
 namespace hourloom::py {
 
@@ -40,6 +41,8 @@ inline PyObject* to_py(const WorkingTimeTraceStep& s) {
 inline PyObject* to_py(InstantAnalysis a) { return box(TypeId::InstantAnalysis, std::move(a)); }
 inline PyObject* to_py(TimelineAnalysis a) { return box(TypeId::TimelineAnalysis, std::move(a)); }
 inline PyObject* to_py(WorkingTimeTrace t) { return box(TypeId::WorkingTimeTrace, std::move(t)); }
+inline PyObject* to_py(Timeline t) { return box(TypeId::Timeline, std::move(t)); }
+inline PyObject* to_py(TimelineBatch b) { return box(TypeId::TimelineBatch, std::move(b)); }
 inline PyObject* to_py(Calendar c) { return emplace<CalendarBox>(TypeId::Calendar, std::move(c)); }
 
 template <class T>

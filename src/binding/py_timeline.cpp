@@ -1,0 +1,223 @@
+// HourloomTimeline and HourloomTimelineBatch: frozen, so no hold is taken.
+// The bulk lookups read the sequence in place and build their lists directly.
+#include "binding/registry.h"
+
+namespace hourloom::py {
+
+namespace {
+
+using OnTimeline = OnValue<Timeline, TypeId::Timeline>;
+using OnBatch = OnValue<TimelineBatch, TypeId::TimelineBatch>;
+
+// The instants a datetime can hold: the matches' search window stops here, so
+// every window reported converts back.
+constexpr TimeWindow kDatetimeReach{
+    Instant::FromParts(Date::FromCivil(1, 1, 1).value(), {}),
+    Instant::FromParts(Date::FromCivil(9999, 12, 31).value(), TimeOfDay::FromHms(23, 59, 59, 999'999'000))};
+
+// ---------------------------------------------------------------- arguments
+
+// Instants: a sequence (or any iterable) of datetimes, read through the fast
+// sequence protocol; items are converted one at a time by the caller.
+class Instants {
+ public:
+  explicit Instants(PyObject* o) : seq_(PySequence_Fast(o, "expected an iterable of datetimes")) {
+    if (!seq_) prefix_argument_error("instants");
+  }
+  explicit operator bool() const { return static_cast<bool>(seq_); }
+  Py_ssize_t size() const { return PySequence_Fast_GET_SIZE(seq_.get()); }
+  // get: item i as an instant; a TypeError names the argument.
+  bool get(Py_ssize_t i, Instant* out) const {
+    if (from_py(PySequence_Fast_ITEMS(seq_.get())[i], out)) return true;
+    prefix_argument_error("instants");
+    return false;
+  }
+
+ private:
+  Ref seq_;
+};
+
+// include_matches: the flag at parameter i; None is the default (false).
+bool include_matches(const Args& a, Py_ssize_t i, bool* out) {
+  *out = false;
+  return a.is_none(i) || a.get(i, out);
+}
+
+// The timelines of a batch: any iterable of HourloomTimeline objects, each
+// refused item with the receiver-check TypeError; converted in the body, so
+// the iterator's own errors pass unchanged.
+struct Timelines {
+  TimelineBatch batch;
+};
+
+}  // namespace
+
+template <>
+struct InBody<Timelines> : std::true_type {};
+
+namespace {
+
+bool from_py_in_body(PyObject* o, Timelines* out) {
+  Ref iterator(PyObject_GetIter(o));
+  if (!iterator) return false;
+  while (Ref item{PyIter_Next(iterator.get())}) {
+    const Timeline* tl = unbox<Timeline>(TypeId::Timeline, item.get());
+    if (!tl) return false;
+    out->batch.timelines.push_back(*tl);
+  }
+  return !PyErr_Occurred();
+}
+
+// ---------------------------------------------------------------- HourloomTimeline
+
+// GetCapacitiesAt(instants): every instant is converted before an outside one
+// is reported, so a conversion error comes first wherever it stands.
+PyObject* timeline_capacities_at(PyObject* self, const Args& a) {
+  const Timeline* tl = unbox<Timeline>(TypeId::Timeline, self);
+  if (!tl) return nullptr;
+  Instants instants(a[0]);
+  if (!instants) return nullptr;
+  const Py_ssize_t n = instants.size();
+  Ref list(PyList_New(n));
+  if (!list) return nullptr;
+  std::size_t hint = 0;
+  bool outside = false;
+  for (Py_ssize_t i = 0; i < n; ++i) {
+    Instant t;
+    if (!instants.get(i, &t)) return nullptr;
+    if (outside) continue;
+    const std::size_t k = tl->locate(t, hint);
+    if (k == Timeline::kOutside) {
+      outside = true;
+      continue;
+    }
+    hint = k;
+    PyObject* capacity = PyLong_FromLong(tl->capacity_of(k));
+    if (!capacity) return nullptr;
+    PyList_SET_ITEM(list.get(), i, capacity);
+  }
+  if (outside) return raise_error(Error{ErrorKind::Value, msg::kTimestampOutsideTimeline});
+  return list.release();
+}
+
+// analyses: the list of instant analyses of `instants`, all converted first.
+PyObject* analyses(const Timeline& tl, const Instants& instants, const Args& a, Py_ssize_t flag_index) {
+  const Py_ssize_t n = instants.size();
+  std::vector<Instant> at(static_cast<std::size_t>(n));
+  for (Py_ssize_t i = 0; i < n; ++i)
+    if (!instants.get(i, &at[static_cast<std::size_t>(i)])) return nullptr;
+  bool with_matches;
+  if (!include_matches(a, flag_index, &with_matches)) return nullptr;
+  Ref list(PyList_New(n));
+  if (!list) return nullptr;
+  std::size_t hint = 0;
+  for (Py_ssize_t i = 0; i < n; ++i) {
+    const Instant t = at[static_cast<std::size_t>(i)];
+    const std::size_t k = tl.locate(t, hint);
+    if (k == Timeline::kOutside) return raise_error(Error{ErrorKind::Value, msg::kTimestampOutsideTimeline});
+    hint = k;
+    InstantAnalysis analysis = state_analysis(tl, k, t);
+    if (with_matches) analysis.matches = windows_at_default_radius(tl.calendar(), t, kDatetimeReach);
+    PyObject* item = to_py(std::move(analysis));
+    if (!item) return nullptr;
+    PyList_SET_ITEM(list.get(), i, item);
+  }
+  return list.release();
+}
+
+PyObject* timeline_analyze_many(PyObject* self, const Args& a) {
+  const Timeline* tl = unbox<Timeline>(TypeId::Timeline, self);
+  if (!tl) return nullptr;
+  Instants instants(a[0]);
+  if (!instants) return nullptr;
+  return analyses(*tl, instants, a, 1);
+}
+
+PyObject* instant_analysis_py(const Timeline& tl, Instant t, bool with_matches) {
+  return finish<OnTimeline, Access::Query>(nullptr, timeline_instant_analysis(tl, t, with_matches, kDatetimeReach));
+}
+
+// Analyze(instant, second=None, includeMatches=False): a second instant asks
+// for the range [instant, second); a bool second is the matches flag; anything
+// else is ignored. A datetime that does not convert (one with tzinfo) is an
+// error rather than ignored, since it can only have been meant as a range end.
+PyObject* timeline_analyze(PyObject* self, const Args& a) {
+  const Timeline* tl = unbox<Timeline>(TypeId::Timeline, self);
+  if (!tl) return nullptr;
+  Instant t;
+  bool with_matches;
+  if (!a.get(0, &t) || !include_matches(a, 2, &with_matches)) return nullptr;
+  PyObject* second = a[1];
+  if (second == Py_None) return instant_analysis_py(*tl, t, with_matches);
+  if (is_datetime(second)) {
+    Instant end;
+    if (!a.get(1, &end)) return nullptr;
+    return finish<OnTimeline, Access::Query>(nullptr, timeline_analyze_range(*tl, t, end));
+  }
+  if (PyBool_Check(second)) return instant_analysis_py(*tl, t, second == Py_True);
+  return instant_analysis_py(*tl, t, with_matches);
+}
+
+constinit MethodDecl kGetCapacityAt = query<OnTimeline, &timeline_capacity_at>("GetCapacityAt", "instant");
+constinit MethodDecl kGetCapacitiesAt{"GetCapacitiesAt", "instants", &timeline_capacities_at};
+constinit MethodDecl kCanWork = query<OnTimeline, &timeline_can_work>("CanWork", "instant");
+constinit MethodDecl kAnalyze{"Analyze", "instant, second=None, includeMatches=False", &timeline_analyze};
+constinit MethodDecl kAnalyzeMany{"AnalyzeMany", "instants, includeMatches=False", &timeline_analyze_many};
+constinit MethodDecl kAnalyzeRange = query<OnTimeline, &timeline_analyze_range>("AnalyzeRange", "start, end");
+constinit MethodDecl kGetStateWindows = query<OnTimeline, &timeline_state_windows>("GetStateWindows", "start, end");
+constinit MethodDecl kGetOpenWindows = query<OnTimeline, &timeline_open_windows>("GetOpenWindows", "start, end");
+constinit MethodDecl kGetUnavailableWindows =
+    query<OnTimeline, &timeline_unavailable_windows>("GetUnavailableWindows", "start, end");
+constinit MethodDecl kGetCapacityWindows =
+    query<OnTimeline, &timeline_capacity_windows>("GetCapacityWindows", "start, end, minimumCapacity=1");
+constinit MethodDecl kGetWorkingDuration =
+    query<OnTimeline, &timeline_working_duration>("GetWorkingDuration", "start, end");
+constinit MethodDecl kFindFirstSlot = query<OnTimeline, &timeline_first_slot>(
+    "FindFirstSlot", "start, duration, minimumCapacity=1, searchUntil=None");
+
+const Member kTimelineMembers[] = {
+    property("Window", &read<OnTimeline, &Timeline::window>),
+    method<kGetCapacityAt>(),
+    method<kGetCapacitiesAt>(),
+    method<kCanWork>(),
+    method<kAnalyze>(),
+    method<kAnalyzeMany>(),
+    method<kAnalyzeRange>(),
+    method<kGetStateWindows>(),
+    method<kGetOpenWindows>(),
+    method<kGetUnavailableWindows>(),
+    method<kGetCapacityWindows>(),
+    method<kGetWorkingDuration>(),
+    method<kFindFirstSlot>(),
+};
+
+// ---------------------------------------------------------------- HourloomTimelineBatch
+
+TimelineBatch take_batch(Timelines t) { return std::move(t.batch); }
+std::int64_t batch_count(const TimelineBatch& b) { return static_cast<std::int64_t>(b.timelines.size()); }
+Result<std::vector<InstantAnalysis>> batch_analyze_py(const TimelineBatch& b, Instant t, bool with_matches) {
+  return batch_analyze(b, t, with_matches, kDatetimeReach);
+}
+
+constinit MethodDecl kBatchNew = constructor<OnBatch, &take_batch>("HourloomTimelineBatch", "timelines");
+constinit MethodDecl kBatchCreate = function<&take_batch>("Create", "timelines");
+constinit MethodDecl kBatchCapacitiesAt = query<OnBatch, &batch_capacities_at>("GetCapacitiesAt", "instant");
+constinit MethodDecl kBatchAnalyze = query<OnBatch, &batch_analyze_py>("Analyze", "instant, includeMatches=False");
+
+const Member kBatchMembers[] = {
+    static_method<kBatchCreate>(),
+    property("Count", &read<OnBatch, &batch_count>),
+    method<kBatchCapacitiesAt>(),
+    method<kBatchAnalyze>(),
+};
+
+}  // namespace
+
+const ClassDecl kTimelineClass{"HourloomTimeline", sizeof(Boxed<Timeline>), &boxed_dealloc<Timeline>,
+                               nullptr,            nullptr,                  nullptr,
+                               kTimelineMembers};
+const ClassDecl kTimelineBatchClass{"HourloomTimelineBatch", sizeof(Boxed<TimelineBatch>),
+                                    &boxed_dealloc<TimelineBatch>, &kBatchNew, nullptr, nullptr,
+                                    kBatchMembers};
+
+}  // namespace hourloom::py
