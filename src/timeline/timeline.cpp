@@ -1,13 +1,11 @@
 #include "timeline/timeline.h"
 
-#include "engine/matches.h"
+#include "engine/analysis.h"
 #include "engine/state.h"
 
 namespace hourloom {
 
 namespace {
-
-constexpr Duration kMatchRadius = Duration::FromSeconds(7 * kSecondsPerDay);
 
 Result<void> require_inside(const Timeline& tl, Instant start, Instant end) {
   if (end < start) return fail(ErrorKind::Value, msg::kEndBeforeStart);
@@ -41,16 +39,6 @@ Result<std::vector<TimeWindow>> kept_windows(const Timeline& tl, Instant start, 
       out.push_back(w);
   });
   return out;
-}
-
-// capped: t + d when that stays inside [reach.start, reach.end], else the edge.
-Instant capped_after(Instant t, Duration d, Instant edge) {
-  auto moved = t + d;
-  return moved && *moved < edge ? *moved : edge;
-}
-Instant capped_before(Instant t, Duration d, Instant edge) {
-  auto moved = t - d;
-  return moved && edge < *moved ? *moved : edge;
 }
 
 }  // namespace
@@ -171,22 +159,7 @@ Result<std::optional<TimeWindow>> timeline_first_slot(const Timeline& tl, Instan
 }
 
 std::vector<WindowMatch> windows_at_default_radius(const Calendar& c, Instant t, TimeWindow reach) {
-  std::vector<WindowMatch> out;
-  const Capacity capacity = get_capacity_at(c, t);
-  Instant lo = capped_before(t, kMatchRadius, reach.start);
-  Instant hi = capped_after(t, kMatchRadius, reach.end);
-  if (t < lo) lo = t;
-  if (hi < t) hi = t;
-  if (auto states = state_windows(c, lo, hi)) {
-    for (const StateWindow& s : *states) {
-      if (contains(s.window, t) && (s.capacity >= 1) == (capacity >= 1)) {
-        out.push_back({capacity >= 1 ? WindowKind::Available : WindowKind::Unavailable, s.window, capacity});
-        break;
-      }
-    }
-  }
-  add_raw_window_matches(c, t, out);
-  return out;
+  return get_windows_at(c, t, std::nullopt, reach).value();  // the default radius is valid
 }
 
 }  // namespace hourloom
