@@ -26,14 +26,19 @@ class Instants {
   }
   explicit operator bool() const { return static_cast<bool>(seq_); }
   Py_ssize_t size() const { return PySequence_Fast_GET_SIZE(seq_.get()); }
-  // get: item i as an instant; a TypeError names the argument.
+  // get: item i as an instant; a TypeError names the argument. The item a few
+  // places ahead is fetched into the cache meanwhile: the objects of a sorted
+  // column lie scattered in memory.
   bool get(Py_ssize_t i, Instant* out) const {
-    if (from_py(PySequence_Fast_ITEMS(seq_.get())[i], out)) return true;
+    PyObject* const* items = PySequence_Fast_ITEMS(seq_.get());
+    if (i + kAhead < size()) __builtin_prefetch(items[i + kAhead]);
+    if (from_py(items[i], out)) return true;
     prefix_argument_error("instants");
     return false;
   }
 
  private:
+  static constexpr Py_ssize_t kAhead = 8;
   Ref seq_;
 };
 
@@ -80,17 +85,22 @@ PyObject* timeline_capacities_at(PyObject* self, const Args& a) {
   const Py_ssize_t n = instants.size();
   Ref list(PyList_New(n));
   if (!list) return nullptr;
+  // Ascending runs are looked up near the previous answer; once a lookup
+  // lands far from it, the next ones search the whole array until one lands
+  // near again, so random input pays no guessing.
   std::size_t hint = 0;
+  bool near = true;
   bool outside = false;
   for (Py_ssize_t i = 0; i < n; ++i) {
     Instant t;
     if (!instants.get(i, &t)) return nullptr;
     if (outside) continue;
-    const std::size_t k = tl->locate(t, hint);
+    const std::size_t k = near ? tl->locate_near(t, hint) : tl->locate(t);
     if (k == Timeline::kOutside) {
       outside = true;
       continue;
     }
+    near = k - hint <= 1;
     hint = k;
     PyObject* capacity = PyLong_FromLong(tl->capacity_of(k));
     if (!capacity) return nullptr;
@@ -113,7 +123,7 @@ PyObject* analyses(const Timeline& tl, const Instants& instants, const Args& a, 
   std::size_t hint = 0;
   for (Py_ssize_t i = 0; i < n; ++i) {
     const Instant t = at[static_cast<std::size_t>(i)];
-    const std::size_t k = tl.locate(t, hint);
+    const std::size_t k = tl.locate_near(t, hint);
     if (k == Timeline::kOutside) return raise_error(Error{ErrorKind::Value, msg::kTimestampOutsideTimeline});
     hint = k;
     InstantAnalysis analysis = state_analysis(tl, k, t);

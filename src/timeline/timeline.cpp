@@ -48,10 +48,28 @@ Timeline::Timeline(Calendar calendar, TimeWindow window, const std::vector<State
   frozen->calendar = std::move(calendar);
   frozen->window = window;
   frozen->ends.reserve(states.size());
+  frozen->end_keys.reserve(states.size());
   frozen->capacities.reserve(states.size());
   for (const StateWindow& s : states) {
     frozen->ends.push_back(s.window.end);
+    frozen->end_keys.push_back(key_of(s.window.end));
     frozen->capacities.push_back(s.capacity);
+  }
+  if (!states.empty()) {
+    const std::int64_t base = window.start.unix_seconds();
+    const std::int64_t span = window.end.unix_seconds() - base;
+    const auto limit = static_cast<std::int64_t>(2 * states.size());
+    while ((span >> frozen->bucket_shift) > limit) ++frozen->bucket_shift;
+    const auto buckets = static_cast<std::size_t>(span >> frozen->bucket_shift) + 1;
+    frozen->bucket_first.reserve(buckets + 1);
+    const std::size_t last = states.size() - 1;
+    std::size_t i = 0;
+    for (std::size_t b = 0; b < buckets; ++b) {
+      const Key first = key_of_seconds(base + (static_cast<std::int64_t>(b) << frozen->bucket_shift));
+      while (i < last && frozen->end_keys[i] <= first) ++i;
+      frozen->bucket_first.push_back(static_cast<std::uint32_t>(i));
+    }
+    frozen->bucket_first.push_back(static_cast<std::uint32_t>(last));
   }
   frozen_ = std::move(frozen);
 }

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -33,47 +34,57 @@ class Timeline {
   Capacity capacity_of(std::size_t i) const { return frozen_->capacities[i]; }
 
   // locate: the index of the state holding t, or kOutside when t is before the
-  // compiled start or not before the compiled end. The search starts at `hint`
-  // (the previous answer of an ascending run), widening 1, 2, 4, 8 states
-  // either way before it halves what is left; any hint gives the same answer.
-  std::size_t locate(Instant t, std::size_t hint = 0) const {
+  // compiled start or not before the compiled end. The bucket of t's second
+  // names the few states it can lie in; a halving search that does not branch
+  // on the data picks among them.
+  std::size_t locate(Instant t) const {
     const Frozen& f = *frozen_;
     if (t < f.window.start || !(t < f.window.end)) return kOutside;
-    const Instant* ends = f.ends.data();
-    const std::size_t last = f.ends.size() - 1;  // ends[last] is the compiled end, after t
-    // The answer is the first i with t < ends[i], searched in [lo, hi].
-    std::size_t lo = 0;
-    std::size_t hi = last;
-    if (hint <= last) {
-      if (ends[hint] <= t) {
-        lo = hint + 1;
-        for (std::size_t step = 1; step <= 8 && hint + step < hi; step *= 2) {
-          if (t < ends[hint + step]) {
-            hi = hint + step;
-            break;
-          }
-          lo = hint + step + 1;
-        }
-      } else {
-        hi = hint;
-        for (std::size_t step = 1; step <= 8 && step <= hint; step *= 2) {
-          if (ends[hint - step] <= t) {
-            lo = hint - step + 1;
-            break;
-          }
-          hi = hint - step;
-        }
-      }
+    const auto b = static_cast<std::size_t>((t.unix_seconds() - f.window.start.unix_seconds()) >> f.bucket_shift);
+    return search(key_of(t), f.bucket_first[b], f.bucket_first[b + 1]);
+  }
+  // locate_near: the same answer, found at once when t lies in the state at
+  // `hint` (the previous answer of an ascending run) or in the next one.
+  std::size_t locate_near(Instant t, std::size_t hint) const {
+    const Frozen& f = *frozen_;
+    if (hint + 1 < f.end_keys.size() && f.window.start <= t) {
+      const Key k = key_of(t);
+      const Key* keys = f.end_keys.data();
+      if (hint == 0 ? k < keys[0] : keys[hint - 1] <= k && k < keys[hint]) return hint;
+      if (keys[hint] <= k && k < keys[hint + 1]) return hint + 1;
     }
-    return static_cast<std::size_t>(std::upper_bound(ends + lo, ends + hi, t) - ends);
+    return locate(t);
   }
 
  private:
+  // Key: an instant as one integer in the same order (seconds, then the
+  // fraction), so that the search compares without branching.
+  using Key = __int128;
+  static Key key_of_seconds(std::int64_t s) { return static_cast<Key>(s) * (Key{1} << 32); }
+  static Key key_of(Instant t) { return key_of_seconds(t.unix_seconds()) + t.nanos(); }
+
+  // search: the first i in [lo, hi] whose end is after k; keys[hi] is.
+  std::size_t search(Key k, std::size_t lo, std::size_t hi) const {
+    const Key* keys = frozen_->end_keys.data();
+    const Key* base = keys + lo;
+    for (std::size_t n = hi - lo + 1; n > 1; n -= n / 2) {
+      const std::size_t half = n / 2;
+      base += half & (std::size_t{0} - static_cast<std::size_t>(base[half - 1] <= k));
+    }
+    return static_cast<std::size_t>(base - keys);
+  }
+
   struct Frozen {
     Calendar calendar;  // read only for window matches
     TimeWindow window;
     std::vector<Instant> ends;  // state i is [start_of(i), ends[i])
+    std::vector<Key> end_keys;
     std::vector<Capacity> capacities;
+    // Bucket b holds the seconds from the compiled start's second + b << bucket_shift
+    // on; bucket_first[b] is the state holding its first instant (the last
+    // state for the final entry). There are about twice as many buckets as states.
+    int bucket_shift = 0;
+    std::vector<std::uint32_t> bucket_first;
   };
   std::shared_ptr<const Frozen> frozen_;
 };

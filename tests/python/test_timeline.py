@@ -233,9 +233,11 @@ def test_timeline_is_the_calendar_frozen(calendar, marks, minimum, rnd):
     assert tl.GetWorkingDuration(start, end) == sum((w.Duration for w in cal.GetOpenWindows(start, end)),
                                                    dt.timedelta())
     # Lookups over a longer range, in order and shuffled, one by one and in bulk.
-    long = cal.Compile(BASE - dt.timedelta(days=3), BASE + dt.timedelta(days=60))
-    seconds = sorted(rnd.randrange(0, 63 * 86400) for _ in range(60))
-    ts = [BASE - dt.timedelta(days=3) + dt.timedelta(seconds=s) for s in seconds]
+    first, last = BASE - dt.timedelta(days=3), BASE + dt.timedelta(days=60)
+    long = cal.Compile(first, last)
+    edges = [s.Window.End for s in cal.GetStateWindows(first, last)][:-1]
+    ts = [first + dt.timedelta(seconds=rnd.randrange(63 * 86400)) for _ in range(40)] + [first, last - US]
+    ts = sorted(ts + [e + d for e in rnd.sample(edges, min(6, len(edges))) for d in (-US, 0 * US, US)])
     expected = [cal.GetCapacityAt(t) for t in ts]
     assert long.GetCapacitiesAt(ts) == [long.GetCapacityAt(t) for t in ts] == expected
     order = list(range(len(ts)))
