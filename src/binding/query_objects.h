@@ -29,12 +29,12 @@ struct RangeQuery {
 inline PyObject* to_py(PointQuery q) { return box(TypeId::PointQuery, std::move(q)); }
 inline PyObject* to_py(RangeQuery q) { return box(TypeId::RangeQuery, std::move(q)); }
 
-// OnCalendarSnapshot: a calendar member whose engine function receives the
-// calendar's shared snapshot (At, Between).
-struct OnCalendarSnapshot {
+// OnCalendarBox: a calendar member that receives the calendar object itself
+// (At, Between take its snapshot once their arguments have converted).
+struct OnCalendarBox {
   using Box = CalendarBox;
   static constexpr TypeId id = TypeId::Calendar;
-  static std::tuple<std::shared_ptr<const Calendar>> bound(const CalendarBox& b) { return {b.snapshot()}; }
+  static std::tuple<const CalendarBox&> bound(const CalendarBox& b) { return {b}; }
 };
 
 // Immutable, so no hold is taken.
@@ -51,10 +51,8 @@ struct OnRangeQuery {
   }
 };
 
-inline PointQuery point_query(std::shared_ptr<const Calendar> c, Instant at) { return {std::move(c), at}; }
-inline RangeQuery range_query(std::shared_ptr<const Calendar> c, Instant start, Instant end) {
-  return {std::move(c), start, end};
-}
+inline PointQuery point_query(const CalendarBox& c, Instant at) { return {c.snapshot(), at}; }
+inline RangeQuery range_query(const CalendarBox& c, Instant start, Instant end) { return {c.snapshot(), start, end}; }
 
 // The range's coverage questions as the calendar asks them of a window, once
 // the range is known to be ordered.
