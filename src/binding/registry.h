@@ -14,6 +14,8 @@ extern const ClassDecl kWeeklyRuleClass;
 extern const ClassDecl kCapacityWindowClass;
 extern const ClassDecl kEntryClass;
 extern const ClassDecl kCalendarClass;
+extern const ClassDecl kPointQueryClass;
+extern const ClassDecl kRangeQueryClass;
 extern const ClassDecl kTimelineClass;
 extern const ClassDecl kTimelineBatchClass;
 extern const ClassDecl kDefinitionClass;

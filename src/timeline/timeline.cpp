@@ -1,7 +1,6 @@
 #include "timeline/timeline.h"
 
-#include "engine/matches.h"
-#include "engine/search.h"
+#include "engine/analysis.h"
 #include "engine/state.h"
 
 namespace hourloom {
@@ -178,14 +177,7 @@ Result<std::optional<TimeWindow>> timeline_first_slot(const Timeline& tl, Instan
 }
 
 std::vector<WindowMatch> windows_at_default_radius(const Calendar& c, Instant t, TimeWindow reach) {
-  std::vector<WindowMatch> out;
-  const Capacity capacity = get_capacity_at(c, t);
-  const WantedState wanted = capacity >= 1 ? WantedState::Open : WantedState::Closed;
-  // The default radius is valid, so the search cannot fail.
-  if (auto current = get_current_state_window(c, t, std::nullopt, wanted, reach); current && *current)
-    out.push_back({capacity >= 1 ? WindowKind::Available : WindowKind::Unavailable, **current, capacity});
-  add_raw_window_matches(c, t, out);
-  return out;
+  return get_windows_at(c, t, std::nullopt, reach).value();  // the default radius is valid
 }
 
 }  // namespace hourloom
