@@ -15,7 +15,7 @@ bool from_py(PyObject* o, Calendar* out) {
   if (!box) return false;
   SharedHold hold(box->flag);
   if (!hold) return false;
-  *out = box->value;
+  *out = box->value();
   return true;
 }
 

@@ -8,32 +8,37 @@
 //   // A query: shared hold; arguments in list order. A Duration (or a Target:
 //   // instant or TimeWindow) parameter is converted in the body: after every
 //   // other parameter, without the argument-name prefix.
-//   constinit MethodDecl kAddWorkDuration = query<OnCalendar, &add_work_duration>(
+//   constinit MethodDecl kAddWorkDuration = query<OnCalendar, &add_work>(
 //       "AddWorkDuration", "start, duration, searchUntil=None");  // (const Calendar&, Instant,
 //                                                                  //  Duration, std::optional<Instant>)
-//   // An edit: exclusive hold; a Result<void> returns the calendar.
+//   // An edit: exclusive hold, the calendar reached through edited(); a
+//   // Result<void> returns the calendar.
 //   constinit MethodDecl kAddOpenRule = edit<OnCalendar, &add_open_rule>("AddOpenRule", "day, start, end");
-//   // Logic of its own: a captureless lambda in place of the engine function.
-//   constinit MethodDecl kWeekdays = function<+[](TimeOfDay s, TimeOfDay e) -> Result<Calendar> {...}>(
-//       "Weekdays", "start, end");
-//   // An object with a bound instant: its receiver supplies the leading engine
-//   // arguments, so the same engine function serves with a shorter list.
-//   struct OnPointQuery {
-//     using Box = Borrowable<PointQuery>;  // a `flag` member means a hold is taken
-//     static constexpr TypeId id = TypeId::PointQuery;
-//     static auto bound(const Box& b) { return std::tuple<const Calendar&, Instant>(b.value.calendar, b.value.at); }
-//   };
-//   constinit MethodDecl kGetCapacity = query<OnPointQuery, &get_capacity_at>("GetCapacity", "");
+//   // No receiver (static methods, module functions); constructor<On, &fn>
+//   // makes the returned value the new instance.
+//   constinit MethodDecl kWeekdays = function<&weekdays>("Weekdays", "start, end");
+//
+// The receiver names the object's class and what it hands the function first:
+//   OnCalendar      the calendar (shared hold; edits: exclusive hold and edited())
+//   OnCalendarBox   the calendar object itself, for At and Between, which take
+//                   its snapshot once their arguments have converted
+//   OnPointQuery    the snapshot and the bound instant; OnRangeQuery: the
+//                   snapshot, start and end (immutable, no hold), so the
+//                   calendar's own functions serve with a shorter list:
+//                   query<OnPointQuery, &get_capacity_at>("GetCapacity", "")
+//   OnValue<T, Id>  an immutable value (no hold)
 //
 // The class then lists method<kAddOpenRule>(), static_method<kWeekdays>(), and
 // property("DefaultCapacity", &read<OnCalendar, &Calendar::default_capacity>).
 // Parameter types pick the conversion: from_py overloads (convert.h and below;
 // MinimumCapacity runs the engine's check as it converts; PyObject* is passed
-// as given), std::optional<T> for "=None"; results go through to_py (to_py.h, where a new result type adds its
-// overload). Immutable values use OnValue<T, TypeId::T> (no hold).
+// as given), std::optional<T> for "=None"; results go through to_py (to_py.h,
+// where a new result type adds its overload).
 // A member whose arguments need more (*args, an argument of two kinds) keeps a
-// hand-written body: MethodDecl{"Close", "*args", &calendar_close} with
-// PyObject* calendar_close(PyObject* self, const Args& args).
+// hand-written body (Capacity, Close, Intersect, Analyze):
+// MethodDecl{"Close", "*args", &calendar_close} with
+// PyObject* calendar_close(PyObject* self, const Args& args); an edit among
+// them takes the exclusive hold and edits through edited() as the rows do.
 //
 // From each MethodDecl the module derives the fastcall parser (interned
 // keyword names, defaults), the text signature "Contains($self, instant)\n--\n\n"
@@ -400,7 +405,7 @@ struct OnValue {
 struct OnCalendar {
   using Box = CalendarBox;
   static constexpr TypeId id = TypeId::Calendar;
-  static std::tuple<const Calendar&> bound(const CalendarBox& b) { return {b.value}; }
+  static std::tuple<const Calendar&> bound(const CalendarBox& b) { return {b.value()}; }
   static std::tuple<Calendar&> bound(CalendarBox& b) { return {b.edited()}; }
 };
 

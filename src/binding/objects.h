@@ -8,7 +8,6 @@
 #include <utility>
 
 #include "binding/errors.h"
-#include "binding/hold.h"
 #include "binding/python.h"
 
 namespace hourloom::py {
@@ -98,13 +97,5 @@ T* unbox(TypeId id, PyObject* obj) {
   }
   return &boxed_value<T>(obj);
 }
-
-// A value guarded by the reader/writer flag (objects that can be edited).
-template <class T>
-struct Borrowable {
-  BorrowFlag flag;
-  T value;
-  explicit Borrowable(T v) : value(std::move(v)) {}
-};
 
 }  // namespace hourloom::py

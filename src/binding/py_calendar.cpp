@@ -81,13 +81,13 @@ PyObject* calendar_analyze(PyObject* self, const Args& a) {
   std::optional<Duration> radius;
   if (!a.is_none(1)) {
     Instant end;
-    if (from_py(a[1], &end)) return finish<OnCalendar, Access::Query>(self, range_analysis(box->value, t, end));
+    if (from_py(a[1], &end)) return finish<OnCalendar, Access::Query>(self, range_analysis(box->value(), t, end));
     PyErr_Clear();
     if (!any_to_duration(a.is_none(2) ? a[1] : a[2], &radius.emplace())) return nullptr;
   } else if (!a.is_none(2) && !any_to_duration(a[2], &radius.emplace())) {
     return nullptr;
   }
-  return finish<OnCalendar, Access::Query>(self, analysis_at(box->value, t, radius));
+  return finish<OnCalendar, Access::Query>(self, analysis_at(box->value(), t, radius));
 }
 
 // ---------------------------------------------------------------- small bodies

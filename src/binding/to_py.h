@@ -5,9 +5,11 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "binding/convert.h"
+#include "binding/hold.h"
 #include "binding/objects.h"
 #include "binding/pyref.h"
 #include "definition/definition.h"
@@ -18,23 +20,29 @@
 
 namespace hourloom::py {
 
-// The Python object owning one calendar; edits take its flag exclusively and
-// reach the calendar only through edited(). Objects that answer for the
-// calendar as it is now share one immutable copy of it (snapshot()), made on
-// first demand and dropped by the next edit, so an unchanged calendar is
-// copied once however many such objects are made.
-struct CalendarBox : Borrowable<Calendar> {
-  using Borrowable::Borrowable;
-  std::shared_ptr<const Calendar> snapshot() const {
-    if (!snapshot_) snapshot_ = std::make_shared<const Calendar>(value);
-    return snapshot_;
-  }
+// The Python object owning one calendar. Queries read it through value()
+// under a shared hold; edits take the flag exclusively and reach the calendar
+// only through edited(). Objects that answer for the calendar as it is now
+// share one immutable copy of it (snapshot()), made on first demand and
+// dropped by the next edit, so an unchanged calendar is copied once however
+// many such objects are made.
+class CalendarBox {
+ public:
+  explicit CalendarBox(Calendar c) : value_(std::move(c)) {}
+  BorrowFlag flag;
+
+  const Calendar& value() const { return value_; }
   Calendar& edited() {
     snapshot_.reset();
-    return value;
+    return value_;
+  }
+  std::shared_ptr<const Calendar> snapshot() const {
+    if (!snapshot_) snapshot_ = std::make_shared<const Calendar>(value_);
+    return snapshot_;
   }
 
  private:
+  Calendar value_;
   mutable std::shared_ptr<const Calendar> snapshot_;
 };
 
