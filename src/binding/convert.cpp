@@ -214,16 +214,4 @@ PyObject* duration_to_py(Duration d) {
                                         static_cast<int>(rest % kMicrosPerSecond), 1, PyDateTimeAPI->DeltaType);
 }
 
-PyObject* duration_to_ticks_py(Duration d) {
-  auto ticks = duration_to_ticks(d);
-  if (!ticks) return raise_error(ticks.error());
-  return PyLong_FromLongLong(*ticks);
-}
-
-PyObject* duration_from_seconds_py(std::int64_t seconds) {
-  auto d = Duration::FromParts(0, seconds, 0);
-  if (!d) return raise_error(d.error());
-  return duration_to_py(*d);
-}
-
 }  // namespace hourloom::py

@@ -45,8 +45,6 @@ bool any_to_duration(PyObject* o, Duration* out);
 PyObject* to_py(Instant t);      // naive datetime; UserWarning for a leap second
 PyObject* to_py(TimeOfDay t);    // naive time; UserWarning for a leap second
 PyObject* duration_to_py(Duration d);   // OverflowError beyond 64-bit microseconds
-PyObject* duration_to_ticks_py(Duration d);  // OverflowError "Duration tick overflow."
-PyObject* duration_from_seconds_py(std::int64_t seconds);  // for Hours/Minutes/Seconds
 
 inline PyObject* to_py(bool b) { return Py_NewRef(b ? Py_True : Py_False); }
 
