@@ -2,6 +2,7 @@
 // fresh Python objects from the record's engine value.
 #include "binding/py_values.h"
 #include "binding/registry.h"
+#include "binding/search_rows.h"
 
 namespace hourloom::py {
 
@@ -81,11 +82,6 @@ const Member kInstantAnalysisMembers[] = {
 };
 
 // ---------------------------------------------------------------- HourloomTimelineAnalysis
-
-Result<std::int64_t> ticks_of(Result<Duration> d) {
-  if (!d) return std::unexpected(d.error());
-  return duration_to_ticks(*d);
-}
 
 using OnTimelineAnalysis = On<TimelineAnalysis, TypeId::TimelineAnalysis>;
 Result<Duration> analysis_working_duration(const TimelineAnalysis& a) { return working_duration(a.segments); }

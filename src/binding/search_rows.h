@@ -53,11 +53,14 @@ inline Result<InstantAnalysis> analysis_at(const Calendar& c, Instant t, std::op
   return instant_analysis(c, t, radius, kPythonReach);
 }
 
-// working_ticks: the working duration in ticks; OverflowError beyond 64 bits.
-inline Result<std::int64_t> working_ticks(const Calendar& c, Instant start, Instant end) {
-  auto d = get_working_duration(c, start, end);
+// ticks_of: a computed duration in ticks; OverflowError beyond 64 bits.
+inline Result<std::int64_t> ticks_of(const Result<Duration>& d) {
   if (!d) return std::unexpected(d.error());
   return duration_to_ticks(*d);
+}
+
+inline Result<std::int64_t> working_ticks(const Calendar& c, Instant start, Instant end) {
+  return ticks_of(get_working_duration(c, start, end));
 }
 
 }  // namespace hourloom::py
