@@ -1,7 +1,8 @@
 #include "engine/working_time.h"
 
-#include <algorithm>
+#include <utility>
 
+#include "engine/expansion.h"
 #include "engine/span_stream.h"
 #include "engine/state.h"
 
@@ -102,17 +103,7 @@ std::vector<TimeWindow> stored_windows(const Calendar& c, TimeWindow range) {
   for (const TimeWindow& w : c.open_windows) add(w);
   for (const TimeWindow& w : c.closed_windows) add(w);
   for (const Entry& e : c.entries) add(e.window);
-  std::sort(out.begin(), out.end(), window_order);
-  std::size_t n = 0;
-  for (const TimeWindow& w : out) {
-    if (n > 0 && joins_after(out[n - 1], w)) {
-      if (out[n - 1].end < w.end) out[n - 1].end = w.end;
-    } else {
-      out[n++] = w;
-    }
-  }
-  out.resize(n);
-  return out;
+  return merge(std::move(out));
 }
 
 // Open time of plain open spans by weeks. The weekly rules repeat every 7
@@ -187,10 +178,7 @@ Result<WorkingTimeTrace> trace_work_duration(const Calendar& c, Instant start, D
 }
 
 // One pass over the state windows, joining those of capacity >= minimum into
-// stretches: the first stretch that reaches length d holds the slot. Weekly
-// chunks that overlap by d (and are d + 7 days long once d passes half a week)
-// give the same slot: a stretch cut by a chunk end starts inside the next
-// chunk, which is long enough to hold the slot whole.
+// stretches: the first stretch that reaches length d holds the slot.
 Result<std::optional<TimeWindow>> find_first_slot(const Calendar& c, Instant start, Duration d, Capacity minimum,
                                                   std::optional<Instant> horizon, TimeWindow reach) {
   if (d.is_negative()) return fail(ErrorKind::Value, msg::kNegativeDuration);
