@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "time/records.h"
@@ -60,12 +61,25 @@ class EntryList {
 
   EntryList() = default;
   EntryList(const EntryList& other) : slots_(other.slots_), live_(other.live_), version_(other.version_) {}
-  EntryList(EntryList&&) noexcept = default;
+  // A moved-from list is empty (its count goes with the slots).
+  EntryList(EntryList&& other) noexcept
+      : slots_(std::exchange(other.slots_, {})),
+        live_(std::exchange(other.live_, 0)),
+        version_(other.version_),
+        table_(std::exchange(other.table_, {})) {}
   EntryList& operator=(const EntryList& other) {
     if (this != &other) *this = EntryList(other);
     return *this;
   }
-  EntryList& operator=(EntryList&&) noexcept = default;
+  EntryList& operator=(EntryList&& other) noexcept {
+    if (this != &other) {
+      slots_ = std::exchange(other.slots_, {});
+      live_ = std::exchange(other.live_, 0);
+      version_ = other.version_;
+      table_ = std::exchange(other.table_, {});
+    }
+    return *this;
+  }
 
   const_iterator begin() const { return {slots_.data(), slots_.data() + slots_.size()}; }
   const_iterator end() const { return {slots_.data() + slots_.size(), slots_.data() + slots_.size()}; }
