@@ -15,14 +15,15 @@ Result<void> require_inside(const Timeline& tl, Instant start, Instant end) {
 }
 
 // for_each_clipped: visit(window, capacity) for the states of [start, end)
-// clipped to it, in order; [start, end) lies inside the compiled range.
+// clipped to it, in order, until visit returns false; [start, end) lies
+// inside the compiled range.
 template <class Visit>
 void for_each_clipped(const Timeline& tl, Instant start, Instant end, Visit visit) {
   if (!(start < end)) return;
   for (std::size_t i = tl.locate(start); i < tl.size() && tl.start_of(i) < end; ++i) {
     const Instant from = tl.start_of(i) < start ? start : tl.start_of(i);
     const Instant to = end < tl.end_of(i) ? end : tl.end_of(i);
-    visit(TimeWindow{from, to}, tl.capacity_of(i));
+    if (!visit(TimeWindow{from, to}, tl.capacity_of(i))) return;
   }
 }
 
@@ -32,11 +33,12 @@ Result<std::vector<TimeWindow>> kept_windows(const Timeline& tl, Instant start, 
   if (auto inside = require_inside(tl, start, end); !inside) return std::unexpected(inside.error());
   std::vector<TimeWindow> out;
   for_each_clipped(tl, start, end, [&](TimeWindow w, Capacity capacity) {
-    if (!keep(capacity)) return;
+    if (!keep(capacity)) return true;
     if (!out.empty() && out.back().end == w.start)
       out.back().end = w.end;
     else
       out.push_back(w);
+    return true;
   });
   return out;
 }
@@ -128,7 +130,10 @@ Result<InstantAnalysis> timeline_instant_analysis(const Timeline& tl, Instant t,
 Result<std::vector<StateWindow>> timeline_state_windows(const Timeline& tl, Instant start, Instant end) {
   if (auto inside = require_inside(tl, start, end); !inside) return std::unexpected(inside.error());
   std::vector<StateWindow> out;
-  for_each_clipped(tl, start, end, [&](TimeWindow w, Capacity capacity) { out.push_back({w, capacity}); });
+  for_each_clipped(tl, start, end, [&](TimeWindow w, Capacity capacity) {
+    out.push_back({w, capacity});
+    return true;
+  });
   return out;
 }
 
@@ -146,15 +151,15 @@ Result<std::vector<TimeWindow>> timeline_capacity_windows(const Timeline& tl, In
   return kept_windows(tl, start, end, [minimum](Capacity c) { return c >= minimum; });
 }
 
+// The open pieces' lengths add up to the open windows' (lengths of adjacent
+// windows add up) and, all lying inside one range of instants, cannot overflow.
 Result<Duration> timeline_working_duration(const Timeline& tl, Instant start, Instant end) {
-  auto open = timeline_open_windows(tl, start, end);
-  if (!open) return std::unexpected(open.error());
+  if (auto inside = require_inside(tl, start, end); !inside) return std::unexpected(inside.error());
   Duration total;
-  for (const TimeWindow& w : *open) {
-    auto sum = total + length(w);
-    if (!sum) return std::unexpected(sum.error());
-    total = *sum;
-  }
+  for_each_clipped(tl, start, end, [&](TimeWindow w, Capacity capacity) {
+    if (capacity > 0) total = *(total + length(w));
+    return true;
+  });
   return total;
 }
 
@@ -164,16 +169,30 @@ Result<TimelineAnalysis> timeline_analyze_range(const Timeline& tl, Instant star
   return TimelineAnalysis{TimeWindow{start, end}, std::move(*segments)};
 }
 
+// The states are gap-free, so kept neighbours join into one stretch; the walk
+// stops at the first stretch long enough, whose slot never passes its end.
 Result<std::optional<TimeWindow>> timeline_first_slot(const Timeline& tl, Instant start, Duration duration,
                                                       Capacity minimum, std::optional<Instant> until) {
   if (duration.is_negative()) return fail(ErrorKind::Value, msg::kNegativeDuration);
-  auto kept = kept_windows(tl, start, until.value_or(tl.window().end), [minimum](Capacity c) { return c >= minimum; });
-  if (!kept) return std::unexpected(kept.error());
-  // The slot fits when the stretch is at least as long as the duration, so its
-  // end never passes the stretch's end.
-  for (const TimeWindow& w : *kept)
-    if (duration <= length(w)) return TimeWindow{w.start, *(w.start + duration)};
-  return std::optional<TimeWindow>{};
+  const Instant end = until.value_or(tl.window().end);
+  if (auto inside = require_inside(tl, start, end); !inside) return std::unexpected(inside.error());
+  TimeWindow stretch{};
+  bool in_stretch = false;
+  std::optional<TimeWindow> slot;
+  for_each_clipped(tl, start, end, [&](TimeWindow w, Capacity capacity) {
+    if (capacity < minimum) {
+      in_stretch = false;
+      return true;
+    }
+    if (in_stretch)
+      stretch.end = w.end;
+    else
+      stretch = w;
+    in_stretch = true;
+    if (duration <= length(stretch)) slot = TimeWindow{stretch.start, *(stretch.start + duration)};
+    return !slot;
+  });
+  return slot;
 }
 
 std::vector<WindowMatch> windows_at_default_radius(const Calendar& c, Instant t, TimeWindow reach) {

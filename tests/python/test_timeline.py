@@ -228,6 +228,8 @@ def test_timeline_is_the_calendar_frozen(calendar, marks, minimum, rnd):
     assert tl.GetCapacityWindows(start, end, minimum) == cal.GetCapacityWindows(start, end, minimum)
     assert tl.GetWorkingDuration(start, end) == sum((w.Duration for w in cal.GetOpenWindows(start, end)),
                                                    dt.timedelta())
+    d = dt.timedelta(minutes=(b - a) // 3)
+    assert tl.FindFirstSlot(start, d, minimum, end) == cal.FindFirstSlot(start, d, minimum, end)
     # Lookups over a longer range, in order and shuffled, one by one and in bulk.
     first, last = BASE - dt.timedelta(days=3), BASE + dt.timedelta(days=60)
     long = cal.Compile(first, last)
