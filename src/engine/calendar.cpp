@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <type_traits>
 #include <utility>
 
 #include "engine/time_index.h"
@@ -179,12 +180,13 @@ Result<const Entry*> find_entry(const Calendar& c, std::string_view id) {
 }
 
 namespace {
-// clear_sequence: empties one of the calendar's sequences (refused on a composite).
+// clear_sequence: empties one of the calendar's sequences (refused on a
+// composite); the time index goes with any but the rules, which it does not hold.
 template <class Sequence>
 Result<void> clear_sequence(Calendar& c, Sequence Calendar::*sequence) {
   if (auto ok = refuse_composite(c); !ok) return ok;
   (c.*sequence).clear();
-  drop_index(c);
+  if constexpr (!std::is_same_v<Sequence, std::vector<WeeklyRule>>) drop_index(c);
   return {};
 }
 }  // namespace
