@@ -45,12 +45,13 @@ constexpr bool rule_contains(const WeeklyRule& r, Instant t) {
 }
 
 // rule_window: the rule's range laid on date d (d's weekday is not checked).
-// An overnight range ends on the next date; without one it ends on d itself.
+// An overnight range ends on the next date, or at the last instant when d is
+// the last representable date.
 constexpr TimeWindow rule_window(const WeeklyRule& r, Date d) {
-  Instant start = Instant::FromParts(d, r.start());
-  Date end_date = d;
-  if (r.is_overnight()) end_date = d.add_days(1).value_or(d);
-  return {start, Instant::FromParts(end_date, r.end())};
+  const Instant start = Instant::FromParts(d, r.start());
+  if (!r.is_overnight()) return {start, Instant::FromParts(d, r.end())};
+  const auto next = d.add_days(1);
+  return {start, next ? Instant::FromParts(*next, r.end()) : Instant::Max()};
 }
 
 }  // namespace hourloom

@@ -1,6 +1,7 @@
 // Rule expansion and the window merge at the edges Python cannot reach: the
 // first and last representable dates and instants a nanosecond apart.
 #include "engine/expansion.h"
+#include "engine/state.h"
 
 #include "test_support.h"
 
@@ -17,14 +18,22 @@ WeeklyRule rule(Weekday d, TimeOfDay s, TimeOfDay e) {
 
 TEST(ExpandRules, FirstAndLastRepresentableDates) {
   // At the earliest date there is no day before; at the latest an overnight
-  // occurrence has no next date and is dropped, a same-day one is kept.
+  // occurrence has no next date and runs to the last instant, as the point
+  // lookup sees it.
   const Date first = Date::Min();
   const Date last = Date::Max();
   const std::vector<WeeklyRule> edge{rule(first.weekday_sunday0(), hm(1), hm(2)),
                                      rule(last.weekday_sunday0(), hm(22), hm(2)),
                                      rule(last.weekday_sunday0(), hm(8), hm(9))};
   EXPECT_EQ(expand_rules(edge, win(Instant::Min(), at(first, 12))), Windows{win(at(first, 1), at(first, 2))});
-  EXPECT_EQ(expand_rules(edge, win(at(last), Instant::Max())), Windows{win(at(last, 8), at(last, 9))});
+  EXPECT_EQ(expand_rules(edge, win(at(last), Instant::Max())),
+            (Windows{win(at(last, 8), at(last, 9)), win(at(last, 22), Instant::Max())}));
+  Calendar c;
+  c.open_rules = edge;
+  const auto states = state_windows(c, at(last, 21), Instant::Max());
+  ASSERT_TRUE(states && !states->empty());
+  EXPECT_EQ(states->back().window, win(at(last, 22), Instant::Max()));
+  EXPECT_EQ(states->back().capacity, get_capacity_at(c, at(last, 23)));
 }
 
 TEST(Merge, WindowsOneNanosecondApartStayApart) {

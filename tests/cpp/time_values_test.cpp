@@ -230,9 +230,8 @@ TEST(WeeklyRuleValues, WindowOnADateAndAtTheLastDate) {
   const WeeklyRule overnight = make_weekly_rule(kFri, hm(22), hm(6)).value();
   EXPECT_EQ(rule_window(overnight, day(0)), win(mon(22), tue(6)));  // the weekday is not checked
   EXPECT_EQ(rule_window(make_weekly_rule(kMon, hm(8), hm(0)).value(), day(0)), win(mon(8), tue(0)));
-  // No next date: the end stays on the date, leaving no valid window.
-  const TimeWindow last = rule_window(overnight, Date::Max());
-  EXPECT_FALSE(clip(last, win(Instant::Min(), Instant::Max())));
+  // No next date: the occurrence runs to the last instant.
+  EXPECT_EQ(rule_window(overnight, Date::Max()), win(at(Date::Max(), 22), Instant::Max()));
 }
 
 }  // namespace
