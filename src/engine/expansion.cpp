@@ -93,7 +93,12 @@ OccurrenceStream::OccurrenceStream(const std::vector<WeeklyRule>& rules, TimeWin
     std::sort(by_day_.begin() + offset_[d], by_day_.begin() + offset_[d + 1], occurrence_order);
 
   const Date start_date = range.start.date();
-  date_ = start_date.add_days(-1).value_or(start_date);
+  const auto day_before = start_date.add_days(-1);
+  if (!day_before)  // the first date still holds what the day before's overnight rules carry over
+    for (const WeeklyRule& r : rules)
+      if (auto carried = rule_carryover(r, start_date))
+        if (auto piece = clip(*carried, range)) head_.push_back(*piece);
+  date_ = day_before.value_or(start_date);
   weekday_ = date_.weekday_sunday0();
   fill_dates_through(start_date);
   std::sort(head_.begin(), head_.end(), window_order);

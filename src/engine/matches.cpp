@@ -20,7 +20,13 @@ void add_rule_matches(const std::vector<WeeklyRule>& rules, WindowKind kind, Ins
                       std::vector<WindowMatch>& out) {
   const Date today = t.date();
   // An occurrence of the day before starts before t; only its end decides.
-  if (auto yesterday = today.add_days(-1)) add_rule_matches_on(rules, kind, *yesterday, t, out);
+  if (auto yesterday = today.add_days(-1)) {
+    add_rule_matches_on(rules, kind, *yesterday, t, out);
+  } else {
+    for (const WeeklyRule& r : rules)
+      if (auto carried = rule_carryover(r, today); carried && contains(*carried, t))
+        out.push_back({kind, *carried, std::nullopt});
+  }
   add_rule_matches_on(rules, kind, today, t, out);
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "time/window.h"
 
@@ -52,6 +53,14 @@ constexpr TimeWindow rule_window(const WeeklyRule& r, Date d) {
   if (!r.is_overnight()) return {start, Instant::FromParts(d, r.end())};
   const auto next = d.add_days(1);
   return {start, next ? Instant::FromParts(*next, r.end()) : Instant::Max()};
+}
+
+// rule_carryover: for the first representable date d, which has no day
+// before, the part of the day before's overnight occurrence that falls on d
+// ([d 00:00, d end) when the rule is on the weekday before d's).
+constexpr std::optional<TimeWindow> rule_carryover(const WeeklyRule& r, Date d) {
+  if (!r.is_overnight() || next_weekday(r.day()) != d.weekday_sunday0()) return std::nullopt;
+  return TimeWindow{Instant::FromParts(d, {}), Instant::FromParts(d, r.end())};
 }
 
 }  // namespace hourloom

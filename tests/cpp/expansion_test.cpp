@@ -17,15 +17,17 @@ WeeklyRule rule(Weekday d, TimeOfDay s, TimeOfDay e) {
 }
 
 TEST(ExpandRules, FirstAndLastRepresentableDates) {
-  // At the earliest date there is no day before; at the latest an overnight
-  // occurrence has no next date and runs to the last instant, as the point
-  // lookup sees it.
+  // The earliest date has no day before, yet holds what an overnight rule of
+  // that weekday carries over; at the latest an overnight occurrence has no
+  // next date and runs to the last instant: as the point lookup sees both.
   const Date first = Date::Min();
   const Date last = Date::Max();
   const std::vector<WeeklyRule> edge{rule(first.weekday_sunday0(), hm(1), hm(2)),
+                                     rule(previous_weekday(first.weekday_sunday0()), hm(23), hm(3)),
                                      rule(last.weekday_sunday0(), hm(22), hm(2)),
                                      rule(last.weekday_sunday0(), hm(8), hm(9))};
-  EXPECT_EQ(expand_rules(edge, win(Instant::Min(), at(first, 12))), Windows{win(at(first, 1), at(first, 2))});
+  EXPECT_EQ(expand_rules(edge, win(Instant::Min(), at(first, 12))),
+            (Windows{win(Instant::Min(), at(first, 3)), win(at(first, 1), at(first, 2))}));
   EXPECT_EQ(expand_rules(edge, win(at(last), Instant::Max())),
             (Windows{win(at(last, 8), at(last, 9)), win(at(last, 22), Instant::Max())}));
   Calendar c;
@@ -34,6 +36,10 @@ TEST(ExpandRules, FirstAndLastRepresentableDates) {
   ASSERT_TRUE(states && !states->empty());
   EXPECT_EQ(states->back().window, win(at(last, 22), Instant::Max()));
   EXPECT_EQ(states->back().capacity, get_capacity_at(c, at(last, 23)));
+  const auto opening = state_windows(c, Instant::Min(), at(first, 12));
+  ASSERT_TRUE(opening && !opening->empty());
+  EXPECT_EQ(opening->front().window, win(Instant::Min(), at(first, 3)));
+  EXPECT_EQ(opening->front().capacity, get_capacity_at(c, at(first, 2, 30)));
 }
 
 TEST(Merge, WindowsOneNanosecondApartStayApart) {
