@@ -10,17 +10,6 @@ namespace hourloom {
 
 namespace {
 
-// less: a - b for a >= b >= 0, which cannot overflow.
-Duration less(Duration a, Duration b) {
-  std::int64_t seconds = a.seconds() - b.seconds();
-  std::int64_t nanos = static_cast<std::int64_t>(a.nanos()) - b.nanos();
-  if (nanos < 0) {
-    seconds -= 1;
-    nanos += kNanosPerSecond;
-  }
-  return Duration::FromNormalized(seconds, static_cast<std::uint32_t>(nanos));
-}
-
 // chunk_boundary: whether t lies a whole number of weeks after start.
 bool chunk_boundary(Instant start, Instant t) {
   const Duration since = t - start;
@@ -56,7 +45,7 @@ Result<Instant> consume(const Calendar& c, Instant start, Duration d, std::optio
     if (!steps) {
       const Duration available = length(w);
       if (remaining <= available) return (w.start + remaining).value();
-      remaining = less(remaining, available);
+      remaining = *(remaining - available);  // remaining > available >= 0
       continue;
     }
     // Trace: walk the window a chunk at a time.
@@ -66,7 +55,7 @@ Result<Instant> consume(const Calendar& c, Instant start, Duration d, std::optio
       in_stretch = true;
       const Duration since = w.start - start;
       const Duration to_boundary =
-          less(kChunkLength, Duration::FromNormalized(since.seconds() % kChunkLength.seconds(), since.nanos()));
+          *(kChunkLength - Duration::FromNormalized(since.seconds() % kChunkLength.seconds(), since.nanos()));
       const Instant piece_end = capped_add(w.start, to_boundary, w.end);
       const Duration available = piece_end - w.start;
       if (remaining <= available) {
@@ -74,7 +63,7 @@ Result<Instant> consume(const Calendar& c, Instant start, Duration d, std::optio
         close_stretch();
         return stretch.end;
       }
-      remaining = less(remaining, available);
+      remaining = *(remaining - available);  // remaining > available >= 0
       stretch.end = piece_end;
       w.start = piece_end;
     }
