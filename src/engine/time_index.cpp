@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <memory>
+#include <optional>
 
 namespace hourloom {
 
@@ -19,19 +20,18 @@ std::size_t length_class(const TimeWindow& w) {
   return static_cast<std::size_t>((std::bit_width(static_cast<std::uint64_t>(seconds_long(w))) + 1) / 2);
 }
 
-ItemKind entry_item_kind(EntryKind kind) {
-  switch (kind) {
+// entry_item: the entry as an item, or nullopt for a kind number no question
+// selects (a definition may carry one), which is left out of the index.
+std::optional<IndexedItem> entry_item(const Entry& e, std::uint32_t slot) {
+  switch (e.kind) {
     case EntryKind::Open:
-      return ItemKind::Open;
+      return IndexedItem{e.window, e.capacity, slot, ItemKind::Open};
     case EntryKind::Closed:
-      return ItemKind::Closed;
-    default:
-      return ItemKind::CapacityEntry;
+      return IndexedItem{e.window, e.capacity, slot, ItemKind::Closed};
+    case EntryKind::WithCapacity:
+      return IndexedItem{e.window, e.capacity, slot, ItemKind::CapacityEntry};
   }
-}
-
-IndexedItem entry_item(const Entry& e, std::uint32_t slot) {
-  return {e.window, e.capacity, slot, entry_item_kind(e.kind)};
+  return std::nullopt;
 }
 
 std::size_t stored_items(const Calendar& c) {
@@ -54,7 +54,8 @@ std::shared_ptr<TimeIndex> build(const Calendar& c) {
   auto ix = std::make_shared<TimeIndex>();
   absorb_tails(*ix, c);
   for (std::uint32_t k = 0; k < c.entries.slot_count(); ++k)
-    if (const Entry& e = c.entries.slot(k); !EntryList::is_hole(e)) ix->insert(entry_item(e, k));
+    if (const Entry& e = c.entries.slot(k); !EntryList::is_hole(e))
+      if (auto item = entry_item(e, k)) ix->insert(*item);
   ix->entries_version = c.entries.version();
   return ix;
 }
@@ -161,8 +162,10 @@ void entry_changed(Calendar& c, const EntryList::Change& change) {
     return;
   }
   TimeIndex& ix = own(c);
-  if (change.before) ix.erase(entry_item(*change.before, change.slot));
-  if (const Entry& now = c.entries.slot(change.slot); !EntryList::is_hole(now)) ix.insert(entry_item(now, change.slot));
+  if (change.before)
+    if (auto item = entry_item(*change.before, change.slot)) ix.erase(*item);
+  if (const Entry& now = c.entries.slot(change.slot); !EntryList::is_hole(now))
+    if (auto item = entry_item(now, change.slot)) ix.insert(*item);
   ix.entries_version = c.entries.version();
 }
 

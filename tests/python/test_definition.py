@@ -176,6 +176,17 @@ def test_time_text_and_kept_values():
         Def.FromJson(text).ToCalendar()
 
 
+def test_an_entry_of_another_kind_is_kept_but_decides_nothing():
+    for cal in (example(), Cal().AddOpenRule(1, hm(8), hm(17))):  # one indexed, one scanned
+        d = json.loads(cal.ToJson())
+        d["entries"].append({"id": "x", "kind": 9, "start": "2024-05-13T00:00:00",
+                             "end": "2024-05-15T00:00:00", "capacity": 7})
+        loaded = Cal.FromJson(json.dumps(d))
+        assert loaded.Entries[-1].Kind == 9
+        assert loaded.GetStateWindows(at(7), at(9)) == cal.GetStateWindows(at(7), at(9))
+        assert [loaded.GetCapacityAt(at(7, h)) for h in range(24)] == [cal.GetCapacityAt(at(7, h)) for h in range(24)]
+
+
 def test_signed_year_written_for_the_last_holiday_loads_again():
     cal = Cal().AddHoliday(dt.date(9999, 12, 31))
     text = cal.ToJson()
