@@ -1,5 +1,7 @@
 // Module initialisation: the module object, its attributes in their fixed
 // order, and the alias tables applied afterwards.
+#include <iterator>
+
 #include "binding/method_descriptor.h"
 #include "binding/pyref.h"
 #include "binding/registry.h"
@@ -21,7 +23,6 @@ namespace {
 constexpr const char* kVersion = HOURLOOM_VERSION;
 
 // The module's classes in registration order (module attributes 2 to 20).
-// A class whose row holds no declaration is not part of the module yet.
 struct ClassRow {
   TypeId id;
   const ClassDecl* decl;
@@ -47,6 +48,7 @@ const ClassRow kRegistrationOrder[] = {
     {TypeId::WorkingTimeTrace, &kWorkingTimeTraceClass},
     {TypeId::WorkingTimeTraceStep, &kWorkingTimeTraceStepClass},
 };
+static_assert(std::size(kRegistrationOrder) == static_cast<std::size_t>(TypeId::Count));
 
 // The order in which the alias tables are applied.
 const TypeId kAliasOrder[] = {
@@ -57,6 +59,7 @@ const TypeId kAliasOrder[] = {
     TypeId::Timeline,         TypeId::TimelineBatch,    TypeId::Definition,
 };
 
+// decl_of: the declaration of a listed class (every class is listed).
 const ClassDecl* decl_of(TypeId id) {
   for (const ClassRow& row : kRegistrationOrder)
     if (row.id == id) return row.decl;
@@ -81,7 +84,6 @@ PyObject* build_module() {
     return nullptr;
   if (PyModule_AddStringConstant(module.get(), "__version__", kVersion) < 0) return nullptr;
   for (const ClassRow& row : kRegistrationOrder) {
-    if (!row.decl) continue;
     Ref cls(create_class(module.get(), *row.decl));
     if (!cls) return nullptr;
     g_types[static_cast<int>(row.id)] = reinterpret_cast<PyTypeObject*>(cls.get());
@@ -98,7 +100,6 @@ PyObject* build_module() {
   if (!iskeyword) return nullptr;
   for (TypeId id : kAliasOrder) {
     const ClassDecl* decl = decl_of(id);
-    if (!decl) continue;
     Ref cls(PyObject_GetAttrString(module.get(), decl->name));
     if (!cls || !apply_aliases(cls.get(), *decl, iskeyword.get())) return nullptr;
   }

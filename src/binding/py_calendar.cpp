@@ -200,8 +200,7 @@ constinit MethodDecl kGetNearestTransitionTime =
 constinit MethodDecl kFindFirstSlot =
     query<On, &first_slot>("FindFirstSlot", "start, duration, minimumCapacity=1, searchUntil=None");
 
-// Members in the class's defined order; members of features still to come
-// take their places in this order when they land.
+// Members in the class's defined order.
 const Member kCalendarMembers[] = {
     property("DefaultCapacity", &read<On, &Calendar::default_capacity>),
     property("IsComposite", &read<On, &Calendar::is_composite>),
