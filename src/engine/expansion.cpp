@@ -55,11 +55,6 @@ std::size_t rule_occurrence_bound(const std::vector<WeeklyRule>& rules, TimeWind
 
 }  // namespace
 
-std::size_t open_span_bound(const Calendar& c, TimeWindow range) {
-  return rule_occurrence_bound(c.open_rules, range) + rule_occurrence_bound(c.break_rules, range) +
-         c.open_windows.size() + c.closed_windows.size() + c.entries.size();
-}
-
 // The occurrences of the day before the range and of the range's first date
 // are collected and sorted up front: clipping moves their starts to the range
 // start, which can reorder them. Every later date is expanded lazily; its

@@ -16,11 +16,6 @@
 
 namespace hourloom {
 
-// open_span_bound: at most this many open spans of a simple calendar fall in
-// the range: every opening window may be split once by each closing window,
-// so spans <= opening windows + closing windows.
-std::size_t open_span_bound(const Calendar& c, TimeWindow range);
-
 // reservation: how much of an upper bound to reserve up front. Large results
 // grow past it; the cap keeps an overestimate on a huge range from claiming
 // memory that the result never uses.
@@ -78,8 +73,8 @@ class OpenSpanStream {
  public:
   OpenSpanStream(const Calendar& c, TimeWindow range);
   std::optional<TimeWindow> next();
-  // bound: at most this many open spans in all (as open_span_bound, counting
-  // only the windows that overlap the range).
+  // bound: at most this many open spans in all: every opening window may be
+  // split once by each closing window, so spans <= opening + closing windows.
   std::size_t bound() const;
 
  private:

@@ -398,18 +398,6 @@ Result<std::vector<TimeWindow>> get_unavailable_windows(const Calendar& c, Insta
   return out;
 }
 
-bool covers(TimeWindow range, const std::vector<TimeWindow>& windows) {
-  Instant cursor = range.start;
-  for (const TimeWindow& w : windows) {
-    if (cursor < w.start) return false;
-    if (cursor < w.end) {
-      cursor = w.end;
-      if (!(cursor < range.end)) return true;
-    }
-  }
-  return !(cursor < range.end);
-}
-
 // Coverage of a window by the windows that meet a capacity is, on a gap-free
 // timeline of that window, the same as every state window meeting it.
 Result<bool> window_can_work(const Calendar& c, TimeWindow w) {

@@ -27,9 +27,6 @@ Result<std::vector<TimeWindow>> get_open_windows(const Calendar& c, Instant star
 // get_unavailable_windows: the parts of [start, end) with capacity 0.
 Result<std::vector<TimeWindow>> get_unavailable_windows(const Calendar& c, Instant start, Instant end);
 
-// covers: whether sorted, non-overlapping windows cover [range.start, range.end)
-// without a gap (touching windows count as continuous); range must be non-empty.
-bool covers(TimeWindow range, const std::vector<TimeWindow>& windows);
 // window_can_work: true for an empty window; else whether open time covers it.
 // Both coverage questions walk the timeline and stop at the first piece that
 // falls short, so a closed hour early in a huge window ends the walk there.
