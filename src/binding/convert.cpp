@@ -78,6 +78,8 @@ bool from_py(PyObject* o, Instant* out) {
   return true;
 }
 
+bool is_datetime(PyObject* o) { return PyDateTime_Check(o); }
+
 bool from_py(PyObject* o, Date* out) {
   if (!PyDate_Check(o)) return raise_expected(o, "date");
   auto date = Date::FromCivil(PyDateTime_GET_YEAR(o), PyDateTime_GET_MONTH(o), PyDateTime_GET_DAY(o));

@@ -26,6 +26,9 @@ bool from_py(PyObject* o, std::int64_t* out);   // __index__, signed 64-bit
 bool from_py(PyObject* o, std::string* out);    // str only, as UTF-8
 bool from_py(PyObject* o, bool* out);           // bool or NumPy bool only (an int is refused)
 
+// is_datetime: a datetime.datetime (of any subclass), whatever its tzinfo.
+bool is_datetime(PyObject* o);
+
 // JsonText: the UTF-8 of a str argument, valid while the str lives. A str
 // holding lone surrogates has no UTF-8; it is encoded with each surrogate kept
 // as three bytes (held by `owner`), which the JSON reader refuses with a position.

@@ -401,7 +401,7 @@ struct OnCalendar {
   using Box = CalendarBox;
   static constexpr TypeId id = TypeId::Calendar;
   static std::tuple<const Calendar&> bound(const CalendarBox& b) { return {b.value}; }
-  static std::tuple<Calendar&> bound(CalendarBox& b) { return {b.value}; }
+  static std::tuple<Calendar&> bound(CalendarBox& b) { return {b.edited()}; }
 };
 
 }  // namespace hourloom::py

@@ -2,8 +2,8 @@
 #include <vector>
 
 #include "binding/py_definition.h"
+#include "binding/query_objects.h"
 #include "binding/registry.h"
-#include "binding/search_rows.h"
 
 namespace hourloom::py {
 
@@ -30,7 +30,7 @@ PyObject* edit_calendar(PyObject* self, Body body) {
   if (!box) return nullptr;
   ExclusiveHold hold(box->flag);
   if (!hold) return nullptr;
-  if (!body(box->value)) return nullptr;
+  if (!body(box->edited())) return nullptr;
   return Py_NewRef(self);
 }
 
@@ -66,6 +66,28 @@ PyObject* calendar_close(PyObject* self, const Args& a) {
     raise_error(Error{ErrorKind::Value, text::kCloseArity});
     return false;
   });
+}
+
+// Analyze(instant, end=None, searchRadius=None): an end that converts as an
+// instant asks for the range analysis (searchRadius is then not looked at);
+// any other second argument is the radius unless searchRadius is given.
+PyObject* calendar_analyze(PyObject* self, const Args& a) {
+  CalendarBox* box = unbox<CalendarBox>(TypeId::Calendar, self);
+  if (!box) return nullptr;
+  SharedHold hold(box->flag);
+  if (!hold) return nullptr;
+  Instant t;
+  if (!convert_arg(a, 0, &t)) return nullptr;
+  std::optional<Duration> radius;
+  if (!a.is_none(1)) {
+    Instant end;
+    if (from_py(a[1], &end)) return finish<OnCalendar, Access::Query>(self, range_analysis(box->value, t, end));
+    PyErr_Clear();
+    if (!any_to_duration(a.is_none(2) ? a[1] : a[2], &radius.emplace())) return nullptr;
+  } else if (!a.is_none(2) && !any_to_duration(a[2], &radius.emplace())) {
+    return nullptr;
+  }
+  return finish<OnCalendar, Access::Query>(self, analysis_at(box->value, t, radius));
 }
 
 // ---------------------------------------------------------------- small bodies
@@ -111,10 +133,14 @@ constinit MethodDecl kWeekdays = function<&weekdays>("Weekdays", "start, end");
 constinit MethodDecl kWindow = function<&single_window>("Window", "start, end");
 constinit MethodDecl kIntersect{"Intersect", "*calendars", &calendar_intersect};
 constinit MethodDecl kAnd = query<On, &calendar_and>("And", "other");
+constinit MethodDecl kAt = query<OnCalendarBox, &point_query>("At", "start");
+constinit MethodDecl kBetween = query<OnCalendarBox, &range_query>("Between", "start, end");
+constinit MethodDecl kCompile = query<On, &compile_timeline>("Compile", "start, end");
 constinit MethodDecl kToDefinition = query<On, &to_definition>("ToDefinition", "");
 constinit MethodDecl kToJson = query<On, &calendar_json>("ToJson", "indented=False");
 constinit MethodDecl kFromDefinition = function<&calendar_from_definition>("FromDefinition", "definition");
 constinit MethodDecl kFromJson = function<&calendar_from_json>("FromJson", "json");
+constinit MethodDecl kAnalyze{"Analyze", "instant, end=None, searchRadius=None", &calendar_analyze};
 constinit MethodDecl kSetDefaultCapacity = edit<On, &set_default_capacity>("SetDefaultCapacity", "capacity");
 constinit MethodDecl kCapacity{"Capacity", "*args", &calendar_capacity};
 constinit MethodDecl kAddOpenRule = edit<On, &add_open_rule>("AddOpenRule", "day, start, end");
@@ -160,6 +186,7 @@ constinit MethodDecl kTraceWorkDuration =
     query<On, &trace_work>("TraceWorkDuration", "start, duration, searchUntil=None");
 constinit MethodDecl kGetWorkingDuration = query<On, &get_working_duration>("GetWorkingDuration", "start, end");
 constinit MethodDecl kGetWorkingTicks = query<On, &working_ticks>("GetWorkingTicks", "start, end");
+constinit MethodDecl kGetWindowsAt = query<On, &windows_at>("GetWindowsAt", "instant, searchRadius=None");
 constinit MethodDecl kGetCurrentOpenWindow =
     query<On, &current_window<WantedState::Open>>("GetCurrentOpenWindow", "instant, searchRadius=None");
 constinit MethodDecl kGetCurrentUnavailableWindow =
@@ -190,10 +217,14 @@ const Member kCalendarMembers[] = {
     static_method<kWindow>(),
     static_method<kIntersect>(),
     method<kAnd>(),
+    method<kAt>(),
+    method<kBetween>(),
+    method<kCompile>(),
     method<kToDefinition>(),
     method<kToJson>(),
     static_method<kFromDefinition>(),
     static_method<kFromJson>(),
+    method<kAnalyze>(),
     method<kSetDefaultCapacity>(),
     method<kCapacity>(),
     method<kAddOpenRule>(),
@@ -234,6 +265,7 @@ const Member kCalendarMembers[] = {
     method<kGetCapacityWindows>(),
     method<kGetUnavailableWindows>(),
     method<kGetStateWindows>(),
+    method<kGetWindowsAt>(),
     method<kGetCurrentOpenWindow>(),
     method<kGetCurrentUnavailableWindow>(),
     method<kGetNextTransitionTime>(),

@@ -5,6 +5,7 @@
 // these functions; durations and radii arrive as converted in the body.
 #pragma once
 
+#include "engine/analysis.h"
 #include "engine/working_time.h"
 
 namespace hourloom::py {
@@ -42,6 +43,14 @@ inline Result<WorkingTimeTrace> trace_work(const Calendar& c, Instant start, Dur
 inline Result<std::optional<TimeWindow>> first_slot(const Calendar& c, Instant start, Duration d, Capacity minimum,
                                                     std::optional<Instant> until) {
   return find_first_slot(c, start, d, minimum, until, kPythonReach);
+}
+
+inline Result<std::vector<WindowMatch>> windows_at(const Calendar& c, Instant t, std::optional<Duration> radius) {
+  return get_windows_at(c, t, radius, kPythonReach);
+}
+
+inline Result<InstantAnalysis> analysis_at(const Calendar& c, Instant t, std::optional<Duration> radius) {
+  return instant_analysis(c, t, radius, kPythonReach);
 }
 
 // working_ticks: the working duration in ticks; OverflowError beyond 64 bits.

@@ -3,6 +3,7 @@
 // optional or a null pointer. Each returns a new reference or nullptr.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -13,11 +14,29 @@
 #include "engine/calendar.h"
 #include "time/records.h"
 #include "time/weekly_rule.h"
+#include "timeline/batch.h"
 
 namespace hourloom::py {
 
-// The Python object owning one calendar; edits take its flag exclusively.
-using CalendarBox = Borrowable<Calendar>;
+// The Python object owning one calendar; edits take its flag exclusively and
+// reach the calendar only through edited(). Objects that answer for the
+// calendar as it is now share one immutable copy of it (snapshot()), made on
+// first demand and dropped by the next edit, so an unchanged calendar is
+// copied once however many such objects are made.
+struct CalendarBox : Borrowable<Calendar> {
+  using Borrowable::Borrowable;
+  std::shared_ptr<const Calendar> snapshot() const {
+    if (!snapshot_) snapshot_ = std::make_shared<const Calendar>(value);
+    return snapshot_;
+  }
+  Calendar& edited() {
+    snapshot_.reset();
+    return value;
+  }
+
+ private:
+  mutable std::shared_ptr<const Calendar> snapshot_;
+};
 
 inline PyObject* to_py(std::int32_t n) { return PyLong_FromLong(n); }
 inline PyObject* to_py(std::int64_t n) { return PyLong_FromLongLong(n); }
@@ -41,6 +60,8 @@ inline PyObject* to_py(const WorkingTimeTraceStep& s) {
 inline PyObject* to_py(InstantAnalysis a) { return box(TypeId::InstantAnalysis, std::move(a)); }
 inline PyObject* to_py(TimelineAnalysis a) { return box(TypeId::TimelineAnalysis, std::move(a)); }
 inline PyObject* to_py(WorkingTimeTrace t) { return box(TypeId::WorkingTimeTrace, std::move(t)); }
+inline PyObject* to_py(Timeline t) { return box(TypeId::Timeline, std::move(t)); }
+inline PyObject* to_py(TimelineBatch b) { return box(TypeId::TimelineBatch, std::move(b)); }
 inline PyObject* to_py(Calendar c) { return emplace<CalendarBox>(TypeId::Calendar, std::move(c)); }
 inline PyObject* to_py(Definition d) { return emplace<Definition>(TypeId::Definition, std::move(d)); }
 

@@ -26,32 +26,32 @@ using json = nlohmann::json;
 enum class Record : std::uint8_t { Definition, Rule, Window, Capacity, Entry };
 enum class Field : std::uint8_t { I32, U8, Id, Instant, Time, Rules, Windows, Capacities, Entries };
 
-struct FieldSpec {
+struct FieldLayout {
   std::string_view key;
   Field type;
 };
-struct RecordSpec {
+struct RecordLayout {
   const char* name;  // "struct RuleDefinition"
-  std::span<const FieldSpec> fields;
+  std::span<const FieldLayout> fields;
 };
 
-constexpr FieldSpec kDefinitionFields[] = {
+constexpr FieldLayout kDefinitionFields[] = {
     {"defaultCapacity", Field::I32},   {"openRules", Field::Rules},  {"breakRules", Field::Rules},
     {"openWindows", Field::Windows},   {"closedWindows", Field::Windows},
     {"capacityWindows", Field::Capacities}, {"entries", Field::Entries},
 };
-constexpr FieldSpec kRuleFields[] = {{"day", Field::U8}, {"start", Field::Time}, {"end", Field::Time}};
-constexpr FieldSpec kWindowFields[] = {{"start", Field::Instant}, {"end", Field::Instant}};
-constexpr FieldSpec kCapacityFields[] = {{"start", Field::Instant}, {"end", Field::Instant}, {"capacity", Field::I32}};
-constexpr FieldSpec kEntryFields[] = {{"id", Field::Id},           {"kind", Field::U8}, {"start", Field::Instant},
+constexpr FieldLayout kRuleFields[] = {{"day", Field::U8}, {"start", Field::Time}, {"end", Field::Time}};
+constexpr FieldLayout kWindowFields[] = {{"start", Field::Instant}, {"end", Field::Instant}};
+constexpr FieldLayout kCapacityFields[] = {{"start", Field::Instant}, {"end", Field::Instant}, {"capacity", Field::I32}};
+constexpr FieldLayout kEntryFields[] = {{"id", Field::Id},           {"kind", Field::U8}, {"start", Field::Instant},
                                       {"end", Field::Instant},     {"capacity", Field::I32}};
 
-constexpr RecordSpec kRecords[] = {
+constexpr RecordLayout kRecords[] = {
     {"struct Definition", kDefinitionFields}, {"struct RuleDefinition", kRuleFields},
     {"struct WindowDefinition", kWindowFields}, {"struct CapacityDefinition", kCapacityFields},
     {"struct EntryDefinition", kEntryFields},
 };
-constexpr const RecordSpec& spec(Record r) { return kRecords[static_cast<int>(r)]; }
+constexpr const RecordLayout& layout_of(Record r) { return kRecords[static_cast<int>(r)]; }
 
 // element_of: the record held by a sequence field.
 constexpr Record element_of(Field f) {
@@ -274,7 +274,7 @@ Reader::Target Reader::target() {
   if (depth_ == 0) return {Target::Item, Record::Definition};
   Frame& f = top();
   if (f.sequence) return {Target::Item, f.record};
-  auto fields = spec(f.record).fields;
+  auto fields = layout_of(f.record).fields;
   int index = f.pending;
   if (f.array_form) index = f.count++ < fields.size() ? static_cast<int>(f.count - 1) : -1;
   if (index < 0) return {Target::Skip};
@@ -286,7 +286,7 @@ bool Reader::scalar(const Found& v) {
   bool number = v.kind == Found::Signed || v.kind == Found::Unsigned || v.kind == Found::Float;
   switch (t.kind) {
     case Target::Skip: return true;
-    case Target::Item: return wrong_type(describe(v), spec(t.record).name, number);
+    case Target::Item: return wrong_type(describe(v), layout_of(t.record).name, number);
     case Target::Member: return store(t, v);
   }
   return true;
@@ -380,7 +380,7 @@ bool Reader::close() {
   }
   Frame& f = top();
   if (!f.sequence) {
-    const RecordSpec& s = spec(f.record);
+    const RecordLayout& s = layout_of(f.record);
     if (f.array_form && f.count != s.fields.size())
       return fail("invalid length " + std::to_string(f.count) + ", expected " + s.name + " with " +
                   std::to_string(s.fields.size()) + " elements");
@@ -395,7 +395,7 @@ bool Reader::close() {
 bool Reader::key(json::string_t& k) {
   if (skip_ > 0) return true;
   Frame& f = top();
-  auto fields = spec(f.record).fields;
+  auto fields = layout_of(f.record).fields;
   f.pending = -1;
   for (std::size_t i = 0; i < fields.size(); ++i) {
     if (fields[i].key != k) continue;

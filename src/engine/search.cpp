@@ -9,15 +9,7 @@ namespace {
 constexpr Duration kOneDay = Duration::FromSeconds(kSecondsPerDay);
 constexpr Duration kLongestPiece = Duration::FromSeconds(448 * kSecondsPerDay);
 
-// Transitions of one search window: the inner boundaries of its state windows,
-// and the state window holding t, if any.
-struct Transitions {
-  TimeWindow window;                // the search window
-  std::optional<Instant> previous;  // latest boundary before t
-  std::optional<Instant> next;      // earliest boundary after t
-  bool at_instant = false;          // a boundary lies exactly at t
-  std::optional<Capacity> holding;  // capacity of the state window holding t
-};
+}  // namespace
 
 // The boundaries strictly inside a part of the search window that holds t are
 // exactly the search window's transitions there, so the part grows from a day
@@ -59,8 +51,6 @@ Result<Transitions> transitions_around(const Calendar& c, Instant t, std::option
   }
 }
 
-}  // namespace
-
 Instant capped_add(Instant t, Duration d, Instant cap) {
   if (cap - t <= d) return cap;
   return (t + d).value();  // below cap, hence representable
@@ -87,9 +77,13 @@ Result<std::optional<TimeWindow>> get_current_state_window(const Calendar& c, In
                                                            TimeWindow reach) {
   auto found = transitions_around(c, t, radius, reach);
   if (!found) return std::unexpected(found.error());
-  if (!found->holding || (*found->holding >= 1) != (wanted == WantedState::Open)) return std::nullopt;
-  const Instant from = found->at_instant ? t : found->previous.value_or(found->window.start);
-  return TimeWindow{from, found->next.value_or(found->window.end)};
+  return found->current_window(t, wanted);
+}
+
+std::optional<TimeWindow> Transitions::current_window(Instant t, WantedState wanted) const {
+  if (!holding || (*holding >= 1) != (wanted == WantedState::Open)) return std::nullopt;
+  const Instant from = at_instant ? t : previous.value_or(window.start);
+  return TimeWindow{from, next.value_or(window.end)};
 }
 
 Result<std::optional<Instant>> get_next_transition_time(const Calendar& c, Instant t, std::optional<Duration> radius,

@@ -41,6 +41,25 @@ Result<std::optional<TimeWindow>> get_current_state_window(const Calendar& c, In
                                                            std::optional<Duration> radius, WantedState wanted,
                                                            TimeWindow reach = kFullReach);
 
+// Transitions of one search window: the inner boundaries of its state windows
+// nearest to t, and the capacity of the state window holding t, if any. Every
+// search around an instant below reads its answer from this one record, so
+// questions about the same instant and radius can share it.
+struct Transitions {
+  TimeWindow window;                // the search window
+  std::optional<Instant> previous;  // latest boundary before t
+  std::optional<Instant> next;      // earliest boundary after t
+  bool at_instant = false;          // a boundary lies exactly at t
+  std::optional<Capacity> holding;  // capacity of the state window holding t
+
+  // current_window: the state window holding t when it has the wanted state.
+  std::optional<TimeWindow> current_window(Instant t, WantedState wanted) const;
+};
+// transitions_around: ValueError "Search radius must be positive." for a given
+// radius <= 0.
+Result<Transitions> transitions_around(const Calendar& c, Instant t, std::optional<Duration> radius,
+                                       TimeWindow reach = kFullReach);
+
 // Transitions: capacity changes strictly inside the search window; one at t
 // itself is neither next nor previous, but it is the nearest. A tie of the
 // nearest goes to the previous transition.

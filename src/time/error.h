@@ -50,6 +50,8 @@ inline constexpr const char* kWorkNotFound =
     "The requested working duration was not found inside the search range.";
 inline constexpr const char* kTickOverflow = "Duration tick overflow.";
 inline constexpr const char* kDateOverflow = "Date overflow.";
+inline constexpr const char* kRangeOutsideTimeline = "Range is outside the compiled timeline.";
+inline constexpr const char* kTimestampOutsideTimeline = "Timestamp is outside the compiled timeline.";
 // Internal errors: instant or duration arithmetic left the representable range.
 inline constexpr const char* kInstantAddOverflow = "Instant addition left the representable range.";
 inline constexpr const char* kInstantSubOverflow = "Instant subtraction left the representable range.";

@@ -1,7 +1,6 @@
 """The README and the user guide run as written: their python blocks are
 executed in order in one namespace. A block whose first line reads
-`# needs: a, b` is skipped when one of those packages is missing, and a block
-that compiles a timeline is skipped while the module has no Compile."""
+`# needs: a, b` is skipped when one of those packages is missing."""
 import contextlib
 import importlib.util
 import io
@@ -9,8 +8,6 @@ import pathlib
 import re
 
 import pytest
-
-import hourloom
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 
@@ -26,8 +23,6 @@ def test_documents_run_as_written(doc, tmp_path, monkeypatch):
     for code in blocks(ROOT / doc):
         needs = re.match(r"# needs: (.*)\n", code)
         missing = [m for m in (needs.group(1).split(", ") if needs else []) if not importlib.util.find_spec(m)]
-        if "Compile(" in code and not hasattr(hourloom.HourloomCalendar, "Compile"):
-            missing.append("Compile")
         if missing:
             skipped.append(missing)
             continue

@@ -1,0 +1,78 @@
+"""Compiled timelines on the realistic calendar of bench_state, measured in one run:
+  - GetCapacitiesAt on 1,000,000 datetimes over a compiled year, random and
+    sorted, against the numpy route (datetime64 array, searchsorted over the
+    state ends, take, tolist) and against [d.weekday() for d in datetimes];
+  - Compile over 10 years against GetStateWindows over the same 10 years;
+  - timeline.GetCapacityAt(t) against cal.GetCapacityAt(t)."""
+import datetime as dt
+import os
+import random
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(__file__))
+from bench_state import START, realistic  # noqa: E402
+from common import per_call_ns  # noqa: E402
+
+try:
+    import numpy as np
+except ImportError:  # the numpy baseline is skipped without numpy
+    np = None
+
+N = 1_000_000
+
+
+def best_of(fn, repeat=3):
+    best = float("inf")
+    for _ in range(repeat):
+        t0 = time.perf_counter()
+        fn()
+        best = min(best, time.perf_counter() - t0)
+    return best
+
+
+def numpy_route(ends, caps, datetimes):
+    keys = np.array(datetimes, dtype="datetime64[us]")
+    return caps.take(np.searchsorted(ends, keys, side="right")).tolist()
+
+
+def main():
+    cal = realistic(1)
+    one_year = START.replace(year=2025)
+    tl = cal.Compile(START, one_year)
+    rng = random.Random(7)
+    span = int((one_year - START).total_seconds() * 1e6)
+    shuffled = [START + dt.timedelta(microseconds=rng.randrange(span)) for _ in range(N)]
+    ordered = sorted(shuffled)
+    states = tl.GetStateWindows(START, one_year)
+    print(f"compiled year: {len(states)} states")
+    if np is not None:
+        ends = np.array([s.Window.End for s in states], dtype="datetime64[us]")
+        caps = np.array([s.Capacity for s in states], dtype=np.int64)
+        assert numpy_route(ends, caps, shuffled[:1000]) == tl.GetCapacitiesAt(shuffled[:1000])
+    for label, data in (("random", shuffled), ("sorted", ordered)):
+        ours = best_of(lambda: tl.GetCapacitiesAt(data))
+        weekday = best_of(lambda: [d.weekday() for d in data])
+        line = (f"GetCapacitiesAt, {label}: {ours / N * 1e9:6.1f} ns/element   "
+                f"weekday loop: {weekday / N * 1e9:6.1f} ns  ratio {ours / weekday:5.2f}x")
+        if np is not None:
+            route = best_of(lambda: numpy_route(ends, caps, data), repeat=2)
+            line += f"   numpy route: {route / N * 1e9:7.1f} ns  {route / ours:5.1f}x slower than ours"
+        print(line)
+
+    ten_years = START.replace(year=2034)
+    g = {"cal": cal, "s": START, "y10": ten_years}
+    compile_ns = per_call_ns("cal.Compile(s, y10)", g, number=3)
+    windows_ns = per_call_ns("cal.GetStateWindows(s, y10)", g, number=3)
+    print(f"Compile, 10 years: {compile_ns / 1e6:8.3f} ms   GetStateWindows: {windows_ns / 1e6:8.3f} ms"
+          f"   ratio {compile_ns / windows_ns:5.2f}x")
+
+    g.update({"tl": tl, "t": dt.datetime(2024, 6, 12, 10, 30)})
+    timeline_ns = per_call_ns("tl.GetCapacityAt(t)", g)
+    calendar_ns = per_call_ns("cal.GetCapacityAt(t)", g)
+    print(f"GetCapacityAt(t): timeline {timeline_ns:6.1f} ns   calendar {calendar_ns:6.1f} ns"
+          f"   ratio {timeline_ns / calendar_ns:5.2f}x")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,48 @@
+#include "engine/matches.h"
+
+namespace hourloom {
+
+namespace {
+
+void add_rule_matches_on(const std::vector<WeeklyRule>& rules, WindowKind kind, Date d, Instant t,
+                         std::vector<WindowMatch>& out) {
+  const Weekday day = d.weekday_sunday0();
+  for (const WeeklyRule& r : rules) {
+    if (r.day() != day) continue;
+    const TimeWindow occurrence = rule_window(r, d);
+    if (contains(occurrence, t)) out.push_back({kind, occurrence, std::nullopt});
+  }
+}
+
+}  // namespace
+
+void add_rule_matches(const std::vector<WeeklyRule>& rules, WindowKind kind, Instant t,
+                      std::vector<WindowMatch>& out) {
+  const Date today = t.date();
+  // An occurrence of the day before starts before t; only its end decides.
+  if (auto yesterday = today.add_days(-1)) add_rule_matches_on(rules, kind, *yesterday, t, out);
+  add_rule_matches_on(rules, kind, today, t, out);
+}
+
+void add_raw_window_matches(const Calendar& c, Instant t, std::vector<WindowMatch>& out) {
+  if (c.is_composite()) {
+    for (const Calendar& component : c.components) add_raw_window_matches(component, t, out);
+    return;
+  }
+  add_rule_matches(c.open_rules, WindowKind::OpenRule, t, out);
+  add_rule_matches(c.break_rules, WindowKind::BreakRule, t, out);
+  for (const TimeWindow& w : c.closed_windows)
+    if (contains(w, t)) out.push_back({WindowKind::ClosedWindow, w, Capacity{0}});
+  for (const Entry& e : c.entries) {
+    if (!contains(e.window, t)) continue;
+    switch (e.kind) {
+      case EntryKind::Open: out.push_back({WindowKind::OpenWindow, e.window, std::nullopt}); break;
+      case EntryKind::Closed: out.push_back({WindowKind::ClosedWindow, e.window, std::nullopt}); break;
+      case EntryKind::WithCapacity: out.push_back({WindowKind::CapacityOverride, e.window, e.capacity}); break;
+    }
+  }
+  for (const CapacityWindow& o : c.capacity_overrides)
+    if (contains(o.window, t)) out.push_back({WindowKind::CapacityOverride, o.window, o.capacity});
+}
+
+}  // namespace hourloom

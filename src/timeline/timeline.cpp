@@ -1,0 +1,183 @@
+#include "timeline/timeline.h"
+
+#include "engine/analysis.h"
+#include "engine/state.h"
+
+namespace hourloom {
+
+namespace {
+
+Result<void> require_inside(const Timeline& tl, Instant start, Instant end) {
+  if (end < start) return fail(ErrorKind::Value, msg::kEndBeforeStart);
+  const TimeWindow w = tl.window();
+  if (start < w.start || w.end < end) return fail(ErrorKind::Value, msg::kRangeOutsideTimeline);
+  return {};
+}
+
+// for_each_clipped: visit(window, capacity) for the states of [start, end)
+// clipped to it, in order; [start, end) lies inside the compiled range.
+template <class Visit>
+void for_each_clipped(const Timeline& tl, Instant start, Instant end, Visit visit) {
+  if (!(start < end)) return;
+  for (std::size_t i = tl.locate(start); i < tl.size() && tl.start_of(i) < end; ++i) {
+    const Instant from = tl.start_of(i) < start ? start : tl.start_of(i);
+    const Instant to = end < tl.end_of(i) ? end : tl.end_of(i);
+    visit(TimeWindow{from, to}, tl.capacity_of(i));
+  }
+}
+
+// kept_windows: the clipped states that `keep` accepts, touching ones joined.
+template <class Keep>
+Result<std::vector<TimeWindow>> kept_windows(const Timeline& tl, Instant start, Instant end, Keep keep) {
+  if (auto inside = require_inside(tl, start, end); !inside) return std::unexpected(inside.error());
+  std::vector<TimeWindow> out;
+  for_each_clipped(tl, start, end, [&](TimeWindow w, Capacity capacity) {
+    if (!keep(capacity)) return;
+    if (!out.empty() && out.back().end == w.start)
+      out.back().end = w.end;
+    else
+      out.push_back(w);
+  });
+  return out;
+}
+
+}  // namespace
+
+Timeline::Timeline(Calendar calendar, TimeWindow window, const std::vector<StateWindow>& states) {
+  auto frozen = std::make_shared<Frozen>();
+  frozen->calendar = std::move(calendar);
+  frozen->window = window;
+  frozen->ends.reserve(states.size());
+  frozen->end_keys.reserve(states.size());
+  frozen->capacities.reserve(states.size());
+  for (const StateWindow& s : states) {
+    frozen->ends.push_back(s.window.end);
+    frozen->end_keys.push_back(key_of(s.window.end));
+    frozen->capacities.push_back(s.capacity);
+  }
+  if (!states.empty()) {
+    const std::int64_t base = window.start.unix_seconds();
+    const std::int64_t span = window.end.unix_seconds() - base;
+    const auto limit = static_cast<std::int64_t>(2 * states.size());
+    while ((span >> frozen->bucket_shift) > limit) ++frozen->bucket_shift;
+    const auto buckets = static_cast<std::size_t>(span >> frozen->bucket_shift) + 1;
+    frozen->bucket_first.reserve(buckets + 1);
+    const std::size_t last = states.size() - 1;
+    std::size_t i = 0;
+    for (std::size_t b = 0; b < buckets; ++b) {
+      const Key first = key_of_seconds(base + (static_cast<std::int64_t>(b) << frozen->bucket_shift));
+      while (i < last && frozen->end_keys[i] <= first) ++i;
+      frozen->bucket_first.push_back(static_cast<std::uint32_t>(i));
+    }
+    frozen->bucket_first.push_back(static_cast<std::uint32_t>(last));
+  }
+  frozen_ = std::move(frozen);
+}
+
+Result<Timeline> compile_timeline(const Calendar& c, Instant start, Instant end) {
+  auto states = state_windows(c, start, end);
+  if (!states) return std::unexpected(states.error());
+  return Timeline(c, TimeWindow{start, end}, *states);
+}
+
+Result<std::size_t> state_index_at(const Timeline& tl, Instant t) {
+  const std::size_t i = tl.locate(t);
+  if (i == Timeline::kOutside) return fail(ErrorKind::Value, msg::kTimestampOutsideTimeline);
+  return i;
+}
+
+Result<Capacity> timeline_capacity_at(const Timeline& tl, Instant t) {
+  auto i = state_index_at(tl, t);
+  if (!i) return std::unexpected(i.error());
+  return tl.capacity_of(*i);
+}
+
+Result<bool> timeline_can_work(const Timeline& tl, Instant t) {
+  auto capacity = timeline_capacity_at(tl, t);
+  if (!capacity) return std::unexpected(capacity.error());
+  return *capacity >= 1;
+}
+
+InstantAnalysis state_analysis(const Timeline& tl, std::size_t i, Instant t) {
+  InstantAnalysis a;
+  a.instant = t;
+  a.capacity = tl.capacity_of(i);
+  a.current_window = TimeWindow{tl.start_of(i), tl.end_of(i)};
+  // The compiled edges are not transitions: the state's own start (when before
+  // t), else the start of the one before; the state's end unless it is the last.
+  for (std::size_t k = i + 1; k-- > 0;) {
+    const Instant s = tl.start_of(k);
+    if (s != tl.window().start && s < t) {
+      a.previous_transition = s;
+      break;
+    }
+  }
+  if (i + 1 < tl.size()) a.next_transition = tl.end_of(i);
+  return a;
+}
+
+Result<InstantAnalysis> timeline_instant_analysis(const Timeline& tl, Instant t, bool include_matches,
+                                                  TimeWindow reach) {
+  auto i = state_index_at(tl, t);
+  if (!i) return std::unexpected(i.error());
+  InstantAnalysis a = state_analysis(tl, *i, t);
+  if (include_matches) a.matches = windows_at_default_radius(tl.calendar(), t, reach);
+  return a;
+}
+
+Result<std::vector<StateWindow>> timeline_state_windows(const Timeline& tl, Instant start, Instant end) {
+  if (auto inside = require_inside(tl, start, end); !inside) return std::unexpected(inside.error());
+  std::vector<StateWindow> out;
+  for_each_clipped(tl, start, end, [&](TimeWindow w, Capacity capacity) { out.push_back({w, capacity}); });
+  return out;
+}
+
+Result<std::vector<TimeWindow>> timeline_open_windows(const Timeline& tl, Instant start, Instant end) {
+  return kept_windows(tl, start, end, [](Capacity c) { return c > 0; });
+}
+
+Result<std::vector<TimeWindow>> timeline_unavailable_windows(const Timeline& tl, Instant start, Instant end) {
+  return kept_windows(tl, start, end, [](Capacity c) { return c == 0; });
+}
+
+Result<std::vector<TimeWindow>> timeline_capacity_windows(const Timeline& tl, Instant start, Instant end,
+                                                          Capacity minimum) {
+  if (auto ok = require_positive_capacity(minimum); !ok) return std::unexpected(ok.error());
+  return kept_windows(tl, start, end, [minimum](Capacity c) { return c >= minimum; });
+}
+
+Result<Duration> timeline_working_duration(const Timeline& tl, Instant start, Instant end) {
+  auto open = timeline_open_windows(tl, start, end);
+  if (!open) return std::unexpected(open.error());
+  Duration total;
+  for (const TimeWindow& w : *open) {
+    auto sum = total + length(w);
+    if (!sum) return std::unexpected(sum.error());
+    total = *sum;
+  }
+  return total;
+}
+
+Result<TimelineAnalysis> timeline_analyze_range(const Timeline& tl, Instant start, Instant end) {
+  auto segments = timeline_state_windows(tl, start, end);
+  if (!segments) return std::unexpected(segments.error());
+  return TimelineAnalysis{TimeWindow{start, end}, std::move(*segments)};
+}
+
+Result<std::optional<TimeWindow>> timeline_first_slot(const Timeline& tl, Instant start, Duration duration,
+                                                      Capacity minimum, std::optional<Instant> until) {
+  if (duration.is_negative()) return fail(ErrorKind::Value, msg::kNegativeDuration);
+  auto kept = kept_windows(tl, start, until.value_or(tl.window().end), [minimum](Capacity c) { return c >= minimum; });
+  if (!kept) return std::unexpected(kept.error());
+  // The slot fits when the stretch is at least as long as the duration, so its
+  // end never passes the stretch's end.
+  for (const TimeWindow& w : *kept)
+    if (duration <= length(w)) return TimeWindow{w.start, *(w.start + duration)};
+  return std::optional<TimeWindow>{};
+}
+
+std::vector<WindowMatch> windows_at_default_radius(const Calendar& c, Instant t, TimeWindow reach) {
+  return get_windows_at(c, t, std::nullopt, reach).value();  // the default radius is valid
+}
+
+}  // namespace hourloom

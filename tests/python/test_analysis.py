@@ -1,0 +1,196 @@
+"""Window matches with a search radius, the two forms of Analyze, and the point
+and range query objects: their signatures, their frozen calendar, reversed
+ranges, and one property test that each of their questions is the calendar's
+own question with the bound instant or range filled in."""
+import datetime as dt
+import re
+
+import pytest
+from hypothesis import given, settings, strategies as st
+
+import hourloom
+from conftest import at, hm
+from oracle import SPAN_MINUTES, calendars, instant
+
+Cal = hourloom.HourloomCalendar
+TW = hourloom.TimeWindow
+K = hourloom.HourloomWindowKind
+HOUR = dt.timedelta(hours=1)
+END_BEFORE_START = "End must be greater than or equal to start."
+
+
+def raises(exc, text):
+    return pytest.raises(exc, match=re.escape(text))
+
+
+def flat(value):
+    """Result records as plain values, so that two answers compare."""
+    if isinstance(value, list):
+        return [flat(v) for v in value]
+    if isinstance(value, hourloom.HourloomWindowMatch):
+        return value.Kind, value.Window, value.Capacity
+    if isinstance(value, hourloom.HourloomInstantAnalysis):
+        return (value.Instant, value.Capacity, value.CanWork, value.CurrentWindow, value.PreviousTransition,
+                value.NextTransition, flat(value.Matches))
+    if isinstance(value, hourloom.HourloomTimelineAnalysis):
+        return value.Window, value.Segments, value.WorkingTicks
+    if isinstance(value, hourloom.WorkingTimeTrace):
+        return value.Result, [(s.Window, s.Duration) for s in value.Steps], value.ConsumedTicks
+    return value
+
+
+def outcome(call):
+    try:
+        return "ok", flat(call())
+    except (ValueError, RuntimeError, OverflowError, TypeError, AttributeError) as e:
+        return type(e), str(e)
+
+
+class TestWindowsAt:
+    cal = Cal().AddOpenRule(1, hm(8), hm(17)).AddClosedWindow(at(0, 12), at(0, 13))
+
+    def test_the_radius_cuts_the_leading_window(self):
+        assert flat(self.cal.GetWindowsAt(at(0, 10), HOUR)) == [
+            (K.Available, TW(at(0, 9), at(0, 11)), 1), (K.OpenRule, TW(at(0, 8), at(0, 17)), None)]
+        assert flat(self.cal.GetWindowsAt(at(0, 12, 30), searchRadius=None)) == [
+            (K.Unavailable, TW(at(0, 12), at(0, 13)), 0), (K.OpenRule, TW(at(0, 8), at(0, 17)), None),
+            (K.ClosedWindow, TW(at(0, 12), at(0, 13)), 0)]
+
+    @pytest.mark.parametrize("radius", [dt.timedelta(0), -HOUR])
+    def test_a_radius_that_is_not_positive_is_refused_even_where_matches_exist(self, radius):
+        for call in (lambda: self.cal.GetWindowsAt(at(0, 12, 30), radius), lambda: self.cal.Analyze(at(0, 10), radius),
+                     lambda: self.cal.At(at(0, 12, 30)).GetWindows(radius)):
+            with raises(ValueError, "Search radius must be positive."):
+                call()
+
+
+class TestAnalyze:
+    cal = Cal().AddOpenRule(1, hm(8), hm(17))
+
+    def test_a_datetime_end_asks_for_the_range_and_the_radius_is_ignored(self):
+        r = self.cal.Analyze(at(0, 6), at(0, 14), searchRadius="not looked at")
+        assert isinstance(r, hourloom.HourloomTimelineAnalysis)
+        assert r.Window == TW(at(0, 6), at(0, 14)) and r.Segments == self.cal.GetStateWindows(at(0, 6), at(0, 14))
+        with raises(ValueError, END_BEFORE_START):
+            self.cal.Analyze(at(0, 14), at(0, 6))
+
+    def test_otherwise_the_second_argument_or_the_keyword_is_the_radius(self):
+        t = at(0, 10)
+        cut = lambda a: a.CurrentWindow  # noqa: E731
+        assert cut(self.cal.Analyze(t)) == TW(at(0, 8), at(0, 17))
+        assert cut(self.cal.Analyze(t, HOUR)) == TW(at(0, 9), at(0, 11))
+        assert cut(self.cal.Analyze(t, None, HOUR)) == TW(at(0, 9), at(0, 11))
+        assert cut(self.cal.Analyze(t, HOUR, searchRadius=2 * HOUR)) == TW(at(0, 8), at(0, 12))
+        assert isinstance(self.cal.Analyze(t, HOUR), hourloom.HourloomInstantAnalysis)
+        with raises(AttributeError, "'str' object has no attribute 'days'"):
+            self.cal.Analyze(t, "1 hour")
+        with raises(TypeError, "argument 'instant':"):
+            self.cal.Analyze("monday", HOUR)
+
+
+SIGNATURES = {
+    hourloom.HourloomPointQuery: (
+        "CanWork() HasCapacity(minimumCapacity) GetCapacity() Analyze(searchRadius=None) GetWindows(searchRadius=None) "
+        "GetCurrentOpenWindow(searchRadius=None) GetCurrentUnavailableWindow(searchRadius=None) "
+        "GetNextTransitionTime(searchRadius=None) GetPreviousTransitionTime(searchRadius=None) "
+        "GetNearestTransitionTime(searchRadius=None) GetNextOpenTime(searchUntil=None) "
+        "AddWorkDuration(duration,searchUntil=None) TraceWorkDuration(duration,searchUntil=None)"),
+    hourloom.HourloomRangeQuery: (
+        "GetOpenWindows() GetUnavailableWindows() GetStateWindows() Analyze() GetWorkingDuration() "
+        "GetWorkingTicks() GetCapacityWindows(minimumCapacity=1) CanWork() HasCapacity(minimumCapacity) "
+        "FindFirstSlot(duration,minimumCapacity=1)"),
+}
+
+
+@pytest.mark.parametrize("cls", list(SIGNATURES))
+def test_query_objects_publish_their_signatures_and_nothing_else(cls):
+    for item in SIGNATURES[cls].split():
+        name, params = item.rstrip(")").split("(")
+        listed = ", ".join(["$self"] + [p for p in params.split(",") if p])
+        assert getattr(cls, name).__text_signature__ == f"({listed})"
+    q = Cal().At(at(0)) if cls is hourloom.HourloomPointQuery else Cal().Between(at(0), at(1))
+    assert not [n for n in dir(q) if not n.startswith("_") and not callable(getattr(q, n))]
+
+
+class TestFrozen:
+    @pytest.mark.parametrize("edit", [
+        lambda c: c.AddHoliday(at(0).date()), lambda c: c.Close(at(0).date()),
+        lambda c: c.Capacity(0), lambda c: c.Clear()])
+    def test_later_edits_do_not_reach_earlier_query_objects(self, edit):
+        cal = Cal().AddOpenRule(1, hm(8), hm(17))
+        point, again, span = cal.At(at(0, 9)), cal.At(at(0, 9)), cal.Between(at(0), at(1))
+        edit(cal)
+        assert point.CanWork() and again.GetCapacity() == 1 and span.GetWorkingDuration() == 9 * HOUR
+        assert not cal.At(at(0, 9)).CanWork() and cal.Between(at(0), at(1)).GetOpenWindows() == []
+
+    def test_a_composite_keeps_answering_as_the_composite(self):
+        a, b = Cal().AddOpenRule(1, hm(8), hm(17)), Cal().AddOpenRule(1, hm(12), hm(20))
+        point, span = a.And(b).At(at(0, 13)), Cal.Intersect(a, b).Between(at(0), at(1))
+        a.Clear()
+        b.AddHoliday(at(0).date())
+        assert point.GetCurrentOpenWindow() == TW(at(0, 12), at(0, 17))
+        assert span.GetOpenWindows() == [TW(at(0, 12), at(0, 17))]
+
+
+def test_a_reversed_range_is_refused_by_every_question_that_needs_it_ordered():
+    cal = Cal().AddOpenRule(1, hm(8), hm(17))
+    reversed_ = cal.Between(at(0, 12), at(0, 9))
+    for call in (reversed_.CanWork, lambda: reversed_.HasCapacity(1), reversed_.GetStateWindows,
+                 reversed_.GetWorkingDuration, reversed_.Analyze, lambda: reversed_.FindFirstSlot(HOUR)):
+        with raises(ValueError, END_BEFORE_START):
+            call()
+    # The slot's own checks come first.
+    with raises(ValueError, "Required capacity must be positive."):
+        reversed_.FindFirstSlot(HOUR, 0)
+    with raises(ValueError, "Duration cannot be negative."):
+        reversed_.FindFirstSlot(-HOUR)
+    with raises(ValueError, "Required capacity must be positive."):
+        reversed_.HasCapacity(0)
+    empty = cal.Between(at(0, 3), at(0, 3))
+    assert empty.CanWork() and empty.HasCapacity(5)
+
+
+minutes = st.integers(0, SPAN_MINUTES)
+radii = st.one_of(st.none(), st.integers(-60, 3 * 24 * 60).map(lambda m: dt.timedelta(minutes=m)))
+
+
+@settings(max_examples=60, deadline=None)
+@given(calendars(), minutes, minutes, minutes, radii, st.integers(0, 3), st.integers(-30, 24 * 60))
+def test_query_objects_ask_the_calendars_questions(calendar, a, b, c, radius, minimum, length):
+    _, cal = calendar
+    t, s, e = instant(a), instant(b), instant(c)  # s after e is kept on purpose
+    d, until = dt.timedelta(minutes=length), instant(SPAN_MINUTES)
+    # (object, its question, its arguments, the calendar's question, its arguments)
+    questions = [
+        ("At", "CanWork", (), "CanWork", (t,)), ("At", "HasCapacity", (minimum,), "HasCapacity", (t, minimum)),
+        ("At", "GetCapacity", (), "GetCapacityAt", (t,)), ("At", "GetWindows", (radius,), "GetWindowsAt", (t, radius)),
+        ("At", "GetNextOpenTime", (until,), "GetNextOpenTime", (t, until)),
+        ("At", "AddWorkDuration", (d, until), "AddWorkDuration", (t, d, until)),
+        ("At", "TraceWorkDuration", (d, until), "TraceWorkDuration", (t, d, until)),
+        *[("At", name, (radius,), name, (t, radius)) for name in (
+            "Analyze", "GetCurrentOpenWindow", "GetCurrentUnavailableWindow", "GetNextTransitionTime",
+            "GetPreviousTransitionTime", "GetNearestTransitionTime")],
+        *[("Between", name, (), name, (s, e)) for name in (
+            "GetOpenWindows", "GetUnavailableWindows", "GetStateWindows", "Analyze", "GetWorkingDuration",
+            "GetWorkingTicks")],
+        ("Between", "GetCapacityWindows", (minimum,), "GetCapacityWindows", (s, e, minimum)),
+    ]
+    if s <= e:  # a reversed range is pinned above
+        questions += [("Between", "CanWork", (), "CanWork", (TW(s, e),)),
+                      ("Between", "HasCapacity", (minimum,), "HasCapacity", (TW(s, e), minimum)),
+                      ("Between", "FindFirstSlot", (d, minimum), "FindFirstSlot", (s, d, minimum, e))]
+    expected = {(maker, name): outcome(lambda: getattr(cal, cal_name)(*cal_args))
+                for maker, name, _, cal_name, cal_args in questions}
+    bound = {"At": cal.At(t), "Between": cal.Between(s, e)}
+    if not cal.IsComposite:
+        cal.Clear()  # no answer below may change
+    for maker, name, args, _, _ in questions:
+        assert outcome(lambda: getattr(bound[maker], name)(*args)) == expected[maker, name], (maker, name)
+    # The analysis reads from one search what the separate questions each search for.
+    kind, analysis = expected["At", "Analyze"]
+    if kind == "ok":
+        answer = {name: expected["At", name][1] for maker, name, *_ in questions if maker == "At"}
+        assert analysis[1:] == (
+            answer["GetCapacity"], answer["CanWork"],
+            answer["GetCurrentOpenWindow"] or answer["GetCurrentUnavailableWindow"],
+            answer["GetPreviousTransitionTime"], answer["GetNextTransitionTime"], answer["GetWindows"])
