@@ -9,6 +9,7 @@ import hourloom
 
 STUBS = pathlib.Path(__file__).resolve().parents[2] / "stubs"
 
+
 def test_stubs_match_the_module(tmp_path):
     pytest.importorskip("mypy.stubtest")
     env = dict(os.environ, MYPYPATH=str(STUBS), PYTHONPATH=os.path.dirname(hourloom.__file__))
