@@ -55,8 +55,8 @@ def open_window_args(n):
 
 
 def set_open_windows(cal, rows):
-    for row in rows:
-        cal.SetOpenWindow(*row)
+    for args in rows:
+        cal.SetOpenWindow(*args)
 
 
 def user_loop(cal, n):
@@ -72,9 +72,9 @@ def alternate_args(n):
 
 
 def alternate(cal, rows):
-    for row in rows:
-        cal.SetCapacityWindow(*row)
-        cal.GetCapacityAt(row[1])
+    for args in rows:
+        cal.SetCapacityWindow(*args)
+        cal.GetCapacityAt(args[1])
 
 
 def rows():
