@@ -17,7 +17,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(__file__))
 from bench_state import START, realistic  # noqa: E402
-from common import per_call_ns  # noqa: E402
+from common import per_call_ns, report, row  # noqa: E402
 
 from hourloom import HourloomCalendar, TimeWindow  # noqa: E402
 
@@ -55,8 +55,8 @@ def open_window_args(n):
 
 
 def set_open_windows(cal, rows):
-    for row in rows:
-        cal.SetOpenWindow(*row)
+    for args in rows:
+        cal.SetOpenWindow(*args)
 
 
 def user_loop(cal, n):
@@ -72,20 +72,20 @@ def alternate_args(n):
 
 
 def alternate(cal, rows):
-    for row in rows:
-        cal.SetCapacityWindow(*row)
-        cal.GetCapacityAt(row[1])
+    for args in rows:
+        cal.SetCapacityWindow(*args)
+        cal.GetCapacityAt(args[1])
 
 
-def main():
+def rows():
+    out = []
     small = timed(lambda: open_window_args(10_000), set_open_windows, 7)
     large = timed(lambda: open_window_args(100_000), set_open_windows, 5)
-    print(f"SetOpenWindow x 10,000: {small * 1e3:8.1f} ms   x 100,000: {large * 1e3:8.1f} ms"
-          f"   ratio {large / small:5.2f}  (linear is 10, at most 12; arguments made beforehand)")
+    out.append(row("SetOpenWindow x 100,000, arguments made before", large * 1e9, "x 10,000", small * 1e9, "<= 12"))
     small = timed(lambda: (HourloomCalendar(), 10_000), user_loop, 7)
     large = timed(lambda: (HourloomCalendar(), 100_000), user_loop, 3)
-    print(f"SetOpenWindow x 10,000: {small * 1e3:8.1f} ms   x 100,000: {large * 1e3:8.1f} ms"
-          f"   ratio {large / small:5.2f}  (arguments made in the loop)")
+    out.append(row("SetOpenWindow x 100,000, arguments made in the loop", large * 1e9, "x 10,000", small * 1e9,
+                   "<= 12"))
 
     base = realistic(1)
     spread = add_entries(realistic(1), 100_000 - 50, 2000 * 365)
@@ -96,28 +96,25 @@ def main():
     for name in ("spread", "dense"):
         base_ns = per_call_ns("base.GetCapacityAt(t)", g, number=100_000)
         large_ns = per_call_ns(f"{name}.GetCapacityAt(t)", g, number=100_000 if name == "spread" else 20_000)
-        print(f"GetCapacityAt, 100,000 entries ({name:6}): {large_ns:9.1f} ns   50 entries: {base_ns:7.1f} ns"
-              f"   ratio {large_ns / base_ns:6.2f}")
+        out.append(row(f"GetCapacityAt, 100,000 entries ({name})", large_ns, "50 entries", base_ns))
         base_ns = per_call_ns("base.GetStateWindows(s, e)", g, number=20_000)
         large_ns = per_call_ns(f"{name}.GetStateWindows(s, e)", g, number=20_000 if name == "spread" else 500)
         windows = len(g[name].GetStateWindows(*week))
-        print(f"GetStateWindows 1 week ({name:6}):        {large_ns / 1e3:9.2f} us   50 entries: "
-              f"{base_ns / 1e3:7.2f} us   ratio {large_ns / base_ns:6.2f}  ({windows} windows against "
-              f"{len(base.GetStateWindows(*week))})")
+        out.append(row(f"GetStateWindows 1 week, 100,000 entries ({name}, {windows} windows)", large_ns,
+                       f"50 entries ({len(base.GetStateWindows(*week))} windows)", base_ns))
 
     small = timed(lambda: alternate_args(1_000), alternate, 9)
     large = timed(lambda: alternate_args(10_000), alternate, 5)
-    print(f"Alternating set/ask x 1,000: {small * 1e3:7.1f} ms   x 10,000: {large * 1e3:7.1f} ms"
-          f"   ratio {large / small:5.2f}  (linear is 10, at most 12)")
+    out.append(row("Alternating set/ask x 10,000", large * 1e9, "x 1,000", small * 1e9, "<= 12"))
 
     weekdays = HourloomCalendar.Weekdays(dt.time(8), dt.time(17))
     closed_hour = TimeWindow(dt.datetime(2024, 6, 12, 20), dt.datetime(2024, 6, 12, 21))
     g = {"cal": weekdays, "all": TimeWindow(dt.datetime.min, dt.datetime.max), "hour": closed_hour}
     whole_ns = per_call_ns("cal.CanWork(all)", g, number=20_000)
     hour_ns = per_call_ns("cal.CanWork(hour)", g, number=20_000)
-    print(f"CanWork(min..max): {whole_ns:8.1f} ns   CanWork(closed hour): {hour_ns:8.1f} ns"
-          f"   ratio {whole_ns / hour_ns:5.2f}  (at most 10)")
+    out.append(row("CanWork(datetime.min..max), weekdays", whole_ns, "CanWork(closed hour)", hour_ns, "<= 10"))
+    return out
 
 
 if __name__ == "__main__":
-    main()
+    report(rows())

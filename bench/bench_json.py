@@ -9,11 +9,15 @@
 Usage: python3 bench/bench_json.py [largest n, default 100000]"""
 import datetime as dt
 import json
+import os
 import random
 import sys
 import time
 
-from hourloom import HourloomCalendar, HourloomDefinition
+sys.path.insert(0, os.path.dirname(__file__))
+from common import report, row  # noqa: E402
+
+from hourloom import HourloomCalendar, HourloomDefinition  # noqa: E402
 
 START = dt.datetime(2024, 1, 1)
 
@@ -46,8 +50,7 @@ def best_seconds(fn, repeat):
     return best, result
 
 
-def main():
-    largest = int(sys.argv[1]) if len(sys.argv) > 1 else 100_000
+def rows(largest=100_000):
     sizes = [largest // 100, largest // 10, largest]
     results = {}
     for n in sizes:
@@ -60,16 +63,17 @@ def main():
         r["ToJson"], written = best_seconds(cal.ToJson, max(repeat, 3))
         r["json.dumps"], _ = best_seconds(lambda: json.dumps(as_dict, separators=(",", ":")), max(repeat, 3))
         assert written == text
-        print(f"n={n:>7} ({len(text) / 1e6:5.1f} MB)  reading alone (HourloomDefinition.FromJson) "
-              f"{r['Definition.FromJson'] / r['json.loads']:5.2f}x json.loads")
-        print(f"n={n:>7} ({len(text) / 1e6:5.1f} MB)  FromJson {r['FromJson'] * 1e3:9.1f} ms  "
-              f"json.loads {r['json.loads'] * 1e3:7.1f} ms  ratio {r['FromJson'] / r['json.loads']:5.2f}x   "
-              f"ToJson {r['ToJson'] * 1e3:6.1f} ms  json.dumps {r['json.dumps'] * 1e3:6.1f} ms  "
-              f"ratio {r['ToJson'] / r['json.dumps']:5.2f}x")
+    r, mb = results[largest], len(text) / 1e6
+    out = [row(f"HourloomDefinition.FromJson, {largest} entries ({mb:.1f} MB)", r["Definition.FromJson"] * 1e9,
+               "json.loads", r["json.loads"] * 1e9),
+           row(f"HourloomCalendar.FromJson, {largest} entries", r["FromJson"] * 1e9, "json.loads",
+               r["json.loads"] * 1e9),
+           row(f"ToJson, {largest} entries", r["ToJson"] * 1e9, "json.dumps", r["json.dumps"] * 1e9)]
     for small, big in zip(sizes, sizes[1:]):
-        print(f"FromJson growth {small} -> {big} entries: {results[big]['FromJson'] / results[small]['FromJson']:6.2f}x"
-              f" (linear: 10x)")
+        out.append(row(f"FromJson, {big} entries", results[big]["FromJson"] * 1e9, f"{small} entries",
+                       results[small]["FromJson"] * 1e9, "<= 12"))
+    return out
 
 
 if __name__ == "__main__":
-    main()
+    report(rows(int(sys.argv[1]) if len(sys.argv) > 1 else 100_000))

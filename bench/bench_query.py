@@ -11,7 +11,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(__file__))
 from bench_state import START, realistic  # noqa: E402
-from common import report, per_call_ns  # noqa: E402
+from common import per_call_ns, report, row  # noqa: E402
 
 from hourloom import HourloomCalendar  # noqa: E402
 
@@ -24,11 +24,11 @@ def with_entries(n):
     return cal
 
 
-def main():
+def rows():
     big = with_entries(5_000)
     t = dt.datetime(2024, 6, 12, 10, 30)
     g = {"big": big, "t": t, "cal": realistic(1), "d": START.date()}
-    rows = [
+    figures = [
         ("cal.At(t).CanWork(), 5,000 entries", per_call_ns("big.At(t).CanWork()", g, number=20_000),
          "cal.CanWork(t)", per_call_ns("big.CanWork(t)", g, number=20_000)),
         ("edit, then cal.At(t), 5,000 entries", per_call_ns("big.SetDefaultCapacity(1); big.At(t)", g, number=200),
@@ -36,8 +36,8 @@ def main():
         ("Analyze(t), realistic calendar", per_call_ns("cal.Analyze(t)", g, number=20_000),
          "GetNextTransitionTime(t)", per_call_ns("cal.GetNextTransitionTime(t)", g, number=20_000)),
     ]
-    report(rows)
+    return [row(*f) for f in figures]
 
 
 if __name__ == "__main__":
-    main()
+    report(rows())

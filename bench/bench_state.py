@@ -9,7 +9,7 @@ import random
 import sys
 
 sys.path.insert(0, os.path.dirname(__file__))
-from common import per_call_ns  # noqa: E402
+from common import per_call_ns, report, row  # noqa: E402
 
 from hourloom import HourloomCalendar  # noqa: E402
 
@@ -39,15 +39,14 @@ def realistic(seed):
     return cal
 
 
-def main():
+def rows():
     cal = realistic(1)
     one_year, ten_years = START.replace(year=2025), START.replace(year=2034)
     g = {"cal": cal, "s": START, "y1": one_year, "y10": ten_years}
     year_ns = per_call_ns("cal.GetStateWindows(s, y1)", g, number=30)
     decade_ns = per_call_ns("cal.GetStateWindows(s, y10)", g, number=3)
-    print(f"GetStateWindows, 1 year:   {year_ns / 1e6:8.3f} ms  ({len(cal.GetStateWindows(START, one_year))} windows)")
-    print(f"GetStateWindows, 10 years: {decade_ns / 1e6:8.3f} ms  ({len(cal.GetStateWindows(START, ten_years))} windows)")
-    print(f"  10-year / 1-year ratio: {decade_ns / year_ns:5.2f}  (linear growth is 10)")
+    windows = len(cal.GetStateWindows(START, one_year))
+    out = [row(f"GetStateWindows, 10 years (1 year: {windows} windows)", decade_ns, "1 year", year_ns, "<= 12")]
 
     parts = [realistic(seed) for seed in (1, 2, 3)]
     composite = HourloomCalendar.Intersect(*parts)
@@ -55,16 +54,14 @@ def main():
     composite_ns = per_call_ns("composite.GetStateWindows(s, y1)", g, number=30)
     parts_ns = per_call_ns("a.GetStateWindows(s, y1); b.GetStateWindows(s, y1); c.GetStateWindows(s, y1)", g,
                            number=30)
-    print(f"Composite of 3, 1 year:    {composite_ns / 1e6:8.3f} ms  vs its components' own: {parts_ns / 1e6:8.3f} ms"
-          f"  ratio {composite_ns / parts_ns:5.2f}x")
+    out.append(row("Composite of 3, GetStateWindows 1 year", composite_ns, "its 3 components' own", parts_ns))
 
-    t = dt.datetime(2024, 6, 12, 10, 30)
-    g["t"] = t
+    g["t"] = dt.datetime(2024, 6, 12, 10, 30)
     capacity_ns = per_call_ns("cal.GetCapacityAt(t)", g, number=200_000)
     weekday_ns = per_call_ns("t.weekday()", g, number=200_000)
-    print(f"GetCapacityAt(t):          {capacity_ns:8.1f} ns  vs t.weekday(): {weekday_ns:6.1f} ns"
-          f"  ratio {capacity_ns / weekday_ns:5.2f}x")
+    out.append(row("GetCapacityAt(t), realistic calendar", capacity_ns, "t.weekday()", weekday_ns))
+    return out
 
 
 if __name__ == "__main__":
-    main()
+    report(rows())

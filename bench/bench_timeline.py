@@ -12,7 +12,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(__file__))
 from bench_state import START, realistic  # noqa: E402
-from common import per_call_ns  # noqa: E402
+from common import per_call_ns, report, row  # noqa: E402
 
 try:
     import numpy as np
@@ -36,7 +36,7 @@ def numpy_route(ends, caps, datetimes):
     return caps.take(np.searchsorted(ends, keys, side="right")).tolist()
 
 
-def main():
+def rows():
     cal = realistic(1)
     one_year = START.replace(year=2025)
     tl = cal.Compile(START, one_year)
@@ -45,34 +45,32 @@ def main():
     shuffled = [START + dt.timedelta(microseconds=rng.randrange(span)) for _ in range(N)]
     ordered = sorted(shuffled)
     states = tl.GetStateWindows(START, one_year)
-    print(f"compiled year: {len(states)} states")
     if np is not None:
         ends = np.array([s.Window.End for s in states], dtype="datetime64[us]")
         caps = np.array([s.Capacity for s in states], dtype=np.int64)
         assert numpy_route(ends, caps, shuffled[:1000]) == tl.GetCapacitiesAt(shuffled[:1000])
+    out = []
     for label, data in (("random", shuffled), ("sorted", ordered)):
-        ours = best_of(lambda: tl.GetCapacitiesAt(data))
-        weekday = best_of(lambda: [d.weekday() for d in data])
-        line = (f"GetCapacitiesAt, {label}: {ours / N * 1e9:6.1f} ns/element   "
-                f"weekday loop: {weekday / N * 1e9:6.1f} ns  ratio {ours / weekday:5.2f}x")
+        ours = best_of(lambda: tl.GetCapacitiesAt(data)) / N * 1e9
+        weekday = best_of(lambda: [d.weekday() for d in data]) / N * 1e9
+        operation = f"GetCapacitiesAt, {label}, per element ({len(states)} states)"
+        out.append(row(operation, ours, "[d.weekday() for d in ...]", weekday))
         if np is not None:
-            route = best_of(lambda: numpy_route(ends, caps, data), repeat=2)
-            line += f"   numpy route: {route / N * 1e9:7.1f} ns  {route / ours:5.1f}x slower than ours"
-        print(line)
+            route = best_of(lambda: numpy_route(ends, caps, data), repeat=2) / N * 1e9
+            out.append(row(operation, ours, "numpy datetime64 + searchsorted", route))
 
     ten_years = START.replace(year=2034)
     g = {"cal": cal, "s": START, "y10": ten_years}
     compile_ns = per_call_ns("cal.Compile(s, y10)", g, number=3)
     windows_ns = per_call_ns("cal.GetStateWindows(s, y10)", g, number=3)
-    print(f"Compile, 10 years: {compile_ns / 1e6:8.3f} ms   GetStateWindows: {windows_ns / 1e6:8.3f} ms"
-          f"   ratio {compile_ns / windows_ns:5.2f}x")
+    out.append(row("Compile, 10 years", compile_ns, "GetStateWindows, 10 years", windows_ns))
 
     g.update({"tl": tl, "t": dt.datetime(2024, 6, 12, 10, 30)})
     timeline_ns = per_call_ns("tl.GetCapacityAt(t)", g)
     calendar_ns = per_call_ns("cal.GetCapacityAt(t)", g)
-    print(f"GetCapacityAt(t): timeline {timeline_ns:6.1f} ns   calendar {calendar_ns:6.1f} ns"
-          f"   ratio {timeline_ns / calendar_ns:5.2f}x")
+    out.append(row("timeline.GetCapacityAt(t)", timeline_ns, "cal.GetCapacityAt(t)", calendar_ns))
+    return out
 
 
 if __name__ == "__main__":
-    main()
+    report(rows())

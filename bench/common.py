@@ -1,5 +1,7 @@
-"""Timing helpers shared by the benchmark scripts: best-of-N per-call costs."""
+"""Timing helpers shared by the benchmark scripts: best-of-N per-call costs,
+result rows and the table that prints them."""
 import timeit
+from fractions import Fraction
 
 
 def per_call_ns(stmt, globals_, number=200_000, repeat=7):
@@ -7,8 +9,31 @@ def per_call_ns(stmt, globals_, number=200_000, repeat=7):
     return min(timer.repeat(repeat=repeat, number=number)) / number * 1e9
 
 
+def row(operation, ns, baseline, baseline_ns, target=""):
+    """One figure: a cost against a baseline timed in the same run. target bounds
+    the ratio cost / baseline, written "<= 2" or "<= 1/300" (300x faster)."""
+    ratio = ns / baseline_ns
+    ok = ""
+    if target:
+        op, bound = target.split()
+        ok = "yes" if (ratio <= Fraction(bound) if op == "<=" else ratio >= Fraction(bound)) else "NO"
+    return {"operation": operation, "cost": ns, "baseline": baseline, "baseline_cost": baseline_ns,
+            "ratio": ratio, "target": target, "ok": ok}
+
+
+def duration(ns):
+    for unit, size in (("s", 1e9), ("ms", 1e6), ("us", 1e3)):
+        if ns >= size:
+            return f"{ns / size:.3g} {unit}"
+    return f"{ns:.3g} ns"
+
+
 def report(rows):
-    """rows: (label, ns, baseline_label, baseline_ns) -> prints a table with ratios."""
-    width = max(len(r[0]) for r in rows)
-    for label, ns, base_label, base_ns in rows:
-        print(f"{label:<{width}}  {ns:9.1f} ns   {base_label}: {base_ns:8.1f} ns   ratio {ns / base_ns:5.2f}x")
+    """Prints rows (dicts from row(), or (label, ns, baseline label, baseline ns) tuples) as one table."""
+    rows = [r if isinstance(r, dict) else row(*r) for r in rows]
+    cells = [("operation", "cost", "baseline", "ratio", "target", "ok")] + [
+        (r["operation"], duration(r["cost"]), f"{r['baseline']}: {duration(r['baseline_cost'])}",
+         f"{r['ratio']:.3g}", r["target"], r["ok"]) for r in rows]
+    widths = [max(len(c[i]) for c in cells) for i in range(6)]
+    for c in cells:
+        print("  ".join(f"{v:<{w}}" if i in (0, 2) else f"{v:>{w}}" for i, (v, w) in enumerate(zip(c, widths))))

@@ -149,19 +149,6 @@ def test_every_callable_publishes_its_signature(label, fn):
     assert fn.__text_signature__.startswith("(")
 
 
-def test_constructor_and_method_signatures():
-    assert str(inspect.signature(hourloom.TimeWindow)) == "(start, end)"
-    assert str(inspect.signature(hourloom.HourloomWeeklyRule)) == "(day, start, end)"
-    assert str(inspect.signature(hourloom.HourloomCalendar)) == "()"
-    assert str(inspect.signature(hourloom.HourloomTimelineBatch)) == "(timelines)"
-    cal = hourloom.HourloomCalendar()
-    assert str(inspect.signature(cal.GetCapacityWindows)) == "(start, end, minimumCapacity=1)"
-    assert str(inspect.signature(hourloom.HourloomCalendar.Intersect)) == "(*calendars)"
-    assert str(inspect.signature(cal.Close)) == "(*args)"
-    assert hourloom.HourloomCalendar.Weekdays.__text_signature__ == "(start, end)"
-    assert hourloom.TimeWindow.Contains.__text_signature__ == "($self, instant)"
-
-
 def test_instances_have_no_dict_and_read_only_properties(cal):
     with pytest.raises(AttributeError):
         cal.anything = 1
