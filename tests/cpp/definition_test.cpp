@@ -1,7 +1,6 @@
 // What Python cannot hand the definition code: raw bytes that are not UTF-8.
 #include <gtest/gtest.h>
 
-#include "definition/conversion.h"
 #include "definition/json_reader.h"
 #include "definition/json_writer.h"
 
@@ -23,14 +22,6 @@ TEST(DefinitionJson, WriterRefusesAnIdThatIsNotUtf8) {
   auto text = write_json(d, false);
   ASSERT_FALSE(text);
   EXPECT_FALSE(text.error().message.starts_with("[json.exception"));
-}
-
-TEST(DefinitionJson, DefinitionSurvivesTheCalendar) {
-  auto d = read_json(R"([3,[[1,"08:00","17:00"]],[],[],[],[],[["a",9,"2024-05-13T08:00:00","2024-05-13T09:00:00",0]]])");
-  ASSERT_TRUE(d);
-  auto c = to_calendar(*d);
-  ASSERT_TRUE(c);
-  EXPECT_EQ(to_definition(*c).value(), *d);
 }
 
 }  // namespace

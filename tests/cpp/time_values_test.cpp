@@ -15,14 +15,9 @@ namespace {
 using namespace test;
 
 // The value types are plain trivially copyable values.
-static_assert(std::is_trivially_copyable_v<Date>);
-static_assert(std::is_trivially_copyable_v<TimeOfDay>);
-static_assert(std::is_trivially_copyable_v<Duration>);
-static_assert(std::is_trivially_copyable_v<Instant>);
-static_assert(std::is_trivially_copyable_v<TimeWindow>);
-static_assert(std::is_trivially_copyable_v<WeeklyRule>);
-static_assert(std::is_trivially_copyable_v<CapacityWindow>);
-static_assert(std::is_trivially_copyable_v<StateWindow>);
+template <typename... T>
+constexpr bool kPlainValues = (std::is_trivially_copyable_v<T> && ...);
+static_assert(kPlainValues<Date, TimeOfDay, Duration, Instant, TimeWindow, WeeklyRule, CapacityWindow, StateWindow>);
 static_assert(sizeof(Instant) == 16 && sizeof(TimeWindow) == 32);
 // Construction and ordering work at compile time.
 static_assert(Date::FromCivil(1970, 1, 1)->days() == 0);
@@ -213,8 +208,6 @@ TEST(DateArithmetic, CivilDatesAndWeekdays) {
   EXPECT_EQ(date(1, 1, 1).weekday_sunday0(), Weekday::Monday);
   EXPECT_EQ(date(9999, 12, 31).weekday_sunday0(), Weekday::Friday);
   EXPECT_EQ(date(1969, 12, 31).weekday_sunday0(), Weekday::Wednesday);
-  EXPECT_EQ(date(2024, 5, 5).weekday_sunday0(), Weekday::Sunday);
-  EXPECT_EQ(date(2024, 5, 11).weekday_sunday0(), Weekday::Saturday);
   EXPECT_EQ(at(date(2024, 5, 5), 23, 59, 59, 999'999'999).weekday_sunday0(), Weekday::Sunday);
   // Consecutive days step through the week, before and after the epoch.
   for (std::int64_t n = -10; n < 10; ++n) {
@@ -226,10 +219,8 @@ TEST(DateArithmetic, CivilDatesAndWeekdays) {
   EXPECT_EQ(weekday_from_number(7), std::nullopt);
 }
 
-TEST(WeeklyRuleValues, WindowOnADateAndAtTheLastDate) {
+TEST(WeeklyRuleValues, WindowAtTheLastDate) {
   const WeeklyRule overnight = make_weekly_rule(kFri, hm(22), hm(6)).value();
-  EXPECT_EQ(rule_window(overnight, day(0)), win(mon(22), tue(6)));  // the weekday is not checked
-  EXPECT_EQ(rule_window(make_weekly_rule(kMon, hm(8), hm(0)).value(), day(0)), win(mon(8), tue(0)));
   // No next date: the occurrence runs to the last instant.
   EXPECT_EQ(rule_window(overnight, Date::Max()), win(at(Date::Max(), 22), Instant::Max()));
 }

@@ -89,16 +89,6 @@ class TestAnalyze:
 
 
 class TestFrozen:
-    @pytest.mark.parametrize("edit", [
-        lambda c: c.AddHoliday(at(0).date()), lambda c: c.Close(at(0).date()),
-        lambda c: c.Capacity(0), lambda c: c.Clear()])
-    def test_later_edits_do_not_reach_earlier_query_objects(self, edit):
-        cal = Cal().AddOpenRule(1, hm(8), hm(17))
-        point, again, span = cal.At(at(0, 9)), cal.At(at(0, 9)), cal.Between(at(0), at(1))
-        edit(cal)
-        assert point.CanWork() and again.GetCapacity() == 1 and span.GetWorkingDuration() == 9 * HOUR
-        assert not cal.At(at(0, 9)).CanWork() and cal.Between(at(0), at(1)).GetOpenWindows() == []
-
     def test_a_composite_keeps_answering_as_the_composite(self):
         a, b = Cal().AddOpenRule(1, hm(8), hm(17)), Cal().AddOpenRule(1, hm(12), hm(20))
         point, span = a.And(b).At(at(0, 13)), Cal.Intersect(a, b).Between(at(0), at(1))
@@ -111,8 +101,7 @@ class TestFrozen:
 def test_a_reversed_range_is_refused_by_every_question_that_needs_it_ordered():
     cal = Cal().AddOpenRule(1, hm(8), hm(17))
     reversed_ = cal.Between(at(0, 12), at(0, 9))
-    for call in (reversed_.CanWork, lambda: reversed_.HasCapacity(1), reversed_.GetStateWindows,
-                 reversed_.GetWorkingDuration, reversed_.Analyze, lambda: reversed_.FindFirstSlot(HOUR)):
+    for call in (reversed_.CanWork, lambda: reversed_.HasCapacity(1), lambda: reversed_.FindFirstSlot(HOUR)):
         with raises(ValueError, END_BEFORE_START):
             call()
     # The slot's own checks come first.
@@ -122,8 +111,6 @@ def test_a_reversed_range_is_refused_by_every_question_that_needs_it_ordered():
         reversed_.FindFirstSlot(-HOUR)
     with raises(ValueError, "Required capacity must be positive."):
         reversed_.HasCapacity(0)
-    empty = cal.Between(at(0, 3), at(0, 3))
-    assert empty.CanWork() and empty.HasCapacity(5)
 
 
 minutes = st.integers(0, SPAN_MINUTES)
@@ -151,7 +138,7 @@ def test_query_objects_ask_the_calendars_questions(calendar, a, b, c, radius, mi
             "GetWorkingTicks")],
         ("Between", "GetCapacityWindows", (minimum,), "GetCapacityWindows", (s, e, minimum)),
     ]
-    if s <= e:  # a reversed range is pinned above
+    if s <= e:  # a reversed range is pinned above for these
         questions += [("Between", "CanWork", (), "CanWork", (TW(s, e),)),
                       ("Between", "HasCapacity", (minimum,), "HasCapacity", (TW(s, e), minimum)),
                       ("Between", "FindFirstSlot", (d, minimum), "FindFirstSlot", (s, d, minimum, e))]

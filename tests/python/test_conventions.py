@@ -56,10 +56,6 @@ class TestArgumentParsing:
         name = "".join(["mini", "mumCapacity"])
         assert cal.GetCapacityWindows(at(0), at(1), **{name: 1}) == []
 
-    def test_none_means_not_given_for_defaults(self, cal):
-        cal.Open(at(0, 8), at(0, 9))
-        assert cal.GetCapacityWindows(at(0), at(1), None) == cal.GetCapacityWindows(at(0), at(1))
-
 
 class TestArgumentConversion:
     @pytest.mark.parametrize("day", [300, -1, 256])

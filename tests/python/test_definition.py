@@ -2,7 +2,6 @@
 record forms, value rules and messages with positions, and the calendar round trip."""
 import datetime as dt
 import json
-import textwrap
 import warnings
 
 import pytest
@@ -17,57 +16,14 @@ Def = hourloom.HourloomDefinition
 EMPTY = ('{"defaultCapacity":1,"openRules":[],"breakRules":[],"openWindows":[],"closedWindows":[],'
          '"capacityWindows":[],"entries":[]}')
 
-EXAMPLE_INDENTED = textwrap.dedent("""\
-    {
-      "defaultCapacity": 2,
-      "openRules": [
-        {
-          "day": 1,
-          "start": "08:00:00",
-          "end": "17:00:00"
-        },
-        {
-          "day": 5,
-          "start": "22:00:00",
-          "end": "06:00:00"
-        }
-      ],
-      "breakRules": [
-        {
-          "day": 1,
-          "start": "12:00:00",
-          "end": "12:30:00"
-        }
-      ],
-      "openWindows": [
-        {
-          "start": "2024-05-11T09:00:00",
-          "end": "2024-05-11T13:00:00"
-        }
-      ],
-      "closedWindows": [
-        {
-          "start": "2024-05-20T00:00:00",
-          "end": "2024-05-21T00:00:00"
-        }
-      ],
-      "capacityWindows": [
-        {
-          "start": "2024-05-13T08:00:00",
-          "end": "2024-05-13T12:00:00",
-          "capacity": 5
-        }
-      ],
-      "entries": [
-        {
-          "id": "audit",
-          "kind": 1,
-          "start": "2024-05-14T13:00:00",
-          "end": "2024-05-14T15:30:45.500",
-          "capacity": 0
-        }
-      ]
-    }""")
+EXAMPLE = ('{"defaultCapacity":2,"openRules":[{"day":1,"start":"08:00:00","end":"17:00:00"},'
+           '{"day":5,"start":"22:00:00","end":"06:00:00"}],"breakRules":[{"day":1,"start":"12:00:00",'
+           '"end":"12:30:00"}],"openWindows":[{"start":"2024-05-11T09:00:00","end":"2024-05-11T13:00:00"}],'
+           '"closedWindows":[{"start":"2024-05-20T00:00:00","end":"2024-05-21T00:00:00"}],'
+           '"capacityWindows":[{"start":"2024-05-13T08:00:00","end":"2024-05-13T12:00:00","capacity":5}],'
+           '"entries":[{"id":"audit","kind":1,"start":"2024-05-14T13:00:00","end":"2024-05-14T15:30:45.500",'
+           '"capacity":0}]}')
+EXAMPLE_INDENTED = json.dumps(json.loads(EXAMPLE), indent=2)  # two spaces, ": " after keys, no trailing newline
 
 
 def example():
@@ -96,7 +52,7 @@ def window(start="2024-05-13T08:00:00", end="2024-05-13T09:00:00"):
 def test_worked_example_in_both_forms():
     cal = example()
     assert cal.ToJson(True) == EXAMPLE_INDENTED
-    assert cal.ToJson() == json.dumps(json.loads(EXAMPLE_INDENTED), separators=(",", ":"), ensure_ascii=False)
+    assert cal.ToJson() == EXAMPLE
     assert Cal().ToJson() == EMPTY
     for text in (cal.ToJson(), cal.ToJson(indented=True)):
         d = Def.FromJson(text)

@@ -103,10 +103,6 @@ class TestHorizon:
         assert cal.GetNextOpenTime(at(5), at(7, 8)) is None
         assert cal.GetNextOpenTime(at(5), at(7, 8) + US) == at(7, 8)
         assert cal.GetNextOpenTime(at(2), at(1)) is None
-        assert cal.AddWorkDuration(at(0, 8), 4 * HOUR, at(0, 12)) == at(0, 12)
-        with pytest.raises(RuntimeError, match=re.escape(NOT_FOUND)):
-            cal.AddWorkDuration(at(0, 8), 5 * HOUR, at(0, 12))
-        assert cal.FindFirstSlot(at(0), 4 * HOUR, 1, at(0, 12)) == TW(at(0, 8), at(0, 12))
         assert cal.FindFirstSlot(at(0), 4 * HOUR, 1, at(0, 12) - US) is None
 
     def test_never_open_walks_the_default_horizon(self, cal):
