@@ -1,4 +1,5 @@
 import datetime as dt
+import re
 
 import pytest
 
@@ -12,6 +13,11 @@ def at(day_offset=0, hour=0, minute=0, second=0, micro=0):
     """An instant `day_offset` days after Monday 2024-05-06."""
     d = MONDAY + dt.timedelta(days=day_offset)
     return dt.datetime(d.year, d.month, d.day, hour, minute, second, micro)
+
+
+def raises(exc, text):
+    """pytest.raises for an exact message (a prefix of it, to be precise)."""
+    return pytest.raises(exc, match=re.escape(text))
 
 
 def hm(hour, minute=0):

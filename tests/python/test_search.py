@@ -23,7 +23,7 @@ def always_open():
     return Cal().Open(dt.datetime.min, dt.datetime.max)
 
 
-AROUND = ["GetCurrentOpenWindow", "GetCurrentUnavailableWindow", "GetNextTransitionTime",
+AROUND = ["GetWindowsAt", "Analyze", "GetCurrentOpenWindow", "GetCurrentUnavailableWindow", "GetNextTransitionTime",
           "GetPreviousTransitionTime", "GetNearestTransitionTime"]
 FORWARD = ["AddWorkDuration", "TraceWorkDuration", "FindFirstSlot"]
 
@@ -36,8 +36,9 @@ class TestArgumentOrder:
             method(1, "junk")
         with pytest.raises(AttributeError):
             method(at(0), "junk")
-        with pytest.raises(ValueError, match=re.escape("Search radius must be positive.")):
-            method(at(0), dt.timedelta(0))
+        for radius in (dt.timedelta(0), -US):  # refused even where there is something to find
+            with pytest.raises(ValueError, match=re.escape("Search radius must be positive.")):
+                method(at(0, 12), radius)
 
     @pytest.mark.parametrize("name", FORWARD)
     def test_declared_arguments_before_the_duration(self, name):
