@@ -25,13 +25,9 @@ EDITS = [
 COMPOSITE = "Composite calendars are query-only. Add rules to source calendars before composing."
 
 
-class TestConstruction:
-    @pytest.mark.parametrize("make", [Cal, Cal.Create, Cal.create, lambda: Cal().create()])
-    def test_new_calendars_are_simple_and_empty(self, make):
-        cal = make()
-        assert type(cal) is Cal
-        assert content(cal) == (1, [], [], [], [], [], [], [])
-        assert cal.IsComposite is False and cal.Components == []
+def test_new_calendars_are_simple_and_empty():
+    for cal in (Cal(), Cal.Create(), Cal().create()):
+        assert type(cal) is Cal and content(cal) == (1, [], [], [], [], [], [], []) and cal.IsComposite is False
 
 
 class TestEditing:
