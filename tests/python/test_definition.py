@@ -132,7 +132,7 @@ def test_an_entry_of_another_kind_is_kept_but_decides_nothing():
         d["entries"].append({"id": "x", "kind": 9, "start": "2024-05-13T00:00:00",
                              "end": "2024-05-15T00:00:00", "capacity": 7})
         loaded = Cal.FromJson(json.dumps(d))
-        assert loaded.Entries[-1].Kind == 9
+        assert loaded.Entries[-1].Kind == 9 and loaded.ToJson() == json.dumps(d, separators=(",", ":"))
         assert loaded.GetStateWindows(at(7), at(9)) == cal.GetStateWindows(at(7), at(9))
         assert [loaded.GetCapacityAt(at(7, h)) for h in range(24)] == [cal.GetCapacityAt(at(7, h)) for h in range(24)]
 
