@@ -27,6 +27,22 @@ void join_sorted(std::vector<TimeWindow>& windows) {
   windows.resize(n);
 }
 
+// sort_small: sorts [first, last) by `less`; by insertion for the short
+// lists a stream sets up per question, which come nearly sorted.
+template <class T, class Less>
+void sort_small(T* first, T* last, Less less) {
+  if (last - first > 16) {
+    std::sort(first, last, less);
+    return;
+  }
+  for (T* i = first; i != last; ++i) {
+    const T v = *i;
+    T* j = i;
+    for (; j != first && less(v, *(j - 1)); --j) *j = *(j - 1);
+    *j = v;
+  }
+}
+
 // loose_windows: the one-off windows and entries of one side (opening or
 // closing) that overlap the range, clipped to it; through the time index
 // when the calendar has one.
@@ -66,26 +82,33 @@ OccurrenceStream::OccurrenceStream(const std::vector<WeeklyRule>& rules, TimeWin
     : rules_(&rules), range_(range) {
   if (rules.empty() || is_empty(range)) return;
 
-  // Counting sort of rule indices by weekday.
-  for (const WeeklyRule& r : rules) ++offset_[weekday_number(r.day()) + 1];
+  auto occurrence_order = [](const WeeklyRule& x, const WeeklyRule& y) {
+    if (x.start() != y.start()) return x.start() < y.start();
+    if (x.is_overnight() != y.is_overnight()) return y.is_overnight();
+    return x.end() < y.end();
+  };
+  // Counting sort of rule indices by weekday, skipped when the rules are
+  // stored in (weekday, occurrence) order already, as a weekday calendar's are.
+  for (std::uint32_t i = 0; i < rules.size(); ++i) {
+    const unsigned d = weekday_number(rules[i].day());
+    ++offset_[d + 1];
+    if (i > 0 && in_order_) {
+      const unsigned before = weekday_number(rules[i - 1].day());
+      in_order_ = before < d || (before == d && !occurrence_order(rules[i], rules[i - 1]));
+    }
+  }
   for (std::size_t d = 1; d < offset_.size(); ++d) offset_[d] += offset_[d - 1];
-  by_day_.resize(offset_[kDaysPerWeek]);
-  {
+  if (!in_order_) {
+    by_day_.resize(offset_[kDaysPerWeek]);
     std::array<std::uint32_t, kDaysPerWeek> fill{};
     for (std::uint32_t i = 0; i < rules.size(); ++i) {
       const unsigned d = weekday_number(rules[i].day());
       by_day_[offset_[d] + fill[d]++] = i;
     }
+    auto index_order = [&](std::uint32_t a, std::uint32_t b) { return occurrence_order(rules[a], rules[b]); };
+    for (std::size_t d = 0; d < kDaysPerWeek; ++d)
+      sort_small(by_day_.begin() + offset_[d], by_day_.begin() + offset_[d + 1], index_order);
   }
-  auto occurrence_order = [&](std::uint32_t a, std::uint32_t b) {
-    const WeeklyRule& x = rules[a];
-    const WeeklyRule& y = rules[b];
-    if (x.start() != y.start()) return x.start() < y.start();
-    if (x.is_overnight() != y.is_overnight()) return y.is_overnight();
-    return x.end() < y.end();
-  };
-  for (std::size_t d = 0; d < kDaysPerWeek; ++d)
-    std::sort(by_day_.begin() + offset_[d], by_day_.begin() + offset_[d + 1], occurrence_order);
 
   const Date start_date = range.start.date();
   const auto day_before = start_date.add_days(-1);
@@ -96,7 +119,7 @@ OccurrenceStream::OccurrenceStream(const std::vector<WeeklyRule>& rules, TimeWin
   date_ = day_before.value_or(start_date);
   weekday_ = date_.weekday_sunday0();
   fill_dates_through(start_date);
-  std::sort(head_.begin(), head_.end(), window_order);
+  sort_small(head_.begin(), head_.end(), window_order);
 }
 
 // fill_dates_through: expands date_ to `last` into the head and leaves date_
@@ -106,7 +129,7 @@ void OccurrenceStream::fill_dates_through(Date last) {
   for (;;) {
     const unsigned w = weekday_number(weekday_);
     for (std::uint32_t k = offset_[w]; k < offset_[w + 1]; ++k)
-      if (auto piece = clip(rule_window((*rules_)[by_day_[k]], date_), range_)) head_.push_back(*piece);
+      if (auto piece = clip(rule_window(rule(k), date_), range_)) head_.push_back(*piece);
     if (date_ == range_last) return;
     auto next = date_.add_days(1);
     if (!next) return;  // the edge of the representable dates ends the expansion
@@ -126,7 +149,7 @@ std::optional<TimeWindow> OccurrenceStream::next() {
     const std::uint32_t k = offset_[w] + slot_;
     if (k < offset_[w + 1]) {
       ++slot_;
-      if (auto piece = clip(rule_window((*rules_)[by_day_[k]], date_), range_)) return piece;
+      if (auto piece = clip(rule_window(rule(k), date_), range_)) return piece;
       continue;
     }
     auto next = date_.add_days(1);
@@ -145,7 +168,8 @@ std::size_t UnionStream::bound() const { return occurrences_.bound() + loose_.si
 
 UnionStream::UnionStream(const std::vector<WeeklyRule>& rules, TimeWindow range, std::vector<TimeWindow> loose)
     : occurrences_(rules, range), loose_(std::move(loose)) {
-  std::sort(loose_.begin(), loose_.end(), window_order);
+  if (!std::is_sorted(loose_.begin(), loose_.end(), window_order))
+    std::sort(loose_.begin(), loose_.end(), window_order);
 }
 
 std::optional<TimeWindow> UnionStream::next_raw() {
@@ -167,17 +191,22 @@ std::optional<TimeWindow> UnionStream::next() {
   }
   if (!pending_) return std::nullopt;
   TimeWindow joined = *pending_;
+  std::optional<TimeWindow> raw;
   for (;;) {
-    pending_ = next_raw();
-    if (!pending_ || !joins_after(joined, *pending_)) break;
-    if (joined.end < pending_->end) joined.end = pending_->end;
+    raw = next_raw();
+    if (!raw || !joins_after(joined, *raw)) break;
+    if (joined.end < raw->end) joined.end = raw->end;
   }
+  pending_ = raw;
   return joined;
 }
 
 OpenSpanStream::OpenSpanStream(const Calendar& c, TimeWindow range)
     : opening_(c.open_rules, range, loose_windows(c, ItemKind::Open, range)),
       closing_(c.break_rules, range, loose_windows(c, ItemKind::Closed, range)) {}
+
+OpenSpanStream::OpenSpanStream(const Calendar& c, TimeWindow range, RulesOnly)
+    : opening_(c.open_rules, range, {}), closing_(c.break_rules, range, {}) {}
 
 std::size_t OpenSpanStream::bound() const { return opening_.bound() + closing_.bound(); }
 

@@ -51,11 +51,6 @@ Result<Transitions> transitions_around(const Calendar& c, Instant t, std::option
   }
 }
 
-Instant capped_add(Instant t, Duration d, Instant cap) {
-  if (cap - t <= d) return cap;
-  return (t + d).value();  // below cap, hence representable
-}
-
 Result<TimeWindow> search_window_around(Instant t, std::optional<Duration> radius, TimeWindow reach) {
   if (radius && (radius->is_negative() || radius->is_zero())) return fail(ErrorKind::Value, msg::kRadiusNotPositive);
   const Duration r = radius.value_or(kDefaultSearchRadius);

@@ -24,7 +24,10 @@ inline constexpr TimeWindow kFullReach{Instant::Min(), Instant::Max()};
 
 // capped_add: t + d, or `cap` when that would reach past it (also when the sum
 // leaves the representable range); t <= cap and d >= 0.
-Instant capped_add(Instant t, Duration d, Instant cap);
+inline Instant capped_add(Instant t, Duration d, Instant cap) {
+  if (cap - t <= d) return cap;
+  return (t + d).value();  // below cap, hence representable
+}
 
 // search_window_around: [t - radius, t + radius] cut to the reach; ValueError
 // "Search radius must be positive." for a given radius <= 0. Absent radius: 7 days.

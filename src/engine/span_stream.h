@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 #include "engine/calendar.h"
@@ -24,6 +25,43 @@ constexpr std::size_t reservation(std::size_t bound) {
   return bound < kCap ? bound : kCap;
 }
 
+// InlineList: a list of trivially copyable values kept in place while it
+// holds at most N of them, on the heap beyond that. The streams below are
+// built per question; a calendar's few rules then cost no allocation.
+template <class T, std::size_t N>
+class InlineList {
+  static_assert(std::is_trivially_copyable_v<T>);
+
+ public:
+  InlineList() {}  // leaves the in-place slots unset: only the first size() are read
+  void push_back(const T& v) {
+    if (size_ < N) {
+      local_[size_++] = v;
+      return;
+    }
+    if (size_ == N) spill_.assign(local_, local_ + N);
+    spill_.push_back(v);
+    ++size_;
+  }
+  void resize(std::size_t n) {  // growth only; new values are unspecified
+    while (size_ < n) push_back(T{});
+  }
+  T* data() { return size_ <= N ? local_ : spill_.data(); }
+  const T* data() const { return size_ <= N ? local_ : spill_.data(); }
+  T* begin() { return data(); }
+  T* end() { return data() + size_; }
+  std::size_t size() const { return size_; }
+  const T& operator[](std::size_t i) const { return data()[i]; }
+  T& operator[](std::size_t i) { return data()[i]; }
+
+ private:
+  union {
+    T local_[N];
+  };
+  std::vector<T> spill_;
+  std::size_t size_ = 0;
+};
+
 // OccurrenceStream: the occurrences of weekly rules clipped to a range, in
 // (start, end) order, as expand_rules lists them.
 class OccurrenceStream {
@@ -34,17 +72,20 @@ class OccurrenceStream {
 
  private:
   void fill_dates_through(Date last);
+  // rule: the k-th rule in (weekday, occurrence) order.
+  const WeeklyRule& rule(std::uint32_t k) const { return (*rules_)[in_order_ ? k : by_day_[k]]; }
 
   const std::vector<WeeklyRule>* rules_;
   TimeWindow range_;
   std::array<std::uint32_t, kDaysPerWeek + 1> offset_{};  // rules of weekday w: by_day_[offset_[w], offset_[w + 1])
-  std::vector<std::uint32_t> by_day_;      // per weekday, ordered by (start, overnight, end)
-  std::vector<TimeWindow> head_;           // sorted occurrences that clipping may have reordered
+  InlineList<std::uint32_t, 16> by_day_;   // per weekday, ordered by (start, overnight, end)
+  InlineList<TimeWindow, 8> head_;         // sorted occurrences that clipping may have reordered
   std::size_t head_pos_ = 0;
   Date date_;                              // next date to expand lazily
   Weekday weekday_ = Weekday::Sunday;
   std::uint32_t slot_ = 0;                 // next rule index within the date's bucket
   bool lazy_ = false;                      // dates after the head remain to be expanded
+  bool in_order_ = true;                   // the rules are stored in that order: by_day_ unused
 };
 
 // UnionStream: the merge of an occurrence stream and a sorted list of loose
@@ -72,6 +113,10 @@ class UnionStream {
 class OpenSpanStream {
  public:
   OpenSpanStream(const Calendar& c, TimeWindow range);
+  // The same over a range that no stored window or entry overlaps (the caller
+  // knows): the weekly rules alone, without looking for loose windows.
+  struct RulesOnly {};
+  OpenSpanStream(const Calendar& c, TimeWindow range, RulesOnly);
   std::optional<TimeWindow> next();
   // bound: at most this many open spans in all: every opening window may be
   // split once by each closing window, so spans <= opening + closing windows.

@@ -71,15 +71,17 @@ Result<Instant> consume(const Calendar& c, Instant start, Duration d, std::optio
 }
 
 // open_time: the summed lengths of the open spans in [from, to).
-Result<Duration> open_time(const Calendar& c, Instant from, Instant to) {
+Result<Duration> open_time(OpenSpanStream spans) {
   Duration total;
-  OpenSpanStream spans(c, TimeWindow{from, to});
   while (auto span = spans.next()) {
     auto sum = total + length(*span);
     if (!sum) return std::unexpected(sum.error());
     total = *sum;
   }
   return total;
+}
+Result<Duration> open_time(const Calendar& c, Instant from, Instant to) {
+  return open_time(OpenSpanStream(c, TimeWindow{from, to}));
 }
 
 // stored_windows: the union of the open and closed windows and entries within
@@ -93,6 +95,26 @@ std::vector<TimeWindow> stored_windows(const Calendar& c, TimeWindow range) {
   for (const TimeWindow& w : c.closed_windows) add(w);
   for (const Entry& e : c.entries) add(e.window);
   return merge(std::move(out));
+}
+
+// clean_week_time: the open time of 7 days that no stored window reaches,
+// away from the ends of the representable dates. The weekly rules repeat
+// every 7 days, so that is the same for any such 7 days: a function of the
+// open and break rules alone, kept per thread for the rules last asked about.
+Result<Duration> clean_week_time(const Calendar& c, TimeWindow week) {
+  struct Memo {
+    std::vector<WeeklyRule> open, breaks;
+    std::optional<Duration> time;
+  };
+  thread_local Memo memo;
+  if (memo.time && memo.open == c.open_rules && memo.breaks == c.break_rules) return *memo.time;
+  auto time = open_time(OpenSpanStream(c, week, OpenSpanStream::RulesOnly{}));
+  if (!time) return time;
+  memo.time.reset();  // a copy that fails half way leaves no stale answer
+  memo.open = c.open_rules;
+  memo.breaks = c.break_rules;
+  memo.time = *time;
+  return time;
 }
 
 // Open time of plain open spans by weeks. The weekly rules repeat every 7
@@ -116,7 +138,7 @@ Result<Duration> open_time_by_weeks(const Calendar& c, Instant start, Instant en
     if (y - x == kChunkLength && (next == stored.size() || !(stored[next].start < y))) {
       if (expand_from < x && !add(open_time(c, expand_from, x))) return fail(ErrorKind::Internal, msg::kDurationOverflow);
       if (!clean_week) {
-        auto week = open_time(c, x, y);
+        auto week = clean_week_time(c, TimeWindow{x, y});
         if (!week) return week;
         clean_week = *week;
       }

@@ -67,6 +67,14 @@ class TestArgumentOrder:
         assert weekdays().GetWorkingTicks(at(0, 8), at(0, 9)) == 36_000_000_000
 
 
+def test_whole_weeks_follow_the_rules_of_the_calendar_asked():
+    lunch = weekdays()
+    for day in range(1, 6):
+        lunch.AddBreakRule(day, hm(12), hm(13))
+    for cal, per_day in ((weekdays(), 9 * HOUR), (lunch, 8 * HOUR), (weekdays(), 9 * HOUR)):
+        assert cal.GetWorkingDuration(at(0, 10), at(28, 10)) == 20 * per_day
+
+
 class TestTransitions:
     def test_far_transitions_and_the_search_window_edge(self):
         cal = Cal().Open(at(0, 8), at(2, 20))
