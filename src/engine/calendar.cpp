@@ -21,6 +21,7 @@ Result<void> add_rule(Calendar& c, std::vector<WeeklyRule>& rules, std::uint8_t 
   auto rule = make_weekly_rule(day, start, end);
   if (!rule) return std::unexpected(rule.error());
   rules.push_back(*rule);
+  c.rules_week_open_time.reset();
   return {};
 }
 
@@ -181,12 +182,16 @@ Result<const Entry*> find_entry(const Calendar& c, std::string_view id) {
 
 namespace {
 // clear_sequence: empties one of the calendar's sequences (refused on a
-// composite); the time index goes with any but the rules, which it does not hold.
+// composite). The time index goes with any but the rules, which it does not
+// hold; the rules' week of open time goes with the rules.
 template <class Sequence>
 Result<void> clear_sequence(Calendar& c, Sequence Calendar::*sequence) {
   if (auto ok = refuse_composite(c); !ok) return ok;
   (c.*sequence).clear();
-  if constexpr (!std::is_same_v<Sequence, std::vector<WeeklyRule>>) drop_index(c);
+  if constexpr (std::is_same_v<Sequence, std::vector<WeeklyRule>>)
+    c.rules_week_open_time.reset();
+  else
+    drop_index(c);
   return {};
 }
 }  // namespace

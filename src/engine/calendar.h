@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <optional>
 #include <vector>
 
 #include "engine/entry_list.h"
@@ -36,6 +37,10 @@ struct Calendar {
   std::vector<Calendar> components;
   // Built by the first question that needs it (see time_index.h).
   mutable std::shared_ptr<TimeIndex> index;
+  // The open time of 7 days that no stored window reaches, the same for any
+  // such 7 days: a function of the weekly rules alone, kept by the first
+  // working-time question that measures it and forgotten by any rule edit.
+  mutable std::optional<Duration> rules_week_open_time;
 
   bool is_composite() const { return !components.empty(); }
   friend bool operator==(const Calendar& a, const Calendar& b) {

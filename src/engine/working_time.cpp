@@ -98,22 +98,12 @@ std::vector<TimeWindow> stored_windows(const Calendar& c, TimeWindow range) {
 }
 
 // clean_week_time: the open time of 7 days that no stored window reaches,
-// away from the ends of the representable dates. The weekly rules repeat
-// every 7 days, so that is the same for any such 7 days: a function of the
-// open and break rules alone, kept per thread for the rules last asked about.
+// away from the ends of the representable dates: measured from the rules once
+// and kept with the calendar until a rule changes.
 Result<Duration> clean_week_time(const Calendar& c, TimeWindow week) {
-  struct Memo {
-    std::vector<WeeklyRule> open, breaks;
-    std::optional<Duration> time;
-  };
-  thread_local Memo memo;
-  if (memo.time && memo.open == c.open_rules && memo.breaks == c.break_rules) return *memo.time;
+  if (c.rules_week_open_time) return *c.rules_week_open_time;
   auto time = open_time(OpenSpanStream(c, week, OpenSpanStream::RulesOnly{}));
-  if (!time) return time;
-  memo.time.reset();  // a copy that fails half way leaves no stale answer
-  memo.open = c.open_rules;
-  memo.breaks = c.break_rules;
-  memo.time = *time;
+  if (time) c.rules_week_open_time = *time;
   return time;
 }
 
