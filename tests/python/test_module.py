@@ -19,7 +19,7 @@ def stub_layout():
         if m := re.match(r"(class|def) ([A-Za-z]\w*)", line):
             top[m[2]] = None
             current = members.setdefault(m[2], {}) if m[1] == "class" else None
-        elif current is not None and (m := re.match(r"    (?:def )?([A-Za-z]\w*)[(:]", line)):
+        elif current is not None and (m := re.match(r"    (?:def )?([A-Za-z]\w*) ?[(:=]", line)):
             current[m[1]] = None
     return list(top), {k: list(v) for k, v in members.items()}
 
