@@ -16,26 +16,15 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(__file__))
-from bench_state import START, realistic  # noqa: E402
+from bench_state import START, add_entries, realistic  # noqa: E402
 from common import per_call_ns, report, row  # noqa: E402
 
 from hourloom import HourloomCalendar, TimeWindow  # noqa: E402
 
 
-def add_entries(cal, count, days, seed=7):
+def more_entries(cal, count, days, seed=7):
     """More entries made as realistic() makes its 50, starting within `days`."""
-    rng = random.Random(seed)
-    for i in range(count):
-        s = START + dt.timedelta(days=rng.randrange(days), minutes=15 * rng.randrange(96))
-        e = s + dt.timedelta(minutes=15 * rng.randrange(1, 40))
-        kind = i % 3
-        if kind == 0:
-            cal.SetOpenWindow(f"more-open-{i}", s, e)
-        elif kind == 1:
-            cal.SetClosedWindow(f"more-closed-{i}", s, e)
-        else:
-            cal.SetCapacityWindow(f"more-capacity-{i}", s, e, rng.randrange(0, 6))
-    return cal
+    return add_entries(cal, random.Random(seed), count, days, prefix="more-")
 
 
 def timed(make_args, run, repeat):
@@ -88,8 +77,8 @@ def rows():
                    "<= 12"))
 
     base = realistic(1)
-    spread = add_entries(realistic(1), 100_000 - 50, 2000 * 365)
-    dense = add_entries(realistic(1), 100_000 - 50, 365)
+    spread = more_entries(realistic(1), 100_000 - 50, 2000 * 365)
+    dense = more_entries(realistic(1), 100_000 - 50, 365)
     t = dt.datetime(2024, 6, 12, 10, 30)
     week = (dt.datetime(2024, 6, 10), dt.datetime(2024, 6, 17))
     g = {"base": base, "spread": spread, "dense": dense, "t": t, "s": week[0], "e": week[1]}

@@ -26,16 +26,21 @@ def realistic(seed):
     for _ in range(20):
         s = START + dt.timedelta(days=rng.randrange(365), hours=rng.randrange(24))
         cal.AddCapacityOverride(s, s + dt.timedelta(hours=rng.randrange(1, 72)), rng.randrange(1, 8))
-    for i in range(50):
-        s = START + dt.timedelta(days=rng.randrange(365), minutes=15 * rng.randrange(96))
+    return add_entries(cal, rng, 50, 365)
+
+
+def add_entries(cal, rng, count, days, prefix=""):
+    """`count` open, closed and capacity entries of up to 10 hours, starting within `days`."""
+    for i in range(count):
+        s = START + dt.timedelta(days=rng.randrange(days), minutes=15 * rng.randrange(96))
         e = s + dt.timedelta(minutes=15 * rng.randrange(1, 40))
         kind = i % 3
         if kind == 0:
-            cal.SetOpenWindow(f"open-{i}", s, e)
+            cal.SetOpenWindow(f"{prefix}open-{i}", s, e)
         elif kind == 1:
-            cal.SetClosedWindow(f"closed-{i}", s, e)
+            cal.SetClosedWindow(f"{prefix}closed-{i}", s, e)
         else:
-            cal.SetCapacityWindow(f"capacity-{i}", s, e, rng.randrange(0, 6))
+            cal.SetCapacityWindow(f"{prefix}capacity-{i}", s, e, rng.randrange(0, 6))
     return cal
 
 
