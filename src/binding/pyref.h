@@ -13,7 +13,6 @@ class Ref {
  public:
   Ref() = default;
   explicit Ref(PyObject* owned) : p_(owned) {}  // takes over a new reference (may be null)
-  static Ref borrow(PyObject* p) { return Ref(Py_XNewRef(p)); }
   Ref(const Ref&) = delete;
   Ref& operator=(const Ref&) = delete;
   Ref(Ref&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
