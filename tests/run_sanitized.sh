@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-python3 -m pip install --quiet --disable-pip-version-check pytest hypothesis
+python3 -m pip install --quiet --disable-pip-version-check pytest hypothesis nlohmann-json pysimdjson
 PY="$(python3 -c 'import sys; print(sys.executable)')"  # the interpreter itself, not a wrapper script
 
 FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"

@@ -13,11 +13,12 @@
 
 namespace hourloom {
 
-// Containers nested deeper than this (inside skipped values) end the read.
-inline constexpr int kMaxJsonDepth = 128;
-
 // read_json: UTF-8 text -> Definition. An empty or white-space-only text gives
 // "JSON cannot be empty." without a position.
 JsonResult<Definition> read_json(std::string_view text);
+
+// read_json_by_events: the same answer from the event reader alone, which
+// read_json falls back on to describe a problem (slower on valid texts).
+JsonResult<Definition> read_json_by_events(std::string_view text);
 
 }  // namespace hourloom

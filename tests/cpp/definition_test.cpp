@@ -1,5 +1,12 @@
-// What Python cannot hand the definition code: raw bytes that are not UTF-8.
+// What Python cannot hand the definition code (raw bytes that are not UTF-8),
+// and the reader's two tokenizers agreeing on mutated texts.
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
 
 #include "definition/json_reader.h"
 #include "definition/json_writer.h"
@@ -22,6 +29,73 @@ TEST(DefinitionJson, WriterRefusesAnIdThatIsNotUtf8) {
   auto text = write_json(d, false);
   ASSERT_FALSE(text);
   EXPECT_FALSE(text.error().message.starts_with("[json.exception"));
+}
+
+// The fast walk must never accept a text differently from the event reader:
+// whatever it accepts reads to the same definition, and everything else is
+// answered by the event reader itself. Mutations of texts that use every
+// feature of the format (both record forms, skipped values of every kind,
+// escapes, numbers at the 64-bit edges); HOURLOOM_FUZZ_ITERATIONS sets a
+// longer run.
+TEST(DefinitionJson, FastReadingAgreesWithTheEventReader) {
+  const std::vector<std::string> seeds = {
+      R"({"defaultCapacity":2,"openRules":[{"day":1,"start":"08:00:00","end":"17:00:00"}],"breakRules":[],)"
+      R"("openWindows":[{"start":"2024-05-11T09:00:00","end":"2024-05-11T13:00:00"}],"closedWindows":[],)"
+      R"("capacityWindows":[{"start":"2024-05-13T08:00:00","end":"2024-05-13T12:00:00","capacity":5}],)"
+      R"("entries":[{"id":"audit","kind":1,"start":"2024-05-14T13:00:00","end":"2024-05-14T15:30:45.500","capacity":0}]})",
+      R"([-0,[[1,"08:00","17:00:00.5"]],[[0,"23:59:60","23:59:59"]],[["+10000-01-01T00:00:00",)"
+      R"("-0001-12-31T23:59:60"]],[],[["2024-01-01T00:00:00","2024-01-02T00:00:00",2147483647]],)"
+      R"([["a\"\\\/\b\f\n\r\t\u00e9\ud83d\ude00",255,"2024-01-01T00:00:00","2024-01-01T01:00:00",-2147483648]]])",
+      " {\"note\" : [1.5e3, -0.0, 18446744073709551615, -9223372036854775808, true, false,\n"
+      " null, {\"x\": [[]]}, \"\\ud800\\udc00\"], \"\\u0065ntries\" : [], \"defaultCapacity\":-1, \"openRules\":[],\r\n"
+      " \"breakRules\":[], \"openWindows\":[], \"closedWindows\":[], \"capacityWindows\":[],\t\"x\":{}}\n",
+  };
+  const std::vector<std::string> pieces = {
+      "\"", "{", "}", "[", "]", ",", ":", "0", "-", "e", ".", "1e400", "99999999999999999999", "\\", "\\u",
+      "\\ud800", "\\udc00", std::string(1, '\0'), "\x01", "\n", " ", "\xC3\xA9", "\xED\xA0\x80", "\xF0\x9F\x98\x80",
+      "\xFF", "\xEF\xBB\xBF", "null", "tru", "true", "\"x\"", "T", "60", "+", "-0", "01", "1.", "\"entries\"",
+      "[[[[[["};
+  const std::vector<std::string> values = {"1e400", "-0", "-0.0e-0", "18446744073709551616", "[[],{}]",
+                                           "\"\\u0000\\ud834\\udd1e\"", "{\"\":null}", "true", "\"\xC3\xA9\""};
+  const char* env = std::getenv("HOURLOOM_FUZZ_ITERATIONS");
+  const long iterations = env ? std::atol(env) : 30000;
+  std::mt19937_64 rng(20261207);
+  auto below = [&](std::size_t n) { return static_cast<std::size_t>(rng() % n); };
+  long accepted = 0;
+  for (long k = 0; k < iterations; ++k) {
+    std::string text = seeds[below(seeds.size())];
+    for (std::size_t m = 1 + below(3); m > 0; --m) {
+      std::size_t i = below(text.size() + 1), j = std::min(text.size(), i + 1 + below(8));
+      std::size_t at = text.find_first_of(below(2) ? "{" : "0123456789", i);
+      switch (below(8)) {
+        case 0: text.resize(i); break;
+        case 1: text.replace(i, j - i, pieces[below(pieces.size())]); break;
+        case 2: text.insert(i, pieces[below(pieces.size())]); break;
+        case 3: text.insert(i, 1, static_cast<char>(below(256))); break;
+        case 4: text.erase(i, j - i); break;
+        // Mostly still valid: a digit changed, a member to skip, white space.
+        case 5:
+          if (at != text.npos && text[at] != '{') text[at] = static_cast<char>('0' + below(10));
+          break;
+        case 6:
+          if (at != text.npos && text[at] == '{') text.insert(at + 1, "\"k\":" + values[below(values.size())] + ",");
+          break;
+        default:
+          if (std::size_t p = text.find_first_of(",:[{", i); p != text.npos) text.insert(p + 1, " \t\r\n", below(5));
+          break;
+      }
+    }
+    auto fast = read_json(text);
+    auto events = read_json_by_events(text);
+    ASSERT_EQ(fast.has_value(), events.has_value()) << text;
+    if (fast) {
+      ++accepted;
+      ASSERT_TRUE(*fast == *events) << text;
+    } else {
+      ASSERT_EQ(fast.error().message, events.error().message) << text;
+    }
+  }
+  EXPECT_GT(accepted, iterations / 10);  // enough mutations stay valid to exercise the fast walk
 }
 
 }  // namespace

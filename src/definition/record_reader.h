@@ -1,0 +1,138 @@
+// Maps a stream of JSON events (scalars, keys, containers opening and closing)
+// onto definition records with a small stack of frames: it checks field names,
+// types and ranges, and keeps the first problem as a message with the position
+// of the last character the tokenizer had read (its offset in *read_to()).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "definition/definition.h"
+
+namespace hourloom {
+
+// Containers nested deeper than this (inside skipped values) end the read.
+inline constexpr int kMaxJsonDepth = 128;
+
+enum class Record : std::uint8_t { Definition, Rule, Window, Capacity, Entry };
+enum class Field : std::uint8_t { I32, U8, Id, Instant, Time, Rules, Windows, Capacities, Entries };
+
+class RecordReader {
+ public:
+  // Found: a scalar as the tokenizer reports it, for storing or describing.
+  struct Found {
+    enum Kind : std::uint8_t { Signed, Unsigned, Float, Bool, Null, String } kind = Null;
+    std::int64_t i = 0;
+    std::uint64_t u = 0;
+    std::string_view text = {};  // Float: the number as written; String: the decoded text
+    bool b = false;
+  };
+
+  explicit RecordReader(std::string_view text) : text_(text), read_to_(text.data()) {}
+
+  // The tokenizer keeps the pointer at the next byte it has not read yet.
+  const char** read_to() { return &read_to_; }
+  Definition& definition() { return def_; }
+  JsonError take_error() { return JsonError{std::move(error_)}; }
+
+  // Events; each returns false once the read has failed.
+  bool null() { return scalar(Found{}); }
+  bool boolean(bool b) {
+    Found v{Found::Bool};
+    v.b = b;
+    return scalar(v);
+  }
+  bool number_integer(std::int64_t i) {
+    Found v{Found::Signed};
+    v.i = i;
+    return scalar(v);
+  }
+  bool number_unsigned(std::uint64_t u) {
+    Found v{Found::Unsigned};
+    v.u = u;
+    return scalar(v);
+  }
+  // number_float: any other number, as written (a fraction, an exponent, or
+  // an integer too large for 64 bits).
+  bool number_float(std::string_view written) {
+    Found v{Found::Float};
+    v.text = written;
+    return scalar(v);
+  }
+  bool string(std::string_view s) {
+    Found v{Found::String};
+    v.text = s;
+    return scalar(v);
+  }
+  bool key(std::string_view k);
+  bool start_object() { return open(false); }
+  bool start_array() { return open(true); }
+  // in_sequence: the array just started holds records (a list of the
+  // definition), so its element count may be worth passing to reserve_items.
+  bool in_sequence() const { return skip_ == 0 && depth_ == 2 && frames_[1].sequence; }
+  void reserve_items(std::size_t n);
+  bool end_object() { return close(); }
+  bool end_array() { return close(); }
+  // fail: a problem the tokenizer found, at the current position.
+  bool fail(std::string message) { return fail(std::move(message), false); }
+  // fail_at: the same, with the offset just past the last character read.
+  bool fail_at(std::string message, std::size_t read) {
+    read_to_ = text_.data() + read;
+    return fail(std::move(message), false);
+  }
+
+ private:
+  // A record being read (object or array form), or a sequence of records.
+  struct Frame {
+    Record record;            // the record, or a sequence's element record
+    bool sequence = false;
+    bool array_form = false;
+    std::uint8_t seen = 0;    // object form: one bit per field
+    int pending = -1;         // object form: field of the next value, -1 to skip it
+    std::size_t count = 0;    // array form: values so far
+    int definition_field = 0; // sequence: which list of the definition it fills
+  };
+  // Where the next value goes.
+  struct Target {
+    enum Kind : std::uint8_t { Skip, Item, Member } kind;
+    Record record = Record::Definition;  // Item: the record; Member: the record it belongs to
+    int field = 0;                       // Member: index in the top record
+    Field type = Field::I32;             // Member
+  };
+
+  Frame& top() { return frames_[depth_ - 1]; }
+  Target target();
+  bool scalar(const Found& v);
+  bool store(const Target& t, const Found& v);
+  bool open(bool array);
+  bool close();
+  bool fail(std::string message, bool number);
+  bool wrong_type(const std::string& found, const char* wanted, bool number = false) {
+    return fail("invalid type: " + found + ", expected " + wanted, number);
+  }
+  bool out_of_range(const Found& v, Field f);
+  template <class T>
+  bool integer(const Found& v, Field f, std::int64_t lo, std::int64_t hi, T& out);
+
+  // The item being filled: the last one of the list its sequence fills.
+  template <class T>
+  T& item(std::vector<T>& a, std::vector<T>& b) {
+    return frames_[1].definition_field == 1 || frames_[1].definition_field == 3 ? a.back() : b.back();
+  }
+  RuleDefinition& rule() { return item(def_.open_rules, def_.break_rules); }
+  WindowDefinition& window() { return item(def_.open_windows, def_.closed_windows); }
+
+  std::string_view text_;
+  const char* read_to_;
+  Definition def_;
+  Frame frames_[3];  // definition, sequence, item: the format is three levels deep
+  int depth_ = 0;
+  int skip_ = 0;     // depth inside a value that is skipped
+  std::string error_;
+};
+
+}  // namespace hourloom
