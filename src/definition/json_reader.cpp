@@ -44,11 +44,6 @@ bool walk_object(od::object object, RecordReader& r) {
 
 bool walk_array(od::array array, RecordReader& r) {
   if (!r.start_array()) return false;
-  if (r.in_sequence()) {  // a list of records: room for all of them at once
-    std::size_t n;
-    if (array.count_elements().get(n)) return false;  // the array cannot be read on after a failed count
-    r.reserve_items(n);
-  }
   for (auto element : array) {
     od::value v;
     if (element.get(v) || !walk_value(v, r)) return false;
@@ -113,16 +108,27 @@ bool walk_value(od::value v, RecordReader& r) {
   }
 }
 
+// The tokenizer's buffers (about 1.5 times the text's size in use, more
+// reserved) stay with the thread from one read to the next, so that reading a
+// large text again does not pay for fresh memory each time; a text larger
+// than kKeptTextSize gets a parser of its own, freed after the read.
+constexpr std::size_t kKeptTextSize = std::size_t{16} << 20;
+
+od::parser& parser_for(std::size_t text_size, std::optional<od::parser>& own) {
+  thread_local od::parser kept;
+  return text_size <= kKeptTextSize ? kept : own.emplace();
+}
+
 // read_fast: the definition, or nothing when the walk stopped (a problem, or
 // anything the walk leaves to the event reader: a scalar at the top, integers
 // beyond 64 bits, a text too large for the tokenizer).
 std::optional<Definition> read_fast(std::string_view text) {
   if (text.starts_with(kByteOrderMark)) return std::nullopt;
   simdjson::padded_string padded(text);
-  od::parser parser;
+  std::optional<od::parser> own;
   od::document doc;
   od::json_type type;
-  if (parser.iterate(padded).get(doc) || doc.type().get(type)) return std::nullopt;
+  if (parser_for(text.size(), own).iterate(padded).get(doc) || doc.type().get(type)) return std::nullopt;
   RecordReader reader(text);
   bool ok = false;
   if (type == od::json_type::object) {

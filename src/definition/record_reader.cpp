@@ -218,16 +218,6 @@ bool RecordReader::open(bool array) {
   return true;
 }
 
-void RecordReader::reserve_items(std::size_t n) {
-  if (skip_ > 0 || depth_ != 2 || !top().sequence) return;
-  switch (top().record) {
-    case Record::Rule: (frames_[1].definition_field == 1 ? def_.open_rules : def_.break_rules).reserve(n); break;
-    case Record::Window: (frames_[1].definition_field == 3 ? def_.open_windows : def_.closed_windows).reserve(n); break;
-    case Record::Capacity: def_.capacity_windows.reserve(n); break;
-    default: def_.entries.reserve(n); break;
-  }
-}
-
 bool RecordReader::close() {
   if (skip_ > 0) {
     --skip_;

@@ -71,10 +71,6 @@ class RecordReader {
   bool key(std::string_view k);
   bool start_object() { return open(false); }
   bool start_array() { return open(true); }
-  // in_sequence: the array just started holds records (a list of the
-  // definition), so its element count may be worth passing to reserve_items.
-  bool in_sequence() const { return skip_ == 0 && depth_ == 2 && frames_[1].sequence; }
-  void reserve_items(std::size_t n);
   bool end_object() { return close(); }
   bool end_array() { return close(); }
   // fail: a problem the tokenizer found, at the current position.
