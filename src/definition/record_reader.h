@@ -41,33 +41,13 @@ class RecordReader {
 
   // Events; each returns false once the read has failed.
   bool null() { return scalar(Found{}); }
-  bool boolean(bool b) {
-    Found v{Found::Bool};
-    v.b = b;
-    return scalar(v);
-  }
-  bool number_integer(std::int64_t i) {
-    Found v{Found::Signed};
-    v.i = i;
-    return scalar(v);
-  }
-  bool number_unsigned(std::uint64_t u) {
-    Found v{Found::Unsigned};
-    v.u = u;
-    return scalar(v);
-  }
+  bool boolean(bool b) { return scalar({.kind = Found::Bool, .b = b}); }
+  bool number_integer(std::int64_t i) { return scalar({.kind = Found::Signed, .i = i}); }
+  bool number_unsigned(std::uint64_t u) { return scalar({.kind = Found::Unsigned, .u = u}); }
   // number_float: any other number, as written (a fraction, an exponent, or
   // an integer too large for 64 bits).
-  bool number_float(std::string_view written) {
-    Found v{Found::Float};
-    v.text = written;
-    return scalar(v);
-  }
-  bool string(std::string_view s) {
-    Found v{Found::String};
-    v.text = s;
-    return scalar(v);
-  }
+  bool number_float(std::string_view written) { return scalar({.kind = Found::Float, .text = written}); }
+  bool string(std::string_view s) { return scalar({.kind = Found::String, .text = s}); }
   bool key(std::string_view k);
   bool start_object() { return open(false); }
   bool start_array() { return open(true); }
