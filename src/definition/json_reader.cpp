@@ -7,7 +7,6 @@
 // answers, and valid texts are read at the fast tokenizer's speed.
 #include "definition/json_reader.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <iterator>
 #include <optional>
@@ -217,7 +216,6 @@ class SaxEvents {
 }  // namespace
 
 JsonResult<Definition> read_json(std::string_view text) {
-  if (is_blank_id(text)) return std::unexpected(JsonError{msg::kEmptyJson});
   if (auto fast = read_fast(text)) return std::move(*fast);
   return read_json_by_events(text);
 }
