@@ -265,19 +265,9 @@ class HourloomCalendar:
     to_json = ToJson
     from_definition = FromDefinition
     from_json = FromJson
-    @overload
-    def analyze(
-        self, instant: datetime.datetime, end: None = None, searchRadius: _Duration | None = None
-    ) -> HourloomInstantAnalysis: ...
-    @overload
-    def analyze(self, instant: datetime.datetime, end: _Duration, searchRadius: _Duration | None = None) -> HourloomInstantAnalysis: ...
-    @overload
-    def analyze(self, instant: datetime.datetime, end: datetime.datetime, searchRadius: None = None) -> HourloomTimelineAnalysis: ...
+    analyze = Analyze
     set_default_capacity = SetDefaultCapacity
-    @overload
-    def capacity(self, capacity: SupportsIndex, /) -> Self: ...
-    @overload
-    def capacity(self, start: datetime.datetime, end: datetime.datetime, capacity: SupportsIndex, /) -> Self: ...
+    capacity = Capacity
     add_open_rule = AddOpenRule
     add_weekday_open_rule = AddWeekdayOpenRule
     open_weekdays = OpenWeekdays
@@ -287,10 +277,7 @@ class HourloomCalendar:
     add_open_window = AddOpenWindow
     open = Open
     add_holiday = AddHoliday
-    @overload
-    def close(self, date: datetime.date, /) -> Self: ...
-    @overload
-    def close(self, start: datetime.datetime, end: datetime.datetime, /) -> Self: ...
+    close = Close
     add_downtime = AddDowntime
     down = Down
     add_closed_window = AddClosedWindow
@@ -426,14 +413,7 @@ class HourloomTimeline:
     get_capacity_at = GetCapacityAt
     get_capacities_at = GetCapacitiesAt
     can_work = CanWork
-    @overload
-    def analyze(
-        self, instant: datetime.datetime, second: bool | None = None, includeMatches: bool | None = False
-    ) -> HourloomInstantAnalysis: ...
-    @overload
-    def analyze(
-        self, instant: datetime.datetime, second: datetime.datetime, includeMatches: bool | None = False
-    ) -> HourloomTimelineAnalysis: ...
+    analyze = Analyze
     analyze_many = AnalyzeMany
     analyze_range = AnalyzeRange
     get_state_windows = GetStateWindows
