@@ -9,7 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "definition/text.h"
+#include "time/format.h"
 
 namespace hourloom {
 
@@ -47,7 +47,7 @@ class Writer {
   }
   void instant(Instant t) {
     out_ += '"';
-    append_instant(out_, t);
+    append_instant(out_, t, 'T');
     out_ += '"';
   }
   void time_of_day(TimeOfDay t) {

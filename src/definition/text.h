@@ -1,20 +1,16 @@
-// Instant and time-of-day text of saved definitions:
+// Reading the instant and time-of-day text of saved definitions:
 //   2024-05-13T07:59:59.500   +10000-01-01T00:00:00   23:59:60 (a leap second)
-// Writing: zero-padded fields, a sign on years outside 0..9999, the fraction in
-// 0, 3, 6 or 9 digits. Reading: the same grammar, white space tolerated before
-// each separator and at the end, any number of fraction digits (nine count).
+// The grammar is the one time/format.h writes with a 'T' separator; white space
+// is tolerated before each separator and at the end, and any number of fraction
+// digits is read (nine count).
 #pragma once
 
 #include <expected>
-#include <string>
 #include <string_view>
 
 #include "time/values.h"
 
 namespace hourloom {
-
-void append_instant(std::string& out, Instant t);
-void append_time_of_day(std::string& out, TimeOfDay t);
 
 // parse_instant: "YYYY-MM-DDTHH:MM:SS[.f]" -> Instant, or one of the parser's
 // messages ("input is out of range", "premature end of input", ...).

@@ -1,36 +1,71 @@
 #include "time/format.h"
 
-#include <cstdio>
-#include <cstdlib>
+#include <cstdint>
 
 namespace hourloom {
 
-std::string format_instant(Instant t) {
-  CivilDate c = t.date().civil();
-  TimeOfDay tod = t.time_of_day();
-  std::uint32_t nanos = tod.nanos();
-  std::uint32_t second = tod.seconds() % 60;
+namespace {
+
+char* put_digits(char* p, std::uint32_t v, int width) {
+  for (int k = width - 1; k >= 0; --k) {
+    p[k] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  }
+  return p + width;
+}
+
+// put_clock: "HH:MM:SS[.fff|.ffffff|.fffffffff]"; a leap second shows as :60.
+char* put_clock(char* p, TimeOfDay t) {
+  std::uint32_t nanos = t.nanos();
+  std::uint32_t second = t.seconds() % 60;
   if (nanos >= kNanosPerSecond) {
     nanos -= kNanosPerSecond;
     second = 60;
   }
-  char buf[64];
-  int n = 0;
-  if (c.year >= 0 && c.year <= 9999)
-    n = std::snprintf(buf, sizeof buf, "%04d", c.year);
-  else
-    n = std::snprintf(buf, sizeof buf, "%c%04d", c.year < 0 ? '-' : '+', std::abs(c.year));
-  n += std::snprintf(buf + n, sizeof buf - n, "-%02u-%02u %02u:%02u:%02u", c.month, c.day, tod.seconds() / 3600,
-                     (tod.seconds() / 60) % 60, second);
-  if (nanos != 0) {
-    if (nanos % 1'000'000 == 0)
-      std::snprintf(buf + n, sizeof buf - n, ".%03u", nanos / 1'000'000);
-    else if (nanos % 1'000 == 0)
-      std::snprintf(buf + n, sizeof buf - n, ".%06u", nanos / 1'000);
-    else
-      std::snprintf(buf + n, sizeof buf - n, ".%09u", nanos);
+  p = put_digits(p, t.seconds() / 3600, 2);
+  *p++ = ':';
+  p = put_digits(p, (t.seconds() / 60) % 60, 2);
+  *p++ = ':';
+  p = put_digits(p, second, 2);
+  if (nanos == 0) return p;
+  *p++ = '.';
+  if (nanos % 1'000'000 == 0) return put_digits(p, nanos / 1'000'000, 3);
+  if (nanos % 1'000 == 0) return put_digits(p, nanos / 1'000, 6);
+  return put_digits(p, nanos, 9);
+}
+
+}  // namespace
+
+void append_instant(std::string& out, Instant t, char separator) {
+  char buf[48];
+  char* p = buf;
+  CivilDate c = t.date().civil();
+  if (c.year >= 0 && c.year <= 9999) {
+    p = put_digits(p, static_cast<std::uint32_t>(c.year), 4);
+  } else {
+    *p++ = c.year < 0 ? '-' : '+';
+    auto year = static_cast<std::uint32_t>(c.year < 0 ? -static_cast<std::int64_t>(c.year) : c.year);
+    p = put_digits(p, year, year > 9999 ? 5 : 4);  // years reach +-32767
   }
-  return buf;
+  *p++ = '-';
+  p = put_digits(p, c.month, 2);
+  *p++ = '-';
+  p = put_digits(p, c.day, 2);
+  *p++ = separator;
+  p = put_clock(p, t.time_of_day());
+  out.append(buf, static_cast<std::size_t>(p - buf));
+}
+
+void append_time_of_day(std::string& out, TimeOfDay t) {
+  char buf[24];
+  char* p = put_clock(buf, t);
+  out.append(buf, static_cast<std::size_t>(p - buf));
+}
+
+std::string format_instant(Instant t) {
+  std::string out;
+  append_instant(out, t, ' ');
+  return out;
 }
 
 }  // namespace hourloom
