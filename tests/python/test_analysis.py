@@ -34,6 +34,10 @@ def flat(value):
     return value
 
 
+def matches(cal, t):
+    return [(m.Kind, m.Window.Start, m.Window.End, m.Capacity) for m in cal.GetWindowsAt(t)]
+
+
 def outcome(call):
     try:
         return "ok", flat(call())
@@ -50,6 +54,39 @@ class TestWindowsAt:
         assert flat(self.cal.GetWindowsAt(at(0, 12, 30), searchRadius=None)) == [
             (K.Unavailable, TW(at(0, 12), at(0, 13)), 0), (K.OpenRule, TW(at(0, 8), at(0, 17)), None),
             (K.ClosedWindow, TW(at(0, 12), at(0, 13)), 0)]
+
+
+class TestMatches:
+    def test_order_and_kinds(self):
+        cal = (Cal().AddOpenRule(1, hm(8), hm(17)).AddBreakRule(1, hm(9), hm(11))
+               .AddCapacityOverride(at(0, 10), at(0, 12), 4).AddClosedWindow(at(0, 10), at(0, 11))
+               .SetCapacityWindow("cap", at(0, 9), at(0, 13), 3).SetClosedWindow("shut", at(0, 10), at(0, 12))
+               .SetOpenWindow("open", at(0, 10), at(0, 14)).AddOpenWindow(at(0, 10), at(0, 15)))
+        assert matches(cal, at(0, 10, 30)) == [
+            (K.Unavailable, at(0, 9), at(0, 12), 0), (K.OpenRule, at(0, 8), at(0, 17), None),
+            (K.BreakRule, at(0, 9), at(0, 11), None), (K.ClosedWindow, at(0, 10), at(0, 11), 0),
+            (K.CapacityOverride, at(0, 9), at(0, 13), 3), (K.ClosedWindow, at(0, 10), at(0, 12), None),
+            (K.OpenWindow, at(0, 10), at(0, 14), None), (K.CapacityOverride, at(0, 10), at(0, 12), 4)]
+
+    def test_overnight_rule_from_the_day_before(self):
+        cal = Cal().AddOpenRule(1, hm(22), hm(6)).AddOpenRule(2, hm(1), hm(4))
+        assert matches(cal, at(1, 3)) == [
+            (K.Available, at(0, 22), at(1, 6), 1), (K.OpenRule, at(0, 22), at(1, 6), None),
+            (K.OpenRule, at(1, 1), at(1, 4), None)]
+
+    def test_one_off_open_windows_are_not_reported(self):
+        cal = Cal().AddOpenWindow(at(0, 1), at(0, 2)).SetOpenWindow("o", at(0, 3), at(0, 4))
+        assert matches(cal, at(0, 1, 30)) == [(K.Available, at(0, 1), at(0, 2), 1)]
+        assert matches(cal, at(0, 3, 30))[1:] == [(K.OpenWindow, at(0, 3), at(0, 4), None)]
+        # The state window is cut to seven days either side.
+        assert matches(Cal(), at(0, 12)) == [(K.Unavailable, at(-7, 12), at(7, 12), 0)]
+
+    def test_composites_component_by_component(self):
+        a = Cal().AddOpenRule(1, hm(8), hm(17)).AddCapacityOverride(at(0, 9), at(0, 11), 3)
+        b = Cal().AddOpenRule(1, hm(9), hm(12))
+        both = Cal.Intersect(a, b.And(a))
+        assert [m[0] for m in matches(both, at(0, 10))] == [
+            K.Available, K.OpenRule, K.CapacityOverride, K.OpenRule, K.OpenRule, K.CapacityOverride]
 
 
 class TestAnalyze:
