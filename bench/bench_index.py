@@ -13,11 +13,10 @@ import datetime as dt
 import os
 import random
 import sys
-import time
 
 sys.path.insert(0, os.path.dirname(__file__))
 from bench_state import START, add_entries, realistic  # noqa: E402
-from common import per_call_ns, report, row  # noqa: E402
+from common import best_of, per_call_ns, report, row  # noqa: E402
 
 from hourloom import HourloomCalendar, TimeWindow  # noqa: E402
 
@@ -25,17 +24,6 @@ from hourloom import HourloomCalendar, TimeWindow  # noqa: E402
 def more_entries(cal, count, days, seed=7):
     """More entries made as realistic() makes its 50, starting within `days`."""
     return add_entries(cal, random.Random(seed), count, days, prefix="more-")
-
-
-def timed(make_args, run, repeat):
-    """Best time of run(*make_args()) with the arguments made outside the clock."""
-    best = float("inf")
-    for _ in range(repeat):
-        args = make_args()
-        t0 = time.perf_counter()
-        run(*args)
-        best = min(best, time.perf_counter() - t0)
-    return best
 
 
 def open_window_args(n):
@@ -68,11 +56,11 @@ def alternate(cal, rows):
 
 def rows():
     out = []
-    small = timed(lambda: open_window_args(10_000), set_open_windows, 7)
-    large = timed(lambda: open_window_args(100_000), set_open_windows, 5)
+    small = best_of(set_open_windows, 7, setup=lambda: open_window_args(10_000))[0]
+    large = best_of(set_open_windows, 5, setup=lambda: open_window_args(100_000))[0]
     out.append(row("SetOpenWindow x 100,000, arguments made before", large * 1e9, "x 10,000", small * 1e9, "<= 12"))
-    small = timed(lambda: (HourloomCalendar(), 10_000), user_loop, 7)
-    large = timed(lambda: (HourloomCalendar(), 100_000), user_loop, 3)
+    small = best_of(user_loop, 7, setup=lambda: (HourloomCalendar(), 10_000))[0]
+    large = best_of(user_loop, 3, setup=lambda: (HourloomCalendar(), 100_000))[0]
     out.append(row("SetOpenWindow x 100,000, arguments made in the loop", large * 1e9, "x 10,000", small * 1e9,
                    "<= 12"))
 
@@ -92,8 +80,8 @@ def rows():
         out.append(row(f"GetStateWindows 1 week, 100,000 entries ({name}, {windows} windows)", large_ns,
                        f"50 entries ({len(base.GetStateWindows(*week))} windows)", base_ns))
 
-    small = timed(lambda: alternate_args(1_000), alternate, 9)
-    large = timed(lambda: alternate_args(10_000), alternate, 5)
+    small = best_of(alternate, 9, setup=lambda: alternate_args(1_000))[0]
+    large = best_of(alternate, 5, setup=lambda: alternate_args(10_000))[0]
     out.append(row("Alternating set/ask x 10,000", large * 1e9, "x 1,000", small * 1e9, "<= 12"))
 
     weekdays = HourloomCalendar.Weekdays(dt.time(8), dt.time(17))

@@ -12,10 +12,9 @@ import json
 import os
 import random
 import sys
-import time
 
 sys.path.insert(0, os.path.dirname(__file__))
-from common import report, row  # noqa: E402
+from common import best_of, report, row  # noqa: E402
 
 from hourloom import HourloomCalendar, HourloomDefinition  # noqa: E402
 
@@ -40,16 +39,6 @@ def definition_text(n, seed=1):
                       separators=(",", ":"))
 
 
-def best_seconds(fn, repeat):
-    """(best time of `repeat` calls, the last result)"""
-    best, result = float("inf"), None
-    for _ in range(repeat):
-        t0 = time.perf_counter()
-        result = fn()
-        best = min(best, time.perf_counter() - t0)
-    return best, result
-
-
 def rows(largest=100_000):
     sizes = [largest // 100, largest // 10, largest]
     results = {}
@@ -57,11 +46,11 @@ def rows(largest=100_000):
         text = definition_text(n)
         repeat = 5  # best of as many calls at every size, so the growth ratios compare like with like
         r = results[n] = {}
-        r["FromJson"], cal = best_seconds(lambda: HourloomCalendar.FromJson(text), repeat)
-        r["json.loads"], as_dict = best_seconds(lambda: json.loads(text), repeat)
-        r["Definition.FromJson"], _ = best_seconds(lambda: HourloomDefinition.FromJson(text), repeat)
-        r["ToJson"], written = best_seconds(cal.ToJson, repeat)
-        r["json.dumps"], _ = best_seconds(lambda: json.dumps(as_dict, separators=(",", ":")), repeat)
+        r["FromJson"], cal = best_of(lambda: HourloomCalendar.FromJson(text), repeat)
+        r["json.loads"], as_dict = best_of(lambda: json.loads(text), repeat)
+        r["Definition.FromJson"], _ = best_of(lambda: HourloomDefinition.FromJson(text), repeat)
+        r["ToJson"], written = best_of(cal.ToJson, repeat)
+        r["json.dumps"], _ = best_of(lambda: json.dumps(as_dict, separators=(",", ":")), repeat)
         assert written == text
     r, mb = results[largest], len(text) / 1e6
     out = [row(f"HourloomDefinition.FromJson, {largest} entries ({mb:.1f} MB)", r["Definition.FromJson"] * 1e9,

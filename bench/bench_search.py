@@ -12,10 +12,9 @@ import datetime as dt
 import os
 import random
 import sys
-import time
 
 sys.path.insert(0, os.path.dirname(__file__))
-from common import per_call_ns, report, row  # noqa: E402
+from common import best_of, per_call_ns, report, row  # noqa: E402
 
 import businesstimedelta  # noqa: E402
 import pandas as pd  # noqa: E402
@@ -27,13 +26,10 @@ SPAN = dt.timedelta(days=1830)
 
 
 def per_item_ns(fn, items, repeat=5):
-    best = float("inf")
-    for _ in range(repeat):
-        t0 = time.perf_counter_ns()
+    def each():
         for x in items:
             fn(x)
-        best = min(best, time.perf_counter_ns() - t0)
-    return best / len(items)
+    return best_of(each, repeat)[0] * 1e9 / len(items)
 
 
 def rows():

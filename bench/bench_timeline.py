@@ -8,11 +8,10 @@ import datetime as dt
 import os
 import random
 import sys
-import time
 
 sys.path.insert(0, os.path.dirname(__file__))
 from bench_state import START, realistic  # noqa: E402
-from common import per_call_ns, report, row  # noqa: E402
+from common import best_of, per_call_ns, report, row  # noqa: E402
 
 try:
     import numpy as np
@@ -20,15 +19,6 @@ except ImportError:  # the numpy baseline is skipped without numpy
     np = None
 
 N = 1_000_000
-
-
-def best_of(fn, repeat=3):
-    best = float("inf")
-    for _ in range(repeat):
-        t0 = time.perf_counter()
-        fn()
-        best = min(best, time.perf_counter() - t0)
-    return best
 
 
 def numpy_route(ends, caps, datetimes):
@@ -51,12 +41,12 @@ def rows():
         assert numpy_route(ends, caps, shuffled[:1000]) == tl.GetCapacitiesAt(shuffled[:1000])
     out = []
     for label, data in (("random", shuffled), ("sorted", ordered)):
-        ours = best_of(lambda: tl.GetCapacitiesAt(data)) / N * 1e9
-        weekday = best_of(lambda: [d.weekday() for d in data]) / N * 1e9
+        ours = best_of(lambda: tl.GetCapacitiesAt(data))[0] / N * 1e9
+        weekday = best_of(lambda: [d.weekday() for d in data])[0] / N * 1e9
         operation = f"GetCapacitiesAt, {label}, per element ({len(states)} states)"
         out.append(row(operation, ours, "[d.weekday() for d in ...]", weekday))
         if np is not None:
-            route = best_of(lambda: numpy_route(ends, caps, data), repeat=2) / N * 1e9
+            route = best_of(lambda: numpy_route(ends, caps, data), repeat=2)[0] / N * 1e9
             out.append(row(operation, ours, "numpy datetime64 + searchsorted", route))
 
     ten_years = START.replace(year=2034)

@@ -1,7 +1,20 @@
 """Timing helpers shared by the benchmark scripts: best-of-N per-call costs,
 result rows and the table that prints them."""
+import time
 import timeit
 from fractions import Fraction
+
+
+def best_of(fn, repeat=3, setup=None):
+    """(best seconds of `repeat` calls of fn, the last result). With setup, each
+    call is fn(*setup()), the arguments made outside the clock."""
+    best, result = float("inf"), None
+    for _ in range(repeat):
+        args = setup() if setup else ()
+        t0 = time.perf_counter()
+        result = fn(*args)
+        best = min(best, time.perf_counter() - t0)
+    return best, result
 
 
 def per_call_ns(stmt, globals_, number=200_000, repeat=7):
