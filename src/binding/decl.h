@@ -50,7 +50,6 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <string_view>
 #include <tuple>
 #include <type_traits>
 #include <utility>
@@ -234,17 +233,10 @@ bool convert_arg(const Args& a, Py_ssize_t i, T* out) {
   }
 }
 
-// The storage an argument is converted into before the call.
+// The storage an argument is converted into before the call (a string_view
+// reads the argument's own UTF-8, which outlives the call).
 template <class P>
-struct SlotOf {
-  using type = std::remove_cvref_t<P>;
-};
-template <>
-struct SlotOf<std::string_view> {
-  using type = std::string;
-};
-template <class P>
-using Slot = typename SlotOf<std::remove_cvref_t<P>>::type;
+using Slot = std::remove_cvref_t<P>;
 
 template <class F>
 struct FnTraits;
