@@ -16,7 +16,7 @@ using OnBatch = OnValue<TimelineBatch, TypeId::TimelineBatch>;
 // sequence protocol; items are converted one at a time by the caller.
 class Instants {
  public:
-  explicit Instants(PyObject* o) : seq_(PySequence_Fast(o, "expected an iterable of datetimes")) {
+  explicit Instants(PyObject* o) : seq_(PySequence_Fast(o, text::kExpectedInstants)) {
     if (!seq_) prefix_argument_error("instants");
   }
   explicit operator bool() const { return static_cast<bool>(seq_); }
