@@ -130,6 +130,15 @@ bool from_py(PyObject* o, std::string* out) {
   return true;
 }
 
+bool from_py(PyObject* o, std::string_view* out) {
+  if (!PyUnicode_Check(o)) return raise_expected(o, "str");
+  Py_ssize_t size;
+  const char* utf8 = PyUnicode_AsUTF8AndSize(o, &size);
+  if (!utf8) return false;
+  *out = std::string_view(utf8, static_cast<std::size_t>(size));
+  return true;
+}
+
 bool from_py(PyObject* o, bool* out) {
   if (PyBool_Check(o)) {
     *out = o == Py_True;

@@ -24,6 +24,9 @@ bool from_py(PyObject* o, std::uint8_t* out);   // __index__, 0..255
 bool from_py(PyObject* o, std::int32_t* out);   // __index__, signed 32-bit
 bool from_py(PyObject* o, std::int64_t* out);   // __index__, signed 64-bit
 bool from_py(PyObject* o, std::string* out);    // str only, as UTF-8
+// str only: its UTF-8, cached by the str and valid while the str lives (the
+// caller's argument, for the length of the call).
+bool from_py(PyObject* o, std::string_view* out);
 bool from_py(PyObject* o, bool* out);           // bool or NumPy bool only (an int is refused)
 
 // is_datetime: a datetime.datetime (of any subclass), whatever its tzinfo.

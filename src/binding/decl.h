@@ -16,7 +16,7 @@
 //   constinit MethodDecl kAddOpenRule = edit<OnCalendar, &add_open_rule>("AddOpenRule", "day, start, end");
 //   // No receiver (static methods, module functions); constructor<On, &fn>
 //   // makes the returned value the new instance.
-//   constinit MethodDecl kWeekdays = function<&weekdays>("Weekdays", "start, end");
+//   constinit MethodDecl kFromJson = function<&calendar_from_json>("FromJson", "json");
 //
 // The receiver names the object's class and what it hands the function first:
 //   OnCalendar      the calendar (shared hold; edits: exclusive hold and edited())
@@ -28,14 +28,16 @@
 //                   query<OnPointQuery, &get_capacity_at>("GetCapacity", "")
 //   OnValue<T, Id>  an immutable value (no hold)
 //
-// The class then lists method<kAddOpenRule>(), static_method<kWeekdays>(), and
+// The class then lists method<kAddOpenRule>(), static_method<kFromJson>(), and
 // property("DefaultCapacity", &read<OnCalendar, &Calendar::default_capacity>).
 // Parameter types pick the conversion: from_py overloads (convert.h and below;
 // MinimumCapacity runs the engine's check as it converts; PyObject* is passed
 // as given), std::optional<T> for "=None"; results go through to_py (to_py.h,
-// where a new result type adds its overload).
-// A member whose arguments need more (*args, an argument of two kinds) keeps a
-// hand-written body (Capacity, Close, Intersect, Analyze):
+// where a new result type adds its overload). An argument of two kinds is a
+// PyObject* parameter that the body reads itself, returning to_py of the engine
+// result it chose (Analyze).
+// A member whose arguments need more (*args) keeps a hand-written body
+// (Capacity, Close, Intersect):
 // MethodDecl{"Close", "*args", &calendar_close} with
 // PyObject* calendar_close(PyObject* self, const Args& args); an edit among
 // them takes the exclusive hold and edits through edited() as the rows do.
@@ -50,7 +52,6 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <string_view>
 #include <tuple>
 #include <type_traits>
 #include <utility>
@@ -234,17 +235,10 @@ bool convert_arg(const Args& a, Py_ssize_t i, T* out) {
   }
 }
 
-// The storage an argument is converted into before the call.
+// The storage an argument is converted into before the call (a string_view
+// reads the argument's own UTF-8, which outlives the call).
 template <class P>
-struct SlotOf {
-  using type = std::remove_cvref_t<P>;
-};
-template <>
-struct SlotOf<std::string_view> {
-  using type = std::string;
-};
-template <class P>
-using Slot = typename SlotOf<std::remove_cvref_t<P>>::type;
+using Slot = std::remove_cvref_t<P>;
 
 template <class F>
 struct FnTraits;

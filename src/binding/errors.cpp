@@ -43,6 +43,10 @@ PyObject* raise_cast_error(PyObject* obj, const char* class_name) {
   return nullptr;
 }
 
+PyObject* raise_cast_error(PyObject* obj, PyTypeObject* expected) {
+  return raise_cast_error(obj, short_type_name(expected));
+}
+
 void prefix_argument_error(const char* name) {
   if (!PyErr_ExceptionMatches(PyExc_TypeError)) return;
   PyObject *type, *value, *tb;

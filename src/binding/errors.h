@@ -26,6 +26,8 @@ bool raise_if_error(const Result<T>& r) {
 
 // raise_cast_error: TypeError "'T' object cannot be cast as 'C'".
 PyObject* raise_cast_error(PyObject* obj, const char* class_name);
+// The same, naming the expected class by its type's own short name.
+PyObject* raise_cast_error(PyObject* obj, PyTypeObject* expected);
 
 // prefix_argument_error: when a TypeError is pending, replaces it by
 // TypeError "argument 'name': <original message>". Other errors pass unchanged.

@@ -13,6 +13,7 @@ inline constexpr const char* kLeapSecond = "ignored leap-second, `datetime` does
 inline constexpr const char* kTimedeltaRange = "Duration is outside Python timedelta range.";
 inline constexpr const char* kCastFormat = "'%s' object cannot be cast as '%s'";
 inline constexpr const char* kArgumentFormat = "argument '%s': %U";
+inline constexpr const char* kExpectedInstants = "expected an iterable of datetimes";
 
 // Argument parsing.
 inline constexpr const char* kTooManyPositionalFormat = "%s() takes %s positional argument%s but %zd %s given";

@@ -9,13 +9,6 @@
 namespace hourloom::py {
 
 PyTypeObject* g_types[static_cast<int>(TypeId::Count)] = {};
-const char* const g_type_names[static_cast<int>(TypeId::Count)] = {
-    "DayOfWeek",        "HourloomEntryKind",       "HourloomWindowKind", "TimeWindow",
-    "HourloomWeeklyRule", "HourloomCapacityWindow", "HourloomEntry",      "HourloomCalendar",
-    "HourloomDefinition", "HourloomPointQuery",    "HourloomRangeQuery", "HourloomTimeline",
-    "HourloomTimelineBatch", "HourloomInstantAnalysis", "HourloomTimelineAnalysis", "HourloomStateWindow",
-    "HourloomWindowMatch", "WorkingTimeTrace",     "WorkingTimeTraceStep",
-};
 
 namespace {
 

@@ -37,7 +37,6 @@ enum class TypeId : unsigned char {
 
 // The module's type objects; set once by module init, alive for the process.
 extern PyTypeObject* g_types[static_cast<int>(TypeId::Count)];
-extern const char* const g_type_names[static_cast<int>(TypeId::Count)];
 
 inline PyTypeObject* type_of(TypeId id) { return g_types[static_cast<int>(id)]; }
 
@@ -92,7 +91,7 @@ T& boxed_value(PyObject* obj) {
 template <class T>
 T* unbox(TypeId id, PyObject* obj) {
   if (Py_TYPE(obj) != type_of(id)) {
-    raise_cast_error(obj, g_type_names[static_cast<int>(id)]);
+    raise_cast_error(obj, type_of(id));
     return nullptr;
   }
   return &boxed_value<T>(obj);

@@ -71,38 +71,28 @@ PyObject* calendar_close(PyObject* self, const Args& a) {
 // Analyze(instant, end=None, searchRadius=None): an end that converts as an
 // instant asks for the range analysis (searchRadius is then not looked at);
 // any other second argument is the radius unless searchRadius is given.
-PyObject* calendar_analyze(PyObject* self, const Args& a) {
-  CalendarBox* box = unbox<CalendarBox>(TypeId::Calendar, self);
-  if (!box) return nullptr;
-  SharedHold hold(box->flag);
-  if (!hold) return nullptr;
-  Instant t;
-  if (!convert_arg(a, 0, &t)) return nullptr;
-  std::optional<Duration> radius;
-  if (!a.is_none(1)) {
-    Instant end;
-    if (from_py(a[1], &end)) return finish<OnCalendar, Access::Query>(self, range_analysis(box->value(), t, end));
+PyObject* calendar_analyze(const Calendar& c, Instant t, PyObject* end, PyObject* radius) {
+  if (end != Py_None) {
+    Instant until;
+    if (from_py(end, &until)) return to_py(range_analysis(c, t, until));
     PyErr_Clear();
-    if (!any_to_duration(a.is_none(2) ? a[1] : a[2], &radius.emplace())) return nullptr;
-  } else if (!a.is_none(2) && !any_to_duration(a[2], &radius.emplace())) {
-    return nullptr;
+    if (radius == Py_None) radius = end;
   }
-  return finish<OnCalendar, Access::Query>(self, analysis_at(box->value(), t, radius));
+  std::optional<Duration> r;
+  if (radius != Py_None && !any_to_duration(radius, &r.emplace())) return nullptr;
+  return to_py(analysis_at(c, t, r));
 }
 
 // ---------------------------------------------------------------- small bodies
 
 Calendar empty_calendar() { return Calendar{}; }
 
-Result<Calendar> weekdays(TimeOfDay start, TimeOfDay end) {
+// calendar_with: a new calendar after one edit from start to end (Weekdays:
+// open rules; Window: one open window), or the edit's error.
+template <auto Edit, class Bound>
+Result<Calendar> calendar_with(Bound start, Bound end) {
   Calendar c;
-  if (auto ok = add_weekday_open_rules(c, start, end); !ok) return std::unexpected(ok.error());
-  return c;
-}
-
-Result<Calendar> single_window(Instant start, Instant end) {
-  Calendar c;
-  if (auto ok = add_open_window(c, start, end); !ok) return std::unexpected(ok.error());
+  if (auto ok = Edit(c, start, end); !ok) return std::unexpected(ok.error());
   return c;
 }
 
@@ -129,8 +119,9 @@ using On = OnCalendar;
 
 constinit MethodDecl kNew = constructor<On, &empty_calendar>("HourloomCalendar", "");
 constinit MethodDecl kCreate = function<&empty_calendar>("Create", "");
-constinit MethodDecl kWeekdays = function<&weekdays>("Weekdays", "start, end");
-constinit MethodDecl kWindow = function<&single_window>("Window", "start, end");
+constinit MethodDecl kWeekdays =
+    function<&calendar_with<&add_weekday_open_rules, TimeOfDay>>("Weekdays", "start, end");
+constinit MethodDecl kWindow = function<&calendar_with<&add_open_window, Instant>>("Window", "start, end");
 constinit MethodDecl kIntersect{"Intersect", "*calendars", &calendar_intersect};
 constinit MethodDecl kAnd = query<On, &calendar_and>("And", "other");
 constinit MethodDecl kAt = query<OnCalendarBox, &point_query>("At", "start");
@@ -140,7 +131,7 @@ constinit MethodDecl kToDefinition = query<On, &to_definition>("ToDefinition", "
 constinit MethodDecl kToJson = query<On, &calendar_json>("ToJson", "indented=False");
 constinit MethodDecl kFromDefinition = function<&calendar_from_definition>("FromDefinition", "definition");
 constinit MethodDecl kFromJson = function<&calendar_from_json>("FromJson", "json");
-constinit MethodDecl kAnalyze{"Analyze", "instant, end=None, searchRadius=None", &calendar_analyze};
+constinit MethodDecl kAnalyze = query<On, &calendar_analyze>("Analyze", "instant, end=None, searchRadius=None");
 constinit MethodDecl kSetDefaultCapacity = edit<On, &set_default_capacity>("SetDefaultCapacity", "capacity");
 constinit MethodDecl kCapacity{"Capacity", "*args", &calendar_capacity};
 constinit MethodDecl kAddOpenRule = edit<On, &add_open_rule>("AddOpenRule", "day, start, end");

@@ -69,7 +69,6 @@ PyObject* window_match_richcompare(PyObject* self, PyObject* other, int op) {
 // ---------------------------------------------------------------- HourloomInstantAnalysis
 
 using OnInstantAnalysis = On<InstantAnalysis, TypeId::InstantAnalysis>;
-bool analysis_can_work(const InstantAnalysis& a) { return a.capacity >= 1; }
 
 const Member kInstantAnalysisMembers[] = {
     property("Instant", &read<OnInstantAnalysis, &InstantAnalysis::instant>),
@@ -78,7 +77,7 @@ const Member kInstantAnalysisMembers[] = {
     property("PreviousTransition", &read<OnInstantAnalysis, &InstantAnalysis::previous_transition>),
     property("NextTransition", &read<OnInstantAnalysis, &InstantAnalysis::next_transition>),
     property("Matches", &read<OnInstantAnalysis, &InstantAnalysis::matches>),
-    property("CanWork", &read<OnInstantAnalysis, &analysis_can_work>),
+    property("CanWork", &read<OnInstantAnalysis, &InstantAnalysis::can_work>),
 };
 
 // ---------------------------------------------------------------- HourloomTimelineAnalysis

@@ -16,7 +16,7 @@ using OnBatch = OnValue<TimelineBatch, TypeId::TimelineBatch>;
 // sequence protocol; items are converted one at a time by the caller.
 class Instants {
  public:
-  explicit Instants(PyObject* o) : seq_(PySequence_Fast(o, "expected an iterable of datetimes")) {
+  explicit Instants(PyObject* o) : seq_(PySequence_Fast(o, text::kExpectedInstants)) {
     if (!seq_) prefix_argument_error("instants");
   }
   explicit operator bool() const { return static_cast<bool>(seq_); }
@@ -114,22 +114,11 @@ PyObject* analyze_many(const Timeline& tl, PyObject* given, bool with_matches) {
     const std::size_t k = tl.locate_near(t, hint);
     if (k == Timeline::kOutside) return raise_error(Error{ErrorKind::Value, msg::kTimestampOutsideTimeline});
     hint = k;
-    InstantAnalysis analysis = state_analysis(tl, k, t);
-    if (with_matches) analysis.matches = windows_at_default_radius(tl.calendar(), t, kPythonReach);
-    PyObject* item = to_py(std::move(analysis));
+    PyObject* item = to_py(state_analysis(tl, k, t, with_matches, kPythonReach));
     if (!item) return nullptr;
     PyList_SET_ITEM(list.get(), i, item);
   }
   return list.release();
-}
-
-template <class T>
-PyObject* to_py_result(Result<T> r) {
-  return finish<OnTimeline, Access::Query>(nullptr, std::move(r));
-}
-
-Result<InstantAnalysis> instant_analysis(const Timeline& tl, Instant t, bool with_matches) {
-  return timeline_instant_analysis(tl, t, with_matches, kPythonReach);
 }
 
 // Analyze(instant, second=None, includeMatches=False): a second instant asks
@@ -143,10 +132,10 @@ PyObject* analyze(const Timeline& tl, Instant t, PyObject* second, bool with_mat
       prefix_argument_error("second");
       return nullptr;
     }
-    return to_py_result(timeline_analyze_range(tl, t, end));
+    return to_py(timeline_analyze_range(tl, t, end));
   }
   if (PyBool_Check(second)) with_matches = second == Py_True;
-  return to_py_result(instant_analysis(tl, t, with_matches));
+  return to_py(timeline_instant_analysis(tl, t, with_matches, kPythonReach));
 }
 
 constinit MethodDecl kGetCapacityAt = query<OnTimeline, &timeline_capacity_at>("GetCapacityAt", "instant");

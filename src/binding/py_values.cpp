@@ -61,8 +61,10 @@ const Member kWeeklyRuleMembers[] = {
 // ---------------------------------------------------------------- DayOfWeek
 
 const Member kDayOfWeekMembers[] = {
-    constant("Sunday", 0),   constant("Monday", 1), constant("Tuesday", 2),  constant("Wednesday", 3),
-    constant("Thursday", 4), constant("Friday", 5), constant("Saturday", 6),
+    constant("Sunday", Weekday::Sunday),     constant("Monday", Weekday::Monday),
+    constant("Tuesday", Weekday::Tuesday),   constant("Wednesday", Weekday::Wednesday),
+    constant("Thursday", Weekday::Thursday), constant("Friday", Weekday::Friday),
+    constant("Saturday", Weekday::Saturday),
 };
 
 }  // namespace

@@ -57,12 +57,14 @@ inline RangeQuery range_query(const CalendarBox& c, Instant start, Instant end) 
 // The range's coverage questions as the calendar asks them of a window, once
 // the range is known to be ordered.
 inline Result<bool> range_can_work(const Calendar& c, Instant start, Instant end) {
-  if (end < start) return fail(ErrorKind::Value, msg::kEndBeforeStart);
-  return window_can_work(c, TimeWindow{start, end});
+  auto w = make_window(start, end);
+  if (!w) return std::unexpected(w.error());
+  return window_can_work(c, *w);
 }
 inline Result<bool> range_has_capacity(const Calendar& c, Instant start, Instant end, MinimumCapacity minimum) {
-  if (end < start) return fail(ErrorKind::Value, msg::kEndBeforeStart);
-  return window_has_capacity(c, TimeWindow{start, end}, minimum.value);
+  auto w = make_window(start, end);
+  if (!w) return std::unexpected(w.error());
+  return window_has_capacity(c, *w, minimum.value);
 }
 
 // range_first_slot: the first slot searched up to the range's end. A reversed

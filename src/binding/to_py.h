@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <optional>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -100,5 +101,16 @@ PyObject* to_py(const std::vector<T>& items) {
   return sequence_to_py(items);
 }
 inline PyObject* to_py(const EntryList& entries) { return sequence_to_py(entries); }
+
+// to_py(Result): the value's object, or the engine error raised (None for a
+// Result<void>). Declared after every other overload, which it calls.
+template <class T>
+PyObject* to_py(Result<T>&& r) {
+  if (!r) return raise_error(r.error());
+  if constexpr (std::is_void_v<T>)
+    return Py_NewRef(Py_None);
+  else
+    return to_py(std::move(*r));
+}
 
 }  // namespace hourloom::py

@@ -62,6 +62,7 @@ struct InstantAnalysis {
   std::optional<Instant> previous_transition;
   std::optional<Instant> next_transition;
   std::vector<WindowMatch> matches;
+  constexpr bool can_work() const { return capacity >= 1; }
 };
 
 struct TimelineAnalysis {

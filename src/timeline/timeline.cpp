@@ -100,7 +100,7 @@ Result<bool> timeline_can_work(const Timeline& tl, Instant t) {
   return *capacity >= 1;
 }
 
-InstantAnalysis state_analysis(const Timeline& tl, std::size_t i, Instant t) {
+InstantAnalysis state_analysis(const Timeline& tl, std::size_t i, Instant t, bool include_matches, TimeWindow reach) {
   InstantAnalysis a;
   a.instant = t;
   a.capacity = tl.capacity_of(i);
@@ -115,6 +115,7 @@ InstantAnalysis state_analysis(const Timeline& tl, std::size_t i, Instant t) {
     }
   }
   if (i + 1 < tl.size()) a.next_transition = tl.end_of(i);
+  if (include_matches) a.matches = windows_at_default_radius(tl.calendar(), t, reach);
   return a;
 }
 
@@ -122,9 +123,7 @@ Result<InstantAnalysis> timeline_instant_analysis(const Timeline& tl, Instant t,
                                                   TimeWindow reach) {
   auto i = state_index_at(tl, t);
   if (!i) return std::unexpected(i.error());
-  InstantAnalysis a = state_analysis(tl, *i, t);
-  if (include_matches) a.matches = windows_at_default_radius(tl.calendar(), t, reach);
-  return a;
+  return state_analysis(tl, *i, t, include_matches, reach);
 }
 
 Result<std::vector<StateWindow>> timeline_state_windows(const Timeline& tl, Instant start, Instant end) {

@@ -97,12 +97,12 @@ Result<std::size_t> state_index_at(const Timeline& tl, Instant t);
 Result<Capacity> timeline_capacity_at(const Timeline& tl, Instant t);
 Result<bool> timeline_can_work(const Timeline& tl, Instant t);
 
-// state_analysis: the analysis at t, which state i holds, without matches.
-InstantAnalysis state_analysis(const Timeline& tl, std::size_t i, Instant t);
-// timeline_instant_analysis: the state holding t as the current window; the
-// compiled edges are never transitions. With include_matches, the window
-// matches of the stored calendar at t with the default search radius, whose
-// search window is also cut to `reach`.
+// state_analysis: the analysis at t, which state i holds: that state as the
+// current window; the compiled edges are never transitions. With
+// include_matches, the window matches of the stored calendar at t with the
+// default search radius, whose search window is also cut to `reach`.
+InstantAnalysis state_analysis(const Timeline& tl, std::size_t i, Instant t, bool include_matches, TimeWindow reach);
+// timeline_instant_analysis: state_analysis at the state holding t.
 Result<InstantAnalysis> timeline_instant_analysis(const Timeline& tl, Instant t, bool include_matches,
                                                   TimeWindow reach);
 

@@ -109,6 +109,22 @@ class TestEntries:
             with pytest.raises(ValueError, match=re.escape("Entry id cannot be empty.")):
                 call()
 
+    def test_long_ids_are_read_whole(self, cal):
+        long_id = "entry ß✓\x00" * 6
+        cal.SetOpenWindow(long_id, at(0), at(1))
+        assert cal.GetEntry(long_id).Id == long_id and cal.GetEntry(long_id[:-1]) is None
+        assert cal.RemoveEntry(long_id) is True and cal.Entries == []
+
+    @pytest.mark.parametrize("bad, error, text", [
+        (5, TypeError, "argument 'id': 'int' object cannot be cast as 'str'"),
+        ("a\ud800", UnicodeEncodeError, "surrogates not allowed"),
+    ])
+    def test_id_conversion_errors(self, cal, bad, error, text):
+        for call in (lambda: cal.SetOpenWindow(bad, at(0), at(1)), lambda: cal.GetEntry(bad),
+                     lambda: cal.RemoveEntry(bad)):
+            with pytest.raises(error, match=re.escape(text)):
+                call()
+
     def test_returned_entries_are_copies(self, cal):
         cal.SetOpenWindow("a", at(0), at(1))
         entry = cal.GetEntry("a")
