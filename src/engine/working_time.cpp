@@ -84,16 +84,13 @@ Result<Duration> open_time(const Calendar& c, Instant from, Instant to) {
   return open_time(OpenSpanStream(c, TimeWindow{from, to}));
 }
 
-// stored_windows: the union of the open and closed windows and entries within
-// a range, sorted: where the weekly rules alone do not decide.
+// stored_windows: the union of the one-off windows and entries that reach into
+// a range, clipped and sorted: where the weekly rules alone do not decide. On
+// plain open spans only the Open and Closed sides change open time.
 std::vector<TimeWindow> stored_windows(const Calendar& c, TimeWindow range) {
-  std::vector<TimeWindow> out;
-  auto add = [&](const TimeWindow& w) {
-    if (auto piece = clip(w, range)) out.push_back(*piece);
-  };
-  for (const TimeWindow& w : c.open_windows) add(w);
-  for (const TimeWindow& w : c.closed_windows) add(w);
-  for (const Entry& e : c.entries) add(e.window);
+  std::vector<TimeWindow> out = loose_windows(c, ItemKind::Open, range);
+  const std::vector<TimeWindow> closing = loose_windows(c, ItemKind::Closed, range);
+  out.insert(out.end(), closing.begin(), closing.end());
   return merge(std::move(out));
 }
 
