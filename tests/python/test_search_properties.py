@@ -78,6 +78,7 @@ def test_searches_match_a_scan_of_the_minute_model(calendar, start, amount, mini
     current = first((a, b, c) for a, b, c in states if a <= instant(t) < b)
     assert cal.GetCurrentOpenWindow(instant(t), r) == (TW(*current[:2]) if current[2] >= 1 else None)
     assert cal.GetCurrentUnavailableWindow(instant(t), r) == (TW(*current[:2]) if current[2] == 0 else None)
+    assert cal.Analyze(instant(t), searchRadius=r).Capacity == current[2]
 
 
 @settings(max_examples=40, deadline=None)
