@@ -175,8 +175,21 @@ Result<WorkingTimeTrace> trace_work_duration(const Calendar& c, Instant start, D
   return trace;
 }
 
-// One pass over the state windows, joining those of capacity >= minimum into
-// stretches: the first stretch that reaches length d holds the slot.
+SlotScan::Step SlotScan::feed(const StateWindow& s) {
+  if (s.capacity < minimum_) {
+    in_stretch_ = false;
+    return Step::More;
+  }
+  if (in_stretch_ && stretch_.end == s.window.start) {
+    stretch_.end = s.window.end;
+  } else {
+    if (end_ - s.window.start < d_) return Step::Hopeless;
+    stretch_ = s.window;
+    in_stretch_ = true;
+  }
+  return d_ <= length(stretch_) ? Step::Found : Step::More;
+}
+
 Result<std::optional<TimeWindow>> find_first_slot(const Calendar& c, Instant start, Duration d, Capacity minimum,
                                                   std::optional<Instant> horizon, TimeWindow reach) {
   if (d.is_negative()) return fail(ErrorKind::Value, msg::kNegativeDuration);
@@ -184,26 +197,16 @@ Result<std::optional<TimeWindow>> find_first_slot(const Calendar& c, Instant sta
   const Instant end = search_horizon(start, horizon, reach);
   if (!(start < end) || end - start < d) return std::nullopt;
   StateWalk walk(c, start, end);
-  TimeWindow stretch{};
-  bool in_stretch = false;
+  SlotScan scan(d, minimum, end);
   while (true) {
     auto s = walk.next();
     if (!s) return std::unexpected(s.error());
     if (!*s) return std::nullopt;
-    const StateWindow& w = **s;
-    if (w.capacity < minimum) {
-      in_stretch = false;
-      continue;
+    switch (scan.feed(**s)) {
+      case SlotScan::Step::More: break;
+      case SlotScan::Step::Found: return scan.slot();
+      case SlotScan::Step::Hopeless: return std::nullopt;
     }
-    if (in_stretch && stretch.end == w.window.start) {
-      stretch.end = w.window.end;
-    } else {
-      // No later stretch can hold the slot once the horizon is nearer than d.
-      if (end - w.window.start < d) return std::nullopt;
-      stretch = w.window;
-      in_stretch = true;
-    }
-    if (d <= length(stretch)) return TimeWindow{stretch.start, (stretch.start + d).value()};
   }
 }
 
