@@ -175,21 +175,6 @@ Result<WorkingTimeTrace> trace_work_duration(const Calendar& c, Instant start, D
   return trace;
 }
 
-SlotScan::Step SlotScan::feed(const StateWindow& s) {
-  if (s.capacity < minimum_) {
-    in_stretch_ = false;
-    return Step::More;
-  }
-  if (in_stretch_ && stretch_.end == s.window.start) {
-    stretch_.end = s.window.end;
-  } else {
-    if (end_ - s.window.start < d_) return Step::Hopeless;
-    stretch_ = s.window;
-    in_stretch_ = true;
-  }
-  return d_ <= length(stretch_) ? Step::Found : Step::More;
-}
-
 Result<std::optional<TimeWindow>> find_first_slot(const Calendar& c, Instant start, Duration d, Capacity minimum,
                                                   std::optional<Instant> horizon, TimeWindow reach) {
   if (d.is_negative()) return fail(ErrorKind::Value, msg::kNegativeDuration);

@@ -38,7 +38,20 @@ class SlotScan {
   enum class Step { More, Found, Hopeless };
   SlotScan(Duration d, Capacity minimum, Instant end) : d_(d), minimum_(minimum), end_(end) {}
   // feed: the next state window; after Found, slot() holds the answer.
-  Step feed(const StateWindow& s);
+  Step feed(const StateWindow& s) {
+    if (s.capacity < minimum_) {
+      in_stretch_ = false;
+      return Step::More;
+    }
+    if (in_stretch_ && stretch_.end == s.window.start) {
+      stretch_.end = s.window.end;
+    } else {
+      if (end_ - s.window.start < d_) return Step::Hopeless;
+      stretch_ = s.window;
+      in_stretch_ = true;
+    }
+    return d_ <= length(stretch_) ? Step::Found : Step::More;
+  }
   TimeWindow slot() const { return {stretch_.start, (stretch_.start + d_).value()}; }
 
  private:
