@@ -17,10 +17,12 @@ struct AtInstant {
   std::optional<TimeWindow> current;
 };
 
+// The state window holding t carries the capacity at t; only when the search
+// window does not hold t (t at the end of the reach) is it asked for apart.
 Result<AtInstant> look_around(const Calendar& c, Instant t, std::optional<Duration> radius, TimeWindow reach) {
-  const Capacity capacity = get_capacity_at(c, t);
   auto around = transitions_around(c, t, radius, reach);
   if (!around) return std::unexpected(around.error());
+  const Capacity capacity = around->holding ? *around->holding : get_capacity_at(c, t);
   const auto current = around->current_window(t, capacity >= 1 ? WantedState::Open : WantedState::Closed);
   return AtInstant{capacity, *around, current};
 }

@@ -86,14 +86,6 @@ class EntryList {
   std::size_t size() const { return live_; }
   bool empty() const { return live_ == 0; }
   void reserve(std::size_t n) { slots_.reserve(n); }
-  // operator[]: the entry at position i of the order; i < size(). Constant
-  // time unless removals have left holes, then a walk from the front.
-  const Entry& operator[](std::size_t i) const {
-    if (live_ == slots_.size()) return slots_[i];
-    auto it = begin();
-    std::advance(it, static_cast<std::ptrdiff_t>(i));
-    return *it;
-  }
 
   // find: the entry with exactly this id, or nullptr.
   const Entry* find(std::string_view id) const;

@@ -9,11 +9,6 @@ namespace hourloom {
 
 namespace {
 
-void append_clipped(const std::vector<TimeWindow>& windows, TimeWindow range, std::vector<TimeWindow>& out) {
-  for (const TimeWindow& w : windows)
-    if (auto piece = clip(w, range)) out.push_back(*piece);
-}
-
 // join_sorted: the join step of merge on a sorted list without empty windows.
 void join_sorted(std::vector<TimeWindow>& windows) {
   std::size_t n = 0;
@@ -41,24 +36,6 @@ void sort_small(T* first, T* last, Less less) {
     for (; j != first && less(v, *(j - 1)); --j) *j = *(j - 1);
     *j = v;
   }
-}
-
-// loose_windows: the one-off windows and entries of one side (opening or
-// closing) that overlap the range, clipped to it; through the time index
-// when the calendar has one.
-std::vector<TimeWindow> loose_windows(const Calendar& c, ItemKind side, TimeWindow range) {
-  std::vector<TimeWindow> out;
-  if (is_empty(range)) return out;
-  if (const TimeIndex* ix = current_index(c)) {
-    ix->overlapping(range, [&](const IndexedItem& item) {
-      if (item.kind == side) out.push_back(*clip(item.window, range));
-    });
-    return out;
-  }
-  const bool opening = side == ItemKind::Open;
-  append_clipped(opening ? c.open_windows : c.closed_windows, range, out);
-  add_entry_windows(c.entries, opening ? EntryKind::Open : EntryKind::Closed, range, out);
-  return out;
 }
 
 // rule_occurrence_bound: each rule occurs at most once per week of the dates
@@ -257,15 +234,22 @@ std::vector<TimeWindow> merge(std::vector<TimeWindow> windows) {
   return windows;
 }
 
-// calendar_windows: (union of opening) minus (union of closing), computed by
-// one pass over both sorted unions. The result is already merged: pieces of
-// one opening window are separated by non-empty closing windows, and
-// different opening windows are separated to begin with.
-std::vector<TimeWindow> calendar_windows(const Calendar& c, TimeWindow range) {
+std::vector<TimeWindow> loose_windows(const Calendar& c, ItemKind side, TimeWindow range) {
   std::vector<TimeWindow> out;
-  OpenSpanStream spans(c, range);
-  out.reserve(reservation(spans.bound()));
-  while (auto w = spans.next()) out.push_back(*w);
+  if (is_empty(range)) return out;
+  if (const TimeIndex* ix = current_index(c)) {
+    ix->overlapping(range, [&](const IndexedItem& item) {
+      if (item.kind == side) out.push_back(*clip(item.window, range));
+    });
+    return out;
+  }
+  const bool opening = side == ItemKind::Open;
+  for (const TimeWindow& w : opening ? c.open_windows : c.closed_windows)
+    if (auto piece = clip(w, range)) out.push_back(*piece);
+  const EntryKind kind = opening ? EntryKind::Open : EntryKind::Closed;
+  for (const Entry& e : c.entries)
+    if (e.kind == kind)
+      if (auto piece = clip(e.window, range)) out.push_back(*piece);
   return out;
 }
 

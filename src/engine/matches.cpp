@@ -14,8 +14,9 @@ void add_rule_matches_on(const std::vector<WeeklyRule>& rules, WindowKind kind, 
   }
 }
 
-}  // namespace
-
+// add_rule_matches: appends a match of `kind` (no capacity) for every
+// occurrence of the rules that contains t: the occurrences of the day before
+// t's date first, then those of t's date, each date in rule order.
 void add_rule_matches(const std::vector<WeeklyRule>& rules, WindowKind kind, Instant t,
                       std::vector<WindowMatch>& out) {
   const Date today = t.date();
@@ -29,6 +30,8 @@ void add_rule_matches(const std::vector<WeeklyRule>& rules, WindowKind kind, Ins
   }
   add_rule_matches_on(rules, kind, today, t, out);
 }
+
+}  // namespace
 
 void add_raw_window_matches(const Calendar& c, Instant t, std::vector<WindowMatch>& out) {
   if (c.is_composite()) {

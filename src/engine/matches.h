@@ -10,12 +10,6 @@
 
 namespace hourloom {
 
-// add_rule_matches: appends a match of `kind` (no capacity) for every
-// occurrence of the rules that contains t: the occurrences of the day before
-// t's date first, then those of t's date, each date in rule order.
-void add_rule_matches(const std::vector<WeeklyRule>& rules, WindowKind kind, Instant t,
-                      std::vector<WindowMatch>& out);
-
 // add_raw_window_matches: appends, for a simple calendar, the matches of its
 // open rules (OpenRule), break rules (BreakRule), closed windows (ClosedWindow,
 // capacity 0), entries (Open -> OpenWindow, Closed -> ClosedWindow without a

@@ -1,6 +1,7 @@
 #include "engine/search.h"
 
 #include "engine/state.h"
+#include "engine/time_index.h"
 
 namespace hourloom {
 
@@ -121,10 +122,14 @@ Result<std::optional<Instant>> get_next_open_time(const Calendar& c, Instant t, 
   }
 }
 
+// An empty Capacity entry holds no instant and adds no layer to the sweep, so
+// it leaves the spans plain; the index, which leaves empty windows out, counts
+// only the others. A calendar too small for an index is scanned.
 bool plain_open_spans(const Calendar& c) {
   if (c.is_composite() || !c.capacity_overrides.empty()) return false;
+  if (const TimeIndex* ix = current_index(c)) return ix->count(ItemKind::CapacityEntry) == 0;
   for (const Entry& e : c.entries)
-    if (e.kind == EntryKind::WithCapacity) return false;
+    if (e.kind == EntryKind::WithCapacity && !is_empty(e.window)) return false;
   return true;
 }
 

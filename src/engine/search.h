@@ -82,7 +82,7 @@ Result<std::optional<Instant>> get_next_open_time(const Calendar& c, Instant t, 
 
 // plain_open_spans: whether the state windows are the open spans at the default
 // capacity and 0 between them: a simple calendar without capacity overrides or
-// capacity entries.
+// non-empty capacity entries.
 bool plain_open_spans(const Calendar& c);
 
 // StateWalk: the state windows of [from, to) one at a time. A simple calendar

@@ -4,7 +4,7 @@
 // and entries are held; nothing proportional to the length of the range, so
 // the state sweep's output is the only list that grows with it.
 //   OpenSpanStream spans(cal, range);
-//   while (auto span = spans.next()) use(*span);  // same windows as calendar_windows
+//   while (auto span = spans.next()) use(*span);  // ordered, separated, non-empty
 #pragma once
 
 #include <array>
@@ -107,9 +107,10 @@ class UnionStream {
   bool started_ = false;
 };
 
-// OpenSpanStream: the open spans of a simple calendar over a range, the
-// windows of calendar_windows in order: the union of the opening windows
-// minus the union of the closing windows.
+// OpenSpanStream: the open spans of a simple calendar over a range, in order:
+// the union of the opening windows minus the union of the closing windows.
+// They come merged: pieces of one opening window are separated by non-empty
+// closing windows, and different opening windows are separated to begin with.
 class OpenSpanStream {
  public:
   OpenSpanStream(const Calendar& c, TimeWindow range);

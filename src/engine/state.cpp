@@ -238,17 +238,6 @@ bool all_at_least(const Calendar& c, TimeWindow w, Capacity minimum) {
   return stream.drain([&](Instant, Instant, Capacity capacity) { return capacity >= minimum; });
 }
 
-// holds: contains(w, t), tuned for the point lookup, which tests every stored
-// window against one instant and almost always misses. A window can only hold
-// t when start.seconds <= t.seconds <= end.seconds; that cheap, well-predicted
-// test runs first and the exact comparison only on a candidate.
-inline bool holds(const TimeWindow& w, Instant t) {
-  const std::int64_t ts = t.unix_seconds();
-  const bool candidate = (w.start.unix_seconds() <= ts) & (ts <= w.end.unix_seconds());
-  if (__builtin_expect(!candidate, 1)) return false;
-  return contains(w, t);
-}
-
 bool rules_contain(const std::vector<WeeklyRule>& rules, Weekday w, TimeOfDay t) {
   for (const WeeklyRule& r : rules)
     if (rule_contains(r, w, t)) return true;
@@ -257,7 +246,7 @@ bool rules_contain(const std::vector<WeeklyRule>& rules, Weekday w, TimeOfDay t)
 
 bool windows_contain(const std::vector<TimeWindow>& windows, Instant t) {
   for (const TimeWindow& w : windows)
-    if (holds(w, t)) return true;
+    if (contains(w, t)) return true;
   return false;
 }
 
@@ -303,7 +292,7 @@ Capacity simple_capacity_at(const Calendar& c, Instant t) {
   // else holds; otherwise note an Open entry and the last Capacity entry.
   const Entry* last_capacity = nullptr;
   for (const Entry& e : c.entries) {
-    if (!holds(e.window, t)) continue;
+    if (!contains(e.window, t)) continue;
     switch (e.kind) {
       case EntryKind::Open:
         open = true;
@@ -322,7 +311,7 @@ Capacity simple_capacity_at(const Calendar& c, Instant t) {
   // override, and the overrides are scanned backward to the first hit.
   if (last_capacity) return last_capacity->capacity;
   for (auto o = c.capacity_overrides.rbegin(); o != c.capacity_overrides.rend(); ++o)
-    if (holds(o->window, t)) return o->capacity;
+    if (contains(o->window, t)) return o->capacity;
   return c.default_capacity;
 }
 

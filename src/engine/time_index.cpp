@@ -132,11 +132,13 @@ void TimeIndex::insert(const IndexedItem& item) {
   if (classes_[k].empty() && std::find(used_.begin(), used_.end(), k) == used_.end())
     used_.push_back(static_cast<std::uint8_t>(k));
   classes_[k].insert(item);
+  ++counts_[static_cast<std::size_t>(item.kind)];
 }
 
 void TimeIndex::erase(const IndexedItem& item) {
   if (is_empty(item.window)) return;
-  classes_[length_class(item.window)].erase(item.window, item.kind, item.order);
+  if (classes_[length_class(item.window)].erase(item.window, item.kind, item.order))
+    --counts_[static_cast<std::size_t>(item.kind)];
 }
 
 const TimeIndex* current_index(const Calendar& c) {

@@ -75,6 +75,8 @@ class TimeIndex {
 
   void insert(const IndexedItem& item);
   void erase(const IndexedItem& item);
+  // count: how many non-empty items of this kind the index holds.
+  std::size_t count(ItemKind kind) const { return counts_[static_cast<std::size_t>(kind)]; }
 
   // stab: f(item) for every item whose window holds t.
   template <class F>
@@ -109,6 +111,7 @@ class TimeIndex {
  private:
   std::array<Blocks, kClasses> classes_;
   std::vector<std::uint8_t> used_;  // classes holding items
+  std::array<std::size_t, 4> counts_{};  // items held, by kind
 };
 
 // current_index: the calendar's index brought up to date, or nullptr for a

@@ -84,16 +84,13 @@ Result<Duration> open_time(const Calendar& c, Instant from, Instant to) {
   return open_time(OpenSpanStream(c, TimeWindow{from, to}));
 }
 
-// stored_windows: the union of the open and closed windows and entries within
-// a range, sorted: where the weekly rules alone do not decide.
+// stored_windows: the union of the one-off windows and entries that reach into
+// a range, clipped and sorted: where the weekly rules alone do not decide. On
+// plain open spans only the Open and Closed sides change open time.
 std::vector<TimeWindow> stored_windows(const Calendar& c, TimeWindow range) {
-  std::vector<TimeWindow> out;
-  auto add = [&](const TimeWindow& w) {
-    if (auto piece = clip(w, range)) out.push_back(*piece);
-  };
-  for (const TimeWindow& w : c.open_windows) add(w);
-  for (const TimeWindow& w : c.closed_windows) add(w);
-  for (const Entry& e : c.entries) add(e.window);
+  std::vector<TimeWindow> out = loose_windows(c, ItemKind::Open, range);
+  const std::vector<TimeWindow> closing = loose_windows(c, ItemKind::Closed, range);
+  out.insert(out.end(), closing.begin(), closing.end());
   return merge(std::move(out));
 }
 
@@ -178,8 +175,6 @@ Result<WorkingTimeTrace> trace_work_duration(const Calendar& c, Instant start, D
   return trace;
 }
 
-// One pass over the state windows, joining those of capacity >= minimum into
-// stretches: the first stretch that reaches length d holds the slot.
 Result<std::optional<TimeWindow>> find_first_slot(const Calendar& c, Instant start, Duration d, Capacity minimum,
                                                   std::optional<Instant> horizon, TimeWindow reach) {
   if (d.is_negative()) return fail(ErrorKind::Value, msg::kNegativeDuration);
@@ -187,26 +182,16 @@ Result<std::optional<TimeWindow>> find_first_slot(const Calendar& c, Instant sta
   const Instant end = search_horizon(start, horizon, reach);
   if (!(start < end) || end - start < d) return std::nullopt;
   StateWalk walk(c, start, end);
-  TimeWindow stretch{};
-  bool in_stretch = false;
+  SlotScan scan(d, minimum, end);
   while (true) {
     auto s = walk.next();
     if (!s) return std::unexpected(s.error());
     if (!*s) return std::nullopt;
-    const StateWindow& w = **s;
-    if (w.capacity < minimum) {
-      in_stretch = false;
-      continue;
+    switch (scan.feed(**s)) {
+      case SlotScan::Step::More: break;
+      case SlotScan::Step::Found: return scan.slot();
+      case SlotScan::Step::Hopeless: return std::nullopt;
     }
-    if (in_stretch && stretch.end == w.window.start) {
-      stretch.end = w.window.end;
-    } else {
-      // No later stretch can hold the slot once the horizon is nearer than d.
-      if (end - w.window.start < d) return std::nullopt;
-      stretch = w.window;
-      in_stretch = true;
-    }
-    if (d <= length(stretch)) return TimeWindow{stretch.start, (stretch.start + d).value()};
   }
 }
 

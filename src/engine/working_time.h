@@ -27,6 +27,41 @@ Result<Instant> add_work_duration(const Calendar& c, Instant start, Duration d, 
 Result<WorkingTimeTrace> trace_work_duration(const Calendar& c, Instant start, Duration d,
                                              std::optional<Instant> horizon, TimeWindow reach = kFullReach);
 
+// SlotScan: the first-slot search over state windows fed in order from a
+// gap-free walk of [.., end): windows of capacity >= minimum join into
+// stretches, and the first stretch reaching length d holds the slot
+// [stretch start, stretch start + d). Once a stretch starts nearer than d to
+// `end`, no slot can follow. The minimum is not checked here.
+//   SlotScan scan(Hours(2), 1, friday_00);  scan.feed({[mon 8, mon 17), 1}) -> Found, slot() = [mon 8, mon 10)
+class SlotScan {
+ public:
+  enum class Step { More, Found, Hopeless };
+  SlotScan(Duration d, Capacity minimum, Instant end) : d_(d), minimum_(minimum), end_(end) {}
+  // feed: the next state window; after Found, slot() holds the answer.
+  Step feed(const StateWindow& s) {
+    if (s.capacity < minimum_) {
+      in_stretch_ = false;
+      return Step::More;
+    }
+    if (in_stretch_ && stretch_.end == s.window.start) {
+      stretch_.end = s.window.end;
+    } else {
+      if (end_ - s.window.start < d_) return Step::Hopeless;
+      stretch_ = s.window;
+      in_stretch_ = true;
+    }
+    return d_ <= length(stretch_) ? Step::Found : Step::More;
+  }
+  TimeWindow slot() const { return {stretch_.start, (stretch_.start + d_).value()}; }
+
+ private:
+  Duration d_;
+  Capacity minimum_;
+  Instant end_;
+  TimeWindow stretch_{};
+  bool in_stretch_ = false;
+};
+
 // find_first_slot: the first (s, s + d) before the horizon in which the capacity
 // never drops below `minimum`, s being the start of a stretch of such capacity
 // (or start itself when one is running there); absent when none. ValueError for

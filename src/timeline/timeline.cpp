@@ -2,6 +2,7 @@
 
 #include "engine/analysis.h"
 #include "engine/state.h"
+#include "engine/working_time.h"
 
 namespace hourloom {
 
@@ -169,27 +170,19 @@ Result<TimelineAnalysis> timeline_analyze_range(const Timeline& tl, Instant star
 }
 
 // The states are gap-free, so kept neighbours join into one stretch; the walk
-// stops at the first stretch long enough, whose slot never passes its end.
+// stops at the first stretch long enough, whose slot never passes its end, or
+// once a stretch starts too near the end for any to be.
 Result<std::optional<TimeWindow>> timeline_first_slot(const Timeline& tl, Instant start, Duration duration,
                                                       Capacity minimum, std::optional<Instant> until) {
   if (duration.is_negative()) return fail(ErrorKind::Value, msg::kNegativeDuration);
   const Instant end = until.value_or(tl.window().end);
   if (auto inside = require_inside(tl, start, end); !inside) return std::unexpected(inside.error());
-  TimeWindow stretch{};
-  bool in_stretch = false;
+  SlotScan scan(duration, minimum, end);
   std::optional<TimeWindow> slot;
   for_each_clipped(tl, start, end, [&](TimeWindow w, Capacity capacity) {
-    if (capacity < minimum) {
-      in_stretch = false;
-      return true;
-    }
-    if (in_stretch)
-      stretch.end = w.end;
-    else
-      stretch = w;
-    in_stretch = true;
-    if (duration <= length(stretch)) slot = TimeWindow{stretch.start, *(stretch.start + duration)};
-    return !slot;
+    const SlotScan::Step step = scan.feed({w, capacity});
+    if (step == SlotScan::Step::Found) slot = scan.slot();
+    return step == SlotScan::Step::More;
   });
   return slot;
 }

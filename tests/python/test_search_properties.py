@@ -1,10 +1,12 @@
 """Searches and working time against a scan of the minute model, on random
 simple and composite calendars. Forward searches stop at the model's span."""
+import copy
 import datetime as dt
 
 from hypothesis import given, settings, strategies as st
 
-from oracle import SPAN_MINUTES, TW, calendars, instant, model_capacity, model_states, simple_calendars
+from oracle import (SPAN_MINUTES, TW, Cal, apply_entry_op, calendars, entry_ops, instant, model_capacity, model_states,
+                    simple_calendars)
 
 HORIZON = instant(SPAN_MINUTES)
 
@@ -76,6 +78,7 @@ def test_searches_match_a_scan_of_the_minute_model(calendar, start, amount, mini
     current = first((a, b, c) for a, b, c in states if a <= instant(t) < b)
     assert cal.GetCurrentOpenWindow(instant(t), r) == (TW(*current[:2]) if current[2] >= 1 else None)
     assert cal.GetCurrentUnavailableWindow(instant(t), r) == (TW(*current[:2]) if current[2] == 0 else None)
+    assert cal.Analyze(instant(t), searchRadius=r).Capacity == current[2]
 
 
 @settings(max_examples=40, deadline=None)
@@ -87,3 +90,22 @@ def test_working_duration_adds_up_over_days(calendar, start, length):
     days = [min(s + dt.timedelta(days=k), e) for k in range(length // (24 * 60) + 2)]
     assert cal.GetWorkingDuration(s, e) == sum((cal.GetWorkingDuration(a, b) for a, b in zip(days, days[1:])),
                                                dt.timedelta(0))
+
+
+@settings(max_examples=40, deadline=None)
+@given(simple_calendars(), entry_ops, st.integers(0, SPAN_MINUTES - 1))
+def test_entry_edits_after_a_question_and_a_copy(calendar, ops, start):
+    # The first question builds the time index; the copy shares it, and each
+    # later edit patches the edited calendar's own index, not the copy's.
+    model, cal = calendar
+    cal.GetStateWindows(instant(0), HORIZON)
+    before, twin = copy.deepcopy(model), Cal.Intersect(cal)
+    for op in ops:
+        apply_entry_op(model, cal, op)
+    for m, c in ((model, cal), (before, twin)):
+        caps = [model_capacity(m, instant(k)) for k in range(start, SPAN_MINUTES)]
+        got = [(s.Window.Start, s.Window.End, s.Capacity) for s in c.GetStateWindows(instant(start), HORIZON)]
+        assert got == model_states(caps, start)
+        assert c.GetWorkingDuration(instant(start), HORIZON) == minutes(sum(x >= 1 for x in caps))
+        opened = [k for k, x in enumerate(caps) if x >= 1]
+        assert c.GetNextOpenTime(instant(start), HORIZON) == (instant(start + opened[0]) if opened else None)
