@@ -15,7 +15,6 @@ PyObject* exception_type(ErrorKind kind) {
     case ErrorKind::Value: return PyExc_ValueError;
     case ErrorKind::Runtime: return PyExc_RuntimeError;
     case ErrorKind::Overflow: return PyExc_OverflowError;
-    case ErrorKind::Type: return PyExc_TypeError;
     case ErrorKind::Internal: return g_internal_error;
   }
   return PyExc_SystemError;

@@ -33,12 +33,12 @@ class CalendarBox {
   BorrowFlag flag;
 
   const Calendar& value() const { return value_; }
-  Calendar& edited() {
-    snapshot_.reset();
-    return value_;
-  }
+  Calendar& edited() { return value_; }
+  // snapshot: a copy of the calendar as it is, taken again once an edit has
+  // advanced its generation.
   std::shared_ptr<const Calendar> snapshot() const {
-    if (!snapshot_) snapshot_ = std::make_shared<const Calendar>(value_);
+    if (!snapshot_ || snapshot_->generation() != value_.generation())
+      snapshot_ = std::make_shared<const Calendar>(value_);
     return snapshot_;
   }
 

@@ -29,12 +29,8 @@ Result<void> replay(Items& items, Op op) {
 template <class D>
 Result<Calendar> build(D& d, bool take_ids) {
   Calendar c;
-  c.open_rules.reserve(d.open_rules.size());
-  c.break_rules.reserve(d.break_rules.size());
-  c.open_windows.reserve(d.open_windows.size());
-  c.closed_windows.reserve(d.closed_windows.size());
-  c.capacity_overrides.reserve(d.capacity_windows.size());
-  c.entries.reserve(d.entries.size());
+  c.reserve(d.open_rules.size(), d.break_rules.size(), d.open_windows.size(), d.closed_windows.size(),
+            d.capacity_windows.size(), d.entries.size());
   Result<void> ok = set_default_capacity(c, d.default_capacity);
   if (ok) ok = replay(d.open_rules, [&](const RuleDefinition& r) { return add_open_rule(c, r.day, r.start, r.end); });
   if (ok) ok = replay(d.break_rules, [&](const RuleDefinition& r) { return add_break_rule(c, r.day, r.start, r.end); });
@@ -58,14 +54,14 @@ Result<Calendar> build(D& d, bool take_ids) {
 Result<Definition> to_definition(const Calendar& c) {
   if (c.is_composite()) return fail(ErrorKind::Runtime, msg::kCompositeSerialize);
   Definition d;
-  d.default_capacity = c.default_capacity;
-  d.open_rules = map_all<RuleDefinition>(c.open_rules, rule_definition);
-  d.break_rules = map_all<RuleDefinition>(c.break_rules, rule_definition);
-  d.open_windows = map_all<WindowDefinition>(c.open_windows, window_definition);
-  d.closed_windows = map_all<WindowDefinition>(c.closed_windows, window_definition);
+  d.default_capacity = c.default_capacity();
+  d.open_rules = map_all<RuleDefinition>(c.open_rules(), rule_definition);
+  d.break_rules = map_all<RuleDefinition>(c.break_rules(), rule_definition);
+  d.open_windows = map_all<WindowDefinition>(c.open_windows(), window_definition);
+  d.closed_windows = map_all<WindowDefinition>(c.closed_windows(), window_definition);
   d.capacity_windows = map_all<CapacityDefinition>(
-      c.capacity_overrides, [](const CapacityWindow& w) { return CapacityDefinition{w.window.start, w.window.end, w.capacity}; });
-  d.entries = map_all<EntryDefinition>(c.entries, [](const Entry& e) {
+      c.capacity_overrides(), [](const CapacityWindow& w) { return CapacityDefinition{w.window.start, w.window.end, w.capacity}; });
+  d.entries = map_all<EntryDefinition>(c.entries(), [](const Entry& e) {
     return EntryDefinition{e.id, static_cast<std::uint8_t>(e.kind), e.window.start, e.window.end, e.capacity};
   });
   return d;

@@ -5,33 +5,149 @@
 #include <type_traits>
 #include <utility>
 
-#include "engine/time_index.h"
+#include "engine/derived.h"
 
 namespace hourloom {
 
+// CalendarEditor: the one door to a calendar's sequences. Every edit goes
+// through `edited`, the one update protocol: the generation advances, and the
+// derived data, when it was current, is patched (on a copy of its own when
+// another calendar shares it) or dropped for the next question to rebuild.
+class CalendarEditor {
+ public:
+  static void edited(Calendar& c, const CalendarEdit& edit) {
+    const bool current = c.derived_ && c.derived_->generation == c.generation_;
+    ++c.generation_;
+    if (!current) {
+      c.derived_.reset();
+      return;
+    }
+    if (c.derived_.use_count() > 1) c.derived_ = std::make_shared<DerivedData>(*c.derived_);
+    if (!patch_derived(*c.derived_, c, edit)) {
+      c.derived_.reset();
+      return;
+    }
+    c.derived_->generation = c.generation_;
+  }
+
+  static Result<void> refuse_composite(const Calendar& c) {
+    if (c.is_composite()) return fail(ErrorKind::Runtime, msg::kCompositeEdit);
+    return {};
+  }
+
+  static Result<void> add_rule(Calendar& c, bool opening, std::uint8_t day, TimeOfDay start, TimeOfDay end) {
+    if (auto ok = refuse_composite(c); !ok) return ok;
+    auto rule = make_weekly_rule(day, start, end);
+    if (!rule) return std::unexpected(rule.error());
+    (opening ? c.open_rules_ : c.break_rules_).push_back(*rule);
+    edited(c, {CalendarEdit::What::Rules});
+    return {};
+  }
+
+  static Result<void> add_window(Calendar& c, bool opening, Instant start, Instant end) {
+    if (auto ok = refuse_composite(c); !ok) return ok;
+    auto w = make_window(start, end);
+    if (!w) return std::unexpected(w.error());
+    std::vector<TimeWindow>& windows = opening ? c.open_windows_ : c.closed_windows_;
+    windows.push_back(*w);
+    const auto order = static_cast<std::uint32_t>(windows.size() - 1);
+    edited(c, {CalendarEdit::What::Item, {*w, 0, order, opening ? ItemKind::OpenWindow : ItemKind::ClosedWindow}});
+    return {};
+  }
+
+  static Result<void> set_default_capacity(Calendar& c, Capacity capacity) {
+    if (auto ok = refuse_composite(c); !ok) return ok;
+    if (capacity < 0) return fail(ErrorKind::Value, msg::kNegativeCapacity);
+    c.default_capacity_ = capacity;
+    edited(c, {CalendarEdit::What::Capacity});
+    return {};
+  }
+
+  static Result<void> add_capacity_override(Calendar& c, Instant start, Instant end, Capacity capacity) {
+    if (auto ok = refuse_composite(c); !ok) return ok;
+    if (capacity < 0) return fail(ErrorKind::Value, msg::kNegativeCapacity);
+    auto w = make_window(start, end);
+    if (!w) return std::unexpected(w.error());
+    c.capacity_overrides_.push_back({*w, capacity});
+    const auto order = static_cast<std::uint32_t>(c.capacity_overrides_.size() - 1);
+    edited(c, {CalendarEdit::What::Item, {*w, capacity, order, ItemKind::Override}});
+    return {};
+  }
+
+  static Result<void> set_entry(Calendar& c, std::string id, EntryKind kind, Instant start, Instant end,
+                                Capacity capacity) {
+    if (auto ok = refuse_composite(c); !ok) return ok;
+    if (is_blank_id(id)) return fail(ErrorKind::Value, msg::kEmptyEntryId);
+    if (kind == EntryKind::WithCapacity && capacity < 0) return fail(ErrorKind::Value, msg::kNegativeCapacity);
+    auto w = make_window(start, end);
+    if (!w) return std::unexpected(w.error());
+    // An entry with the same id is overwritten in place and keeps its position.
+    const EntryList::Change change = c.entries_.set(Entry{std::move(id), kind, *w, capacity});
+    edited(c, {CalendarEdit::What::Entry, {}, &change});
+    return {};
+  }
+
+  static Result<bool> remove_entry(Calendar& c, std::string_view id) {
+    if (auto ok = refuse_composite(c); !ok) return std::unexpected(ok.error());
+    if (is_blank_id(id)) return fail(ErrorKind::Value, msg::kEmptyEntryId);
+    auto change = c.entries_.remove(id);
+    if (!change) return false;
+    edited(c, {CalendarEdit::What::Entry, {}, &*change});
+    return true;
+  }
+
+  // clear_sequence: empties one of the calendar's sequences (refused on a composite).
+  template <class Sequence>
+  static Result<void> clear_sequence(Calendar& c, Sequence Calendar::*sequence) {
+    if (auto ok = refuse_composite(c); !ok) return ok;
+    (c.*sequence).clear();
+    if constexpr (std::is_same_v<Sequence, std::vector<WeeklyRule>>)
+      edited(c, {CalendarEdit::What::Rules});
+    else
+      edited(c, {CalendarEdit::What::Reset});
+    return {};
+  }
+
+  enum class Part { OpenRules, BreakRules, OpenWindows, ClosedWindows, Overrides, Entries };
+  static Result<void> clear_part(Calendar& c, Part part) {
+    switch (part) {
+      case Part::OpenRules: return clear_sequence(c, &Calendar::open_rules_);
+      case Part::BreakRules: return clear_sequence(c, &Calendar::break_rules_);
+      case Part::OpenWindows: return clear_sequence(c, &Calendar::open_windows_);
+      case Part::ClosedWindows: return clear_sequence(c, &Calendar::closed_windows_);
+      case Part::Overrides: return clear_sequence(c, &Calendar::capacity_overrides_);
+      case Part::Entries: return clear_sequence(c, &Calendar::entries_);
+    }
+    return {};
+  }
+
+  static Result<void> clear(Calendar& c) {
+    if (auto ok = refuse_composite(c); !ok) return ok;
+    const std::uint64_t generation = c.generation_;
+    c = Calendar{};
+    c.generation_ = generation;  // generations only grow
+    edited(c, {CalendarEdit::What::Reset});
+    return {};
+  }
+
+  static Calendar make_composite(std::vector<Calendar> components) {
+    Calendar c;
+    c.components_ = std::move(components);
+    return c;
+  }
+
+  static void reserve(Calendar& c, std::size_t open_rules, std::size_t break_rules, std::size_t open_windows,
+                      std::size_t closed_windows, std::size_t overrides, std::size_t entries) {
+    c.open_rules_.reserve(open_rules);
+    c.break_rules_.reserve(break_rules);
+    c.open_windows_.reserve(open_windows);
+    c.closed_windows_.reserve(closed_windows);
+    c.capacity_overrides_.reserve(overrides);
+    c.entries_.reserve(entries);
+  }
+};
+
 namespace {
-
-Result<void> refuse_composite(const Calendar& c) {
-  if (c.is_composite()) return fail(ErrorKind::Runtime, msg::kCompositeEdit);
-  return {};
-}
-
-Result<void> add_rule(Calendar& c, std::vector<WeeklyRule>& rules, std::uint8_t day, TimeOfDay start, TimeOfDay end) {
-  if (auto ok = refuse_composite(c); !ok) return ok;
-  auto rule = make_weekly_rule(day, start, end);
-  if (!rule) return std::unexpected(rule.error());
-  rules.push_back(*rule);
-  c.rules_week_open_time.reset();
-  return {};
-}
-
-Result<void> add_window(Calendar& c, std::vector<TimeWindow>& windows, Instant start, Instant end) {
-  if (auto ok = refuse_composite(c); !ok) return ok;
-  auto w = make_window(start, end);
-  if (!w) return std::unexpected(w.error());
-  windows.push_back(*w);
-  return {};
-}
 
 // decode_utf8: the code point starting at s[i], advancing i past it; nullopt
 // (and i past the offending byte) for a malformed or overlong sequence.
@@ -103,8 +219,30 @@ bool is_blank_id(std::string_view id) {
   return true;
 }
 
+const DerivedData& Calendar::derived() const {
+  if (!derived_ || derived_->generation != generation_) derived_ = build_derived(*this);
+  return *derived_;
+}
+
+// The components are prepared without recursion: composites may nest deeply.
+void Calendar::prepare() const {
+  std::vector<const Calendar*> pending{this};
+  while (!pending.empty()) {
+    const Calendar* c = pending.back();
+    pending.pop_back();
+    c->derived();
+    c->entries_.prepare();
+    for (const Calendar& component : c->components_) pending.push_back(&component);
+  }
+}
+
+void Calendar::reserve(std::size_t open_rules, std::size_t break_rules, std::size_t open_windows,
+                       std::size_t closed_windows, std::size_t overrides, std::size_t entries) {
+  CalendarEditor::reserve(*this, open_rules, break_rules, open_windows, closed_windows, overrides, entries);
+}
+
 Result<void> add_open_rule(Calendar& c, std::uint8_t day, TimeOfDay start, TimeOfDay end) {
-  return add_rule(c, c.open_rules, day, start, end);
+  return CalendarEditor::add_rule(c, true, day, start, end);
 }
 
 Result<void> add_weekday_open_rules(Calendar& c, TimeOfDay start, TimeOfDay end) {
@@ -122,15 +260,15 @@ Result<void> add_weekday_break_rules(Calendar& c, TimeOfDay start, TimeOfDay end
 }
 
 Result<void> add_break_rule(Calendar& c, std::uint8_t day, TimeOfDay start, TimeOfDay end) {
-  return add_rule(c, c.break_rules, day, start, end);
+  return CalendarEditor::add_rule(c, false, day, start, end);
 }
 
 Result<void> add_open_window(Calendar& c, Instant start, Instant end) {
-  return add_window(c, c.open_windows, start, end);
+  return CalendarEditor::add_window(c, true, start, end);
 }
 
 Result<void> add_closed_window(Calendar& c, Instant start, Instant end) {
-  return add_window(c, c.closed_windows, start, end);
+  return CalendarEditor::add_window(c, false, start, end);
 }
 
 Result<void> add_holiday(Calendar& c, Date date) {
@@ -140,79 +278,35 @@ Result<void> add_holiday(Calendar& c, Date date) {
 }
 
 Result<void> set_default_capacity(Calendar& c, Capacity capacity) {
-  if (auto ok = refuse_composite(c); !ok) return ok;
-  if (capacity < 0) return fail(ErrorKind::Value, msg::kNegativeCapacity);
-  c.default_capacity = capacity;
-  return {};
+  return CalendarEditor::set_default_capacity(c, capacity);
 }
 
 Result<void> add_capacity_override(Calendar& c, Instant start, Instant end, Capacity capacity) {
-  if (auto ok = refuse_composite(c); !ok) return ok;
-  if (capacity < 0) return fail(ErrorKind::Value, msg::kNegativeCapacity);
-  auto w = make_window(start, end);
-  if (!w) return std::unexpected(w.error());
-  c.capacity_overrides.push_back({*w, capacity});
-  return {};
+  return CalendarEditor::add_capacity_override(c, start, end, capacity);
 }
 
 Result<void> set_entry(Calendar& c, std::string id, EntryKind kind, Instant start, Instant end, Capacity capacity) {
-  if (auto ok = refuse_composite(c); !ok) return ok;
-  if (is_blank_id(id)) return fail(ErrorKind::Value, msg::kEmptyEntryId);
-  if (kind == EntryKind::WithCapacity && capacity < 0) return fail(ErrorKind::Value, msg::kNegativeCapacity);
-  auto w = make_window(start, end);
-  if (!w) return std::unexpected(w.error());
-  // An entry with the same id is overwritten in place and keeps its position.
-  entry_changed(c, c.entries.set(Entry{std::move(id), kind, *w, capacity}));
-  return {};
+  return CalendarEditor::set_entry(c, std::move(id), kind, start, end, capacity);
 }
 
-Result<bool> remove_entry(Calendar& c, std::string_view id) {
-  if (auto ok = refuse_composite(c); !ok) return std::unexpected(ok.error());
-  if (is_blank_id(id)) return fail(ErrorKind::Value, msg::kEmptyEntryId);
-  auto change = c.entries.remove(id);
-  if (!change) return false;
-  entry_changed(c, *change);
-  return true;
-}
+Result<bool> remove_entry(Calendar& c, std::string_view id) { return CalendarEditor::remove_entry(c, id); }
 
 Result<const Entry*> find_entry(const Calendar& c, std::string_view id) {
   if (is_blank_id(id)) return fail(ErrorKind::Value, msg::kEmptyEntryId);
-  return c.entries.find(id);
+  return c.entries().find(id);
 }
 
-namespace {
-// clear_sequence: empties one of the calendar's sequences (refused on a
-// composite). The time index goes with any but the rules, which it does not
-// hold; the rules' week of open time goes with the rules.
-template <class Sequence>
-Result<void> clear_sequence(Calendar& c, Sequence Calendar::*sequence) {
-  if (auto ok = refuse_composite(c); !ok) return ok;
-  (c.*sequence).clear();
-  if constexpr (std::is_same_v<Sequence, std::vector<WeeklyRule>>)
-    c.rules_week_open_time.reset();
-  else
-    drop_index(c);
-  return {};
-}
-}  // namespace
-
-Result<void> clear_open_rules(Calendar& c) { return clear_sequence(c, &Calendar::open_rules); }
-Result<void> clear_break_rules(Calendar& c) { return clear_sequence(c, &Calendar::break_rules); }
-Result<void> clear_open_windows(Calendar& c) { return clear_sequence(c, &Calendar::open_windows); }
-Result<void> clear_closed_windows(Calendar& c) { return clear_sequence(c, &Calendar::closed_windows); }
-Result<void> clear_capacity_overrides(Calendar& c) { return clear_sequence(c, &Calendar::capacity_overrides); }
-Result<void> clear_entries(Calendar& c) { return clear_sequence(c, &Calendar::entries); }
-
-Result<void> clear(Calendar& c) {
-  if (auto ok = refuse_composite(c); !ok) return ok;
-  c = Calendar{};
-  return {};
-}
+using Part = CalendarEditor::Part;
+Result<void> clear_open_rules(Calendar& c) { return CalendarEditor::clear_part(c, Part::OpenRules); }
+Result<void> clear_break_rules(Calendar& c) { return CalendarEditor::clear_part(c, Part::BreakRules); }
+Result<void> clear_open_windows(Calendar& c) { return CalendarEditor::clear_part(c, Part::OpenWindows); }
+Result<void> clear_closed_windows(Calendar& c) { return CalendarEditor::clear_part(c, Part::ClosedWindows); }
+Result<void> clear_capacity_overrides(Calendar& c) { return CalendarEditor::clear_part(c, Part::Overrides); }
+Result<void> clear_entries(Calendar& c) { return CalendarEditor::clear_part(c, Part::Entries); }
+Result<void> clear(Calendar& c) { return CalendarEditor::clear(c); }
 
 Calendar make_composite(std::vector<Calendar> components) {
-  Calendar c;
-  c.components = std::move(components);
-  return c;
+  return CalendarEditor::make_composite(std::move(components));
 }
 
 }  // namespace hourloom

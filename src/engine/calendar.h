@@ -1,18 +1,20 @@
 // The engine's calendar record and its validated editing operations.
 // A calendar keeps its rules, windows, overrides and entries exactly in the
-// order they were added. The only derived data is a time index over its
-// windows, overrides and entries, kept beside the sequences: it never changes
-// an answer, equality ignores it and copies share it until one is edited. A
+// order they were added, privately: only the editing operations below change
+// them, and each advances the record's generation. Everything derived from the
+// sequences (the time index, the rules' week of open time) sits in one object
+// that is current for one generation (see derived.h): it never changes an
+// answer, equality ignores it and copies share it until one is edited. A
 // calendar with components is a composite: the intersection of its
 // components, query-only.
 //   Calendar c;
 //   add_open_rule(c, 1, TimeOfDay::FromHms(8, 0, 0), TimeOfDay::FromHms(17, 0, 0));
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <optional>
 #include <vector>
 
 #include "engine/entry_list.h"
@@ -21,34 +23,59 @@
 
 namespace hourloom {
 
-class TimeIndex;
+struct DerivedData;
+class CalendarEditor;
 
-// The sequences are edited only through the operations below, which keep the
-// index in step; windows and overrides may also be appended directly, the
-// index picks them up on the next question.
-struct Calendar {
-  Capacity default_capacity = 1;
-  std::vector<WeeklyRule> open_rules;
-  std::vector<WeeklyRule> break_rules;
-  std::vector<TimeWindow> open_windows;
-  std::vector<TimeWindow> closed_windows;
-  std::vector<CapacityWindow> capacity_overrides;
-  EntryList entries;
-  std::vector<Calendar> components;
-  // Built by the first question that needs it (see time_index.h).
-  mutable std::shared_ptr<TimeIndex> index;
-  // The open time of 7 days that no stored window reaches, the same for any
-  // such 7 days: a function of the weekly rules alone, kept by the first
-  // working-time question that measures it and forgotten by any rule edit.
-  mutable std::optional<Duration> rules_week_open_time;
+class Calendar {
+ public:
+  Capacity default_capacity() const { return default_capacity_; }
+  const std::vector<WeeklyRule>& open_rules() const { return open_rules_; }
+  const std::vector<WeeklyRule>& break_rules() const { return break_rules_; }
+  const std::vector<TimeWindow>& open_windows() const { return open_windows_; }
+  const std::vector<TimeWindow>& closed_windows() const { return closed_windows_; }
+  const std::vector<CapacityWindow>& capacity_overrides() const { return capacity_overrides_; }
+  const EntryList& entries() const { return entries_; }
+  const std::vector<Calendar>& components() const { return components_; }
+  bool is_composite() const { return !components_.empty(); }
 
-  bool is_composite() const { return !components.empty(); }
+  // generation: advanced by every edit; copies start at their original's.
+  std::uint64_t generation() const { return generation_; }
+
+  // derived: the derived data of the current generation, built here when it
+  // is missing or stale. Building writes to the record, so a calendar that
+  // several threads question at once must be prepared first.
+  const DerivedData& derived() const;
+  // prepare: builds everything a question may derive, for this calendar and
+  // every component. Afterwards, until the next edit, questions only read the
+  // record, and any number of threads may ask them at once.
+  void prepare() const;
+
+  // reserve: room for so many items in each sequence, for a calendar about to
+  // be filled in one go.
+  void reserve(std::size_t open_rules, std::size_t break_rules, std::size_t open_windows,
+               std::size_t closed_windows, std::size_t overrides, std::size_t entries);
+
   friend bool operator==(const Calendar& a, const Calendar& b) {
-    return a.default_capacity == b.default_capacity && a.open_rules == b.open_rules &&
-           a.break_rules == b.break_rules && a.open_windows == b.open_windows &&
-           a.closed_windows == b.closed_windows && a.capacity_overrides == b.capacity_overrides &&
-           a.entries == b.entries && a.components == b.components;
+    return a.default_capacity_ == b.default_capacity_ && a.open_rules_ == b.open_rules_ &&
+           a.break_rules_ == b.break_rules_ && a.open_windows_ == b.open_windows_ &&
+           a.closed_windows_ == b.closed_windows_ && a.capacity_overrides_ == b.capacity_overrides_ &&
+           a.entries_ == b.entries_ && a.components_ == b.components_;
   }
+
+ private:
+  friend class CalendarEditor;  // the editing operations (calendar.cpp)
+
+  Capacity default_capacity_ = 1;
+  std::vector<WeeklyRule> open_rules_;
+  std::vector<WeeklyRule> break_rules_;
+  std::vector<TimeWindow> open_windows_;
+  std::vector<TimeWindow> closed_windows_;
+  std::vector<CapacityWindow> capacity_overrides_;
+  EntryList entries_;
+  std::vector<Calendar> components_;
+  std::uint64_t generation_ = 0;
+  // Current when its generation equals generation_; shared by copies.
+  mutable std::shared_ptr<DerivedData> derived_;
 };
 
 // Editing. Each runs its checks in a fixed order (composite refusal first,

@@ -70,7 +70,6 @@ const Entry* EntryList::find(std::string_view id) const {
 
 EntryList::Change EntryList::set(Entry e) {
   ensure_table();
-  ++version_;
   const std::uint32_t hash = hash_id(e.id);
   if (const Cell& cell = table_[locate(e.id, hash)]; cell.slot_plus_one != 0) {
     const std::uint32_t k = cell.slot_plus_one - 1;
@@ -93,7 +92,6 @@ std::optional<EntryList::Change> EntryList::remove(std::string_view id) {
   ensure_table();
   const std::size_t at = locate(id, hash_id(id));
   if (table_[at].slot_plus_one == 0) return std::nullopt;
-  ++version_;
   const std::uint32_t k = table_[at].slot_plus_one - 1;
   unplace(at);
   Entry& slot = slots_[k];
@@ -115,7 +113,6 @@ void EntryList::compact() {
 }
 
 void EntryList::clear() {
-  ++version_;
   slots_.clear();
   live_ = 0;
   table_.clear();

@@ -60,12 +60,11 @@ class EntryList {
   };
 
   EntryList() = default;
-  EntryList(const EntryList& other) : slots_(other.slots_), live_(other.live_), version_(other.version_) {}
+  EntryList(const EntryList& other) : slots_(other.slots_), live_(other.live_) {}
   // A moved-from list is empty (its count goes with the slots).
   EntryList(EntryList&& other) noexcept
       : slots_(std::exchange(other.slots_, {})),
         live_(std::exchange(other.live_, 0)),
-        version_(other.version_),
         table_(std::exchange(other.table_, {})) {}
   EntryList& operator=(const EntryList& other) {
     if (this != &other) *this = EntryList(other);
@@ -75,7 +74,6 @@ class EntryList {
     if (this != &other) {
       slots_ = std::exchange(other.slots_, {});
       live_ = std::exchange(other.live_, 0);
-      version_ = other.version_;
       table_ = std::exchange(other.table_, {});
     }
     return *this;
@@ -99,8 +97,10 @@ class EntryList {
   std::uint32_t slot_count() const { return static_cast<std::uint32_t>(slots_.size()); }
   const Entry& slot(std::uint32_t k) const { return slots_[k]; }
   static bool is_hole(const Entry& e) { return e.id.empty(); }
-  // version: changes with every edit; an index built at another version is stale.
-  std::uint64_t version() const { return version_; }
+  // prepare: builds the id table now, so that later finds only read.
+  void prepare() const {
+    if (live_ != 0) ensure_table();
+  }
 
   friend bool operator==(const EntryList& a, const EntryList& b);
 
@@ -121,7 +121,6 @@ class EntryList {
 
   std::vector<Entry> slots_;  // a hole has an empty id (live ids are never blank)
   std::size_t live_ = 0;
-  std::uint64_t version_ = 0;
   // Built on first use and never copied: copies are mostly only read.
   mutable std::vector<Cell> table_;
 };

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "engine/span_stream.h"
-#include "engine/time_index.h"
+#include "engine/derived.h"
 
 namespace hourloom {
 
@@ -179,11 +179,11 @@ std::optional<TimeWindow> UnionStream::next() {
 }
 
 OpenSpanStream::OpenSpanStream(const Calendar& c, TimeWindow range)
-    : opening_(c.open_rules, range, loose_windows(c, ItemKind::Open, range)),
-      closing_(c.break_rules, range, loose_windows(c, ItemKind::Closed, range)) {}
+    : opening_(c.open_rules(), range, loose_windows(c, LooseSide::Opening, range)),
+      closing_(c.break_rules(), range, loose_windows(c, LooseSide::Closing, range)) {}
 
 OpenSpanStream::OpenSpanStream(const Calendar& c, TimeWindow range, RulesOnly)
-    : opening_(c.open_rules, range, {}), closing_(c.break_rules, range, {}) {}
+    : opening_(c.open_rules(), range, {}), closing_(c.break_rules(), range, {}) {}
 
 std::size_t OpenSpanStream::bound() const { return opening_.bound() + closing_.bound(); }
 
@@ -217,14 +217,6 @@ std::optional<TimeWindow> OpenSpanStream::next() {
   }
 }
 
-std::vector<TimeWindow> expand_rules(const std::vector<WeeklyRule>& rules, TimeWindow range) {
-  std::vector<TimeWindow> out;
-  out.reserve(reservation(rule_occurrence_bound(rules, range)));
-  OccurrenceStream occurrences(rules, range);
-  while (auto w = occurrences.next()) out.push_back(*w);
-  return out;
-}
-
 // merge: equal windows are interchangeable, so an unstable sort orders them
 // as a stable one would.
 std::vector<TimeWindow> merge(std::vector<TimeWindow> windows) {
@@ -234,22 +226,12 @@ std::vector<TimeWindow> merge(std::vector<TimeWindow> windows) {
   return windows;
 }
 
-std::vector<TimeWindow> loose_windows(const Calendar& c, ItemKind side, TimeWindow range) {
+std::vector<TimeWindow> loose_windows(const Calendar& c, LooseSide side, TimeWindow range) {
   std::vector<TimeWindow> out;
   if (is_empty(range)) return out;
-  if (const TimeIndex* ix = current_index(c)) {
-    ix->overlapping(range, [&](const IndexedItem& item) {
-      if (item.kind == side) out.push_back(*clip(item.window, range));
-    });
-    return out;
-  }
-  const bool opening = side == ItemKind::Open;
-  for (const TimeWindow& w : opening ? c.open_windows : c.closed_windows)
-    if (auto piece = clip(w, range)) out.push_back(*piece);
-  const EntryKind kind = opening ? EntryKind::Open : EntryKind::Closed;
-  for (const Entry& e : c.entries)
-    if (e.kind == kind)
-      if (auto piece = clip(e.window, range)) out.push_back(*piece);
+  StoredItems(c).over(range, [&](const IndexedItem& item) {
+    if (side == LooseSide::Opening ? opens(item.kind) : closes(item.kind)) out.push_back(*clip(item.window, range));
+  });
   return out;
 }
 

@@ -35,14 +35,14 @@ void add_rule_matches(const std::vector<WeeklyRule>& rules, WindowKind kind, Ins
 
 void add_raw_window_matches(const Calendar& c, Instant t, std::vector<WindowMatch>& out) {
   if (c.is_composite()) {
-    for (const Calendar& component : c.components) add_raw_window_matches(component, t, out);
+    for (const Calendar& component : c.components()) add_raw_window_matches(component, t, out);
     return;
   }
-  add_rule_matches(c.open_rules, WindowKind::OpenRule, t, out);
-  add_rule_matches(c.break_rules, WindowKind::BreakRule, t, out);
-  for (const TimeWindow& w : c.closed_windows)
+  add_rule_matches(c.open_rules(), WindowKind::OpenRule, t, out);
+  add_rule_matches(c.break_rules(), WindowKind::BreakRule, t, out);
+  for (const TimeWindow& w : c.closed_windows())
     if (contains(w, t)) out.push_back({WindowKind::ClosedWindow, w, Capacity{0}});
-  for (const Entry& e : c.entries) {
+  for (const Entry& e : c.entries()) {
     if (!contains(e.window, t)) continue;
     switch (e.kind) {
       case EntryKind::Open: out.push_back({WindowKind::OpenWindow, e.window, std::nullopt}); break;
@@ -50,7 +50,7 @@ void add_raw_window_matches(const Calendar& c, Instant t, std::vector<WindowMatc
       case EntryKind::WithCapacity: out.push_back({WindowKind::CapacityOverride, e.window, e.capacity}); break;
     }
   }
-  for (const CapacityWindow& o : c.capacity_overrides)
+  for (const CapacityWindow& o : c.capacity_overrides())
     if (contains(o.window, t)) out.push_back({WindowKind::CapacityOverride, o.window, o.capacity});
 }
 

@@ -1,7 +1,7 @@
 #include "engine/search.h"
 
 #include "engine/state.h"
-#include "engine/time_index.h"
+#include "engine/derived.h"
 
 namespace hourloom {
 
@@ -122,15 +122,10 @@ Result<std::optional<Instant>> get_next_open_time(const Calendar& c, Instant t, 
   }
 }
 
-// An empty Capacity entry holds no instant and adds no layer to the sweep, so
-// it leaves the spans plain; the index, which leaves empty windows out, counts
-// only the others. A calendar too small for an index is scanned.
+// An empty Capacity entry or override holds no instant and adds no layer to
+// the sweep, so it leaves the spans plain.
 bool plain_open_spans(const Calendar& c) {
-  if (c.is_composite() || !c.capacity_overrides.empty()) return false;
-  if (const TimeIndex* ix = current_index(c)) return ix->count(ItemKind::CapacityEntry) == 0;
-  for (const Entry& e : c.entries)
-    if (e.kind == EntryKind::WithCapacity && !is_empty(e.window)) return false;
-  return true;
+  return !c.is_composite() && !StoredItems(c).sets_capacities();
 }
 
 StateWalk::StateWalk(const Calendar& c, Instant from, Instant to) : calendar_(&c), pos_(from), to_(to) {
@@ -139,7 +134,7 @@ StateWalk::StateWalk(const Calendar& c, Instant from, Instant to) : calendar_(&c
   // The first stream covers a week, which answers most questions with the
   // fewest stored windows clipped; a second one streams the rest.
   if (!(from < to) || !plain_open_spans(c)) return;
-  if (c.default_capacity < 1) {  // never open: one closed window
+  if (c.default_capacity() < 1) {  // never open: one closed window
     buffer_.push_back({{from, to}, 0});
     pos_ = to;
     return;
@@ -166,7 +161,7 @@ Result<std::optional<StateWindow>> StateWalk::next() {
       pos_ = gap_end;
       return gap;
     }
-    const StateWindow open{*span_, calendar_->default_capacity};
+    const StateWindow open{*span_, calendar_->default_capacity()};
     pos_ = span_->end;
     span_ready_ = false;
     return open;

@@ -62,8 +62,9 @@ class InlineList {
   std::size_t size_ = 0;
 };
 
-// OccurrenceStream: the occurrences of weekly rules clipped to a range, in
-// (start, end) order, as expand_rules lists them.
+// OccurrenceStream: the occurrences of weekly rules on every date from the day
+// before range.start's date to range.end's date, clipped to the range, in
+// (start, end) order.
 class OccurrenceStream {
  public:
   OccurrenceStream(const std::vector<WeeklyRule>& rules, TimeWindow range);

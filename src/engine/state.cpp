@@ -5,8 +5,11 @@
 #include <limits>
 #include <optional>
 
+#include <memory>
+#include <variant>
+
+#include "engine/derived.h"
 #include "engine/span_stream.h"
-#include "engine/time_index.h"
 
 namespace hourloom {
 
@@ -30,53 +33,35 @@ struct Layer {
   out.push_back({{from, to}, capacity});
 }
 
-// collect_layers: the overrides, then the Capacity entries, that overlap the
-// range, clipped to it, each group in stored order.
+// collect_layers: the capacity-setting items that overlap the range, clipped
+// to it, in layer order (lowest precedence first).
 std::vector<Layer> collect_layers(const Calendar& c, TimeWindow range) {
+  std::vector<IndexedItem> items;
+  StoredItems(c).over(range, [&](const IndexedItem& item) {
+    if (sets_capacity(item.kind)) items.push_back(item);
+  });
+  if (!std::is_sorted(items.begin(), items.end(), layer_order)) std::sort(items.begin(), items.end(), layer_order);
   std::vector<Layer> layers;
-  if (const TimeIndex* ix = current_index(c)) {
-    std::vector<IndexedItem> items;
-    ix->overlapping(range, [&](const IndexedItem& item) {
-      if (item.kind == ItemKind::Override || item.kind == ItemKind::CapacityEntry) items.push_back(item);
-    });
-    std::sort(items.begin(), items.end(), layer_order);
-    layers.reserve(items.size());
-    for (const IndexedItem& item : items) layers.push_back({*clip(item.window, range), item.capacity});
-    return layers;
-  }
-  for (const CapacityWindow& o : c.capacity_overrides)
-    if (auto w = clip(o.window, range)) layers.push_back({*w, o.capacity});
-  for (const Entry& e : c.entries)
-    if (e.kind == EntryKind::WithCapacity)
-      if (auto w = clip(e.window, range)) layers.push_back({*w, e.capacity});
+  layers.reserve(items.size());
+  for (const IndexedItem& item : items) layers.push_back({*clip(item.window, range), item.capacity});
   return layers;
 }
 
-// The timeline of a range one piece at a time, so that a question can stop
-// at its answer. Pieces are gap-free and in order but not joined: two
-// neighbours may have the same capacity.
-//
-// A simple calendar sweeps its open spans, which arrive one at a time from
-// the stream, together with the capacity layers; the active set is a max-heap
-// of ranks with lazy deletion: a layer whose end has passed is dropped when it
-// reaches the top. Closed stretches come whole, their layer events being
-// caught up at the next open span. A composite walks its components' streams
-// side by side: 0 where any component is 0, else the smallest capacity.
-class StateStream {
+// The timeline of a range one piece at a time, so that a question can stop at
+// its answer: drain(sink) calls sink(from, to, capacity) for each piece until
+// the sink returns false, and says whether it never did; a later drain goes on
+// after the last piece handed out. Pieces are gap-free and in order but not
+// joined: two neighbours may have the same capacity.
+
+// SimpleSweep: a simple calendar's open spans, which arrive one at a time from
+// the stream, swept together with the capacity layers; the active set is a
+// max-heap of ranks with lazy deletion: a layer whose end has passed is
+// dropped when it reaches the top. Closed stretches come whole, their layer
+// events being caught up at the next open span.
+class SimpleSweep {
  public:
-  StateStream(const Calendar& c, TimeWindow range) : c_(&c), range_(range), pos_(range.start) {
-    if (c.is_composite()) {
-      parts_.reserve(c.components.size());
-      current_.reserve(c.components.size());
-      // The range is never empty, so every component has a first piece.
-      for (const Calendar& component : c.components) {
-        parts_.emplace_back(component, range);
-        current_.push_back(*parts_.back().next());
-      }
-      return;
-    }
-    spans_.emplace(c, range);
-    layers_ = collect_layers(c, range);
+  SimpleSweep(const Calendar& c, TimeWindow range)
+      : c_(&c), range_(range), pos_(range.start), spans_(c, range), layers_(collect_layers(c, range)) {
     const auto n = static_cast<std::uint32_t>(layers_.size());
     by_start_.resize(n);
     by_end_.resize(n);
@@ -86,58 +71,16 @@ class StateStream {
     std::sort(by_end_.begin(), by_end_.end(),
               [&](std::uint32_t a, std::uint32_t b) { return layers_[a].window.end < layers_[b].window.end; });
     ended_.assign(n, false);
-    span_ = spans_->next();
+    span_ = spans_.next();
   }
 
   // size_hint: a guess at the number of pieces, for reserving the output.
-  std::size_t size_hint() const {
-    if (!spans_) return 16;
-    return 2 * spans_->bound() + 1 + 2 * layers_.size();
-  }
+  std::size_t size_hint() const { return 2 * spans_.bound() + 1 + 2 * layers_.size(); }
 
-  std::optional<StateWindow> next() { return parts_.empty() ? simple_next() : composite_next(); }
-
-  // drain: sink(from, to, capacity) for each piece until the sink returns
-  // false; whether it never did.
+  // drain: the sweep. Its state lives in locals while it runs and is put back
+  // when it ends or the sink stops it.
   template <class Sink>
   bool drain(Sink&& sink) {
-    if (parts_.empty()) {
-      return simple_drain(sink);
-    } else {
-      while (auto piece = composite_next())
-        if (!sink(piece->window.start, piece->window.end, piece->capacity)) return false;
-    }
-    return true;
-  }
-
- private:
-  std::optional<StateWindow> composite_next() {
-    if (!(pos_ < range_.end)) return std::nullopt;
-    const Instant from = pos_;
-    Instant to = range_.end;
-    Capacity capacity = std::numeric_limits<Capacity>::max();
-    for (std::size_t k = 0; k < parts_.size(); ++k) {
-      while (current_[k].window.end <= pos_) current_[k] = *parts_[k].next();
-      capacity = std::min(capacity, current_[k].capacity);
-      to = std::min(to, current_[k].window.end);
-    }
-    pos_ = to;
-    return StateWindow{{from, to}, capacity};
-  }
-
-  std::optional<StateWindow> simple_next() {
-    std::optional<StateWindow> piece;
-    simple_drain([&](Instant from, Instant to, Capacity capacity) {
-      piece = StateWindow{{from, to}, capacity};
-      return false;
-    });
-    return piece;
-  }
-
-  // simple_drain: the sweep. Its state lives in locals while it runs and is
-  // put back when it ends or the sink stops it.
-  template <class Sink>
-  bool simple_drain(Sink&& sink) {
     Instant pos = pos_;
     std::optional<TimeWindow> span = span_;
     std::uint32_t next_start = next_start_;
@@ -156,7 +99,7 @@ class StateStream {
       if (!span || pos < span->start) {
         pos = span ? span->start : end;
       } else {
-        capacity = c_->default_capacity;
+        capacity = c_->default_capacity();
         Instant to = span->end;
         if (n > 0) {
           // Layers active at pos: started at or before it, not yet ended.
@@ -174,7 +117,7 @@ class StateStream {
           if (!heap.empty()) capacity = layers[heap.front()].capacity;
         }
         pos = to;
-        if (pos == span->end) span = spans_->next();
+        if (pos == span->end) span = spans_.next();
       }
       going = sink(from, pos, capacity);
     }
@@ -186,49 +129,106 @@ class StateStream {
     return going;
   }
 
+ private:
   const Calendar* c_;
   TimeWindow range_;
   Instant pos_;
-  // Simple calendar.
-  std::optional<OpenSpanStream> spans_;
+  OpenSpanStream spans_;
   std::optional<TimeWindow> span_;
   std::vector<Layer> layers_;
   std::vector<std::uint32_t> by_start_, by_end_, heap_;
   std::vector<bool> ended_;
   std::uint32_t next_start_ = 0, next_end_ = 0;
-  // Composite.
-  std::vector<StateStream> parts_;
-  std::vector<StateWindow> current_;  // each component's piece at pos_
 };
 
-// A composite's whole timeline: its components' timelines, each computed
-// whole (the fast path of the sweep), walked side by side. Each segment takes
-// 0 where any component is 0, else the smallest capacity.
-std::vector<StateWindow> composite_state_windows(const Calendar& c, TimeWindow range) {
-  std::vector<std::vector<StateWindow>> parts;
-  parts.reserve(c.components.size());
-  std::size_t total = 0;
-  for (const Calendar& component : c.components) {
-    parts.push_back(*state_windows(component, range.start, range.end));
-    total += parts.back().size();
-  }
-  std::vector<StateWindow> out;
-  out.reserve(total);
-  std::vector<std::size_t> at(parts.size(), 0);
-  Instant pos = range.start;
-  while (pos < range.end) {
-    Instant to = range.end;
-    Capacity capacity = std::numeric_limits<Capacity>::max();
-    for (std::size_t k = 0; k < parts.size(); ++k) {
-      const std::vector<StateWindow>& part = parts[k];
-      while (part[at[k]].window.end <= pos) ++at[k];
-      capacity = std::min(capacity, part[at[k]].capacity);
-      to = std::min(to, part[at[k]].window.end);
+class StateStream;
+
+// CompositeWalk: a composite's components walked side by side, each piece
+// taking combine_capacity over the components' pieces there. Each component
+// is drained a batch of pieces at a time, so what is held does not grow with
+// the range.
+class CompositeWalk {
+ public:
+  CompositeWalk(const Calendar& c, TimeWindow range);
+  std::size_t size_hint() const;
+
+  template <class Sink>
+  bool drain(Sink&& sink) {
+    while (pos_ < end_) {
+      const Instant from = pos_;
+      Instant to = end_;
+      Capacity capacity = kNoComponents;
+      for (Part& part : parts_) {
+        while (part.pieces[part.at].window.end <= from)
+          if (++part.at == part.pieces.size()) refill(part);
+        capacity = combine_capacity(capacity, part.pieces[part.at].capacity);
+        to = std::min(to, part.pieces[part.at].window.end);
+      }
+      pos_ = to;
+      if (!sink(from, to, capacity)) return false;
     }
-    emit(out, pos, to, capacity);
-    pos = to;
+    return true;
   }
-  return out;
+
+ private:
+  static constexpr std::size_t kBatch = 256;
+  struct Part {
+    std::unique_ptr<StateStream> stream;
+    std::vector<StateWindow> pieces;  // the current batch
+    std::size_t at = 0;               // the piece reaching past pos_
+  };
+  // refill: the component's next batch; never empty while pos_ < end_.
+  static void refill(Part& part);
+
+  std::vector<Part> parts_;
+  Instant pos_;
+  Instant end_;
+};
+
+// StateStream: the sweep of a simple calendar or the walk of a composite.
+class StateStream {
+ public:
+  StateStream(const Calendar& c, TimeWindow range) : impl_(make(c, range)) {}
+  std::size_t size_hint() const {
+    return std::visit([](const auto& s) { return s.size_hint(); }, impl_);
+  }
+  template <class Sink>
+  bool drain(Sink&& sink) {
+    return std::visit([&](auto& s) { return s.drain(sink); }, impl_);
+  }
+
+ private:
+  using Impl = std::variant<SimpleSweep, CompositeWalk>;
+  static Impl make(const Calendar& c, TimeWindow range) {
+    if (c.is_composite()) return Impl(std::in_place_type<CompositeWalk>, c, range);
+    return Impl(std::in_place_type<SimpleSweep>, c, range);
+  }
+  Impl impl_;
+};
+
+// The range is never empty, so every component has a first piece.
+CompositeWalk::CompositeWalk(const Calendar& c, TimeWindow range) : pos_(range.start), end_(range.end) {
+  parts_.reserve(c.components().size());
+  for (const Calendar& component : c.components()) {
+    Part& part = parts_.emplace_back();
+    part.stream = std::make_unique<StateStream>(component, range);
+    refill(part);
+  }
+}
+
+std::size_t CompositeWalk::size_hint() const {
+  std::size_t hint = 16;
+  for (const Part& part : parts_) hint = std::max(hint, part.stream->size_hint());
+  return hint;
+}
+
+void CompositeWalk::refill(Part& part) {
+  part.pieces.clear();
+  part.at = 0;
+  part.stream->drain([&](Instant from, Instant to, Capacity capacity) {
+    part.pieces.push_back({{from, to}, capacity});
+    return part.pieces.size() < kBatch;
+  });
 }
 
 // all_at_least: whether the capacity is at least `minimum` throughout the
@@ -244,75 +244,27 @@ bool rules_contain(const std::vector<WeeklyRule>& rules, Weekday w, TimeOfDay t)
   return false;
 }
 
-bool windows_contain(const std::vector<TimeWindow>& windows, Instant t) {
-  for (const TimeWindow& w : windows)
-    if (contains(w, t)) return true;
-  return false;
-}
-
-// indexed_capacity_at: simple_capacity_at over the items that hold t.
-Capacity indexed_capacity_at(const Calendar& c, const TimeIndex& ix, Instant t) {
+// simple_capacity_at: the point lookup. A closing item closes t whatever else
+// holds; otherwise t needs an opening item or rule and no break, and the
+// capacity is that of the last layer in force (layer_order), or the default.
+Capacity simple_capacity_at(const Calendar& c, Instant t) {
   bool open = false;
   bool closed = false;
-  const IndexedItem* override_taken = nullptr;
-  const IndexedItem* entry_taken = nullptr;
-  ix.stab(t, [&](const IndexedItem& item) {
-    switch (item.kind) {
-      case ItemKind::Open:
-        open = true;
-        break;
-      case ItemKind::Closed:
-        closed = true;
-        break;
-      case ItemKind::Override:
-        if (!override_taken || override_taken->order < item.order) override_taken = &item;
-        break;
-      case ItemKind::CapacityEntry:
-        if (!entry_taken || entry_taken->order < item.order) entry_taken = &item;
-        break;
-    }
+  std::optional<IndexedItem> top;
+  StoredItems(c).at(t, [&](const IndexedItem& item) {
+    if (opens(item.kind))
+      open = true;
+    else if (closes(item.kind))
+      closed = true;
+    else if (!top || layer_order(*top, item))
+      top = item;
   });
   if (closed) return 0;
   const TimeOfDay tod = t.time_of_day();
   const Weekday w = t.date().weekday_sunday0();
-  if (!open && !rules_contain(c.open_rules, w, tod)) return 0;
-  if (rules_contain(c.break_rules, w, tod)) return 0;
-  if (entry_taken) return entry_taken->capacity;
-  if (override_taken) return override_taken->capacity;
-  return c.default_capacity;
-}
-
-Capacity simple_capacity_at(const Calendar& c, Instant t) {
-  if (const TimeIndex* ix = current_index(c)) return indexed_capacity_at(c, *ix, t);
-  const TimeOfDay tod = t.time_of_day();
-  const Weekday w = t.date().weekday_sunday0();
-  bool open = rules_contain(c.open_rules, w, tod) || windows_contain(c.open_windows, t);
-
-  // One pass over the entries: a Closed entry closes the instant whatever
-  // else holds; otherwise note an Open entry and the last Capacity entry.
-  const Entry* last_capacity = nullptr;
-  for (const Entry& e : c.entries) {
-    if (!contains(e.window, t)) continue;
-    switch (e.kind) {
-      case EntryKind::Open:
-        open = true;
-        break;
-      case EntryKind::Closed:
-        return 0;
-      case EntryKind::WithCapacity:
-        last_capacity = &e;
-        break;
-    }
-  }
-  if (!open) return 0;
-  if (rules_contain(c.break_rules, w, tod) || windows_contain(c.closed_windows, t)) return 0;
-
-  // The last capacity taken wins: Capacity entries count after every
-  // override, and the overrides are scanned backward to the first hit.
-  if (last_capacity) return last_capacity->capacity;
-  for (auto o = c.capacity_overrides.rbegin(); o != c.capacity_overrides.rend(); ++o)
-    if (contains(o->window, t)) return o->capacity;
-  return c.default_capacity;
+  if (!open && !rules_contain(c.open_rules(), w, tod)) return 0;
+  if (rules_contain(c.break_rules(), w, tod)) return 0;
+  return top ? top->capacity : c.default_capacity();
 }
 
 // keep_at_least: the state windows with capacity >= minimum, adjacent ones
@@ -340,9 +292,7 @@ Result<void> require_positive_capacity(Capacity minimum) {
 Result<std::vector<StateWindow>> state_windows(const Calendar& c, Instant start, Instant end) {
   if (end < start) return fail(ErrorKind::Value, msg::kEndBeforeStart);
   if (end == start) return std::vector<StateWindow>{};
-  const TimeWindow range{start, end};
-  if (c.is_composite()) return composite_state_windows(c, range);
-  StateStream stream(c, range);
+  StateStream stream(c, TimeWindow{start, end});
   std::vector<StateWindow> out;
   out.reserve(reservation(stream.size_hint()));
   stream.drain([&](Instant from, Instant to, Capacity capacity) {
@@ -354,13 +304,12 @@ Result<std::vector<StateWindow>> state_windows(const Calendar& c, Instant start,
 
 Capacity get_capacity_at(const Calendar& c, Instant t) {
   if (!c.is_composite()) return simple_capacity_at(c, t);
-  Capacity smallest = std::numeric_limits<Capacity>::max();
-  for (const Calendar& component : c.components) {
-    const Capacity capacity = get_capacity_at(component, t);
-    if (capacity == 0) return 0;
-    smallest = std::min(smallest, capacity);
+  Capacity capacity = kNoComponents;
+  for (const Calendar& component : c.components()) {
+    capacity = combine_capacity(capacity, get_capacity_at(component, t));
+    if (capacity == 0) return 0;  // no component can raise it again
   }
-  return smallest;
+  return capacity;
 }
 
 Result<std::vector<TimeWindow>> get_capacity_windows(const Calendar& c, Instant start, Instant end, Capacity minimum) {

@@ -5,12 +5,18 @@
 //   state_windows(cal, mon_00, tue_00) -> [00-08) 0, [08-12) 1, [12-13) 0, [13-17) 1, [17-24) 0
 #pragma once
 
+#include <limits>
 #include <variant>
 #include <vector>
 
 #include "engine/calendar.h"
 
 namespace hourloom {
+
+// combine_capacity: a composite's capacity from the capacities of two of its
+// parts: 0 where either is 0, else the smaller. kNoComponents is its identity.
+constexpr Capacity combine_capacity(Capacity a, Capacity b) { return a < b ? a : b; }
+inline constexpr Capacity kNoComponents = std::numeric_limits<Capacity>::max();
 
 // state_windows: ValueError when end < start; empty for start = end. The list
 // is ordered, gap-free, covers [start, end) and neighbours differ in capacity.

@@ -1,9 +1,8 @@
 // Time index of a simple calendar: its one-off windows, capacity overrides and
 // entries, arranged so that the items overlapping a range or holding an
 // instant are found by a logarithmic search plus a walk over little more than
-// those items. Derived data only: it never changes an answer, and copies of a
-// calendar share it until one of them is edited.
-//   if (const TimeIndex* ix = current_index(cal)) ix->stab(t, [&](const IndexedItem& it) { ... });
+// those items. Derived data only (see derived.h): it never changes an answer.
+//   index.stab(t, [&](const IndexedItem& it) { ... });
 #pragma once
 
 #include <algorithm>
@@ -11,15 +10,22 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/calendar.h"
+#include "time/records.h"
 
 namespace hourloom {
 
-enum class ItemKind : std::uint8_t { Open, Closed, Override, CapacityEntry };
+// ItemKind: where a stored item comes from, which also says what it does:
+// the Open kinds open, the Closed kinds close, the other two set a capacity.
+enum class ItemKind : std::uint8_t { OpenWindow, ClosedWindow, Override, OpenEntry, ClosedEntry, CapacityEntry };
+inline constexpr std::size_t kItemKinds = 6;
+
+constexpr bool opens(ItemKind k) { return k == ItemKind::OpenWindow || k == ItemKind::OpenEntry; }
+constexpr bool closes(ItemKind k) { return k == ItemKind::ClosedWindow || k == ItemKind::ClosedEntry; }
+constexpr bool sets_capacity(ItemKind k) { return k == ItemKind::Override || k == ItemKind::CapacityEntry; }
 
 // IndexedItem: one stored window with what the questions need of it. `order`
-// is the position among the overrides, or the entry's slot, so that sorting
-// overrides before Capacity entries, each by order, gives the stored order.
+// is the position in its sequence (an entry's: its slot), so that items of
+// one kind sorted by order are in stored order.
 struct IndexedItem {
   TimeWindow window;
   Capacity capacity;
@@ -27,7 +33,9 @@ struct IndexedItem {
   ItemKind kind;
 };
 
-// layer_order: overrides in stored order, then Capacity entries in stored order.
+// layer_order: the precedence of the capacity-setting items, lowest first:
+// overrides in stored order, then Capacity entries in stored order. Where
+// several are in force, the last in this order decides the capacity.
 constexpr bool layer_order(const IndexedItem& a, const IndexedItem& b) {
   if (a.kind != b.kind) return a.kind == ItemKind::Override;
   return a.order < b.order;
@@ -77,6 +85,11 @@ class TimeIndex {
   void erase(const IndexedItem& item);
   // count: how many non-empty items of this kind the index holds.
   std::size_t count(ItemKind kind) const { return counts_[static_cast<std::size_t>(kind)]; }
+  std::size_t size() const {
+    std::size_t n = 0;
+    for (std::size_t k : counts_) n += k;
+    return n;
+  }
 
   // stab: f(item) for every item whose window holds t.
   template <class F>
@@ -101,25 +114,10 @@ class TimeIndex {
     }
   }
 
-  // What of the calendar the index holds: the first so many windows and
-  // overrides (those sequences only grow between clears) and the entries at a version.
-  std::size_t open_windows = 0;
-  std::size_t closed_windows = 0;
-  std::size_t overrides = 0;
-  std::uint64_t entries_version = 0;
-
  private:
   std::array<Blocks, kClasses> classes_;
   std::vector<std::uint8_t> used_;  // classes holding items
-  std::array<std::size_t, 4> counts_{};  // items held, by kind
+  std::array<std::size_t, kItemKinds> counts_{};  // items held, by kind
 };
-
-// current_index: the calendar's index brought up to date, or nullptr for a
-// calendar too small to need one (the questions then scan its sequences).
-const TimeIndex* current_index(const Calendar& c);
-// entry_changed: keeps an existing index in step with an edit of the entries.
-void entry_changed(Calendar& c, const EntryList::Change& change);
-// drop_index: forgets the index; the next question rebuilds it.
-inline void drop_index(Calendar& c) { c.index.reset(); }
 
 }  // namespace hourloom

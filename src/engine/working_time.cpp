@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "engine/derived.h"
 #include "engine/expansion.h"
 #include "engine/span_stream.h"
 #include "engine/state.h"
@@ -88,29 +89,19 @@ Result<Duration> open_time(const Calendar& c, Instant from, Instant to) {
 // a range, clipped and sorted: where the weekly rules alone do not decide. On
 // plain open spans only the Open and Closed sides change open time.
 std::vector<TimeWindow> stored_windows(const Calendar& c, TimeWindow range) {
-  std::vector<TimeWindow> out = loose_windows(c, ItemKind::Open, range);
-  const std::vector<TimeWindow> closing = loose_windows(c, ItemKind::Closed, range);
+  std::vector<TimeWindow> out = loose_windows(c, LooseSide::Opening, range);
+  const std::vector<TimeWindow> closing = loose_windows(c, LooseSide::Closing, range);
   out.insert(out.end(), closing.begin(), closing.end());
   return merge(std::move(out));
 }
 
-// clean_week_time: the open time of 7 days that no stored window reaches,
-// away from the ends of the representable dates: measured from the rules once
-// and kept with the calendar until a rule changes.
-Result<Duration> clean_week_time(const Calendar& c, TimeWindow week) {
-  if (c.rules_week_open_time) return *c.rules_week_open_time;
-  auto time = open_time(OpenSpanStream(c, week, OpenSpanStream::RulesOnly{}));
-  if (time) c.rules_week_open_time = *time;
-  return time;
-}
-
 // Open time of plain open spans by weeks. The weekly rules repeat every 7
 // days, so any 7 days that no stored window reaches hold the same open time:
-// it is measured once and counted for every such week. The weeks that stored
-// windows reach, and the last part week, are expanded.
+// it is kept with the calendar's derived data and counted for every such
+// week. The weeks that stored windows reach, and the last part week, are expanded.
 Result<Duration> open_time_by_weeks(const Calendar& c, Instant start, Instant end) {
   const std::vector<TimeWindow> stored = stored_windows(c, {start, end});
-  std::optional<Duration> clean_week;
+  const Duration clean_week = c.derived().rules_week_open_time;
   Duration total;
   auto add = [&](Result<Duration> part) {
     if (part) part = total + *part;
@@ -124,12 +115,7 @@ Result<Duration> open_time_by_weeks(const Calendar& c, Instant start, Instant en
     while (next < stored.size() && !(x < stored[next].end)) ++next;
     if (y - x == kChunkLength && (next == stored.size() || !(stored[next].start < y))) {
       if (expand_from < x && !add(open_time(c, expand_from, x))) return fail(ErrorKind::Internal, msg::kDurationOverflow);
-      if (!clean_week) {
-        auto week = clean_week_time(c, TimeWindow{x, y});
-        if (!week) return week;
-        clean_week = *week;
-      }
-      if (!add(*clean_week)) return fail(ErrorKind::Internal, msg::kDurationOverflow);
+      if (!add(clean_week)) return fail(ErrorKind::Internal, msg::kDurationOverflow);
       expand_from = y;
     }
     x = y;
@@ -143,7 +129,7 @@ Result<Duration> open_time_by_weeks(const Calendar& c, Instant start, Instant en
 Result<Duration> get_working_duration(const Calendar& c, Instant start, Instant end) {
   if (end < start) return fail(ErrorKind::Value, msg::kEndBeforeStart);
   if (plain_open_spans(c)) {
-    if (c.default_capacity < 1) return Duration::Zero();
+    if (c.default_capacity() < 1) return Duration::Zero();
     // Away from the ends of the representable dates, where expansion stops.
     constexpr Duration kMargin = Duration::FromSeconds(14 * kSecondsPerDay);
     if (kMargin < start - Instant::Min() && kMargin < Instant::Max() - end) return open_time_by_weeks(c, start, end);

@@ -8,7 +8,7 @@
 
 namespace hourloom {
 
-enum class ErrorKind : unsigned char { Value, Runtime, Overflow, Type, Internal };
+enum class ErrorKind : unsigned char { Value, Runtime, Overflow, Internal };
 
 struct Error {
   ErrorKind kind;

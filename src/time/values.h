@@ -34,9 +34,6 @@ constexpr unsigned weekday_number(Weekday d) { return std::to_underlying(d); }
 constexpr Weekday next_weekday(Weekday d) {
   return d == Weekday::Saturday ? Weekday::Sunday : static_cast<Weekday>(weekday_number(d) + 1);
 }
-constexpr Weekday previous_weekday(Weekday d) {
-  return d == Weekday::Sunday ? Weekday::Saturday : static_cast<Weekday>(weekday_number(d) - 1);
-}
 
 struct CivilDate {
   std::int32_t year;
@@ -106,13 +103,10 @@ class TimeOfDay {
     if (seconds >= kSecondsPerDay || nanos > kMaxNanos) return std::nullopt;
     return TimeOfDay(seconds, nanos);
   }
-  // FromHms: for parts already in range (a Python time, a literal). Parts that
-  // reach past the day are capped at its last second, a fraction at kMaxNanos.
+  // FromHms: for parts already in range (a Python time, a literal): h in
+  // [0, 23], m and s in [0, 59], nanos at most kMaxNanos. Not checked.
   static constexpr TimeOfDay FromHms(unsigned h, unsigned m, unsigned s, std::uint32_t nanos = 0) {
-    const std::uint64_t total = std::uint64_t{h} * 3600 + std::uint64_t{m} * 60 + s;
-    constexpr std::uint64_t kDay = kSecondsPerDay;
-    return TimeOfDay(static_cast<std::uint32_t>(total < kDay ? total : kDay - 1),
-                     nanos < kMaxNanos ? nanos : kMaxNanos);
+    return TimeOfDay(h * 3600 + m * 60 + s, nanos);
   }
 
   constexpr std::uint32_t seconds() const { return seconds_; }

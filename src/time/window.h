@@ -1,7 +1,7 @@
 // TimeWindow, the half-open range [start, end) used everywhere in the engine,
 // and the predicates that spell out the half-open convention once:
 //   contains(w, t): start <= t < end     overlaps(a, b): strict on both sides
-//   touches_or_overlaps(a, b): joinable by a merge     clip(w, range): non-empty part or nullopt
+//   joins_after(a, b): joinable by a merge     clip(w, range): non-empty part or nullopt
 #pragma once
 
 #include <optional>
@@ -25,7 +25,7 @@ constexpr Result<TimeWindow> make_window(Instant start, Instant end) {
 constexpr bool is_empty(const TimeWindow& w) { return !(w.start < w.end); }
 constexpr bool contains(const TimeWindow& w, Instant t) { return w.start <= t && t < w.end; }
 constexpr bool overlaps(const TimeWindow& a, const TimeWindow& b) { return a.start < b.end && b.start < a.end; }
-// touches_or_overlaps: b starts no later than a ends, given a.start <= b.start.
+// joins_after: b starts no later than a ends, given a.start <= b.start.
 constexpr bool joins_after(const TimeWindow& a, const TimeWindow& b) { return b.start <= a.end; }
 constexpr Duration length(const TimeWindow& w) { return w.end - w.start; }
 

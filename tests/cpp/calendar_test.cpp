@@ -15,7 +15,7 @@ TEST(CalendarEdits, HolidayDateOverflowComesBeforeTheCompositeRefusal) {
   Calendar c;
   EXPECT_EQ(add_holiday(c, Date::Max()).error(), overflow);
   EXPECT_TRUE(add_holiday(c, Date::Min()));  // the day before is never needed
-  EXPECT_EQ(c.closed_windows.size(), 1u);
+  EXPECT_EQ(c.closed_windows().size(), 1u);
 
   Calendar composite = make_composite({Calendar{}});
   EXPECT_EQ(add_holiday(composite, Date::Max()).error(), overflow);

@@ -165,8 +165,6 @@ TEST(TimeOfDayValues, StayWithinTheDayAndTheLeapSecond) {
   EXPECT_EQ(TimeOfDay::FromSeconds(86'400), std::nullopt);
   EXPECT_EQ(TimeOfDay::FromSeconds(0, TimeOfDay::kMaxNanos + 1), std::nullopt);
   EXPECT_TRUE(TimeOfDay::FromSeconds(86'399, TimeOfDay::kMaxNanos)->is_leap());
-  EXPECT_EQ(TimeOfDay::FromHms(25, 0, 0), TimeOfDay::FromSeconds(86'399));
-  EXPECT_EQ(TimeOfDay::FromHms(8, 0, 0, 4'000'000'000u), TimeOfDay::FromSeconds(28'800, TimeOfDay::kMaxNanos));
 }
 
 TEST(InstantParts, DateAndTimeOfDayBeforeTheEpoch) {
@@ -213,7 +211,6 @@ TEST(DateArithmetic, CivilDatesAndWeekdays) {
   for (std::int64_t n = -10; n < 10; ++n) {
     const Date d = date(1970, 1, 1).add_days(n).value();
     EXPECT_EQ(d.add_days(1)->weekday_sunday0(), next_weekday(d.weekday_sunday0()));
-    EXPECT_EQ(d.add_days(-1)->weekday_sunday0(), previous_weekday(d.weekday_sunday0()));
   }
   EXPECT_EQ(weekday_from_number(6), Weekday::Saturday);
   EXPECT_EQ(weekday_from_number(7), std::nullopt);

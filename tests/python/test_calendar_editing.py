@@ -109,6 +109,21 @@ class TestEntries:
             with pytest.raises(ValueError, match=re.escape("Entry id cannot be empty.")):
                 call()
 
+    @settings(max_examples=25, deadline=None)
+    @given(st.permutations(range(60)), st.integers(1, 59))
+    def test_many_removals(self, order, removed):
+        # 60 ids collide in the id table; removing more than half compacts the store.
+        cal, quarter = Cal().Open(at(0), at(30)), [at(0) + dt.timedelta(minutes=15 * n) for n in range(61)]
+        for n in range(60):
+            cal.SetCapacityWindow(str(n), quarter[n], quarter[n + 1], 2)
+        for n in order[:removed]:
+            assert cal.RemoveEntry(str(n)) and cal.GetCapacityAt(quarter[n]) == 1
+        kept = sorted(order[removed:])
+        for n in kept:
+            assert cal.GetEntry(str(n)).Capacity == 2 and cal.SetCapacityWindow(str(n), at(1), at(1, 1), n + 3)
+        assert [(e.Id, e.Capacity) for e in cal.Entries] == [(str(n), n + 3) for n in kept]
+        assert [cal.GetCapacityAt(quarter[n]) for n in range(60)] == [1] * 60
+
     def test_long_ids_are_read_whole(self, cal):
         long_id = "entry ß✓\x00" * 6
         cal.SetOpenWindow(long_id, at(0), at(1))

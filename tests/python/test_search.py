@@ -158,3 +158,19 @@ class TestYearEdges:
         with pytest.raises(RuntimeError, match=re.escape(NOT_FOUND)):
             cal.AddWorkDuration(dt.datetime(9999, 12, 31, 18), HOUR)
         assert always_open().AddWorkDuration(dt.datetime(9999, 12, 31), 24 * HOUR - US) == dt.datetime.max
+
+
+@pytest.mark.parametrize("many", [0, 40])  # below and above the number of stored items that gets an index
+def test_precedence_ties_and_exact_fits(many):
+    cal = weekdays().AddHoliday(at(1).date()).AddCapacityOverride(at(0, 9), at(0, 12), 5)
+    cal.AddCapacityOverride(at(0, 10), at(0, 11), 2)
+    for i in range(many):
+        cal.SetOpenWindow(f"far{i}", at(30 + i, 1), at(30 + i, 2))
+    assert (cal.GetCapacityAt(at(1, 10)), cal.CanWork(at(1, 10)), cal.GetCapacityAt(at(0, 10, 30))) == (0, False, 2)
+    assert cal.GetNearestTransitionTime(at(2, 12, 30)) == at(2, 8)  # equally far: the previous one
+    timeline = cal.Compile(at(0), at(7))
+    assert cal.GetPreviousTransitionTime(at(3, 8)) == cal.Analyze(at(3, 8)).PreviousTransition == at(2, 17)
+    assert timeline.Analyze(at(3, 8)).PreviousTransition == at(2, 17)
+    day = Cal().Open(at(0, 8), at(0, 17))
+    exact = TW(at(0, 8), at(0, 17))
+    assert day.FindFirstSlot(at(0, 8), 9 * HOUR, 1, at(0, 17)) == day.Between(at(0, 8), at(0, 17)).FindFirstSlot(9 * HOUR) == exact

@@ -1,0 +1,107 @@
+#include "engine/derived.h"
+
+#include "engine/span_stream.h"
+
+namespace hourloom {
+
+namespace {
+
+std::size_t stored_items(const Calendar& c) {
+  return c.open_windows().size() + c.closed_windows().size() + c.capacity_overrides().size() + c.entries().size();
+}
+
+// week_open_time: the open time of the rules over one week well inside the
+// representable dates (any such week holds the same).
+Duration week_open_time(const Calendar& c) {
+  constexpr Instant kFrom = Instant::FromParts(Date::FromCivil(2001, 1, 1).value(), {});
+  const TimeWindow week{kFrom, (kFrom + Duration::FromSeconds(7 * kSecondsPerDay)).value()};
+  OpenSpanStream spans(c, week, OpenSpanStream::RulesOnly{});
+  Duration total;
+  while (auto span = spans.next()) total = (total + length(*span)).value();  // at most 7 days
+  return total;
+}
+
+TimeIndex build_index(const Calendar& c) {
+  TimeIndex ix;
+  const auto add = [&](const std::vector<TimeWindow>& windows, ItemKind kind) {
+    for (std::uint32_t k = 0; k < windows.size(); ++k) ix.insert({windows[k], 0, k, kind});
+  };
+  add(c.open_windows(), ItemKind::OpenWindow);
+  add(c.closed_windows(), ItemKind::ClosedWindow);
+  const std::vector<CapacityWindow>& overrides = c.capacity_overrides();
+  for (std::uint32_t k = 0; k < overrides.size(); ++k)
+    ix.insert({overrides[k].window, overrides[k].capacity, k, ItemKind::Override});
+  const EntryList& entries = c.entries();
+  for (std::uint32_t k = 0; k < entries.slot_count(); ++k)
+    if (const Entry& e = entries.slot(k); !EntryList::is_hole(e))
+      if (auto item = entry_item(e, k)) ix.insert(*item);
+  return ix;
+}
+
+// own_index: d's index, copied first when another calendar's data shares it.
+TimeIndex& own_index(DerivedData& d) {
+  if (d.index.use_count() > 1) d.index = std::make_shared<TimeIndex>(*d.index);
+  return *d.index;
+}
+
+}  // namespace
+
+std::optional<IndexedItem> entry_item(const Entry& e, std::uint32_t slot) {
+  switch (e.kind) {
+    case EntryKind::Open:
+      return IndexedItem{e.window, e.capacity, slot, ItemKind::OpenEntry};
+    case EntryKind::Closed:
+      return IndexedItem{e.window, e.capacity, slot, ItemKind::ClosedEntry};
+    case EntryKind::WithCapacity:
+      return IndexedItem{e.window, e.capacity, slot, ItemKind::CapacityEntry};
+  }
+  return std::nullopt;
+}
+
+std::shared_ptr<DerivedData> build_derived(const Calendar& c) {
+  auto d = std::make_shared<DerivedData>();
+  d->generation = c.generation();
+  if (c.is_composite()) return d;
+  if (stored_items(c) >= kIndexFrom) d->index = std::make_shared<TimeIndex>(build_index(c));
+  d->rules_week_open_time = week_open_time(c);
+  return d;
+}
+
+// A calendar without an index gets one once it has grown to need it; one
+// with an index keeps it however few items remain, which answers the same.
+bool patch_derived(DerivedData& d, const Calendar& c, const CalendarEdit& edit) {
+  switch (edit.what) {
+    case CalendarEdit::What::Capacity:
+      return true;
+    case CalendarEdit::What::Rules:
+      d.rules_week_open_time = week_open_time(c);
+      return true;
+    case CalendarEdit::What::Item:
+      if (!d.index) return stored_items(c) < kIndexFrom;
+      own_index(d).insert(edit.item);
+      return true;
+    case CalendarEdit::What::Entry: {
+      if (!d.index) return stored_items(c) < kIndexFrom;
+      const EntryList::Change& change = *edit.entry;
+      if (change.compacted) return false;  // the slots were renumbered
+      TimeIndex& index = own_index(d);
+      if (change.before)
+        if (auto item = entry_item(*change.before, change.slot)) index.erase(*item);
+      if (const Entry& now = c.entries().slot(change.slot); !EntryList::is_hole(now))
+        if (auto item = entry_item(now, change.slot)) index.insert(*item);
+      return true;
+    }
+    case CalendarEdit::What::Reset:
+      return false;
+  }
+  return false;
+}
+
+bool StoredItems::sets_capacities() const {
+  if (index_) return index_->count(ItemKind::Override) + index_->count(ItemKind::CapacityEntry) > 0;
+  bool found = false;
+  each([&](const IndexedItem& item) { found = found || sets_capacity(item.kind); });
+  return found;
+}
+
+}  // namespace hourloom

@@ -1,0 +1,117 @@
+// What a simple calendar derives from its sequences, and the one source every
+// question reads its stored items through. StoredItems answers "which one-off
+// windows, overrides and entries are in force at an instant / over a range"
+// from the time index when the calendar has one and by a plain scan when it is
+// too small to need one; the two give the same items.
+//   StoredItems(cal).at(t, [&](const IndexedItem& item) { ... });
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "engine/calendar.h"
+#include "engine/time_index.h"
+
+namespace hourloom {
+
+// DerivedData: everything derived from a calendar at one generation. Built
+// whole (build_derived) and, while a copy of the calendar may share it, never
+// changed: an edit patches a copy of its own or drops it. The index is shared
+// apart, so that an edit that leaves it as it is does not copy it.
+struct DerivedData {
+  std::uint64_t generation = 0;
+  // The index, for a calendar with at least kIndexFrom stored items when built.
+  std::shared_ptr<TimeIndex> index;
+  // The open time of 7 days that no stored window reaches, away from the ends
+  // of the representable dates: the same for any such 7 days, since the weekly
+  // rules alone decide it.
+  Duration rules_week_open_time;
+};
+
+// Calendars with fewer stored windows, overrides and entries are scanned.
+inline constexpr std::size_t kIndexFrom = 4;
+
+// CalendarEdit: what one edit changed, for bringing derived data along.
+struct CalendarEdit {
+  enum class What : std::uint8_t {
+    Capacity,  // the default capacity: nothing derived depends on it
+    Rules,     // a rule added or the rules cleared
+    Item,      // `item` appended to a window or override sequence
+    Entry,     // an entry set or removed, as `entry` says
+    Reset,     // anything else: rebuild on the next question
+  };
+  What what = What::Reset;
+  IndexedItem item{};
+  const EntryList::Change* entry = nullptr;
+};
+
+// build_derived: the derived data of the calendar's current generation.
+std::shared_ptr<DerivedData> build_derived(const Calendar& c);
+// patch_derived: brings d, current just before the edit, to the calendar as
+// it is after it; false when it cannot, and the next question rebuilds.
+bool patch_derived(DerivedData& d, const Calendar& c, const CalendarEdit& edit);
+
+// entry_item: the entry in slot `slot` as an item, or nullopt for a kind
+// number no question selects (a definition may carry one).
+std::optional<IndexedItem> entry_item(const Entry& e, std::uint32_t slot);
+
+class StoredItems {
+ public:
+  // Through the calendar's index when it has one.
+  explicit StoredItems(const Calendar& c) : c_(&c) {
+    const DerivedData& d = c.derived();
+    index_ = d.index.get();
+  }
+  // By plain scan, whatever the calendar's size.
+  struct Scan {};
+  StoredItems(const Calendar& c, Scan) : c_(&c) {}
+
+  bool indexed() const { return index_ != nullptr; }
+
+  // at: f(item) for every non-empty item whose window holds t, in no particular order.
+  template <class F>
+  void at(Instant t, F&& f) const {
+    if (index_) return index_->stab(t, f);
+    each([&](const IndexedItem& item) {
+      if (contains(item.window, t)) f(item);
+    });
+  }
+  // over: f(item) for every item whose window overlaps the non-empty range,
+  // in no particular order.
+  template <class F>
+  void over(TimeWindow range, F&& f) const {
+    if (index_) return index_->overlapping(range, f);
+    each([&](const IndexedItem& item) {
+      if (overlaps(item.window, range)) f(item);
+    });
+  }
+  // sets_capacities: whether a non-empty override or Capacity entry is stored.
+  bool sets_capacities() const;
+
+ private:
+  // each: f(item) for every non-empty stored item (empty windows hold no
+  // instant and overlap nothing, and the index leaves them out), each
+  // sequence in stored order.
+  template <class F>
+  void each(F&& f) const {
+    const auto add = [&](const std::vector<TimeWindow>& windows, ItemKind kind) {
+      for (std::uint32_t k = 0; k < windows.size(); ++k)
+        if (!is_empty(windows[k])) f(IndexedItem{windows[k], 0, k, kind});
+    };
+    add(c_->open_windows(), ItemKind::OpenWindow);
+    add(c_->closed_windows(), ItemKind::ClosedWindow);
+    const std::vector<CapacityWindow>& overrides = c_->capacity_overrides();
+    for (std::uint32_t k = 0; k < overrides.size(); ++k)
+      if (!is_empty(overrides[k].window)) f(IndexedItem{overrides[k].window, overrides[k].capacity, k, ItemKind::Override});
+    const EntryList& entries = c_->entries();
+    for (std::uint32_t k = 0; k < entries.slot_count(); ++k)
+      if (const Entry& e = entries.slot(k); !EntryList::is_hole(e) && !is_empty(e.window))
+        if (auto item = entry_item(e, k)) f(*item);
+  }
+
+  const Calendar* c_;
+  const TimeIndex* index_ = nullptr;
+};
+
+}  // namespace hourloom
