@@ -132,8 +132,16 @@ class CalendarEditor {
 
   static Calendar make_composite(std::vector<Calendar> components) {
     Calendar c;
-    c.components_ = std::move(components);
+    c.components_ = std::make_shared<std::vector<Calendar>>(std::move(components));
     return c;
+  }
+
+  // same_items: equal default capacity and sequences, components aside.
+  static bool same_items(const Calendar& a, const Calendar& b) {
+    return a.default_capacity_ == b.default_capacity_ && a.open_rules_ == b.open_rules_ &&
+           a.break_rules_ == b.break_rules_ && a.open_windows_ == b.open_windows_ &&
+           a.closed_windows_ == b.closed_windows_ && a.capacity_overrides_ == b.capacity_overrides_ &&
+           a.entries_ == b.entries_;
   }
 
   static void reserve(Calendar& c, std::size_t open_rules, std::size_t break_rules, std::size_t open_windows,
@@ -219,20 +227,51 @@ bool is_blank_id(std::string_view id) {
   return true;
 }
 
+const std::vector<Calendar> Calendar::kNoComponents;
+
+// The last owner of a composite's components takes the levels below apart one
+// at a time: each calendar it destroys has had its own components moved out.
+// The vectors were created non-const, so moving out of them is allowed.
+Calendar::~Calendar() {
+  if (!components_ || components_.use_count() > 1) return;
+  std::vector<std::shared_ptr<const std::vector<Calendar>>> doomed;
+  doomed.push_back(std::move(components_));
+  while (!doomed.empty()) {
+    std::shared_ptr<const std::vector<Calendar>> level = std::move(doomed.back());
+    doomed.pop_back();
+    if (level.use_count() > 1) continue;
+    for (const Calendar& component : *level)
+      if (component.components_) doomed.push_back(std::move(const_cast<Calendar&>(component).components_));
+  }
+}
+
+bool operator==(const Calendar& a, const Calendar& b) {
+  std::vector<std::pair<const Calendar*, const Calendar*>> pending{{&a, &b}};
+  while (!pending.empty()) {
+    const auto [x, y] = pending.back();
+    pending.pop_back();
+    if (!CalendarEditor::same_items(*x, *y)) return false;
+    if (x->components_ == y->components_) continue;  // shared, or both simple
+    const std::vector<Calendar>& xs = x->components();
+    const std::vector<Calendar>& ys = y->components();
+    if (xs.size() != ys.size()) return false;
+    for (std::size_t i = 0; i < xs.size(); ++i) pending.emplace_back(&xs[i], &ys[i]);
+  }
+  return true;
+}
+
 const DerivedData& Calendar::derived() const {
   if (!derived_ || derived_->generation != generation_) derived_ = build_derived(*this);
   return *derived_;
 }
 
-// The components are prepared without recursion: composites may nest deeply.
+// A composite's derived data lists its simple calendars, which are prepared in turn.
 void Calendar::prepare() const {
-  std::vector<const Calendar*> pending{this};
-  while (!pending.empty()) {
-    const Calendar* c = pending.back();
-    pending.pop_back();
-    c->derived();
-    c->entries_.prepare();
-    for (const Calendar& component : c->components_) pending.push_back(&component);
+  const DerivedData& d = derived();
+  entries_.prepare();
+  for (const Calendar* leaf : d.leaves) {
+    leaf->derived();
+    leaf->entries_.prepare();
   }
 }
 

@@ -6,7 +6,10 @@
 // that is current for one generation (see derived.h): it never changes an
 // answer, equality ignores it and copies share it until one is edited. A
 // calendar with components is a composite: the intersection of its
-// components, query-only.
+// components, query-only. Its components are immutable and shared by its
+// copies, so composing copies nothing below the new level; copying,
+// comparing, destroying and questioning a composite take no recursion that
+// grows with its depth.
 //   Calendar c;
 //   add_open_rule(c, 1, TimeOfDay::FromHms(8, 0, 0), TimeOfDay::FromHms(17, 0, 0));
 #pragma once
@@ -28,6 +31,13 @@ class CalendarEditor;
 
 class Calendar {
  public:
+  Calendar() = default;
+  Calendar(const Calendar&) = default;
+  Calendar(Calendar&&) noexcept = default;
+  Calendar& operator=(const Calendar&) = default;
+  Calendar& operator=(Calendar&&) noexcept = default;
+  ~Calendar();
+
   Capacity default_capacity() const { return default_capacity_; }
   const std::vector<WeeklyRule>& open_rules() const { return open_rules_; }
   const std::vector<WeeklyRule>& break_rules() const { return break_rules_; }
@@ -35,8 +45,8 @@ class Calendar {
   const std::vector<TimeWindow>& closed_windows() const { return closed_windows_; }
   const std::vector<CapacityWindow>& capacity_overrides() const { return capacity_overrides_; }
   const EntryList& entries() const { return entries_; }
-  const std::vector<Calendar>& components() const { return components_; }
-  bool is_composite() const { return !components_.empty(); }
+  const std::vector<Calendar>& components() const { return components_ ? *components_ : kNoComponents; }
+  bool is_composite() const { return components_ && !components_->empty(); }
 
   // generation: advanced by every edit; copies start at their original's.
   std::uint64_t generation() const { return generation_; }
@@ -55,15 +65,12 @@ class Calendar {
   void reserve(std::size_t open_rules, std::size_t break_rules, std::size_t open_windows,
                std::size_t closed_windows, std::size_t overrides, std::size_t entries);
 
-  friend bool operator==(const Calendar& a, const Calendar& b) {
-    return a.default_capacity_ == b.default_capacity_ && a.open_rules_ == b.open_rules_ &&
-           a.break_rules_ == b.break_rules_ && a.open_windows_ == b.open_windows_ &&
-           a.closed_windows_ == b.closed_windows_ && a.capacity_overrides_ == b.capacity_overrides_ &&
-           a.entries_ == b.entries_ && a.components_ == b.components_;
-  }
+  // Equal sequences, and equal components in the same order.
+  friend bool operator==(const Calendar& a, const Calendar& b);
 
  private:
   friend class CalendarEditor;  // the editing operations (calendar.cpp)
+  static const std::vector<Calendar> kNoComponents;
 
   Capacity default_capacity_ = 1;
   std::vector<WeeklyRule> open_rules_;
@@ -72,7 +79,8 @@ class Calendar {
   std::vector<TimeWindow> closed_windows_;
   std::vector<CapacityWindow> capacity_overrides_;
   EntryList entries_;
-  std::vector<Calendar> components_;
+  // Created non-const (make_composite) and never changed afterwards.
+  std::shared_ptr<const std::vector<Calendar>> components_;
   std::uint64_t generation_ = 0;
   // Current when its generation equals generation_; shared by copies.
   mutable std::shared_ptr<DerivedData> derived_;

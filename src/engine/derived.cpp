@@ -1,5 +1,7 @@
 #include "engine/derived.h"
 
+#include <unordered_set>
+
 #include "engine/span_stream.h"
 
 namespace hourloom {
@@ -38,6 +40,26 @@ TimeIndex build_index(const Calendar& c) {
   return ix;
 }
 
+// leaves_of: the simple calendars below a composite, depth first, each
+// visited once: a level shared by several parents is walked once.
+std::vector<const Calendar*> leaves_of(const Calendar& c) {
+  std::vector<const Calendar*> leaves;
+  std::unordered_set<const void*> seen;
+  std::vector<const Calendar*> pending{&c};
+  while (!pending.empty()) {
+    const Calendar* at = pending.back();
+    pending.pop_back();
+    if (!at->is_composite()) {
+      if (seen.insert(at).second) leaves.push_back(at);
+      continue;
+    }
+    const std::vector<Calendar>& parts = at->components();
+    if (!seen.insert(&parts).second) continue;
+    for (auto part = parts.rbegin(); part != parts.rend(); ++part) pending.push_back(&*part);
+  }
+  return leaves;
+}
+
 // own_index: d's index, copied first when another calendar's data shares it.
 TimeIndex& own_index(DerivedData& d) {
   if (d.index.use_count() > 1) d.index = std::make_shared<TimeIndex>(*d.index);
@@ -61,7 +83,10 @@ std::optional<IndexedItem> entry_item(const Entry& e, std::uint32_t slot) {
 std::shared_ptr<DerivedData> build_derived(const Calendar& c) {
   auto d = std::make_shared<DerivedData>();
   d->generation = c.generation();
-  if (c.is_composite()) return d;
+  if (c.is_composite()) {
+    d->leaves = leaves_of(c);
+    return d;
+  }
   if (stored_items(c) >= kIndexFrom) d->index = std::make_shared<TimeIndex>(build_index(c));
   d->rules_week_open_time = week_open_time(c);
   return d;

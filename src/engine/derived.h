@@ -23,6 +23,9 @@ struct DerivedData {
   std::uint64_t generation = 0;
   // The index, for a calendar with at least kIndexFrom stored items when built.
   std::shared_ptr<TimeIndex> index;
+  // A composite's simple calendars, each once: nested composites intersect
+  // all of them alike. They live in the components, which never change.
+  std::vector<const Calendar*> leaves;
   // The open time of 7 days that no stored window reaches, away from the ends
   // of the representable dates: the same for any such 7 days, since the weekly
   // rules alone decide it.

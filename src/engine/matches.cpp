@@ -31,13 +31,7 @@ void add_rule_matches(const std::vector<WeeklyRule>& rules, WindowKind kind, Ins
   add_rule_matches_on(rules, kind, today, t, out);
 }
 
-}  // namespace
-
-void add_raw_window_matches(const Calendar& c, Instant t, std::vector<WindowMatch>& out) {
-  if (c.is_composite()) {
-    for (const Calendar& component : c.components()) add_raw_window_matches(component, t, out);
-    return;
-  }
+void add_simple_matches(const Calendar& c, Instant t, std::vector<WindowMatch>& out) {
   add_rule_matches(c.open_rules(), WindowKind::OpenRule, t, out);
   add_rule_matches(c.break_rules(), WindowKind::BreakRule, t, out);
   for (const TimeWindow& w : c.closed_windows())
@@ -52,6 +46,23 @@ void add_raw_window_matches(const Calendar& c, Instant t, std::vector<WindowMatc
   }
   for (const CapacityWindow& o : c.capacity_overrides())
     if (contains(o.window, t)) out.push_back({WindowKind::CapacityOverride, o.window, o.capacity});
+}
+
+}  // namespace
+
+// A composite's calendars are visited depth first, in component order,
+// without recursion.
+void add_raw_window_matches(const Calendar& root, Instant t, std::vector<WindowMatch>& out) {
+  std::vector<const Calendar*> pending{&root};
+  while (!pending.empty()) {
+    const Calendar& c = *pending.back();
+    pending.pop_back();
+    if (!c.is_composite()) {
+      add_simple_matches(c, t, out);
+      continue;
+    }
+    for (auto part = c.components().rbegin(); part != c.components().rend(); ++part) pending.push_back(&*part);
+  }
 }
 
 }  // namespace hourloom

@@ -141,16 +141,30 @@ class SimpleSweep {
   std::uint32_t next_start_ = 0, next_end_ = 0;
 };
 
-class StateStream;
-
-// CompositeWalk: a composite's components walked side by side, each piece
-// taking combine_capacity over the components' pieces there. Each component
+// CompositeWalk: a composite's simple calendars swept side by side, each
+// piece taking combine_capacity over their pieces there (nested composites
+// intersect the same calendars, so they are walked as one level). Each sweep
 // is drained a batch of pieces at a time, so what is held does not grow with
-// the range.
+// the range: all batches together hold at most about kHeld pieces.
 class CompositeWalk {
  public:
-  CompositeWalk(const Calendar& c, TimeWindow range);
-  std::size_t size_hint() const;
+  CompositeWalk(const Calendar& c, TimeWindow range) : pos_(range.start), end_(range.end) {
+    const std::vector<const Calendar*>& leaves = c.derived().leaves;
+    batch_ = std::max<std::size_t>(1, kHeld / leaves.size());
+    parts_.reserve(leaves.size());
+    // The range is never empty, so every sweep has a first piece.
+    for (const Calendar* leaf : leaves) {
+      Part& part = parts_.emplace_back();
+      part.sweep = std::make_unique<SimpleSweep>(*leaf, range);
+      refill(part);
+    }
+  }
+
+  std::size_t size_hint() const {
+    std::size_t hint = 16;
+    for (const Part& part : parts_) hint = std::max(hint, part.sweep->size_hint());
+    return hint;
+  }
 
   template <class Sink>
   bool drain(Sink&& sink) {
@@ -171,16 +185,24 @@ class CompositeWalk {
   }
 
  private:
-  static constexpr std::size_t kBatch = 256;
+  static constexpr std::size_t kHeld = 1 << 14;
   struct Part {
-    std::unique_ptr<StateStream> stream;
+    std::unique_ptr<SimpleSweep> sweep;
     std::vector<StateWindow> pieces;  // the current batch
     std::size_t at = 0;               // the piece reaching past pos_
   };
-  // refill: the component's next batch; never empty while pos_ < end_.
-  static void refill(Part& part);
+  // refill: the sweep's next batch; never empty while pos_ < end_.
+  void refill(Part& part) const {
+    part.pieces.clear();
+    part.at = 0;
+    part.sweep->drain([&](Instant from, Instant to, Capacity capacity) {
+      part.pieces.push_back({{from, to}, capacity});
+      return part.pieces.size() < batch_;
+    });
+  }
 
   std::vector<Part> parts_;
+  std::size_t batch_ = 1;
   Instant pos_;
   Instant end_;
 };
@@ -205,31 +227,6 @@ class StateStream {
   }
   Impl impl_;
 };
-
-// The range is never empty, so every component has a first piece.
-CompositeWalk::CompositeWalk(const Calendar& c, TimeWindow range) : pos_(range.start), end_(range.end) {
-  parts_.reserve(c.components().size());
-  for (const Calendar& component : c.components()) {
-    Part& part = parts_.emplace_back();
-    part.stream = std::make_unique<StateStream>(component, range);
-    refill(part);
-  }
-}
-
-std::size_t CompositeWalk::size_hint() const {
-  std::size_t hint = 16;
-  for (const Part& part : parts_) hint = std::max(hint, part.stream->size_hint());
-  return hint;
-}
-
-void CompositeWalk::refill(Part& part) {
-  part.pieces.clear();
-  part.at = 0;
-  part.stream->drain([&](Instant from, Instant to, Capacity capacity) {
-    part.pieces.push_back({{from, to}, capacity});
-    return part.pieces.size() < kBatch;
-  });
-}
 
 // all_at_least: whether the capacity is at least `minimum` throughout the
 // non-empty window; stops at the first piece below it.
@@ -305,9 +302,9 @@ Result<std::vector<StateWindow>> state_windows(const Calendar& c, Instant start,
 Capacity get_capacity_at(const Calendar& c, Instant t) {
   if (!c.is_composite()) return simple_capacity_at(c, t);
   Capacity capacity = kNoComponents;
-  for (const Calendar& component : c.components()) {
-    capacity = combine_capacity(capacity, get_capacity_at(component, t));
-    if (capacity == 0) return 0;  // no component can raise it again
+  for (const Calendar* leaf : c.derived().leaves) {
+    capacity = combine_capacity(capacity, simple_capacity_at(*leaf, t));
+    if (capacity == 0) return 0;  // no other calendar can raise it again
   }
   return capacity;
 }

@@ -1,6 +1,8 @@
 """Fluent builders and composition: forms, copies, nesting and the refusal of edits."""
 import datetime as dt
 import re
+import subprocess
+import sys
 
 import pytest
 
@@ -100,3 +102,25 @@ class TestComposition:
         part = both.Components[0]
         part.ClearOpenRules()
         assert len(both.Components[0].OpenRules) == 1 and both.Components[0] is not both.Components[0]
+
+
+CHILD = """import datetime as dt, resource, sys, time, hourloom
+w, t = hourloom.HourloomCalendar.Weekdays(dt.time(8), dt.time(17)), dt.datetime(2024, 5, 6, 9)
+if sys.argv[1] == "deep":
+    c, start, took = w, time.perf_counter(), 0
+    for n in range(100_000):
+        c = c.And(w if n % 2 else w.And(w))
+        took = time.perf_counter() - start if n == 10_000 else took
+    print(took, c.GetCapacityAt(t), len(c.GetStateWindows(t, t + dt.timedelta(7))), len(c.GetWindowsAt(t)))
+else:
+    cal, peak = (hourloom.HourloomCalendar.Intersect(*[w] * int(sys.argv[1]))), resource.getrusage(resource.RUSAGE_SELF)
+    cal.GetStateWindows(dt.datetime(1800, 1, 1), dt.datetime(2400, 1, 1))
+    print(resource.getrusage(resource.RUSAGE_SELF).ru_maxrss - peak.ru_maxrss)"""
+
+
+def test_composites_deep_and_wide():
+    def child(arg):
+        return subprocess.run([sys.executable, "-c", CHILD, arg], capture_output=True, text=True, check=True).stdout
+    took, capacity, states, matches = child("deep").split()
+    assert float(took) <= 1 and (capacity, states, matches) == ("1", "11", str(150_002))
+    assert int(child("20")) <= 1.5 * int(child("1"))  # extra peak memory for the same 313,067 state windows
