@@ -1,13 +1,13 @@
 // The only translation unit that uses the datetime C API (its capsule pointer
 // is per translation unit).
-#include "binding/convert.h"
+#include "binding/core/convert.h"
 
 #include <datetime.h>
 
 #include <cstring>
 
-#include "binding/errors.h"
-#include "binding/pyref.h"
+#include "binding/core/errors.h"
+#include "binding/core/pyref.h"
 
 namespace hourloom::py {
 
