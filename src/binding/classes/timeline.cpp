@@ -97,20 +97,19 @@ PyObject* analyze_many(const Timeline& tl, PyObject* given, bool with_matches) {
   return list.release();
 }
 
-// Analyze(instant, second=None, includeMatches=False): a second instant asks
-// for the range [instant, second); a bool second is the matches flag; anything
-// else is ignored. A datetime that does not convert (one with tzinfo) is an
-// error rather than ignored, since it can only have been meant as a range end.
+// Analyze(instant, second=None, includeMatches=False): a second argument that
+// converts to an instant asks for the range [instant, second); a bool second
+// is the matches flag; anything else, a datetime that does not convert (one
+// with tzinfo, a missing one) included, is ignored.
 PyObject* analyze(const Timeline& tl, Instant t, PyObject* second, bool with_matches) {
   if (is_datetime(second)) {
     Instant end;
-    if (!from_py(second, &end)) {
-      prefix_argument_error("second");
-      return nullptr;
-    }
-    return to_py(timeline_analyze_range(tl, t, end));
+    if (from_py(second, &end)) return to_py(timeline_analyze_range(tl, t, end));
+    if (!PyErr_ExceptionMatches(PyExc_TypeError) && !PyErr_ExceptionMatches(PyExc_ValueError)) return nullptr;
+    PyErr_Clear();
+  } else if (PyBool_Check(second)) {
+    with_matches = second == Py_True;
   }
-  if (PyBool_Check(second)) with_matches = second == Py_True;
   return to_py(timeline_instant_analysis(tl, t, with_matches, kPythonReach));
 }
 

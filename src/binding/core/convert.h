@@ -19,6 +19,8 @@ namespace hourloom::py {
 // init_datetime: imports the datetime C API; once, at module init.
 bool init_datetime();
 
+// An instant or a date that is missing (NaT, which compares unequal to itself)
+// is refused with TypeError "expected a datetime, got NaT".
 bool from_py(PyObject* o, Instant* out);    // datetime.datetime without tzinfo
 bool from_py(PyObject* o, Date* out);       // datetime.date (a datetime gives its date)
 bool from_py(PyObject* o, TimeOfDay* out);  // datetime.time; tzinfo and fold ignored
