@@ -2,9 +2,11 @@
 // order, and the alias tables applied afterwards.
 #include <iterator>
 
-#include "binding/method_descriptor.h"
-#include "binding/pyref.h"
-#include "binding/registry.h"
+#include "binding/core/convert.h"
+#include "binding/core/heap_types.h"
+#include "binding/core/method_descriptor.h"
+#include "binding/core/objects.h"
+#include "binding/core/pyref.h"
 
 namespace hourloom::py {
 
@@ -15,49 +17,30 @@ namespace {
 // HOURLOOM_VERSION: the project version, defined by the build from pyproject.toml.
 constexpr const char* kVersion = HOURLOOM_VERSION;
 
-// The module's classes in registration order (module attributes 2 to 20).
+// The registration table: the classes of class_list.h in registration order
+// (module attributes 2 to 20), each with its place in the alias order.
 struct ClassRow {
   TypeId id;
   const ClassDecl* decl;
+  int alias_rank;
 };
-const ClassRow kRegistrationOrder[] = {
-    {TypeId::DayOfWeek, &kDayOfWeekClass},
-    {TypeId::EntryKind, &kEntryKindClass},
-    {TypeId::WindowKind, &kWindowKindClass},
-    {TypeId::TimeWindow, &kTimeWindowClass},
-    {TypeId::WeeklyRule, &kWeeklyRuleClass},
-    {TypeId::CapacityWindow, &kCapacityWindowClass},
-    {TypeId::Entry, &kEntryClass},
-    {TypeId::Calendar, &kCalendarClass},
-    {TypeId::Definition, &kDefinitionClass},
-    {TypeId::PointQuery, &kPointQueryClass},
-    {TypeId::RangeQuery, &kRangeQueryClass},
-    {TypeId::Timeline, &kTimelineClass},
-    {TypeId::TimelineBatch, &kTimelineBatchClass},
-    {TypeId::InstantAnalysis, &kInstantAnalysisClass},
-    {TypeId::TimelineAnalysis, &kTimelineAnalysisClass},
-    {TypeId::StateWindow, &kStateWindowClass},
-    {TypeId::WindowMatch, &kWindowMatchClass},
-    {TypeId::WorkingTimeTrace, &kWorkingTimeTraceClass},
-    {TypeId::WorkingTimeTraceStep, &kWorkingTimeTraceStepClass},
+constexpr ClassRow kRegistrationOrder[] = {
+#define HOURLOOM_CLASS_ROW(Id, Value, Box, AliasRank) {TypeId::Id, &k##Id##Class, AliasRank},
+    HOURLOOM_CLASSES(HOURLOOM_CLASS_ROW)
+#undef HOURLOOM_CLASS_ROW
 };
 static_assert(std::size(kRegistrationOrder) == static_cast<std::size_t>(TypeId::Count));
 
-// The order in which the alias tables are applied.
-const TypeId kAliasOrder[] = {
-    TypeId::TimeWindow,       TypeId::WeeklyRule,       TypeId::CapacityWindow, TypeId::DayOfWeek,
-    TypeId::EntryKind,        TypeId::WindowKind,       TypeId::Entry,          TypeId::Calendar,
-    TypeId::StateWindow,      TypeId::WindowMatch,      TypeId::InstantAnalysis, TypeId::TimelineAnalysis,
-    TypeId::WorkingTimeTraceStep, TypeId::WorkingTimeTrace, TypeId::PointQuery, TypeId::RangeQuery,
-    TypeId::Timeline,         TypeId::TimelineBatch,    TypeId::Definition,
-};
-
-// decl_of: the declaration of a listed class (every class is listed).
-const ClassDecl* decl_of(TypeId id) {
-  for (const ClassRow& row : kRegistrationOrder)
-    if (row.id == id) return row.decl;
-  return nullptr;
+// Every place in the alias order is taken by exactly one class.
+consteval bool alias_ranks_are_a_permutation() {
+  for (int rank = 0; rank < static_cast<int>(std::size(kRegistrationOrder)); ++rank) {
+    int holders = 0;
+    for (const ClassRow& row : kRegistrationOrder) holders += row.alias_rank == rank;
+    if (holders != 1) return false;
+  }
+  return true;
 }
+static_assert(alias_ranks_are_a_permutation());
 
 PyModuleDef g_module_def = {
     PyModuleDef_HEAD_INIT,
@@ -91,10 +74,12 @@ PyObject* build_module() {
   if (!keyword_module) return nullptr;
   Ref iskeyword(PyObject_GetAttrString(keyword_module.get(), "iskeyword"));
   if (!iskeyword) return nullptr;
-  for (TypeId id : kAliasOrder) {
-    const ClassDecl* decl = decl_of(id);
-    Ref cls(PyObject_GetAttrString(module.get(), decl->name));
-    if (!cls || !apply_aliases(cls.get(), *decl, iskeyword.get())) return nullptr;
+  for (int rank = 0; rank < static_cast<int>(std::size(kRegistrationOrder)); ++rank) {
+    for (const ClassRow& row : kRegistrationOrder) {
+      if (row.alias_rank != rank) continue;
+      Ref cls(PyObject_GetAttrString(module.get(), row.decl->name));
+      if (!cls || !apply_aliases(cls.get(), *row.decl, iskeyword.get())) return nullptr;
+    }
   }
   return module.release();
 }

@@ -30,7 +30,7 @@ constexpr std::unexpected<Error> fail(ErrorKind kind, const char* message) {
 }
 
 // Every message the engine produces; the binding keeps its own texts apart
-// (binding/messages.h).
+// (binding/core/messages.h).
 namespace msg {
 inline constexpr const char* kEndBeforeStart = "End must be greater than or equal to start.";
 inline constexpr const char* kSameStartEnd = "Start and end cannot be the same time.";

@@ -5,7 +5,7 @@ import re
 import pytest
 
 import hourloom
-from conftest import at, hm
+from conftest import at, content, hm
 
 TW = hourloom.TimeWindow
 Rule = hourloom.HourloomWeeklyRule
@@ -48,6 +48,20 @@ class TestInstantConversion:
             TW(aware, at(1))
         with pytest.raises(TypeError, match=r"^argument 'end': "):
             TW(at(0), dt.date(2024, 5, 7))
+
+    def test_missing_timestamps_are_refused_and_timestamps_convert(self):
+        pd = pytest.importorskip("pandas")
+        cal = hourloom.HourloomCalendar.Weekdays(hm(8), hm(17))
+        before = content(cal)
+        for call, name in [(lambda: cal.AddWorkDuration(pd.NaT, hourloom.Hours(8)), "start"),
+                           (lambda: cal.GetWorkingDuration(at(0), pd.NaT), "end"),
+                           (lambda: cal.AddHoliday(pd.NaT), "date")]:
+            with pytest.raises(TypeError, match=rf"^argument '{name}': expected a datetime, got NaT$"):
+                call()
+        assert content(cal) == before
+        stamp = pd.Timestamp(2024, 5, 6, 9, 30)
+        assert cal.AddWorkDuration(stamp, hourloom.Hours(8)) == at(1, 8, 30)
+        assert cal.AddHoliday(stamp).ClosedWindows == [TW(at(0), at(1))]
 
     def test_subclasses_and_microseconds_round_trip(self):
         class MyDateTime(dt.datetime):

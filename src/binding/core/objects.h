@@ -1,5 +1,5 @@
-// Python objects that own one engine value, the registry of the module's
-// classes, and the receiver check.
+// Python objects that own one engine value, the module's type objects by
+// TypeId, and the receiver check.
 //   PyObject* w = box(TypeId::TimeWindow, TimeWindow{a, b});
 //   const TimeWindow* v = unbox<TimeWindow>(TypeId::TimeWindow, obj);  // nullptr + TypeError
 #pragma once
@@ -7,31 +7,17 @@
 #include <new>
 #include <utility>
 
-#include "binding/errors.h"
-#include "binding/python.h"
+#include "binding/class_list.h"
+#include "binding/core/errors.h"
+#include "binding/core/python.h"
 
 namespace hourloom::py {
 
+// TypeId: one per class of class_list.h, in registration order.
 enum class TypeId : unsigned char {
-  DayOfWeek,
-  EntryKind,
-  WindowKind,
-  TimeWindow,
-  WeeklyRule,
-  CapacityWindow,
-  Entry,
-  Calendar,
-  Definition,
-  PointQuery,
-  RangeQuery,
-  Timeline,
-  TimelineBatch,
-  InstantAnalysis,
-  TimelineAnalysis,
-  StateWindow,
-  WindowMatch,
-  WorkingTimeTrace,
-  WorkingTimeTraceStep,
+#define HOURLOOM_TYPE_ID(Id, Value, Box, AliasRank) Id,
+  HOURLOOM_CLASSES(HOURLOOM_TYPE_ID)
+#undef HOURLOOM_TYPE_ID
   Count,
 };
 
@@ -60,7 +46,6 @@ inline void plain_dealloc(PyObject* self) {
   tp->tp_free(self);
   Py_DECREF(tp);
 }
-
 
 // emplace: a new object of type `tp` whose value is built in place from `args`.
 template <class V, class... A>

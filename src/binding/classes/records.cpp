@@ -1,8 +1,9 @@
-// The result records and the two kind namespaces. Every property read builds
-// fresh Python objects from the record's engine value.
-#include "binding/py_values.h"
-#include "binding/registry.h"
-#include "binding/search_rows.h"
+// The result records: HourloomCapacityWindow, HourloomEntry,
+// HourloomStateWindow, HourloomWindowMatch, HourloomInstantAnalysis,
+// HourloomTimelineAnalysis, WorkingTimeTrace and WorkingTimeTraceStep. Every
+// property read builds fresh Python objects from the record's engine value.
+#include "binding/core/rows.h"
+#include "engine/working_time.h"
 
 namespace hourloom::py {
 
@@ -10,17 +11,6 @@ namespace {
 
 template <class T, TypeId Id>
 using On = OnValue<T, Id>;
-
-// ---------------------------------------------------------------- kinds
-
-const Member kEntryKindMembers[] = {constant("Open", EntryKind::Open), constant("Closed", EntryKind::Closed),
-                                     constant("Capacity", EntryKind::WithCapacity)};
-const Member kWindowKindMembers[] = {
-    constant("Available", WindowKind::Available),       constant("Unavailable", WindowKind::Unavailable),
-    constant("OpenRule", WindowKind::OpenRule),         constant("OpenWindow", WindowKind::OpenWindow),
-    constant("BreakRule", WindowKind::BreakRule),       constant("ClosedWindow", WindowKind::ClosedWindow),
-    constant("CapacityOverride", WindowKind::CapacityOverride),
-};
 
 // ---------------------------------------------------------------- HourloomCapacityWindow
 
@@ -122,10 +112,6 @@ constexpr ClassDecl record_class(const char* name, std::span<const Member> membe
 
 }  // namespace
 
-const ClassDecl kEntryKindClass{"HourloomEntryKind", sizeof(PyObject), &plain_dealloc, nullptr, nullptr, nullptr,
-                                kEntryKindMembers};
-const ClassDecl kWindowKindClass{"HourloomWindowKind", sizeof(PyObject), &plain_dealloc, nullptr, nullptr, nullptr,
-                                 kWindowKindMembers};
 const ClassDecl kCapacityWindowClass = record_class<CapacityWindow>("HourloomCapacityWindow", kCapacityWindowMembers);
 const ClassDecl kEntryClass = record_class<Entry>("HourloomEntry", kEntryMembers);
 const ClassDecl kStateWindowClass =

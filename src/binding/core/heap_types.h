@@ -1,8 +1,9 @@
-// Building the module's heap types from their declarations, and the alias pass.
+// Building the module's heap types and functions from their declarations, and
+// the alias pass.
+//   PyObject* cls = create_class(module, kTimeWindowClass);
 #pragma once
 
-#include "binding/decl.h"
-#include "binding/objects.h"
+#include "binding/core/decl.h"
 
 namespace hourloom::py {
 

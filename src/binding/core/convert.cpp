@@ -1,13 +1,13 @@
 // The only translation unit that uses the datetime C API (its capsule pointer
 // is per translation unit).
-#include "binding/convert.h"
+#include "binding/core/convert.h"
 
 #include <datetime.h>
 
 #include <cstring>
 
-#include "binding/errors.h"
-#include "binding/pyref.h"
+#include "binding/core/errors.h"
+#include "binding/core/pyref.h"
 
 namespace hourloom::py {
 
@@ -58,10 +58,27 @@ PyClock split_time(TimeOfDay t) {
           static_cast<int>(t.seconds() % 60), static_cast<int>(nanos / kNanosPerMicro), leap};
 }
 
+// present: false with TypeError "expected a datetime, got NaT" for a missing
+// value, an instance of a datetime or date subclass that compares unequal to
+// itself (pandas' NaT, whose fields read as year 1); false with the error of
+// a comparison that fails. Plain datetime and date objects are never asked.
+bool present(PyObject* o) {
+  Ref equal(PyObject_RichCompare(o, o, Py_EQ));
+  if (!equal) return false;
+  int truth = PyObject_IsTrue(equal.get());
+  if (truth < 0) return false;
+  if (truth) return true;
+  PyErr_SetString(PyExc_TypeError, text::kMissingTimestamp);
+  return false;
+}
+
 }  // namespace
 
 bool from_py(PyObject* o, Instant* out) {
-  if (!PyDateTime_Check(o)) return raise_expected(o, "datetime");
+  if (!PyDateTime_CheckExact(o)) {
+    if (!PyDateTime_Check(o)) return raise_expected(o, "datetime");
+    if (!present(o)) return false;
+  }
   if (PyDateTime_DATE_GET_TZINFO(o) != Py_None) {
     PyErr_SetString(PyExc_TypeError, text::kTzinfo);
     return false;
@@ -81,7 +98,10 @@ bool from_py(PyObject* o, Instant* out) {
 bool is_datetime(PyObject* o) { return PyDateTime_Check(o); }
 
 bool from_py(PyObject* o, Date* out) {
-  if (!PyDate_Check(o)) return raise_expected(o, "date");
+  if (!PyDate_CheckExact(o) && !PyDateTime_CheckExact(o)) {
+    if (!PyDate_Check(o)) return raise_expected(o, "date");
+    if (!present(o)) return false;
+  }
   auto date = Date::FromCivil(PyDateTime_GET_YEAR(o), PyDateTime_GET_MONTH(o), PyDateTime_GET_DAY(o));
   if (!date) {
     PyErr_SetString(PyExc_ValueError, text::kInvalidDate);

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "binding/decl.h"
-#include "binding/pyref.h"
+#include "binding/core/decl.h"
+#include "binding/core/pyref.h"
 
 namespace hourloom::py {
 

@@ -4,8 +4,8 @@
 
 #include <new>
 
-#include "binding/messages.h"
-#include "binding/python.h"
+#include "binding/core/messages.h"
+#include "binding/core/python.h"
 #include "time/error.h"
 
 namespace hourloom::py {

@@ -1,10 +1,10 @@
-#include "binding/classes.h"
+#include "binding/core/heap_types.h"
 
 #include <string>
 #include <vector>
 
-#include "binding/method_descriptor.h"
-#include "binding/pyref.h"
+#include "binding/core/method_descriptor.h"
+#include "binding/core/pyref.h"
 
 namespace hourloom::py {
 

@@ -4,7 +4,7 @@
 // method itself, which reports "'T' object cannot be cast as 'C'".
 #pragma once
 
-#include "binding/decl.h"
+#include "binding/core/decl.h"
 
 namespace hourloom::py {
 

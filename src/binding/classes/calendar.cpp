@@ -1,9 +1,13 @@
-// HourloomCalendar: one row per member, in the class's defined order.
+// HourloomCalendar: every member, in the class's defined order (the member
+// table at the end). The questions it shares with the point and range query
+// objects are declared in calendar.h (ask::) and become rows here.
 #include <vector>
 
-#include "binding/py_definition.h"
-#include "binding/query_objects.h"
-#include "binding/registry.h"
+#include "binding/classes/calendar.h"
+#include "binding/classes/definition.h"
+#include "definition/conversion.h"
+#include "definition/json_reader.h"
+#include "timeline/timeline.h"
 
 namespace hourloom::py {
 
@@ -113,6 +117,25 @@ Result<void> set_capacity_entry(Calendar& c, std::string id, Instant start, Inst
   return set_entry(c, std::move(id), EntryKind::WithCapacity, start, end, capacity);
 }
 
+// ---------------------------------------------------------------- saving and restoring
+
+// calendar_json: `indented` is converted before the composite check.
+PyObject* calendar_json(const Calendar& c, bool indented) {
+  auto d = to_definition(c);
+  if (!d) return raise_error(d.error());
+  return definition_json(*d, indented);
+}
+
+Result<Calendar> calendar_from_definition(const Definition* d) { return to_calendar(*d); }
+
+PyObject* calendar_from_json(JsonText text) {
+  auto d = read_json(text.utf8);
+  if (!d) return raise_json_error(d.error());
+  auto c = to_calendar(std::move(*d));
+  if (!c) return raise_error(c.error());
+  return to_py(std::move(*c));
+}
+
 // ---------------------------------------------------------------- rows
 
 using On = OnCalendar;
@@ -163,31 +186,24 @@ constinit MethodDecl kClearClosedWindows = edit<On, &clear_closed_windows>("Clea
 constinit MethodDecl kClearCapacityOverrides = edit<On, &clear_capacity_overrides>("ClearCapacityOverrides", "");
 constinit MethodDecl kClearEntries = edit<On, &clear_entries>("ClearEntries", "");
 constinit MethodDecl kClear = edit<On, &clear>("Clear", "");
-constinit MethodDecl kCanWork = query<On, &can_work>("CanWork", "target");
-constinit MethodDecl kHasCapacity = query<On, &has_capacity>("HasCapacity", "target, minimumCapacity");
-constinit MethodDecl kGetCapacityAt = query<On, &get_capacity_at>("GetCapacityAt", "instant");
-constinit MethodDecl kGetOpenWindows = query<On, &get_open_windows>("GetOpenWindows", "start, end");
-constinit MethodDecl kGetCapacityWindows =
-    query<On, &get_capacity_windows>("GetCapacityWindows", "start, end, minimumCapacity=1");
-constinit MethodDecl kGetUnavailableWindows = query<On, &get_unavailable_windows>("GetUnavailableWindows", "start, end");
-constinit MethodDecl kGetStateWindows = query<On, &state_windows>("GetStateWindows", "start, end");
-constinit MethodDecl kGetNextOpenTime = query<On, &next_open_time>("GetNextOpenTime", "start, searchUntil=None");
-constinit MethodDecl kAddWorkDuration = query<On, &add_work>("AddWorkDuration", "start, duration, searchUntil=None");
-constinit MethodDecl kTraceWorkDuration =
-    query<On, &trace_work>("TraceWorkDuration", "start, duration, searchUntil=None");
-constinit MethodDecl kGetWorkingDuration = query<On, &get_working_duration>("GetWorkingDuration", "start, end");
-constinit MethodDecl kGetWorkingTicks = query<On, &working_ticks>("GetWorkingTicks", "start, end");
-constinit MethodDecl kGetWindowsAt = query<On, &windows_at>("GetWindowsAt", "instant, searchRadius=None");
-constinit MethodDecl kGetCurrentOpenWindow =
-    query<On, &current_window<WantedState::Open>>("GetCurrentOpenWindow", "instant, searchRadius=None");
-constinit MethodDecl kGetCurrentUnavailableWindow =
-    query<On, &current_window<WantedState::Closed>>("GetCurrentUnavailableWindow", "instant, searchRadius=None");
-constinit MethodDecl kGetNextTransitionTime =
-    query<On, &transition<get_next_transition_time>>("GetNextTransitionTime", "instant, searchRadius=None");
-constinit MethodDecl kGetPreviousTransitionTime =
-    query<On, &transition<get_previous_transition_time>>("GetPreviousTransitionTime", "instant, searchRadius=None");
-constinit MethodDecl kGetNearestTransitionTime =
-    query<On, &transition<get_nearest_transition_time>>("GetNearestTransitionTime", "instant, searchRadius=None");
+constinit MethodDecl kCanWork = row<On>(ask::kCanWork);
+constinit MethodDecl kHasCapacity = row<On>(ask::kHasCapacity);
+constinit MethodDecl kGetCapacityAt = row<On>(ask::kGetCapacityAt);
+constinit MethodDecl kGetOpenWindows = row<On>(ask::kGetOpenWindows);
+constinit MethodDecl kGetCapacityWindows = row<On>(ask::kGetCapacityWindows);
+constinit MethodDecl kGetUnavailableWindows = row<On>(ask::kGetUnavailableWindows);
+constinit MethodDecl kGetStateWindows = row<On>(ask::kGetStateWindows);
+constinit MethodDecl kGetNextOpenTime = row<On>(ask::kGetNextOpenTime);
+constinit MethodDecl kAddWorkDuration = row<On>(ask::kAddWorkDuration);
+constinit MethodDecl kTraceWorkDuration = row<On>(ask::kTraceWorkDuration);
+constinit MethodDecl kGetWorkingDuration = row<On>(ask::kGetWorkingDuration);
+constinit MethodDecl kGetWorkingTicks = row<On>(ask::kGetWorkingTicks);
+constinit MethodDecl kGetWindowsAt = row<On>(ask::kGetWindowsAt);
+constinit MethodDecl kGetCurrentOpenWindow = row<On>(ask::kGetCurrentOpenWindow);
+constinit MethodDecl kGetCurrentUnavailableWindow = row<On>(ask::kGetCurrentUnavailableWindow);
+constinit MethodDecl kGetNextTransitionTime = row<On>(ask::kGetNextTransitionTime);
+constinit MethodDecl kGetPreviousTransitionTime = row<On>(ask::kGetPreviousTransitionTime);
+constinit MethodDecl kGetNearestTransitionTime = row<On>(ask::kGetNearestTransitionTime);
 constinit MethodDecl kFindFirstSlot =
     query<On, &first_slot>("FindFirstSlot", "start, duration, minimumCapacity=1, searchUntil=None");
 

@@ -1,8 +1,8 @@
-#include "binding/errors.h"
+#include "binding/core/errors.h"
 
 #include <cstring>
 
-#include "binding/pyref.h"
+#include "binding/core/pyref.h"
 
 namespace hourloom::py {
 

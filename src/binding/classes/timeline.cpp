@@ -1,14 +1,15 @@
-// HourloomTimeline and HourloomTimelineBatch: frozen, so no hold is taken.
-// The bulk lookups read the sequence in place and build their lists directly.
-#include "binding/registry.h"
-#include "binding/search_rows.h"
+// HourloomTimeline: a calendar's states compiled over a range; frozen, so no
+// hold is taken. The bulk lookups read the sequence in place and build their
+// lists directly.
+#include "binding/core/rows.h"
+#include "engine/analysis.h"
+#include "timeline/timeline.h"
 
 namespace hourloom::py {
 
 namespace {
 
 using OnTimeline = OnValue<Timeline, TypeId::Timeline>;
-using OnBatch = OnValue<TimelineBatch, TypeId::TimelineBatch>;
 
 // ---------------------------------------------------------------- arguments
 
@@ -36,31 +37,6 @@ class Instants {
   static constexpr Py_ssize_t kAhead = 8;
   Ref seq_;
 };
-
-// The timelines of a batch: any iterable of HourloomTimeline objects, each
-// refused item with the receiver-check TypeError; converted in the body, so
-// the iterator's own errors pass unchanged.
-struct Timelines {
-  TimelineBatch batch;
-};
-
-}  // namespace
-
-template <>
-struct InBody<Timelines> : std::true_type {};
-
-namespace {
-
-bool from_py_in_body(PyObject* o, Timelines* out) {
-  Ref iterator(PyObject_GetIter(o));
-  if (!iterator) return false;
-  while (Ref item{PyIter_Next(iterator.get())}) {
-    const Timeline* tl = unbox<Timeline>(TypeId::Timeline, item.get());
-    if (!tl) return false;
-    out->batch.timelines.push_back(*tl);
-  }
-  return !PyErr_Occurred();
-}
 
 // ---------------------------------------------------------------- HourloomTimeline
 
@@ -121,20 +97,19 @@ PyObject* analyze_many(const Timeline& tl, PyObject* given, bool with_matches) {
   return list.release();
 }
 
-// Analyze(instant, second=None, includeMatches=False): a second instant asks
-// for the range [instant, second); a bool second is the matches flag; anything
-// else is ignored. A datetime that does not convert (one with tzinfo) is an
-// error rather than ignored, since it can only have been meant as a range end.
+// Analyze(instant, second=None, includeMatches=False): a second argument that
+// converts to an instant asks for the range [instant, second); a bool second
+// is the matches flag; anything else, a datetime that does not convert (one
+// with tzinfo, a missing one) included, is ignored.
 PyObject* analyze(const Timeline& tl, Instant t, PyObject* second, bool with_matches) {
   if (is_datetime(second)) {
     Instant end;
-    if (!from_py(second, &end)) {
-      prefix_argument_error("second");
-      return nullptr;
-    }
-    return to_py(timeline_analyze_range(tl, t, end));
+    if (from_py(second, &end)) return to_py(timeline_analyze_range(tl, t, end));
+    if (!PyErr_ExceptionMatches(PyExc_TypeError) && !PyErr_ExceptionMatches(PyExc_ValueError)) return nullptr;
+    PyErr_Clear();
+  } else if (PyBool_Check(second)) {
+    with_matches = second == Py_True;
   }
-  if (PyBool_Check(second)) with_matches = second == Py_True;
   return to_py(timeline_instant_analysis(tl, t, with_matches, kPythonReach));
 }
 
@@ -171,33 +146,10 @@ const Member kTimelineMembers[] = {
     method<kFindFirstSlot>(),
 };
 
-// ---------------------------------------------------------------- HourloomTimelineBatch
-
-TimelineBatch take_batch(Timelines t) { return std::move(t.batch); }
-std::int64_t batch_count(const TimelineBatch& b) { return static_cast<std::int64_t>(b.timelines.size()); }
-Result<std::vector<InstantAnalysis>> batch_analysis(const TimelineBatch& b, Instant t, bool with_matches) {
-  return batch_analyze(b, t, with_matches, kPythonReach);
-}
-
-constinit MethodDecl kBatchNew = constructor<OnBatch, &take_batch>("HourloomTimelineBatch", "timelines");
-constinit MethodDecl kBatchCreate = function<&take_batch>("Create", "timelines");
-constinit MethodDecl kBatchCapacitiesAt = query<OnBatch, &batch_capacities_at>("GetCapacitiesAt", "instant");
-constinit MethodDecl kBatchAnalyze = query<OnBatch, &batch_analysis>("Analyze", "instant, includeMatches=False");
-
-const Member kBatchMembers[] = {
-    static_method<kBatchCreate>(),
-    property("Count", &read<OnBatch, &batch_count>),
-    method<kBatchCapacitiesAt>(),
-    method<kBatchAnalyze>(),
-};
-
 }  // namespace
 
 const ClassDecl kTimelineClass{"HourloomTimeline", sizeof(Boxed<Timeline>), &boxed_dealloc<Timeline>,
                                nullptr,            nullptr,                  nullptr,
                                kTimelineMembers};
-const ClassDecl kTimelineBatchClass{"HourloomTimelineBatch", sizeof(Boxed<TimelineBatch>),
-                                    &boxed_dealloc<TimelineBatch>, &kBatchNew, nullptr, nullptr,
-                                    kBatchMembers};
 
 }  // namespace hourloom::py

@@ -5,7 +5,7 @@
 
 #include <utility>
 
-#include "binding/python.h"
+#include "binding/core/python.h"
 
 namespace hourloom::py {
 

@@ -8,6 +8,7 @@ namespace hourloom::py::text {
 // Argument conversion.
 inline constexpr const char* kIntegerRange = "out of range integral type conversion attempted";
 inline constexpr const char* kTzinfo = "expected a datetime without tzinfo";
+inline constexpr const char* kMissingTimestamp = "expected a datetime, got NaT";
 inline constexpr const char* kInvalidDate = "invalid or out-of-range date";
 inline constexpr const char* kLeapSecond = "ignored leap-second, `datetime` does not support leap-seconds";
 inline constexpr const char* kTimedeltaRange = "Duration is outside Python timedelta range.";

@@ -1,9 +1,9 @@
-// One row per Python member: its name, its parameter list and the engine
-// function that answers it (or a small function of the member's own). The row
-// templates deduce the function's parameter types (the build fails when their
-// count differs from the list), check the receiver, take the object's hold,
-// convert the arguments, call, and turn the result into Python through to_py
-// (an engine error is raised; an edit returns the object itself so edits chain).
+// Typed rows: a MethodDecl whose body is an engine function. The row templates
+// deduce the function's parameter types (the build fails when their count
+// differs from the list), check the receiver, take the object's hold, convert
+// the arguments, call, and turn the result into Python through to_py (an
+// engine error is raised; an edit returns the object itself so edits chain).
+// Only the file that names a row instantiates it.
 //
 //   // A query: shared hold; arguments in list order. A Duration (or a Target:
 //   // instant or TimeWindow) parameter is converted in the body: after every
@@ -18,175 +18,37 @@
 //   // makes the returned value the new instance.
 //   constinit MethodDecl kFromJson = function<&calendar_from_json>("FromJson", "json");
 //
-// The receiver names the object's class and what it hands the function first:
-//   OnCalendar      the calendar (shared hold; edits: exclusive hold and edited())
-//   OnCalendarBox   the calendar object itself, for At and Between, which take
-//                   its snapshot once their arguments have converted
-//   OnPointQuery    the snapshot and the bound instant; OnRangeQuery: the
-//                   snapshot, start and end (immutable, no hold), so the
-//                   calendar's own functions serve with a shorter list:
-//                   query<OnPointQuery, &get_capacity_at>("GetCapacity", "")
-//   OnValue<T, Id>  an immutable value (no hold)
+// The receiver (On) names the object's class and what it hands the function
+// first: the boxed value for OnValue<T, Id> (immutable, no hold); each class
+// with a hold or a bound value defines its own (OnCalendar in
+// classes/calendar.h). A question asked of several receivers is declared once
+// as a Question and turned into each receiver's row, which drops the leading
+// parameters that receiver binds itself (see Question below).
 //
 // The class then lists method<kAddOpenRule>(), static_method<kFromJson>(), and
 // property("DefaultCapacity", &read<OnCalendar, &Calendar::default_capacity>).
-// Parameter types pick the conversion: from_py overloads (convert.h and below;
-// MinimumCapacity runs the engine's check as it converts; PyObject* is passed
-// as given), std::optional<T> for "=None"; results go through to_py (to_py.h,
-// where a new result type adds its overload). An argument of two kinds is a
-// PyObject* parameter that the body reads itself, returning to_py of the engine
-// result it chose (Analyze).
-// A member whose arguments need more (*args) keeps a hand-written body
-// (Capacity, Close, Intersect):
+// Parameter types pick the conversion: from_py overloads (convert.h, to_py.h;
+// PyObject* is passed as given), std::optional<T> for "=None"; results go
+// through to_py (to_py.h). An argument of two kinds is a PyObject* parameter
+// that the body reads itself, returning to_py of the engine result it chose.
+// A member whose arguments need more (*args) keeps a hand-written body:
 // MethodDecl{"Close", "*args", &calendar_close} with
 // PyObject* calendar_close(PyObject* self, const Args& args); an edit among
 // them takes the exclusive hold and edits through edited() as the rows do.
-//
-// From each MethodDecl the module derives the fastcall parser (interned
-// keyword names, defaults), the text signature "Contains($self, instant)\n--\n\n"
-// and the member's alias (snake case, or upper case for namespace constants).
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <optional>
-#include <span>
-#include <string>
 #include <tuple>
 #include <type_traits>
 #include <utility>
 
-#include "binding/errors.h"
-#include "binding/to_py.h"
+#include "binding/core/decl.h"
+#include "binding/core/to_py.h"
 #include "engine/state.h"
 
 namespace hourloom::py {
-
-struct Signature;
-
-// Args: the parsed arguments of one call, one slot per declared parameter
-// (defaults filled in, also where None was given), or the raw positionals of a
-// *args member.
-class Args {
- public:
-  Args(PyObject* const* values, Py_ssize_t count, const Signature* sig) : values_(values), count_(count), sig_(sig) {}
-
-  Py_ssize_t size() const { return count_; }
-  PyObject* operator[](Py_ssize_t i) const { return values_[i]; }
-  bool is_none(Py_ssize_t i) const { return values_[i] == Py_None; }
-
-  const char* name(Py_ssize_t i) const;
-
- private:
-  PyObject* const* values_;
-  Py_ssize_t count_;
-  const Signature* sig_;
-};
-
-// self is the receiver for methods, the type for constructors and nullptr for
-// static methods and module functions.
-using Impl = PyObject* (*)(PyObject* self, const Args& args);
-using Getter = PyObject* (*)(PyObject* self);
-
-struct MethodDecl {
-  const char* name;    // Python name, e.g. "AddWorkDuration"
-  const char* params;  // parameter list without $self: "start, duration, searchUntil=None", "*args"
-  Impl impl;
-  Signature* signature = nullptr;  // derived at module init
-};
-
-enum class MemberKind : std::uint8_t { Method, StaticMethod, Property, Constant };
-
-using FastEntry = PyObject* (*)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*);
-
-struct Member {
-  MemberKind kind;
-  const char* name;
-  MethodDecl* method = nullptr;  // Method, StaticMethod
-  FastEntry entry = nullptr;     // StaticMethod (methods are called through their descriptor)
-  Getter getter = nullptr;       // Property
-  long constant = 0;             // Constant
-};
-
-// call_declared: parse against the declaration, then run its body; the shared
-// path of every method, static method and module function.
-PyObject* call_declared(const MethodDecl& decl, PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                        PyObject* kwnames);
-// call_declared_dict: the same for tuple-and-dict calls (constructors).
-PyObject* call_declared_dict(const MethodDecl& decl, PyObject* self, PyObject* args, PyObject* kwargs);
-
-template <MethodDecl& D>
-PyObject* fast_entry(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-  return guarded([&] { return call_declared(D, self, args, nargs, kwnames); });
-}
-
-template <MethodDecl& D>
-constexpr Member method() {
-  return {MemberKind::Method, D.name, &D};
-}
-template <MethodDecl& D>
-constexpr Member static_method() {
-  return {MemberKind::StaticMethod, D.name, &D, &fast_entry<D>};
-}
-constexpr Member property(const char* name, Getter g) { return {MemberKind::Property, name, nullptr, nullptr, g}; }
-constexpr Member constant(const char* name, long value) {
-  return {MemberKind::Constant, name, nullptr, nullptr, nullptr, value};
-}
-// constant: a namespace constant whose value is an engine enumerator's number.
-template <class E>
-  requires std::is_enum_v<E>
-constexpr Member constant(const char* name, E value) {
-  return constant(name, static_cast<long>(std::to_underlying(value)));
-}
-
-// A module class: its name, layout, special slots and members in order.
-struct ClassDecl {
-  const char* name;  // e.g. "TimeWindow"; the type is "hourloom.TimeWindow"
-  Py_ssize_t basicsize;
-  destructor dealloc;
-  MethodDecl* constructor;  // nullptr: instances come only from other methods
-  richcmpfunc richcompare;
-  reprfunc repr;
-  std::span<const Member> members;
-};
-
-// Derived pieces, made once at module init.
-// prepare_signature: `owner` names the class in binding errors ("Class.Method()");
-// a constructor is named "Class.__new__()".
-bool prepare_signature(MethodDecl& decl, const char* owner, bool has_self, bool is_constructor = false);
-const char* text_signature(const MethodDecl& decl);  // "Name($self, a, b=None)\n--\n\n"
-// alias_of: the snake-case (constants: upper-case) form of the member's name;
-// apply_aliases adds "_" when that form is a Python keyword ("and_").
-std::string alias_of(const Member& m);
-
-// ---------------------------------------------------------------- typed rows
-
-// Arguments that are objects of the module's classes: a copy of the value
-// (a calendar is copied under its shared hold); TypeError
-// "'T' object cannot be cast as 'C'" otherwise.
-bool from_py(PyObject* o, TimeWindow* out);
-bool from_py(PyObject* o, Calendar* out);
-// A HourloomDefinition argument: its value itself, which the argument keeps alive.
-bool from_py(PyObject* o, const Definition** out);
-// A minimum capacity: the integer conversion, then the engine's check.
-inline bool from_py(PyObject* o, MinimumCapacity* out) {
-  Capacity minimum;
-  if (!from_py(o, &minimum)) return false;
-  auto checked = MinimumCapacity::From(minimum);
-  if (!checked) {
-    raise_error(checked.error());
-    return false;
-  }
-  *out = *checked;
-  return true;
-}
-
-// A PyObject* parameter receives the argument as given (borrowed), for a small
-// body that decides itself how to read it.
-inline bool from_py(PyObject* o, PyObject** out) {
-  *out = o;
-  return true;
-}
 
 // Parameters converted in the body: after every other parameter, in order,
 // and never prefixed with the argument name.
@@ -395,12 +257,54 @@ struct OnValue {
   static std::tuple<const T&> bound(const T& v) { return {v}; }
 };
 
-// OnCalendar: the receiver of HourloomCalendar members.
-struct OnCalendar {
-  using Box = CalendarBox;
-  static constexpr TypeId id = TypeId::Calendar;
-  static std::tuple<const Calendar&> bound(const CalendarBox& b) { return {b.value()}; }
-  static std::tuple<Calendar&> bound(CalendarBox& b) { return {b.edited()}; }
+// ---------------------------------------------------------------- questions
+
+// skip_params: the list after its first n parameters ("instant, searchRadius=None"
+// without one is "searchRadius=None"); a pointer into the same text.
+consteval const char* skip_params(const char* params, std::size_t n) {
+  for (; n > 0 && *params; ++params)
+    if (*params == ',') --n;
+  while (*params == ' ') ++params;
+  return params;
+}
+
+// Question: a question declared once by name, parameter list and engine
+// function, asked of several receivers. row<On>(q) is the receiver's query
+// row: a receiver binding k values hands the function the first k
+// parameters itself (the calendar, then its own instant or range), so the
+// row lists the question's parameters after the first k - 1; a receiver may
+// give the member its own name.
+//   constexpr Question<&get_capacity_at> kGetCapacityAt{"GetCapacityAt", "instant"};
+//   row<OnCalendar>(kGetCapacityAt)                  // GetCapacityAt($self, instant)
+//   row<OnPointQuery>(kGetCapacityAt, "GetCapacity") // GetCapacity($self)
+template <auto Fn>
+struct Question {
+  const char* name;
+  const char* params;
 };
+
+template <class On, auto Fn>
+consteval MethodDecl row(Question<Fn> q, const char* name = nullptr) {
+  constexpr std::size_t bound = std::tuple_size_v<decltype(On::bound(std::declval<const typename On::Box&>()))>;
+  return typed_row<Fn, On, Access::Query>(name ? name : q.name, skip_params(q.params, bound - 1));
+}
+
+// ---------------------------------------------------------------- comparison
+
+// equality_compare: == and != on one field-wise equality; ordering refused.
+template <class T>
+PyObject* equality_compare(TypeId id, const char* ordering_message, PyObject* self, PyObject* other, int op) {
+  return guarded([&]() -> PyObject* {
+    if (Py_TYPE(other) != type_of(id)) Py_RETURN_NOTIMPLEMENTED;
+    bool equal = boxed_value<T>(self) == boxed_value<T>(other);
+    switch (op) {
+      case Py_EQ: return to_py(equal);
+      case Py_NE: return to_py(!equal);
+      case Py_LT: case Py_LE: case Py_GT: case Py_GE:
+        return raise_error(Error{ErrorKind::Value, ordering_message});
+    }
+    return raise_error(Error{ErrorKind::Value, text::kInvalidComparison});
+  });
+}
 
 }  // namespace hourloom::py

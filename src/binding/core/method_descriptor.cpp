@@ -1,9 +1,9 @@
-#include "binding/method_descriptor.h"
+#include "binding/core/method_descriptor.h"
 
 #include <cstddef>
 #include <cstring>
 
-#include "binding/pyref.h"
+#include "binding/core/pyref.h"
 
 #include <structmember.h>
 

@@ -1,6 +1,6 @@
 // Hours, Minutes, Seconds and their lower-case twins: six separate functions
 // that build a timedelta from an integer count of units.
-#include "binding/registry.h"
+#include "binding/core/rows.h"
 
 namespace hourloom::py {
 

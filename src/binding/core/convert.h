@@ -1,4 +1,6 @@
-// Conversions between Python objects and engine values, all at this one edge.
+// Conversions between Python's own objects (datetime, date, time, timedelta,
+// int, str, bool) and the engine's plain values, and the reach of Python's
+// datetime; values of the module's classes are in to_py.h.
 // from_py(obj, &out) returns false with a Python exception set (TypeErrors
 // unprefixed; Args adds the argument name). to_py functions return a new
 // reference or nullptr.
@@ -8,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "binding/python.h"
-#include "binding/pyref.h"
+#include "binding/core/python.h"
+#include "binding/core/pyref.h"
 #include "time/records.h"
 
 namespace hourloom::py {
@@ -17,6 +19,8 @@ namespace hourloom::py {
 // init_datetime: imports the datetime C API; once, at module init.
 bool init_datetime();
 
+// An instant or a date that is missing (NaT, which compares unequal to itself)
+// is refused with TypeError "expected a datetime, got NaT".
 bool from_py(PyObject* o, Instant* out);    // datetime.datetime without tzinfo
 bool from_py(PyObject* o, Date* out);       // datetime.date (a datetime gives its date)
 bool from_py(PyObject* o, TimeOfDay* out);  // datetime.time; tzinfo and fold ignored
@@ -44,6 +48,18 @@ bool from_py(PyObject* o, JsonText* out);  // str only
 // any_to_duration: a timedelta, or any object with integer attributes days,
 // seconds and microseconds (AttributeError for the first missing one).
 bool any_to_duration(PyObject* o, Duration* out);
+
+// kPythonReach: datetime.min to datetime.max. Searches stop at its ends, so
+// each answer converts back to a datetime.
+inline constexpr TimeWindow kPythonReach{
+    Instant::FromParts(Date::FromCivil(1, 1, 1).value(), {}),
+    Instant::FromParts(Date::FromCivil(9999, 12, 31).value(), TimeOfDay::FromHms(23, 59, 59, 999'999'000))};
+
+// ticks_of: a computed duration in ticks; OverflowError beyond 64 bits.
+inline Result<std::int64_t> ticks_of(const Result<Duration>& d) {
+  if (!d) return std::unexpected(d.error());
+  return duration_to_ticks(*d);
+}
 
 PyObject* to_py(Instant t);      // naive datetime; UserWarning for a leap second
 PyObject* to_py(TimeOfDay t);    // naive time; UserWarning for a leap second

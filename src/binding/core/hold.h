@@ -6,8 +6,8 @@
 
 #include <atomic>
 
-#include "binding/messages.h"
-#include "binding/python.h"
+#include "binding/core/messages.h"
+#include "binding/core/python.h"
 
 namespace hourloom::py {
 
