@@ -7,7 +7,10 @@
 // answers, and valid texts are read at the fast tokenizer's speed.
 #include "definition/json_reader.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -27,10 +30,14 @@ bool walk_value(od::value v, RecordReader& r);
 
 bool walk_object(od::object object, RecordReader& r) {
   if (!r.start_object()) return false;
-  for (auto field : object) {
-    std::string_view key;
-    od::value v;
-    if (field.unescaped_key().get(key) || !r.key(key) || field.value().get(v) || !walk_value(v, r)) return false;
+  for (auto element : object) {
+    od::field field;
+    if (std::move(element).get(field)) return false;
+    // A key is read in place unless it has escapes to decode (the tokenizer
+    // has checked its characters).
+    std::string_view key = field.escaped_key();
+    if (std::ranges::find(key, '\\') != key.end() && field.unescaped_key().get(key)) return false;
+    if (!r.key(key) || !walk_value(field.value(), r)) return false;
   }
   return r.end_object();
 }
@@ -102,27 +109,43 @@ bool walk_value(od::value v, RecordReader& r) {
   }
 }
 
-// The tokenizer's buffers (about 1.5 times the text's size in use, more
-// reserved) stay with the thread from one read to the next, so that reading a
-// large text again does not pay for fresh memory each time; a text larger
-// than kKeptTextSize gets a parser of its own, freed after the read.
+// The tokenizer: its parser, and the copy of the text it reads, followed by
+// the padding it may read past the end. Both (about 2.5 times the text's size
+// in use, more reserved) stay with the thread from one read to the next, so
+// that reading a large text again does not pay for fresh memory each time; a
+// text larger than kKeptTextSize gets a tokenizer of its own, freed after the read.
 constexpr std::size_t kKeptTextSize = std::size_t{16} << 20;
 
-od::parser& parser_for(std::size_t text_size, std::optional<od::parser>& own) {
-  thread_local od::parser kept;
+struct Tokenizer {
+  od::parser parser;
+  std::unique_ptr<char[]> copy;
+  std::size_t capacity = 0;
+
+  simdjson::simdjson_result<od::document> iterate(std::string_view text) {
+    if (capacity < text.size() + simdjson::SIMDJSON_PADDING) {
+      capacity = text.size() + simdjson::SIMDJSON_PADDING;
+      copy = std::make_unique_for_overwrite<char[]>(capacity);
+    }
+    std::memcpy(copy.get(), text.data(), text.size());
+    std::memset(copy.get() + text.size(), 0, simdjson::SIMDJSON_PADDING);
+    return parser.iterate(copy.get(), text.size(), capacity);
+  }
+};
+
+Tokenizer& tokenizer_for(std::size_t text_size, std::optional<Tokenizer>& own) {
+  thread_local Tokenizer kept;
   return text_size <= kKeptTextSize ? kept : own.emplace();
 }
 
 // read_fast: the definition, or nothing when the walk stopped (a problem, or
-// anything the walk leaves to the event reader: a scalar at the top, integers
-// beyond 64 bits, a text too large for the tokenizer).
+// anything the walk leaves to the event reader: a scalar at the top, a text
+// too large for the tokenizer).
 std::optional<Definition> read_fast(std::string_view text) {
   if (text.starts_with(kByteOrderMark)) return std::nullopt;
-  simdjson::padded_string padded(text);
-  std::optional<od::parser> own;
+  std::optional<Tokenizer> own;
   od::document doc;
   od::json_type type;
-  if (parser_for(text.size(), own).iterate(padded).get(doc) || doc.type().get(type)) return std::nullopt;
+  if (tokenizer_for(text.size(), own).iterate(text).get(doc) || doc.type().get(type)) return std::nullopt;
   RecordReader reader(text);
   bool ok = false;
   if (type == od::json_type::object) {

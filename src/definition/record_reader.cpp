@@ -252,12 +252,12 @@ bool RecordReader::open(bool array) {
   }
   if (depth_ > 0) {  // an item of the sequence on top
     switch (t.record) {
-      case Record::Rule: (sequence().list == Slot::OpenRules ? def_.open_rules : def_.break_rules).emplace_back(); break;
+      case Record::Rule: add_item(sequence().list == Slot::OpenRules ? def_.open_rules : def_.break_rules); break;
       case Record::Window:
-        (sequence().list == Slot::OpenWindows ? def_.open_windows : def_.closed_windows).emplace_back();
+        add_item(sequence().list == Slot::OpenWindows ? def_.open_windows : def_.closed_windows);
         break;
-      case Record::Capacity: def_.capacity_windows.emplace_back(); break;
-      default: def_.entries.emplace_back(); break;
+      case Record::Capacity: add_item(def_.capacity_windows); break;
+      default: add_item(def_.entries); break;
     }
   }
   frames_[depth_++] = Frame{t.record, false, array};

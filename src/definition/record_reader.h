@@ -117,6 +117,16 @@ class RecordReader {
   WindowDefinition& window() {
     return (sequence().list == Slot::OpenWindows ? def_.open_windows : def_.closed_windows).back();
   }
+  // add_item: appends an empty record to a list. The first one reserves room
+  // for as many records as the text would hold at kTypicalRecordText bytes
+  // each, so that a long list is not moved and written again as it grows
+  // (room never written costs address space only).
+  static constexpr std::size_t kTypicalRecordText = 64;
+  template <class T>
+  void add_item(std::vector<T>& list) {
+    if (list.empty()) list.reserve(text_.size() / kTypicalRecordText);
+    list.emplace_back();
+  }
   std::int32_t& i32_member(Slot s);
   std::uint8_t& u8_member(Slot s);
   Instant& instant_member(Slot s);
