@@ -1,19 +1,43 @@
 // The structure (key order, separators, indentation) is written here directly
-// from the records, without a document tree; string escapes come from the JSON
-// library, whose escapes are exactly the ones the format uses (\" \\ \b \f \n
-// \r \t, other controls as \u00xx in lower case, everything else as UTF-8).
+// from the records, without a document tree, and so are the string escapes:
+// \" \\ \b \f \n \r \t, other controls as \u00xx in lower case, everything
+// else as its UTF-8 bytes, once they are known to be valid UTF-8.
 #include "definition/json_writer.h"
 
 #include <charconv>
+#include <optional>
 #include <string_view>
-
-#include <nlohmann/json.hpp>
 
 #include "time/format.h"
 
 namespace hourloom {
 
 namespace {
+
+// utf8_problem: nothing for valid UTF-8 (shortest forms, no surrogates, at most
+// U+10FFFF); otherwise what is wrong and at which byte.
+std::optional<std::string> utf8_problem(std::string_view s) {
+  auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+  auto hex = [](unsigned b) {
+    const char* digits = "0123456789ABCDEF";
+    return std::string{'0', 'x', digits[b >> 4], digits[b & 15]};
+  };
+  for (std::size_t i = 0; i < s.size();) {
+    unsigned b = byte(i);
+    std::size_t n = b < 0x80 ? 0 : b >= 0xC2 && b <= 0xDF ? 1 : b >= 0xE0 && b <= 0xEF ? 2 : b >= 0xF0 && b <= 0xF4 ? 3 : 4;
+    if (n == 4) return "invalid UTF-8 byte at index " + std::to_string(i) + ": " + hex(b);
+    // The second byte's range is narrower after E0 (no overlong), ED (no surrogate), F0 and F4.
+    unsigned lo = b == 0xE0 ? 0xA0 : b == 0xF0 ? 0x90 : 0x80;
+    unsigned hi = b == 0xED ? 0x9F : b == 0xF4 ? 0x8F : 0xBF;
+    for (std::size_t k = 1; k <= n; ++k, lo = 0x80, hi = 0xBF) {
+      if (i + k == s.size()) return "incomplete UTF-8 string; last byte: " + hex(byte(i + k - 1));
+      if (byte(i + k) < lo || byte(i + k) > hi)
+        return "invalid UTF-8 byte at index " + std::to_string(i + k) + ": " + hex(byte(i + k));
+    }
+    i += n + 1;
+  }
+  return std::nullopt;
+}
 
 class Writer {
  public:
@@ -55,23 +79,31 @@ class Writer {
     append_time_of_day(out_, t);
     out_ += '"';
   }
+  // text: the string in quotes (valid UTF-8).
   void text(const std::string& s) {
-    // Plain printable ASCII needs no escape; anything else goes through the library.
-    bool plain = true;
+    out_ += '"';
     for (char c : s) {
       auto b = static_cast<unsigned char>(c);
-      if (b < 0x20 || b >= 0x80 || c == '"' || c == '\\') {
-        plain = false;
-        break;
+      if (b >= 0x20 && c != '"' && c != '\\') {
+        out_ += c;
+        continue;
+      }
+      out_ += '\\';
+      switch (c) {
+        case '"': out_ += '"'; break;
+        case '\\': out_ += '\\'; break;
+        case '\b': out_ += 'b'; break;
+        case '\f': out_ += 'f'; break;
+        case '\n': out_ += 'n'; break;
+        case '\r': out_ += 'r'; break;
+        case '\t': out_ += 't'; break;
+        default:
+          out_ += "u00";
+          out_ += "0123456789abcdef"[b >> 4];
+          out_ += "0123456789abcdef"[b & 15];
       }
     }
-    if (plain) {
-      out_ += '"';
-      out_ += s;
-      out_ += '"';
-    } else {
-      out_ += nlohmann::json(s).dump();
-    }
+    out_ += '"';
   }
 
   template <class T, class F>
@@ -129,44 +161,39 @@ std::size_t estimated_size(const Definition& d) {
 }  // namespace
 
 JsonResult<std::string> write_json(const Definition& d, bool indented) {
+  for (const EntryDefinition& e : d.entries)
+    if (auto problem = utf8_problem(e.id)) return std::unexpected(JsonError{std::move(*problem)});
   std::string out;
   out.reserve(indented ? 2 * estimated_size(d) : estimated_size(d));
   Writer w(out, indented);
-  try {
-    w.begin('{');
-    w.key("defaultCapacity", true);
-    w.integer(d.default_capacity);
-    w.array("openRules", d.open_rules, [&](const RuleDefinition& r) { write_rule(w, r); });
-    w.array("breakRules", d.break_rules, [&](const RuleDefinition& r) { write_rule(w, r); });
-    w.array("openWindows", d.open_windows, [&](const WindowDefinition& r) { write_window(w, r); });
-    w.array("closedWindows", d.closed_windows, [&](const WindowDefinition& r) { write_window(w, r); });
-    w.array("capacityWindows", d.capacity_windows, [&](const CapacityDefinition& r) {
-      w.key("start", true);
-      w.instant(r.start);
-      w.key("end", false);
-      w.instant(r.end);
-      w.key("capacity", false);
-      w.integer(r.capacity);
-    });
-    w.array("entries", d.entries, [&](const EntryDefinition& e) {
-      w.key("id", true);
-      w.text(e.id);
-      w.key("kind", false);
-      w.integer(e.kind);
-      w.key("start", false);
-      w.instant(e.start);
-      w.key("end", false);
-      w.instant(e.end);
-      w.key("capacity", false);
-      w.integer(e.capacity);
-    });
-    w.end('}', false);
-  } catch (const nlohmann::json::exception& e) {
-    // The library's text after its "[json.exception.type_error.316] " tag.
-    std::string_view what = e.what();
-    auto tag_end = what.find("] ");
-    return std::unexpected(JsonError{std::string(tag_end == what.npos ? what : what.substr(tag_end + 2))});
-  }
+  w.begin('{');
+  w.key("defaultCapacity", true);
+  w.integer(d.default_capacity);
+  w.array("openRules", d.open_rules, [&](const RuleDefinition& r) { write_rule(w, r); });
+  w.array("breakRules", d.break_rules, [&](const RuleDefinition& r) { write_rule(w, r); });
+  w.array("openWindows", d.open_windows, [&](const WindowDefinition& r) { write_window(w, r); });
+  w.array("closedWindows", d.closed_windows, [&](const WindowDefinition& r) { write_window(w, r); });
+  w.array("capacityWindows", d.capacity_windows, [&](const CapacityDefinition& r) {
+    w.key("start", true);
+    w.instant(r.start);
+    w.key("end", false);
+    w.instant(r.end);
+    w.key("capacity", false);
+    w.integer(r.capacity);
+  });
+  w.array("entries", d.entries, [&](const EntryDefinition& e) {
+    w.key("id", true);
+    w.text(e.id);
+    w.key("kind", false);
+    w.integer(e.kind);
+    w.key("start", false);
+    w.instant(e.start);
+    w.key("end", false);
+    w.instant(e.end);
+    w.key("capacity", false);
+    w.integer(e.capacity);
+  });
+  w.end('}', false);
   return out;
 }
 

@@ -17,6 +17,7 @@ using Found = RecordReader::Found;
 struct FieldLayout {
   std::string_view key;
   Field type;
+  Slot slot;
 };
 struct RecordLayout {
   const char* name;  // "struct RuleDefinition"
@@ -24,15 +25,25 @@ struct RecordLayout {
 };
 
 constexpr FieldLayout kDefinitionFields[] = {
-    {"defaultCapacity", Field::I32},   {"openRules", Field::Rules},  {"breakRules", Field::Rules},
-    {"openWindows", Field::Windows},   {"closedWindows", Field::Windows},
-    {"capacityWindows", Field::Capacities}, {"entries", Field::Entries},
+    {"defaultCapacity", Field::I32, Slot::DefaultCapacity},
+    {"openRules", Field::Rules, Slot::OpenRules},
+    {"breakRules", Field::Rules, Slot::BreakRules},
+    {"openWindows", Field::Windows, Slot::OpenWindows},
+    {"closedWindows", Field::Windows, Slot::ClosedWindows},
+    {"capacityWindows", Field::Capacities, Slot::CapacityWindows},
+    {"entries", Field::Entries, Slot::Entries},
 };
-constexpr FieldLayout kRuleFields[] = {{"day", Field::U8}, {"start", Field::Time}, {"end", Field::Time}};
-constexpr FieldLayout kWindowFields[] = {{"start", Field::Instant}, {"end", Field::Instant}};
-constexpr FieldLayout kCapacityFields[] = {{"start", Field::Instant}, {"end", Field::Instant}, {"capacity", Field::I32}};
-constexpr FieldLayout kEntryFields[] = {{"id", Field::Id},           {"kind", Field::U8}, {"start", Field::Instant},
-                                      {"end", Field::Instant},     {"capacity", Field::I32}};
+constexpr FieldLayout kRuleFields[] = {
+    {"day", Field::U8, Slot::RuleDay}, {"start", Field::Time, Slot::RuleStart}, {"end", Field::Time, Slot::RuleEnd}};
+constexpr FieldLayout kWindowFields[] = {{"start", Field::Instant, Slot::WindowStart},
+                                         {"end", Field::Instant, Slot::WindowEnd}};
+constexpr FieldLayout kCapacityFields[] = {{"start", Field::Instant, Slot::CapacityStart},
+                                           {"end", Field::Instant, Slot::CapacityEnd},
+                                           {"capacity", Field::I32, Slot::CapacityValue}};
+constexpr FieldLayout kEntryFields[] = {
+    {"id", Field::Id, Slot::EntryId},           {"kind", Field::U8, Slot::EntryKind},
+    {"start", Field::Instant, Slot::EntryStart}, {"end", Field::Instant, Slot::EntryEnd},
+    {"capacity", Field::I32, Slot::EntryCapacity}};
 
 constexpr RecordLayout kRecords[] = {
     {"struct Definition", kDefinitionFields}, {"struct RuleDefinition", kRuleFields},
@@ -75,6 +86,8 @@ std::string quoted(std::string_view s) {
   return std::string(s.substr(0, n)) + "...";
 }
 
+constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
 // is_integer_text: a number written without fraction or exponent (one the
 // library could only hold as floating point because it is so large).
 bool is_integer_text(std::string_view t) { return t.find_first_of(".eE") == t.npos; }
@@ -110,6 +123,28 @@ std::string position_suffix(std::string_view text, std::size_t end) {
 
 }  // namespace
 
+bool is_json_number(std::string_view t) {
+  std::size_t i = 0;
+  auto digits = [&] {
+    std::size_t from = i;
+    while (i < t.size() && is_digit(t[i])) ++i;
+    return i > from;
+  };
+  if (i < t.size() && t[i] == '-') ++i;
+  if (i < t.size() && t[i] == '0') {
+    ++i;
+  } else if (!digits()) {
+    return false;
+  }
+  if (i < t.size() && t[i] == '.' && (++i, !digits())) return false;
+  if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+    ++i;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+    if (!digits()) return false;
+  }
+  return i == t.size();
+}
+
 [[gnu::always_inline]] inline RecordReader::Target RecordReader::target() {
   if (skip_ > 0) return {Target::Skip};
   if (depth_ == 0) return {Target::Item, Record::Definition};
@@ -119,7 +154,8 @@ std::string position_suffix(std::string_view text, std::size_t end) {
   int index = f.pending;
   if (f.array_form) index = f.count++ < fields.size() ? static_cast<int>(f.count - 1) : -1;
   if (index < 0) return {Target::Skip};
-  return {Target::Member, f.record, index, fields[static_cast<std::size_t>(index)].type};
+  const FieldLayout& field = fields[static_cast<std::size_t>(index)];
+  return {Target::Member, f.record, field.slot, field.type};
 }
 
 bool RecordReader::scalar(const Found& v) {
@@ -152,19 +188,33 @@ bool RecordReader::out_of_range(const Found& v, Field f) {
   return fail("invalid value: " + describe(v) + ", expected " + expectation(f), true);
 }
 
+std::int32_t& RecordReader::i32_member(Slot s) {
+  switch (s) {
+    case Slot::DefaultCapacity: return def_.default_capacity;
+    case Slot::CapacityValue: return def_.capacity_windows.back().capacity;
+    default: return def_.entries.back().capacity;  // EntryCapacity
+  }
+}
+
+std::uint8_t& RecordReader::u8_member(Slot s) { return s == Slot::RuleDay ? rule().day : def_.entries.back().kind; }
+
+Instant& RecordReader::instant_member(Slot s) {
+  switch (s) {
+    case Slot::WindowStart: return window().start;
+    case Slot::WindowEnd: return window().end;
+    case Slot::CapacityStart: return def_.capacity_windows.back().start;
+    case Slot::CapacityEnd: return def_.capacity_windows.back().end;
+    case Slot::EntryStart: return def_.entries.back().start;
+    default: return def_.entries.back().end;  // EntryEnd
+  }
+}
+
+TimeOfDay& RecordReader::time_member(Slot s) { return s == Slot::RuleStart ? rule().start : rule().end; }
+
 bool RecordReader::store(const Target& t, const Found& v) {
-  const int k = t.field;
   switch (t.type) {
-    case Field::I32: {
-      std::int32_t& out = t.record == Record::Definition ? def_.default_capacity
-                          : t.record == Record::Capacity ? def_.capacity_windows.back().capacity
-                                                         : def_.entries.back().capacity;
-      return integer(v, t.type, INT32_MIN, INT32_MAX, out);
-    }
-    case Field::U8: {
-      std::uint8_t& out = t.record == Record::Rule ? rule().day : def_.entries.back().kind;
-      return integer(v, t.type, 0, 255, out);
-    }
+    case Field::I32: return integer(v, t.type, INT32_MIN, INT32_MAX, i32_member(t.slot));
+    case Field::U8: return integer(v, t.type, 0, 255, u8_member(t.slot));
     case Field::Id:
       if (v.kind != Found::String) return wrong_type(describe(v), expectation(t.type), v.kind <= Found::Float);
       def_.entries.back().id.assign(v.text);
@@ -173,18 +223,14 @@ bool RecordReader::store(const Target& t, const Found& v) {
       if (v.kind != Found::String) return wrong_type(describe(v), expectation(t.type), v.kind <= Found::Float);
       auto parsed = parse_instant(v.text);
       if (!parsed) return fail(parsed.error());
-      Instant& out = t.record == Record::Window     ? (k == 0 ? window().start : window().end)
-                     : t.record == Record::Capacity ? (k == 0 ? def_.capacity_windows.back().start
-                                                              : def_.capacity_windows.back().end)
-                                                    : (k == 2 ? def_.entries.back().start : def_.entries.back().end);
-      out = *parsed;
+      instant_member(t.slot) = *parsed;
       return true;
     }
     case Field::Time: {
       if (v.kind != Found::String) return wrong_type(describe(v), expectation(t.type), v.kind <= Found::Float);
       auto parsed = parse_time_of_day(v.text);
       if (!parsed) return fail(parsed.error());
-      (k == 1 ? rule().start : rule().end) = *parsed;
+      time_member(t.slot) = *parsed;
       return true;
     }
     default:
@@ -201,17 +247,17 @@ bool RecordReader::open(bool array) {
   }
   if (t.kind == Target::Member) {
     if (!array || !is_sequence(t.type)) return wrong_type(array ? "sequence" : "map", expectation(t.type));
-    frames_[depth_++] = Frame{element_of(t.type), true, true, 0, -1, 0, t.field};
+    frames_[depth_++] = Frame{element_of(t.type), true, true, 0, -1, 0, t.slot};
     return true;
   }
   if (depth_ > 0) {  // an item of the sequence on top
     switch (t.record) {
-      case Record::Rule: (frames_[1].definition_field == 1 ? def_.open_rules : def_.break_rules).emplace_back(); break;
+      case Record::Rule: add_item(sequence().list == Slot::OpenRules ? def_.open_rules : def_.break_rules); break;
       case Record::Window:
-        (frames_[1].definition_field == 3 ? def_.open_windows : def_.closed_windows).emplace_back();
+        add_item(sequence().list == Slot::OpenWindows ? def_.open_windows : def_.closed_windows);
         break;
-      case Record::Capacity: def_.capacity_windows.emplace_back(); break;
-      default: def_.entries.emplace_back(); break;
+      case Record::Capacity: add_item(def_.capacity_windows); break;
+      default: add_item(def_.entries); break;
     }
   }
   frames_[depth_++] = Frame{t.record, false, array};

@@ -18,8 +18,24 @@ namespace hourloom {
 // Containers nested deeper than this (inside skipped values) end the read.
 inline constexpr int kMaxJsonDepth = 128;
 
+// Both tokenizers skip a leading byte order mark; the format does not allow one.
+inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// is_json_number: whether the text is one JSON number, of any size
+// ("-0", "1e400", a 400-digit integer; not "01", "1.", "+1").
+bool is_json_number(std::string_view t);
+
 enum class Record : std::uint8_t { Definition, Rule, Window, Capacity, Entry };
 enum class Field : std::uint8_t { I32, U8, Id, Instant, Time, Rules, Windows, Capacities, Entries };
+// Slot: one field of one record, named, so that storing a value never depends
+// on where the field stands in its record's layout.
+enum class Slot : std::uint8_t {
+  DefaultCapacity, OpenRules, BreakRules, OpenWindows, ClosedWindows, CapacityWindows, Entries,
+  RuleDay, RuleStart, RuleEnd,
+  WindowStart, WindowEnd,
+  CapacityStart, CapacityEnd, CapacityValue,
+  EntryId, EntryKind, EntryStart, EntryEnd, EntryCapacity,
+};
 
 class RecordReader {
  public:
@@ -70,13 +86,13 @@ class RecordReader {
     std::uint8_t seen = 0;    // object form: one bit per field
     int pending = -1;         // object form: field of the next value, -1 to skip it
     std::size_t count = 0;    // array form: values so far
-    int definition_field = 0; // sequence: which list of the definition it fills
+    Slot list = Slot::Entries; // sequence: which list of the definition it fills
   };
   // Where the next value goes.
   struct Target {
     enum Kind : std::uint8_t { Skip, Item, Member } kind;
     Record record = Record::Definition;  // Item: the record; Member: the record it belongs to
-    int field = 0;                       // Member: index in the top record
+    Slot slot = Slot::DefaultCapacity;   // Member
     Field type = Field::I32;             // Member
   };
 
@@ -94,13 +110,27 @@ class RecordReader {
   template <class T>
   bool integer(const Found& v, Field f, std::int64_t lo, std::int64_t hi, T& out);
 
-  // The item being filled: the last one of the list its sequence fills.
-  template <class T>
-  T& item(std::vector<T>& a, std::vector<T>& b) {
-    return frames_[1].definition_field == 1 || frames_[1].definition_field == 3 ? a.back() : b.back();
+  // The members a value is stored in, for a slot of the item being filled
+  // (the last one of the list its sequence fills).
+  Frame& sequence() { return frames_[1]; }
+  RuleDefinition& rule() { return (sequence().list == Slot::OpenRules ? def_.open_rules : def_.break_rules).back(); }
+  WindowDefinition& window() {
+    return (sequence().list == Slot::OpenWindows ? def_.open_windows : def_.closed_windows).back();
   }
-  RuleDefinition& rule() { return item(def_.open_rules, def_.break_rules); }
-  WindowDefinition& window() { return item(def_.open_windows, def_.closed_windows); }
+  // add_item: appends an empty record to a list. The first one reserves room
+  // for as many records as the text would hold at kTypicalRecordText bytes
+  // each, so that a long list is not moved and written again as it grows
+  // (room never written costs address space only).
+  static constexpr std::size_t kTypicalRecordText = 64;
+  template <class T>
+  void add_item(std::vector<T>& list) {
+    if (list.empty()) list.reserve(text_.size() / kTypicalRecordText);
+    list.emplace_back();
+  }
+  std::int32_t& i32_member(Slot s);
+  std::uint8_t& u8_member(Slot s);
+  Instant& instant_member(Slot s);
+  TimeOfDay& time_member(Slot s);
 
   std::string_view text_;
   const char* read_to_;

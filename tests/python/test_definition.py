@@ -119,11 +119,24 @@ def test_instant_text(written, read):
 
 
 def test_time_text_and_kept_values():
-    text = definition(defaultCapacity="-1", openRules='[[7,"08:00","23:59:60.25"]]',
-                      entries='[["a",9,"2024-05-13T08:00:00","2024-05-13T08:00:00",-5]]')
+    text = definition(defaultCapacity="-1", openRules='[[255,"08:00","23:59:60.25"]]',
+                      entries='[["a",255,"2024-05-13T08:00:00","2024-05-13T08:00:00",-5]]')
     written = Def.FromJson(text).ToJson()
-    assert '"defaultCapacity":-1' in written and '"kind":9' in written and '"capacity":-5' in written
-    assert '{"day":7,"start":"08:00:00","end":"23:59:60.250"}' in written  # checked only on ToCalendar
+    assert '"defaultCapacity":-1' in written and '"kind":255' in written and '"capacity":-5' in written
+    assert '{"day":255,"start":"08:00:00","end":"23:59:60.250"}' in written  # checked only on ToCalendar
+    with pytest.raises(ValueError, match=r"^Day must be in DayOfWeek range 0\.\.6\.$"):
+        Def.FromJson(definition(openRules='[[255,"08:00","09:00"]]')).ToCalendar()
+    kept = Cal.FromJson(definition(entries='[["a",255,"2024-05-13T08:00:00","2024-05-13T09:00:00",0]]'))
+    assert kept.Entries[0].Kind == 255  # kinds are not checked (the entry decides nothing)
+    cal = Cal().SetDefaultCapacity(2**31 - 1).SetCapacityWindow("c", at(0, 8), at(0, 9), 2**31 - 1)
+    assert Cal.FromJson(cal.ToJson()).ToJson() == cal.ToJson() and cal.ToJson().count("2147483647") == 2
+
+
+@pytest.mark.parametrize("value", ["1e400", "-" + "9" * 400, '[1E+999,{"a":-1e400}]'])
+def test_a_skipped_key_takes_any_number(value):
+    assert Def.FromJson('{"note":' + value + "," + EMPTY[1:]).ToJson() == EMPTY
+    with pytest.raises(ValueError, match="^missing field `openRules`"):  # the event reader skips it too
+        Def.FromJson('{"note":' + value + ',"defaultCapacity":1}')
 
 
 def test_an_entry_of_another_kind_is_kept_but_decides_nothing():
@@ -169,7 +182,7 @@ EMPTY_MSG = r"^JSON cannot be empty\.$"
     (definition(entries=None), r"^missing field `entries` at line 1 column 109$"),
     ('{"openRules":[],"openRules":[]}', r"^duplicate field `openRules` at line 1 column 27$"),
     ("[1,[],[]]", r"^invalid length 3, expected struct Definition with 7 elements at line 1 column 9$"),
-    ("[1,[],[],[],[],[],[],[]]", r"^invalid length 8, expected struct Definition with 7 elements at line 1 column 24$"),
+    ("[1,[],[],[],[],[],[],1e400]", r"^invalid length 8, expected struct Definition with 7 elements at line 1 column 27$"),
     (definition(openRules='[[1,"08:00"]]'), r"^invalid length 2, expected struct RuleDefinition with 3 elements"),
     (definition(openWindows='[["2024-05-13T08:00:00"]]'), r"^invalid length 1, expected struct WindowDefinition with 2"),
     (definition(capacityWindows="[[]]"), r"^invalid length 0, expected struct CapacityDefinition with 3 elements"),
@@ -181,6 +194,7 @@ EMPTY_MSG = r"^JSON cannot be empty\.$"
     (definition(defaultCapacity="3000000000"),
      r"^invalid value: integer `3000000000`, expected a 32-bit signed integer at line 1 column 29$"),
     (definition(defaultCapacity="-99999999999999999999999"), r"^invalid value: integer `-9999"),
+    (definition(defaultCapacity="1e400"), r"^invalid type: floating point `1e400`, expected a 32-bit signed"),
     (definition(openRules='[[256,"08:00","09:00"]]'),
      r"^invalid value: integer `256`, expected an 8-bit unsigned integer at line 1 column 38$"),
     (definition(openRules='[[1,8,"09:00"]]'), r"^invalid type: integer `8`, expected a formatted time string at"),
@@ -201,6 +215,7 @@ EMPTY_MSG = r"^JSON cannot be empty\.$"
           r"at line 1 column 1$"),
     ('{"defaultCapacity":1,}', r"^syntax error .* at line 1 column 22$"),
     (EMPTY + " x", r"^syntax error while parsing value - invalid literal.* at line 1 column 124$"),
+    (EMPTY + " \x00x", r"^syntax error while parsing value - invalid literal.* at line 1 column 124$"),
     ("\ufeff" + EMPTY, r"^syntax error .*byte order mark at line 1 column 1$"),
     ('{"é😀":1,"defaultCapacity":"1"}', r"column 29$"),  # columns count characters
     ('{\n  "defaultCapacity": 1,\n  "openRules": 5\n}', r"^invalid type: integer `5`, expected a sequence "
