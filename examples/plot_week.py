@@ -1,12 +1,15 @@
 """Draws one week of a workshop calendar as its state windows: capacity as the
 height of each window, closed time shaded, the public holiday marked.
 
-    python3 examples/plot_week.py [out.png]      (needs matplotlib)
+    python3 examples/plot_week.py [out.png]      (needs matplotlib: pip install '.[plot]')
 """
 import datetime as dt
 import sys
 
-import matplotlib
+try:
+    import matplotlib
+except ModuleNotFoundError:
+    sys.exit("plot_week.py draws with matplotlib, which is not installed here: pip install '.[plot]'")
 
 matplotlib.use("Agg")
 import matplotlib.dates as mdates  # noqa: E402

@@ -37,13 +37,15 @@ press = HourloomCalendar().OpenWeekdays(dt.time(6), dt.time(14)).SetDefaultCapac
 job_calendar = workshop.And(press)
 
 monday = dt.date(2024, 5, 6)
-week = (day(monday), day(monday + dt.timedelta(days=7)))
 
-show_states("Workshop, week of 6 May 2024:", workshop.GetStateWindows(*week)[:8])
+show_states("Workshop, Monday and Tuesday of the week of 6 May 2024:",
+            workshop.GetStateWindows(day(monday), day(monday + dt.timedelta(days=2))))
+print("The maintenance window, by its id:", workshop.GetEntry("maintenance").Window)
 print()
 print("Capacity on Tuesday 10:00:", workshop.GetCapacityAt(day(dt.date(2024, 5, 7), 10)))
 print("Capacity on Tuesday 15:00 (maintenance):", workshop.GetCapacityAt(day(dt.date(2024, 5, 7), 15)))
 print("Capacity on Thursday 10:00 (holiday):", workshop.GetCapacityAt(day(dt.date(2024, 5, 9), 10)))
+print("Capacity on Whit Monday 20 May 10:00 (holiday):", workshop.GetCapacityAt(day(dt.date(2024, 5, 20), 10)))
 print("Capacity on Tuesday 14 May 10:00 (busy week):", workshop.GetCapacityAt(day(dt.date(2024, 5, 14), 10)))
 morning = TimeWindow(day(monday, 8), day(monday, 12))
 print("Can the workshop work all Monday morning?", workshop.CanWork(morning))

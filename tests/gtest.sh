@@ -1,23 +1,20 @@
-# Sourced by the test scripts: makes GoogleTest available for the engine tests
-# and sets GTEST_CMAKE_ARGS for their configure step, or GTEST_CMAKE_ARGS=none
-# when it cannot be had. Order: the system's (/usr/include/gtest), apt-get as
-# root, then, without root, the GoogleTest sources that the ros-gtest-vendor
+# Sourced by the test scripts after tests/env.sh: makes GoogleTest available for
+# the engine tests and sets GTEST_CMAKE_ARGS for their configure step, or
+# GTEST_CMAKE_ARGS=none when it cannot be had. Order: the system's
+# (/usr/include/gtest), then the GoogleTest sources that the ros-gtest-vendor
 # wheel on PyPI carries, unpacked (never installed) into build/googletest and
-# compiled along with the tests.
+# compiled along with the tests. Needs no root and installs nothing.
 GTEST_CMAKE_ARGS=()
-if [ ! -f /usr/include/gtest/gtest.h ] && [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null 2>&1; then
-  (apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq libgtest-dev >/dev/null) || true
-fi
 if [ ! -f /usr/include/gtest/gtest.h ]; then
   gtest_src="$PWD/build/googletest"
   if [ ! -f "$gtest_src/src/gtest-all.cc" ]; then
     rm -rf build/googletest-wheel
     # Any wheel of the package holds the same sources; pin one so that pip
     # finds it whatever this interpreter is.
-    if python3 -m pip download --quiet --disable-pip-version-check --no-deps --only-binary=:all: \
+    if "$PY" -m pip download --quiet --disable-pip-version-check --no-deps --only-binary=:all: \
         --python-version 3.11 --platform manylinux_2_28_x86_64 -d build/googletest-wheel \
         ros-gtest-vendor==1.15.1 >/dev/null 2>&1; then
-      python3 - "$gtest_src" build/googletest-wheel/*.whl <<'PY'
+      "$PY" - "$gtest_src" build/googletest-wheel/*.whl <<'PY'
 import sys, zipfile
 prefix = "ros_gtest_vendor-1.15.1.data/data/src/gtest_vendor/"
 with zipfile.ZipFile(sys.argv[2]) as wheel:

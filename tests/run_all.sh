@@ -1,23 +1,27 @@
 #!/usr/bin/env bash
-# Runs every test: the C++ engine tests (GoogleTest) and the Python suite
-# against a freshly installed module. Installs what it needs on a fresh machine.
+# Runs every test: the C++ engine tests (GoogleTest) and the Python suite. One
+# build serves both: installing the module with its `test` extra also builds
+# the engine tests, in build/tests. Runs in the active virtual environment, or
+# in build/venv when none is active (see tests/env.sh); asks nothing of the
+# system beyond a compiler, CMake and python3.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source tests/env.sh
+source tests/gtest.sh
 
-python3 -m pip install --quiet --disable-pip-version-check pytest hypothesis nlohmann-json pysimdjson mypy holidays pandas
+build=(--config-settings=build-dir=build/tests)
+if [ "${GTEST_CMAKE_ARGS[0]:-}" = none ]; then
+  echo "GoogleTest not found and not obtainable (no PyPI): skipping the C++ engine tests" >&2
+else
+  build+=(--config-settings=cmake.define.HOURLOOM_BUILD_TESTS=ON)
+  for arg in "${GTEST_CMAKE_ARGS[@]}"; do build+=("--config-settings=cmake.define.${arg#-D}"); done
+fi
+pip_install "${build[@]}" '.[test]'
 
 # The engine tests' outcome is kept; the Python suite runs whatever it was.
 engine=0
-source tests/gtest.sh
-if [ "${GTEST_CMAKE_ARGS[0]:-}" = none ]; then
-  echo "GoogleTest not found and not obtainable (no root for apt, no PyPI): skipping the C++ engine tests" >&2
-else
-  (cmake -S . -B build/engine-tests -DHOURLOOM_BUILD_MODULE=OFF -DHOURLOOM_BUILD_TESTS=ON \
-     "${GTEST_CMAKE_ARGS[@]}" >/dev/null &&
-   cmake --build build/engine-tests -j 2 &&
-   ctest --test-dir build/engine-tests --output-on-failure -j 2) || engine=1
+if [ "${GTEST_CMAKE_ARGS[0]:-}" != none ]; then
+  ctest --test-dir build/tests --output-on-failure -j 2 || engine=1
 fi
-
-python3 -m pip install --quiet --disable-pip-version-check .
-python3 -m pytest -q tests/python
+"$PY" -m pytest -q tests/python
 exit "$engine"

@@ -2,18 +2,19 @@
 # Builds the engine tests and the module with AddressSanitizer and
 # UndefinedBehaviorSanitizer (any finding ends the run) and runs the C++ tests
 # and the Python suite under them. Uses its own build directories and never
-# installs the module: Python imports it from build/asan-py.
+# installs the module: Python imports it from build/asan-py. Runs in the
+# environment tests/env.sh chooses, with the build and test requirements.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-
-python3 -m pip install --quiet --disable-pip-version-check pytest hypothesis nlohmann-json pysimdjson
-PY="$(python3 -c 'import sys; print(sys.executable)')"  # the interpreter itself, not a wrapper script
+source tests/env.sh
+mapfile -t needed < <(requirements build; requirements test)
+pip_install "${needed[@]}"
 
 FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
 configure() {
   cmake -S . -B "$1" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS="$FLAGS" \
     -DCMAKE_EXE_LINKER_FLAGS="$FLAGS" -DCMAKE_SHARED_LINKER_FLAGS="$FLAGS" -DCMAKE_MODULE_LINKER_FLAGS="$FLAGS" \
-    "${@:2}" >/dev/null
+    -DPython_EXECUTABLE="$PY" "${@:2}" >/dev/null
 }
 
 # Reports go to stderr; pytest runs with -s so that a report raised inside its
@@ -23,14 +24,14 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
 source tests/gtest.sh
 if [ "${GTEST_CMAKE_ARGS[0]:-}" = none ]; then
-  echo "GoogleTest not found and not obtainable (no root for apt, no PyPI): skipping the C++ engine tests" >&2
+  echo "GoogleTest not found and not obtainable (no PyPI): skipping the C++ engine tests" >&2
 else
   configure build/asan-engine -DHOURLOOM_BUILD_MODULE=OFF -DHOURLOOM_BUILD_TESTS=ON "${GTEST_CMAKE_ARGS[@]}"
   cmake --build build/asan-engine -j 2
   ctest --test-dir build/asan-engine --output-on-failure -j 2
 fi
 
-configure build/asan-py -DHOURLOOM_BUILD_MODULE=ON -DPython_EXECUTABLE="$PY"
+configure build/asan-py -DHOURLOOM_BUILD_MODULE=ON
 cmake --build build/asan-py -j 2
 # The interpreter is not instrumented: the runtimes are preloaded, and
 # PYTHONMALLOC=malloc lets AddressSanitizer see the objects' memory.
