@@ -1,0 +1,40 @@
+#include "tools/borrow.h"
+
+#include <memory>
+
+#include "binding/search_rows.h"
+#include "binding/to_py.h"
+
+namespace hourloom::tools {
+
+bool load_classes(Classes* out) {
+  py::Ref module(PyImport_ImportModule("hourloom"));
+  if (!module) return false;
+  py::Ref calendar(PyObject_GetAttrString(module.get(), "HourloomCalendar"));
+  py::Ref timeline(PyObject_GetAttrString(module.get(), "HourloomTimeline"));
+  if (!calendar || !timeline) return false;
+  out->calendar = calendar.release();
+  out->timeline = timeline.release();
+  return true;
+}
+
+bool take_source(const Classes& classes, PyObject* obj, Source* out) {
+  const auto* type = reinterpret_cast<PyObject*>(Py_TYPE(obj));
+  if (type == classes.calendar) {
+    auto& box = py::boxed_value<py::CalendarBox>(obj);
+    py::SharedHold hold(box.flag);
+    if (!hold) return false;
+    out->calendar = std::make_shared<const Calendar>(*box.snapshot());
+    return true;
+  }
+  if (type == classes.timeline) {
+    out->timeline = py::boxed_value<Timeline>(obj);
+    return true;
+  }
+  PyErr_Format(PyExc_TypeError, "expected a HourloomCalendar or HourloomTimeline, got '%s'", Py_TYPE(obj)->tp_name);
+  return false;
+}
+
+TimeWindow python_reach() { return py::kPythonReach; }
+
+}  // namespace hourloom::tools

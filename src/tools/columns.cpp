@@ -1,0 +1,290 @@
+#include "tools/columns.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "engine/search.h"
+#include "engine/state.h"
+#include "engine/working_time.h"
+
+namespace hourloom::tools {
+
+namespace {
+
+constexpr std::int64_t kNanosPerMicroI = kNanosPerMicro;
+constexpr Instant kEpoch = Instant::FromParts(Date::FromDays(0), {});
+constexpr Duration kMicro = Duration::FromNormalized(0, kNanosPerMicro);
+// A calendar is compiled over the job's range when the range is at most this
+// long, or at most this long per element.
+constexpr std::int64_t kCompileAlwaysSeconds = 400 * kSecondsPerDay;
+constexpr std::int64_t kCompilePerElementSeconds = kSecondsPerDay;
+// How far past the latest start a walk's stretch is compiled, beyond twice
+// the longest duration.
+constexpr Duration kWalkMargin = Duration::FromSeconds(14 * kSecondsPerDay);
+
+// nanos_of: t as nanoseconds since the epoch, a leap second counting as the
+// end of its second (as instant arithmetic does).
+__int128 nanos_of(Instant t) {
+  const Duration d = t.since_epoch();
+  return static_cast<__int128>(d.seconds()) * kNanosPerSecond + d.nanos();
+}
+Duration duration_of_nanos(__int128 ns) {
+  const auto s = static_cast<std::int64_t>(ns >= 0 ? ns / kNanosPerSecond : -((-ns + kNanosPerSecond - 1) / kNanosPerSecond));
+  return Duration::FromNormalized(s, static_cast<std::uint32_t>(ns - static_cast<__int128>(s) * kNanosPerSecond));
+}
+// micros_of_nanos: a signed span truncated toward zero, as a timedelta holds it.
+Result<std::int64_t> micros_of_nanos(__int128 ns) {
+  const __int128 us = ns / kNanosPerMicroI;
+  if (us <= kMissing || us > INT64_MAX) return fail(ErrorKind::Overflow, text::kResultRange);
+  return static_cast<std::int64_t>(us);
+}
+Result<std::int64_t> micros_of(Duration d) {
+  if (auto us = d.total_micros(); us && *us != kMissing) return *us;
+  return fail(ErrorKind::Overflow, text::kResultRange);
+}
+bool not_found(const Error& e) { return e.kind == ErrorKind::Runtime && Error{e.kind, msg::kWorkNotFound} == e; }
+
+}  // namespace
+
+std::optional<Instant> instant_from_micros(std::int64_t us, TimeWindow reach) {
+  if (us == kMissing) return std::nullopt;
+  const Instant t = (kEpoch + Duration::FromNormalized(floor_div(us, kMicrosPerSecond),
+                                                       static_cast<std::uint32_t>(floor_mod(us, kMicrosPerSecond) *
+                                                                                  kNanosPerMicro)))
+                        .value_or(Instant::Max());
+  if (t < reach.start || reach.end < t) return std::nullopt;
+  return t;
+}
+
+Duration duration_from_micros(std::int64_t us) {
+  return Duration::FromNormalized(floor_div(us, kMicrosPerSecond),
+                                  static_cast<std::uint32_t>(floor_mod(us, kMicrosPerSecond) * kNanosPerMicro));
+}
+
+std::int64_t micros_of(Instant t) {
+  const std::uint32_t fraction = t.is_leap() ? t.nanos() - kNanosPerSecond : t.nanos();
+  return t.unix_seconds() * kMicrosPerSecond + fraction / kNanosPerMicro;
+}
+
+// ---------------------------------------------------------------- preparing
+
+std::optional<Failure> Kernel::prepare() {
+  const Job& j = job_;
+  // Check every instant once, and find the range the job touches.
+  std::optional<Instant> lo, hi;
+  auto see = [&](Instant t) {
+    if (!lo || t < *lo) lo = t;
+    if (!hi || *hi < t) hi = t;
+  };
+  const bool pairs = j.question == Question::WorkingDuration || j.question == Question::CapacityTime;
+  const bool walk = j.question == Question::NextOpen || j.question == Question::AddWork;
+  Duration longest;
+  for (std::size_t i = 0; i < j.size; ++i) {
+    const std::int64_t a = j.first.at(i);
+    const std::int64_t b = j.second.given() ? j.second.at(i) : 0;
+    if (a == kMissing || (j.second.given() && b == kMissing)) continue;
+    auto t = instant_from_micros(a, reach_);
+    if (!t) return Failure{i, {ErrorKind::Value, text::kInstantRange}};
+    if (pairs) {
+      auto u = instant_from_micros(b, reach_);
+      if (!u) return Failure{i, {ErrorKind::Value, text::kInstantRange}};
+      see(*u);
+    } else if (j.second.given()) {
+      longest = std::max(longest, duration_from_micros(b));
+    }
+    if (j.until.given() && j.until.at(i) != kMissing && !instant_from_micros(j.until.at(i), reach_))
+      return Failure{i, {ErrorKind::Value, text::kInstantRange}};
+    see(*t);
+  }
+  if (!lo || j.question == Question::FirstSlot) return std::nullopt;
+
+  if (live()) {
+    Instant end = capped_add(*hi, kMicro, reach_.end);
+    if (walk) {
+      const Duration twice = (longest + longest).value_or(Duration::Max());
+      end = capped_add(capped_add(end, twice, reach_.end), kWalkMargin, reach_.end);
+    }
+    const Duration span = end - *lo;
+    const auto per_element = static_cast<__int128>(kCompilePerElementSeconds) * static_cast<__int128>(j.size);
+    if (span.seconds() > kCompileAlwaysSeconds && span.seconds() > per_element) return std::nullopt;
+    auto compiled = compile_timeline(*source_.calendar, *lo, end);
+    if (!compiled) return std::nullopt;  // answered element by element instead
+    own_ = std::move(*compiled);
+  }
+  if (j.question == Question::AddWork || pairs) build_integrals(false);
+  if (j.question == Question::CapacityTime) build_integrals(true);
+  return std::nullopt;
+}
+
+void Kernel::build_integrals(bool weighted) {
+  const Timeline& tl = *states();
+  std::vector<__int128>& before = weighted ? weighted_before_ : open_before_;
+  before.resize(tl.size() + 1);
+  __int128 sum = 0;
+  for (std::size_t i = 0; i < tl.size(); ++i) {
+    before[i] = sum;
+    const Capacity c = tl.capacity_of(i);
+    const __int128 len = nanos_of(tl.end_of(i)) - nanos_of(tl.start_of(i));
+    if (c > 0) sum += weighted ? len * c : len;
+  }
+  before[tl.size()] = sum;
+}
+
+std::size_t Kernel::index_of(Instant t) const {
+  const Timeline& tl = *states();
+  return t == tl.window().end ? tl.size() : tl.locate(t);
+}
+
+__int128 Kernel::integral_to(const std::vector<__int128>& before, bool weighted, Instant t, std::size_t k) const {
+  const Timeline& tl = *states();
+  if (k == tl.size()) return before[k];
+  const Capacity c = tl.capacity_of(k);
+  if (c <= 0) return before[k];
+  const __int128 part = nanos_of(t) - nanos_of(tl.start_of(k));
+  return before[k] + (weighted ? part * c : part);
+}
+
+// ---------------------------------------------------------------- questions
+
+Result<std::int64_t> Kernel::capacity_at(Instant t, std::size_t& hint) const {
+  if (const Timeline* tl = states()) {
+    const std::size_t i = tl->locate_near(t, hint);
+    if (i != Timeline::kOutside) {
+      hint = i;
+      return tl->capacity_of(i);
+    }
+    if (!live()) return fail(ErrorKind::Value, msg::kTimestampOutsideTimeline);
+  }
+  return get_capacity_at(*source_.calendar, t);
+}
+
+Result<std::int64_t> Kernel::next_open(Instant t, std::optional<Instant> until) const {
+  const Instant horizon = search_horizon(t, until, reach_);
+  if (const Timeline* tl = states()) {
+    std::size_t i = tl->locate(t);
+    if (i == Timeline::kOutside && !live()) return fail(ErrorKind::Value, msg::kTimestampOutsideTimeline);
+    if (i != Timeline::kOutside) {
+      while (i < tl->size() && tl->capacity_of(i) < 1) ++i;
+      if (i < tl->size()) {
+        const Instant open = std::max(t, tl->start_of(i));
+        return open < horizon ? micros_of(open) : kMissing;
+      }
+      if (!live() || !(tl->window().end < horizon)) return kMissing;
+    }
+  }
+  auto r = get_next_open_time(*source_.calendar, t, until, reach_);
+  if (!r) return std::unexpected(r.error());
+  return *r ? micros_of(**r) : kMissing;
+}
+
+Result<std::int64_t> Kernel::add_work(Instant s, Duration d, std::optional<Instant> until) const {
+  if (d.is_negative()) return fail(ErrorKind::Value, msg::kNegativeDuration);
+  if (const Timeline* tl = states()) {
+    const std::size_t k = tl->locate(s);
+    if (k == Timeline::kOutside && !live()) return fail(ErrorKind::Value, msg::kTimestampOutsideTimeline);
+    if (d.is_zero()) return micros_of(s);
+    if (k != Timeline::kOutside) {
+      const Instant horizon = search_horizon(s, until, reach_);
+      const __int128 target =
+          integral_to(open_before_, false, s, k) + static_cast<__int128>(d.seconds()) * kNanosPerSecond + d.nanos();
+      // The first state whose end reaches the target holds the answer: it is
+      // open, as the open time before it falls short.
+      const auto it = std::lower_bound(open_before_.begin() + static_cast<std::ptrdiff_t>(k) + 1, open_before_.end(),
+                                       target);
+      if (it != open_before_.end()) {
+        const auto j = static_cast<std::size_t>(it - open_before_.begin()) - 1;
+        const Instant answer = (tl->start_of(j) + duration_of_nanos(target - open_before_[j])).value();
+        return answer <= horizon ? micros_of(answer) : kMissing;
+      }
+      if (!live() || !(tl->window().end < horizon)) return kMissing;
+    }
+  }
+  if (d.is_zero()) return micros_of(s);
+  auto r = add_work_duration(*source_.calendar, s, d, until, reach_);
+  if (!r) return not_found(r.error()) ? Result<std::int64_t>(kMissing) : std::unexpected(r.error());
+  return micros_of(*r);
+}
+
+// between: open time (or capacity-weighted time) of [a, b), negated when b < a.
+Result<std::int64_t> Kernel::between(Instant a, Instant b, bool weighted) const {
+  const bool negate = b < a;
+  if (negate) std::swap(a, b);
+  __int128 total = 0;
+  const Timeline* tl = states();
+  const bool inside = tl && tl->window().start <= a && b <= tl->window().end;
+  if (inside) {
+    const std::vector<__int128>& before = weighted ? weighted_before_ : open_before_;
+    total = integral_to(before, weighted, b, index_of(b)) - integral_to(before, weighted, a, index_of(a));
+  } else if (!live()) {
+    return fail(ErrorKind::Value, msg::kRangeOutsideTimeline);
+  } else if (!weighted) {
+    auto r = get_working_duration(*source_.calendar, a, b);
+    if (!r) return std::unexpected(r.error());
+    total = static_cast<__int128>(r->seconds()) * kNanosPerSecond + r->nanos();
+  } else {
+    StateWalk walk(*source_.calendar, a, b);
+    while (true) {
+      auto s = walk.next();
+      if (!s) return std::unexpected(s.error());
+      if (!*s) break;
+      const __int128 len = nanos_of((*s)->window.end) - nanos_of((*s)->window.start);
+      if ((*s)->capacity > 0) total += len * (*s)->capacity;
+    }
+  }
+  return micros_of_nanos(negate ? -total : total);
+}
+
+Result<std::int64_t> Kernel::first_slot(Instant s, Duration d, std::optional<Instant> until) const {
+  auto r = source_.timeline ? timeline_first_slot(*source_.timeline, s, d, job_.minimum, until)
+                            : find_first_slot(*source_.calendar, s, d, job_.minimum, until, reach_);
+  if (!r) return std::unexpected(r.error());
+  return *r ? micros_of((*r)->start) : kMissing;
+}
+
+// ---------------------------------------------------------------- the loop
+
+std::optional<Failure> Kernel::run(std::size_t from, std::size_t to) {
+  const Job& j = job_;
+  std::size_t hint = 0;
+  for (std::size_t i = from; i < to; ++i) {
+    const std::int64_t a = j.first.at(i);
+    const std::int64_t b = j.second.given() ? j.second.at(i) : 0;
+    if (a == kMissing || b == kMissing) {
+      j.out[i] = kMissing;
+      continue;
+    }
+    const Instant t = *instant_from_micros(a, reach_);  // prepare() checked every instant
+    std::optional<Instant> until;
+    if (j.until.given() && j.until.at(i) != kMissing) until = instant_from_micros(j.until.at(i), reach_);
+    Result<std::int64_t> r;
+    switch (j.question) {
+      case Question::CapacityAt: r = capacity_at(t, hint); break;
+      case Question::NextOpen: r = next_open(t, until); break;
+      case Question::AddWork: r = add_work(t, duration_from_micros(b), until); break;
+      case Question::WorkingDuration: r = between(t, *instant_from_micros(b, reach_), false); break;
+      case Question::CapacityTime: r = between(t, *instant_from_micros(b, reach_), true); break;
+      case Question::FirstSlot: r = first_slot(t, duration_from_micros(b), until); break;
+    }
+    if (!r) return Failure{i, r.error()};
+    j.out[i] = *r;
+  }
+  return std::nullopt;
+}
+
+Result<WindowColumns> window_columns(const Source& source, Instant start, Instant end) {
+  auto states = source.timeline ? timeline_state_windows(*source.timeline, start, end)
+                                : state_windows(*source.calendar, start, end);
+  if (!states) return std::unexpected(states.error());
+  WindowColumns out;
+  out.starts.reserve(states->size());
+  out.ends.reserve(states->size());
+  out.capacities.reserve(states->size());
+  for (const StateWindow& s : *states) {
+    out.starts.push_back(micros_of(s.window.start));
+    out.ends.push_back(micros_of(s.window.end));
+    out.capacities.push_back(s.capacity);
+  }
+  return out;
+}
+
+}  // namespace hourloom::tools
