@@ -82,7 +82,8 @@ std::optional<Failure> Kernel::prepare() {
   for (std::size_t i = 0; i < j.size; ++i) {
     const std::int64_t a = j.first.at(i);
     const std::int64_t b = j.second.given() ? j.second.at(i) : 0;
-    if (a == kMissing || (j.second.given() && b == kMissing)) continue;
+    if (a == kMissing || (j.second.given() && b == kMissing) || (j.until.given() && j.until.at(i) == kMissing))
+      continue;
     auto t = instant_from_micros(a, reach_);
     if (!t) return Failure{i, {ErrorKind::Value, text::kInstantRange}};
     if (pairs) {
@@ -92,7 +93,7 @@ std::optional<Failure> Kernel::prepare() {
     } else if (j.second.given()) {
       longest = std::max(longest, duration_from_micros(b));
     }
-    if (j.until.given() && j.until.at(i) != kMissing && !instant_from_micros(j.until.at(i), reach_))
+    if (j.until.given() && !instant_from_micros(j.until.at(i), reach_))
       return Failure{i, {ErrorKind::Value, text::kInstantRange}};
     see(*t);
   }
@@ -249,13 +250,14 @@ std::optional<Failure> Kernel::run(std::size_t from, std::size_t to) {
   for (std::size_t i = from; i < to; ++i) {
     const std::int64_t a = j.first.at(i);
     const std::int64_t b = j.second.given() ? j.second.at(i) : 0;
-    if (a == kMissing || b == kMissing) {
+    const std::int64_t u = j.until.given() ? j.until.at(i) : 0;
+    if (a == kMissing || b == kMissing || u == kMissing) {
       j.out[i] = kMissing;
       continue;
     }
     const Instant t = *instant_from_micros(a, reach_);  // prepare() checked every instant
     std::optional<Instant> until;
-    if (j.until.given() && j.until.at(i) != kMissing) until = instant_from_micros(j.until.at(i), reach_);
+    if (j.until.given()) until = instant_from_micros(u, reach_);
     Result<std::int64_t> r;
     switch (j.question) {
       case Question::CapacityAt: r = capacity_at(t, hint); break;

@@ -45,12 +45,12 @@ struct Column {
 };
 
 // Job: the question, its columns and the output (int64 microseconds,
-// capacities for CapacityAt; kMissing where the answer is missing).
+// capacities for CapacityAt). kMissing in any column gives kMissing out.
 struct Job {
   Question question = Question::CapacityAt;
   Column first;   // instants, or starts
   Column second;  // durations (AddWork, FirstSlot) or ends (WorkingDuration, CapacityTime)
-  Column until;   // search horizons (NextOpen, AddWork, FirstSlot); kMissing: none
+  Column until;   // search horizons (NextOpen, AddWork, FirstSlot)
   Capacity minimum = 1;
   std::int64_t* out = nullptr;
   std::size_t size = 0;
