@@ -68,8 +68,71 @@ std::int64_t micros_of(Instant t) {
 
 // ---------------------------------------------------------------- preparing
 
+namespace {
+// ceil_micros: the first whole microsecond at or after t.
+std::int64_t ceil_micros(Instant t) {
+  if (t.is_leap()) return (t.unix_seconds() + 1) * kMicrosPerSecond;
+  return t.unix_seconds() * kMicrosPerSecond + (t.nanos() + kNanosPerMicro - 1) / kNanosPerMicro;
+}
+}  // namespace
+
+MicroIndex::MicroIndex(const Timeline& tl) {
+  const std::size_t m = tl.size();
+  starts_.reserve(m + 1);
+  capacities_.reserve(m + 1);
+  for (std::size_t i = 0; i < m; ++i) {
+    starts_.push_back(ceil_micros(tl.start_of(i)));
+    capacities_.push_back(tl.capacity_of(i));
+  }
+  end_ = ceil_micros(tl.window().end);
+  starts_.push_back(end_);
+  capacities_.push_back(kMissing);
+  first_ = starts_.front();
+  // About eight buckets per state.
+  const auto span = static_cast<std::uint64_t>(end_ - first_);
+  while ((span >> shift_) > 8 * m + 1) ++shift_;
+  const auto buckets = static_cast<std::size_t>(span >> shift_) + 1;
+  bucket_first_.reserve(buckets + 1);
+  std::size_t i = 0;
+  for (std::size_t b = 0; b < buckets; ++b) {
+    const std::int64_t at = first_ + static_cast<std::int64_t>(static_cast<std::uint64_t>(b) << shift_);
+    while (i + 1 < m && starts_[i + 1] <= at) ++i;
+    bucket_first_.push_back(static_cast<std::uint32_t>(i));
+  }
+  bucket_first_.push_back(static_cast<std::uint32_t>(m == 0 ? 0 : m - 1));
+}
+
+// Long columns of capacities are asked of a MicroIndex. A timeline the size
+// of the column or larger is searched as it is.
+constexpr std::size_t kMicroIndexFrom = 64;
+
 std::optional<Failure> Kernel::prepare() {
   const Job& j = job_;
+  reach_first_us_ = ceil_micros(reach_.start);
+  reach_last_us_ = micros_of(reach_.end);
+  if (j.question == Question::CapacityAt && j.size >= kMicroIndexFrom) {
+    std::int64_t lo = INT64_MAX, hi = INT64_MIN;
+    for (std::size_t i = 0; i < j.size; ++i) {
+      const std::int64_t us = j.first.at(i);
+      if (us == kMissing) continue;
+      if (us < reach_first_us_ || reach_last_us_ < us) return Failure{i, {ErrorKind::Value, text::kInstantRange}};
+      lo = std::min(lo, us);
+      hi = std::max(hi, us);
+    }
+    if (lo > hi) return std::nullopt;
+    if (live()) {
+      const Instant end = capped_add(*instant_from_micros(hi, reach_), kMicro, reach_.end);
+      const Instant start = *instant_from_micros(lo, reach_);
+      const Duration span = end - start;
+      const auto per_element = static_cast<__int128>(kCompilePerElementSeconds) * static_cast<__int128>(j.size);
+      if (span.seconds() > kCompileAlwaysSeconds && span.seconds() > per_element) return std::nullopt;
+      auto compiled = compile_timeline(*source_.calendar, start, end);
+      if (!compiled) return std::nullopt;
+      own_ = std::move(*compiled);
+    }
+    if (states()->size() <= j.size) micro_.emplace(*states());
+    return std::nullopt;
+  }
   // Check every instant once, and find the range the job touches.
   std::optional<Instant> lo, hi;
   auto see = [&](Instant t) {
@@ -190,8 +253,17 @@ Result<std::int64_t> Kernel::add_work(Instant s, Duration d, std::optional<Insta
           integral_to(open_before_, false, s, k) + static_cast<__int128>(d.seconds()) * kNanosPerSecond + d.nanos();
       // The first state whose end reaches the target holds the answer: it is
       // open, as the open time before it falls short.
-      const auto it = std::lower_bound(open_before_.begin() + static_cast<std::ptrdiff_t>(k) + 1, open_before_.end(),
-                                       target);
+      // Galloping from k: the answer usually lies a few states on. Either hi
+      // reaches the end or open_before_[hi] reaches the target.
+      const std::size_t n = open_before_.size();
+      std::size_t lo = k + 1, hi = k + 1;
+      for (std::size_t step = 1; hi < n && open_before_[hi] < target; step *= 2) {
+        lo = hi + 1;
+        hi = lo + step;
+      }
+      const auto end = open_before_.begin() + static_cast<std::ptrdiff_t>(std::min(hi + 1, n));
+      auto it = std::lower_bound(open_before_.begin() + static_cast<std::ptrdiff_t>(std::min(lo, n)), end, target);
+      if (it == end) it = open_before_.end();
       if (it != open_before_.end()) {
         const auto j = static_cast<std::size_t>(it - open_before_.begin()) - 1;
         const Instant answer = (tl->start_of(j) + duration_of_nanos(target - open_before_[j])).value();
@@ -244,8 +316,33 @@ Result<std::int64_t> Kernel::first_slot(Instant s, Duration d, std::optional<Ins
 
 // ---------------------------------------------------------------- the loop
 
+std::optional<Failure> Kernel::run_capacities(std::size_t from, std::size_t to) {
+  const Job& j = job_;
+  std::size_t hint = 0;
+  const MicroIndex& index = *micro_;
+  for (std::size_t i = from; i < to; ++i) {
+    const std::int64_t us = j.first.at(i);
+    std::int64_t c = kMissing;
+    if (us != kMissing) {
+      c = index.capacity(us, hint);
+      if (c == kMissing) {
+        if (live()) {
+          j.out[i] = get_capacity_at(*source_.calendar, *instant_from_micros(us, reach_));
+          continue;
+        }
+        return Failure{i, {ErrorKind::Value, msg::kTimestampOutsideTimeline}};
+      }
+    } else {
+      ++missing_;
+    }
+    j.out[i] = c;
+  }
+  return std::nullopt;
+}
+
 std::optional<Failure> Kernel::run(std::size_t from, std::size_t to) {
   const Job& j = job_;
+  if (micro_) return run_capacities(from, to);
   std::size_t hint = 0;
   for (std::size_t i = from; i < to; ++i) {
     const std::int64_t a = j.first.at(i);
@@ -253,6 +350,7 @@ std::optional<Failure> Kernel::run(std::size_t from, std::size_t to) {
     const std::int64_t u = j.until.given() ? j.until.at(i) : 0;
     if (a == kMissing || b == kMissing || u == kMissing) {
       j.out[i] = kMissing;
+      ++missing_;
       continue;
     }
     const Instant t = *instant_from_micros(a, reach_);  // prepare() checked every instant
@@ -268,6 +366,7 @@ std::optional<Failure> Kernel::run(std::size_t from, std::size_t to) {
       case Question::FirstSlot: r = first_slot(t, duration_from_micros(b), until); break;
     }
     if (!r) return Failure{i, r.error()};
+    missing_ += *r == kMissing;
     j.out[i] = *r;
   }
   return std::nullopt;

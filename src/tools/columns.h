@@ -69,6 +69,39 @@ std::optional<Instant> instant_from_micros(std::int64_t us, TimeWindow reach);
 Duration duration_from_micros(std::int64_t us);
 std::int64_t micros_of(Instant t);
 
+// MicroIndex: the states of a timeline keyed by whole microseconds, for
+// capacities of long columns: an instant of whole microseconds lies at or
+// after a boundary exactly when it lies at or after the boundary rounded up
+// to the microsecond, so the answers are the timeline's. Buckets of equal
+// length name the state holding their first instant, as the timeline's do.
+class MicroIndex {
+ public:
+  explicit MicroIndex(const Timeline& tl);
+  // capacity: the capacity at us, or kMissing outside the states; `hint` is
+  // the previous answer's state, found again at once in an ascending run.
+  std::int64_t capacity(std::int64_t us, std::size_t& hint) const {
+    if (us < first_ || !(us < end_)) return kMissing;
+    const std::int64_t* b = starts_.data();
+    if (!(b[hint] <= us && us < b[hint + 1])) {
+      // Buckets are shorter than most states: two steps without a branch
+      // settle nearly every instant, a loop the rest.
+      std::size_t i = bucket_first_[static_cast<std::size_t>(static_cast<std::uint64_t>(us - first_) >> shift_)];
+      i += static_cast<std::size_t>(b[i + 1] <= us);
+      i += static_cast<std::size_t>(b[i + 1] <= us);
+      while (b[i + 1] <= us) ++i;
+      hint = i;
+    }
+    return capacities_[hint];
+  }
+
+ private:
+  std::vector<std::int64_t> starts_;  // state i is [starts_[i], starts_[i + 1]); the last entry is the end
+  std::vector<std::int64_t> capacities_;
+  std::vector<std::uint32_t> bucket_first_;
+  std::int64_t first_ = 0, end_ = 0;
+  int shift_ = 0;
+};
+
 // Kernel: answers one job element by element. A calendar's elements are
 // answered from a timeline compiled by prepare() over the instants the job
 // touches, when that range is not too long for the number of elements; what
@@ -84,6 +117,8 @@ class Kernel {
   std::optional<Failure> prepare();
   // run: elements [from, to); stops at the first failure. Writes job.out only.
   std::optional<Failure> run(std::size_t from, std::size_t to);
+  // missing: how many answers so far were kMissing.
+  std::size_t missing() const { return missing_; }
 
  private:
   const Timeline* states() const { return source_.timeline ? &*source_.timeline : own_ ? &*own_ : nullptr; }
@@ -103,7 +138,12 @@ class Kernel {
   Source source_;
   Job job_;
   TimeWindow reach_;
+  std::optional<Failure> run_capacities(std::size_t from, std::size_t to);
+
   std::optional<Timeline> own_;          // a calendar's compiled stretch
+  std::optional<MicroIndex> micro_;      // capacities of long columns
+  std::int64_t reach_first_us_ = 0, reach_last_us_ = 0;
+  std::size_t missing_ = 0;
   std::vector<__int128> open_before_;    // open time before state i (ns), i in [0, size]
   std::vector<__int128> weighted_before_;  // capacity-weighted time before state i
 };

@@ -2,7 +2,7 @@
 // (the thin Python layer has made them contiguous datetime64[us] or
 // timedelta64[us] values, viewed as int64), reads the calendar or timeline
 // under the interpreter lock, then answers with the lock released.
-//   _core.run(question, cal, first, second, until, minimum, out) -> None
+//   _core.run(question, cal, first, second, until, minimum, out) -> how many answers are NaT
 //   _core.windows(cal, start_us, end_us) -> (starts, ends, capacities) as bytes
 #include <algorithm>
 #include <cstring>
@@ -139,7 +139,7 @@ PyObject* run(PyObject*, PyObject* args) noexcept {
     Kernel kernel(std::move(source), job, python_reach());
     std::optional<Failure> failure;
     switch (run_released(kernel, n, failure)) {
-      case Outcome::Done: Py_RETURN_NONE;
+      case Outcome::Done: return PyLong_FromSize_t(kernel.missing());
       case Outcome::Failed: return raise_failure(*failure, true);
       case Outcome::Interrupted: return nullptr;
       case Outcome::NoMemory: return PyErr_NoMemory();

@@ -50,6 +50,8 @@ def _floor_us(arr, kind):
     if not arr.dtype.isnative:
         arr = arr.astype(arr.dtype.newbyteorder("="))
     unit = _np.datetime_data(arr.dtype)[0]
+    if arr.dtype == f"{kind}8[us]":
+        return arr.view(_np.int64)
     if unit in _FINER:
         raw = arr.view(_np.int64)
         out = _np.floor_divide(raw, _FINER[unit])
@@ -139,10 +141,10 @@ def _ask(question, cal, args, minimum=1):
             flat.append(_np.ascontiguousarray(_np.broadcast_to(a.us, shape)).reshape(-1))
     out = _np.empty(size, _np.int64)
     first, second, until = (flat + [None, None])[:3]
-    _core.run(question, cal, first, second, until, minimum, out)
+    missing = _core.run(question, cal, first, second, until, minimum, out)
     pandas = next((a.pandas for a in given if a.pandas is not None and len(a.pandas) == size and len(shape) == 1),
                   None)
-    return out.reshape(shape), pandas, all(a.scalar for a in given)
+    return out.reshape(shape), pandas, all(a.scalar for a in given), missing
 
 
 def _until(until):
@@ -170,19 +172,20 @@ def _pandas_like(pandas, values, dtype=None):
     return pd.Index(values, name=pandas.name, dtype=dtype)
 
 
-def _counts(raw, pandas, scalar, fill, as_bool):
-    """Capacities (or can-work flags) with the missing-value rules of their form."""
-    missing = raw == _NAT
+def _counts(raw, pandas, scalar, count, fill, as_bool):
+    """Capacities (or can-work flags) with the missing-value rules of their form;
+    count: how many are missing."""
     values = raw >= 1 if as_bool else raw
     if scalar:
-        if missing.reshape(()):
+        if count:
             return fill
         return bool(values.reshape(())) if as_bool else int(values.reshape(()))
+    missing = raw == _NAT if count or pandas is not None else None
     if pandas is not None and fill is None:
         import pandas as pd
         arr = pd.arrays.BooleanArray(values, missing) if as_bool else pd.arrays.IntegerArray(values, missing)
         return _pandas_like(pandas, arr)
-    if missing.any():
+    if count:
         if fill is None:
             position = int(_np.flatnonzero(missing.reshape(-1))[0])
             raise ValueError(f"NaT has no capacity; pass fill= to give one (at position {position})")
@@ -195,45 +198,45 @@ def _counts(raw, pandas, scalar, fill, as_bool):
 
 def capacity_at(cal, times, fill=None):
     """The capacity at each instant (GetCapacityAt), as int64."""
-    raw, pandas, scalar = _ask(_CAPACITY_AT, cal, [_convert(times, "M", "times")])
-    return _counts(raw, pandas, scalar, fill, False)
+    raw, pandas, scalar, count = _ask(_CAPACITY_AT, cal, [_convert(times, "M", "times")])
+    return _counts(raw, pandas, scalar, count, fill, False)
 
 
 def can_work(cal, times, fill=None):
     """Whether the capacity at each instant is at least 1, as bool."""
-    raw, pandas, scalar = _ask(_CAPACITY_AT, cal, [_convert(times, "M", "times")])
-    return _counts(raw, pandas, scalar, fill, True)
+    raw, pandas, scalar, count = _ask(_CAPACITY_AT, cal, [_convert(times, "M", "times")])
+    return _counts(raw, pandas, scalar, count, fill, True)
 
 
 def next_open(cal, times, until=None):
     """The next open instant from each instant (GetNextOpenTime); NaT when none comes before until."""
-    raw, pandas, scalar = _ask(_NEXT_OPEN, cal, [_convert(times, "M", "times"), None, _until(until)])
+    raw, pandas, scalar, _ = _ask(_NEXT_OPEN, cal, [_convert(times, "M", "times"), None, _until(until)])
     return _wrap(raw, pandas, scalar, "M")
 
 
 def add_work(cal, starts, durations, until=None):
     """The instant each duration of working time from each start ends (AddWorkDuration); NaT when not found."""
     args = [_convert(starts, "M", "starts"), _convert(durations, "m", "durations"), _until(until)]
-    raw, pandas, scalar = _ask(_ADD_WORK, cal, args)
+    raw, pandas, scalar, _ = _ask(_ADD_WORK, cal, args)
     return _wrap(raw, pandas, scalar, "M")
 
 
 def working_duration(cal, starts, ends):
     """The open time of each [start, end) (GetWorkingDuration), negative where the end comes first."""
-    raw, pandas, scalar = _ask(_WORKING_DURATION, cal, [_convert(starts, "M", "starts"), _convert(ends, "M", "ends")])
+    raw, pandas, scalar, _ = _ask(_WORKING_DURATION, cal, [_convert(starts, "M", "starts"), _convert(ends, "M", "ends")])
     return _wrap(raw, pandas, scalar, "m")
 
 
 def capacity_time(cal, starts, ends):
     """The integral of capacity over each [start, end): two people for three hours is six hours."""
-    raw, pandas, scalar = _ask(_CAPACITY_TIME, cal, [_convert(starts, "M", "starts"), _convert(ends, "M", "ends")])
+    raw, pandas, scalar, _ = _ask(_CAPACITY_TIME, cal, [_convert(starts, "M", "starts"), _convert(ends, "M", "ends")])
     return _wrap(raw, pandas, scalar, "m")
 
 
 def first_slot(cal, starts, durations, min_capacity=1, until=None):
     """The start of each first slot (FindFirstSlot); NaT when none."""
     args = [_convert(starts, "M", "starts"), _convert(durations, "m", "durations"), _until(until)]
-    raw, pandas, scalar = _ask(_FIRST_SLOT, cal, args, _minimum(min_capacity))
+    raw, pandas, scalar, _ = _ask(_FIRST_SLOT, cal, args, _minimum(min_capacity))
     return _wrap(raw, pandas, scalar, "M")
 
 
