@@ -178,3 +178,13 @@ def test_input_and_output_forms():
 def test_errors_name_their_position(call, error, text):
     with pytest.raises(error, match=re.escape(text)):
         call(hourloom_week())
+
+
+def test_plot_draws_the_windows(monkeypatch):
+    pytest.importorskip("matplotlib").use("Agg")
+    cal, monday = hourloom_week(), dt.datetime(2024, 5, 6)
+    ax = ht.plot(cal, monday, monday + dt.timedelta(days=7))
+    assert len(ax.collections) == 5 and ax.get_ylim() == (0, 3)  # five open days of capacity 2
+    monkeypatch.setitem(__import__("sys").modules, "matplotlib.pyplot", None)
+    with raises(ImportError, "pip install 'hourloom[plot]'"):
+        ht.plot(cal, monday, monday)

@@ -260,21 +260,25 @@ def plot(cal, start, end, ax=None):
     """Draws the state windows of [start, end) with matplotlib: capacity as the
     height of open time, closed time shaded. Returns the axes."""
     try:
+        import matplotlib.dates as mdates
         import matplotlib.pyplot as plt
+        from matplotlib.patches import Patch
     except ImportError as e:
         raise ImportError("plot needs matplotlib: pip install 'hourloom[plot]'") from e
     starts, ends, capacities = windows(cal, start, end)
     if ax is None:
         ax = plt.subplots(figsize=(11, 3.6))[1]
-    lefts, rights = starts.astype(object), ends.astype(object)
-    for a, b, c in zip(lefts, rights, capacities.tolist()):
+    for a, b, c in zip(starts.astype(object), ends.astype(object), capacities.tolist()):
         if c >= 1:
             ax.fill_between([a, b], 0, c, step="pre", color="#2a7ab0", alpha=0.85, lw=0)
         else:
             ax.axvspan(a, b, color="#d9d9d9", lw=0)
-    top = int(capacities.max()) if capacities.size else 0
-    if len(lefts):
-        ax.set_xlim(lefts[0], rights[-1])
-    ax.set_ylim(0, top + 1)
+    if len(starts):
+        ax.set_xlim(starts[0].astype(object), ends[-1].astype(object))
+    ax.set_ylim(0, (int(capacities.max()) if capacities.size else 0) + 1)
     ax.set_ylabel("capacity")
+    ax.xaxis.set_major_locator(mdates.AutoDateLocator())
+    ax.xaxis.set_major_formatter(mdates.ConciseDateFormatter(ax.xaxis.get_major_locator()))
+    ax.legend(handles=[Patch(color="#2a7ab0", label="open: height = capacity"), Patch(color="#d9d9d9", label="closed")],
+              loc="upper right", fontsize=8)
     return ax
