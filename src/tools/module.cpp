@@ -5,6 +5,7 @@
 //   _core.run(question, cal, first, second, until, minimum, out) -> how many answers are NaT
 //   _core.windows(cal, start_us, end_us) -> (starts, ends, capacities) as bytes
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <new>
 
@@ -17,8 +18,10 @@ namespace {
 
 Classes g_classes;
 
-// How many elements run between checks for Ctrl-C: about a millisecond of work.
-constexpr std::size_t kChunk = 16384;
+// Elements run in chunks; between chunks, Ctrl-C is looked for once this much
+// time has passed since the last look.
+constexpr std::size_t kChunk = 1024;
+constexpr auto kSignalInterval = std::chrono::milliseconds(20);
 
 // Buffer: one int64 buffer of the caller, released on every return path.
 class Buffer {
@@ -104,8 +107,12 @@ Outcome run_released(Kernel& kernel, std::size_t n, std::optional<Failure>& fail
   Released released;
   try {
     failure = kernel.prepare();
+    auto looked = std::chrono::steady_clock::now();
     for (std::size_t from = 0; !failure && from < n; from += kChunk) {
-      if (from != 0 && (from / kChunk) % 4 == 0 && !released.check_signals()) return Outcome::Interrupted;
+      if (const auto now = std::chrono::steady_clock::now(); now - looked >= kSignalInterval) {
+        if (!released.check_signals()) return Outcome::Interrupted;
+        looked = now;
+      }
       failure = kernel.run(from, std::min(n, from + kChunk));
     }
   } catch (const std::bad_alloc&) {

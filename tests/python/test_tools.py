@@ -188,3 +188,12 @@ def test_plot_draws_the_windows(monkeypatch):
     monkeypatch.setitem(__import__("sys").modules, "matplotlib.pyplot", None)
     with raises(ImportError, "pip install 'hourloom[plot]'"):
         ht.plot(cal, monday, monday)
+
+
+def test_ctrl_c_stops_a_long_call():
+    import signal
+    import threading
+    starts = np.datetime64("2024-01-01", "us") + np.arange(200_000) * np.timedelta64(1, "h")
+    threading.Timer(0.2, signal.raise_signal, (signal.SIGINT,)).start()
+    with pytest.raises(KeyboardInterrupt):  # no slot of 20 hours: every element walks five years
+        ht.first_slot(hourloom_week(), starts, 20 * H)

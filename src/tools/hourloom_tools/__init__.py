@@ -70,31 +70,26 @@ def _object_values(flat, kind, name):
 
 
 def _scalar_us(v, kind, name):
-    if v is None or (type(v).__name__ == "NaTType"):
+    if v is None or type(v).__name__ == "NaTType":
         return _NAT
-    if kind == "M" and isinstance(v, _dt.datetime):
-        if v.tzinfo is not None:
-            raise TypeError(_ZONED)
-        us = int(_np.datetime64(v.replace(tzinfo=None), "us").view(_np.int64))
-        return us
-    if kind == "m" and isinstance(v, _dt.timedelta):
-        return int(_np.timedelta64(v, "us").view(_np.int64))
+    if getattr(v, "tzinfo", None) is not None:
+        raise TypeError(_ZONED)
+    if kind == "M" and hasattr(v, "to_datetime64"):  # pandas Timestamp: nanoseconds
+        v = v.to_datetime64()
+    elif kind == "m" and hasattr(v, "to_timedelta64"):
+        v = v.to_timedelta64()
     if isinstance(v, _np.generic) and v.dtype.kind == kind:
         return int(_floor_us(_np.asarray(v).reshape(1), kind)[0])
+    if kind == "M" and isinstance(v, _dt.datetime):
+        return int(_np.datetime64(v, "us").view(_np.int64))
+    if kind == "m" and isinstance(v, _dt.timedelta):
+        return int(_np.timedelta64(v, "us").view(_np.int64))
     what = "datetime" if kind == "M" else "timedelta"
     raise TypeError(f"argument '{name}': expected {what} values, got '{type(v).__name__}'")
 
 
 def _convert(x, kind, name):
     """x as an _Arg of int64 microseconds; kind "M" for instants, "m" for durations."""
-    if hasattr(x, "nanosecond") and hasattr(x, "to_datetime64") or hasattr(x, "to_timedelta64"):
-        if getattr(x, "tzinfo", None) is not None:  # pandas Timestamp
-            raise TypeError(_ZONED)
-        native = x.to_datetime64() if kind == "M" and hasattr(x, "to_datetime64") else \
-            x.to_timedelta64() if kind == "m" and hasattr(x, "to_timedelta64") else None
-        if native is None:
-            _scalar_us(x, kind, name)  # raises the TypeError
-        return _Arg(_floor_us(_np.asarray(native).reshape(1), kind).reshape(()), scalar=True)
     if x is None or isinstance(x, (_dt.datetime, _dt.timedelta, _np.generic)) or type(x).__name__ == "NaTType":
         return _Arg(_np.asarray(_scalar_us(x, kind, name), _np.int64), scalar=True)
     pandas = None
