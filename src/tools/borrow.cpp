@@ -24,7 +24,8 @@ bool take_source(const Classes& classes, PyObject* obj, Source* out) {
     auto& box = py::boxed_value<py::CalendarBox>(obj);
     py::SharedHold hold(box.flag);
     if (!hold) return false;
-    out->calendar = std::make_shared<const Calendar>(*box.snapshot());
+    out->calendar = box.snapshot();
+    settle(*out->calendar);
     return true;
   }
   if (type == classes.timeline) {

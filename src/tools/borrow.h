@@ -21,9 +21,10 @@ struct Classes {
 // load_classes: imports hourloom and keeps its classes; false with the import error.
 bool load_classes(Classes* out);
 
-// take_source: under the interpreter lock, a private copy of a calendar's
-// current snapshot (taken under its shared hold, released on return), or a
-// copy of a timeline sharing its frozen states. False with TypeError for any
+// take_source: under the interpreter lock, a calendar's current snapshot
+// (taken under its shared hold, released on return) made ready for readers
+// without the lock (see settle), or a copy of a timeline sharing its frozen
+// states. False with TypeError for any
 // other object, RuntimeError "Already mutably borrowed" while an edit holds
 // the calendar.
 bool take_source(const Classes& classes, PyObject* obj, Source* out);

@@ -5,6 +5,7 @@
 
 #include "engine/search.h"
 #include "engine/state.h"
+#include "engine/time_index.h"
 #include "engine/working_time.h"
 
 namespace hourloom::tools {
@@ -64,6 +65,11 @@ Duration duration_from_micros(std::int64_t us) {
 std::int64_t micros_of(Instant t) {
   const std::uint32_t fraction = t.is_leap() ? t.nanos() - kNanosPerSecond : t.nanos();
   return t.unix_seconds() * kMicrosPerSecond + fraction / kNanosPerMicro;
+}
+
+void settle(const Calendar& c) {
+  current_index(c);
+  for (const Calendar& part : c.components) settle(part);
 }
 
 // ---------------------------------------------------------------- preparing
@@ -126,9 +132,7 @@ std::optional<Failure> Kernel::prepare() {
       const Duration span = end - start;
       const auto per_element = static_cast<__int128>(kCompilePerElementSeconds) * static_cast<__int128>(j.size);
       if (span.seconds() > kCompileAlwaysSeconds && span.seconds() > per_element) return std::nullopt;
-      auto compiled = compile_timeline(*source_.calendar, start, end);
-      if (!compiled) return std::nullopt;
-      own_ = std::move(*compiled);
+      if (!compile(start, end)) return std::nullopt;
     }
     if (states()->size() <= j.size) micro_.emplace(*states());
     return std::nullopt;
@@ -171,13 +175,20 @@ std::optional<Failure> Kernel::prepare() {
     const Duration span = end - *lo;
     const auto per_element = static_cast<__int128>(kCompilePerElementSeconds) * static_cast<__int128>(j.size);
     if (span.seconds() > kCompileAlwaysSeconds && span.seconds() > per_element) return std::nullopt;
-    auto compiled = compile_timeline(*source_.calendar, *lo, end);
-    if (!compiled) return std::nullopt;  // answered element by element instead
-    own_ = std::move(*compiled);
+    if (!compile(*lo, end)) return std::nullopt;  // answered element by element instead
   }
   if (j.question == Question::AddWork || pairs) build_integrals(false);
   if (j.question == Question::CapacityTime) build_integrals(true);
   return std::nullopt;
+}
+
+// compile: the calendar's states over [start, end) as a timeline of our own
+// (without a copy of the calendar, which only window matches would read).
+bool Kernel::compile(Instant start, Instant end) {
+  auto states = state_windows(*source_.calendar, start, end);
+  if (!states) return false;
+  own_.emplace(Calendar{}, TimeWindow{start, end}, *states);
+  return true;
 }
 
 void Kernel::build_integrals(bool weighted) {
@@ -290,18 +301,16 @@ Result<std::int64_t> Kernel::between(Instant a, Instant b, bool weighted) const 
     total = integral_to(before, weighted, b, index_of(b)) - integral_to(before, weighted, a, index_of(a));
   } else if (!live()) {
     return fail(ErrorKind::Value, msg::kRangeOutsideTimeline);
-  } else if (!weighted) {
-    auto r = get_working_duration(*source_.calendar, a, b);
-    if (!r) return std::unexpected(r.error());
-    total = static_cast<__int128>(r->seconds()) * kNanosPerSecond + r->nanos();
   } else {
+    // The state walk rather than get_working_duration, which keeps a measure
+    // of the weekly rules in the calendar on first use.
     StateWalk walk(*source_.calendar, a, b);
     while (true) {
       auto s = walk.next();
       if (!s) return std::unexpected(s.error());
       if (!*s) break;
       const __int128 len = nanos_of((*s)->window.end) - nanos_of((*s)->window.start);
-      if ((*s)->capacity > 0) total += len * (*s)->capacity;
+      if ((*s)->capacity > 0) total += weighted ? len * (*s)->capacity : len;
     }
   }
   return micros_of_nanos(negate ? -total : total);

@@ -27,13 +27,21 @@ inline constexpr const char* kResultRange = "Duration is outside the timedelta64
 
 enum class Question : unsigned char { CapacityAt, NextOpen, AddWork, WorkingDuration, CapacityTime, FirstSlot };
 
-// Source: what the columns are asked of. A calendar is a private copy, so
-// that derived data built while answering is nobody else's; a timeline is a
-// copy sharing the frozen states, which never change.
+// Source: what the columns are asked of: a calendar's immutable snapshot,
+// shared with other readers, or a copy of a timeline sharing its frozen
+// states. A snapshot is read from several threads at once, so it is settled
+// first (see settle) and the kernels ask it only questions that build no
+// derived data of their own.
 struct Source {
   std::shared_ptr<const Calendar> calendar;  // set for a calendar
   std::optional<Timeline> timeline;          // set for a timeline
 };
+
+// settle: builds the derived data that questions would otherwise build on
+// first use (the time indexes of the calendar and of its components), so
+// that afterwards concurrent readers only read. Call it while no other thread
+// reads the calendar (under the interpreter lock).
+void settle(const Calendar& c);
 
 // Column: `size` values read at i * step: step 1 for one value per element,
 // step 0 for one value for all. Absent when values is null.
@@ -127,6 +135,7 @@ class Kernel {
   // nanoseconds; t lies in [window.start, window.end], in state k (or k = size()).
   __int128 integral_to(const std::vector<__int128>& before, bool weighted, Instant t, std::size_t k) const;
   std::size_t index_of(Instant t) const;  // locate, with the compiled end as size()
+  bool compile(Instant start, Instant end);
   void build_integrals(bool weighted);
 
   Result<std::int64_t> capacity_at(Instant t, std::size_t& hint) const;

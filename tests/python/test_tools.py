@@ -17,10 +17,11 @@ pd = pytest.importorskip("pandas")
 NAT = np.datetime64("NaT", "us")
 H = dt.timedelta(hours=1)
 
-# Instants on quarter hours (state boundaries) and odd seconds, around the model's span, some NaT.
+# Instants on quarter hours (state boundaries) and odd seconds, around the model's span, some NaT,
+# some far away (too far to compile the range between: asked one by one).
 instants = st.one_of(st.integers(-96, SPAN_MINUTES // 15 + 96).map(lambda q: BASE + dt.timedelta(minutes=15 * q)),
                      st.integers(-1440, SPAN_MINUTES + 1440).map(lambda m: BASE + dt.timedelta(minutes=m, seconds=7)),
-                     st.none())
+                     st.none(), st.sampled_from([BASE - dt.timedelta(days=900), BASE + dt.timedelta(days=2000)]))
 durations = st.integers(0, 3 * 24 * 4).map(lambda q: dt.timedelta(minutes=15 * q))
 
 
