@@ -32,7 +32,7 @@ def random_instants(n, seed):
     return np.datetime64(START, "us") + rng.integers(0, YEAR_US, n).astype("m8[us]")
 
 
-def per_element(fn, n, repeat=3):
+def per_element(fn, n, repeat=5):
     return best_of(fn, repeat)[0] / n * 1e9
 
 

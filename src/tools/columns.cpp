@@ -92,6 +92,7 @@ MicroIndex::MicroIndex(const Timeline& tl) {
   }
   end_ = ceil_micros(tl.window().end);
   starts_.push_back(end_);
+  starts_.push_back(INT64_MAX);  // state_near reads one past the end
   capacities_.push_back(kMissing);
   first_ = starts_.front();
   // About eight buckets per state.
@@ -117,14 +118,18 @@ std::optional<Failure> Kernel::prepare() {
   reach_first_us_ = ceil_micros(reach_.start);
   reach_last_us_ = micros_of(reach_.end);
   if (j.question == Question::CapacityAt && j.size >= kMicroIndexFrom) {
-    std::int64_t lo = INT64_MAX, hi = INT64_MIN;
+    std::int64_t lo = INT64_MAX, hi = INT64_MIN, previous = INT64_MIN;
+    std::size_t ascents = 0;
     for (std::size_t i = 0; i < j.size; ++i) {
       const std::int64_t us = j.first.at(i);
       if (us == kMissing) continue;
       if (us < reach_first_us_ || reach_last_us_ < us) return Failure{i, {ErrorKind::Value, text::kInstantRange}};
       lo = std::min(lo, us);
       hi = std::max(hi, us);
+      ascents += previous <= us;
+      previous = us;
     }
+    ascending_ = ascents >= j.size - j.size / 8;
     if (lo > hi) return std::nullopt;
     if (live()) {
       const Instant end = capped_add(*instant_from_micros(hi, reach_), kMicro, reach_.end);
@@ -333,8 +338,10 @@ std::optional<Failure> Kernel::run_capacities(std::size_t from, std::size_t to) 
     const std::int64_t us = j.first.at(i);
     std::int64_t c = kMissing;
     if (us != kMissing) {
-      c = index.capacity(us, hint);
-      if (c == kMissing) {
+      if (index.holds(us)) {
+        hint = ascending_ ? index.state_near(us, hint) : index.state(us);
+        c = index.capacity_of(hint);
+      } else {
         if (live()) {
           j.out[i] = get_capacity_at(*source_.calendar, *instant_from_micros(us, reach_));
           continue;

@@ -85,22 +85,29 @@ std::int64_t micros_of(Instant t);
 class MicroIndex {
  public:
   explicit MicroIndex(const Timeline& tl);
-  // capacity: the capacity at us, or kMissing outside the states; `hint` is
-  // the previous answer's state, found again at once in an ascending run.
-  std::int64_t capacity(std::int64_t us, std::size_t& hint) const {
-    if (us < first_ || !(us < end_)) return kMissing;
+  bool holds(std::int64_t us) const { return first_ <= us && us < end_; }
+  // state: the state holding us (which holds()). Buckets are shorter than
+  // most states: two steps without a branch settle nearly every instant, a
+  // loop the rest.
+  std::size_t state(std::int64_t us) const {
     const std::int64_t* b = starts_.data();
-    if (!(b[hint] <= us && us < b[hint + 1])) {
-      // Buckets are shorter than most states: two steps without a branch
-      // settle nearly every instant, a loop the rest.
-      std::size_t i = bucket_first_[static_cast<std::size_t>(static_cast<std::uint64_t>(us - first_) >> shift_)];
-      i += static_cast<std::size_t>(b[i + 1] <= us);
-      i += static_cast<std::size_t>(b[i + 1] <= us);
-      while (b[i + 1] <= us) ++i;
-      hint = i;
-    }
-    return capacities_[hint];
+    std::size_t i = bucket_first_[static_cast<std::size_t>(static_cast<std::uint64_t>(us - first_) >> shift_)];
+    i += static_cast<std::size_t>(b[i + 1] <= us);
+    i += static_cast<std::size_t>(b[i + 1] <= us);
+    while (b[i + 1] <= us) ++i;
+    return i;
   }
+  // state_near: the same, found at once when us lies in state `hint` (the
+  // previous answer of an ascending run) or the next one.
+  std::size_t state_near(std::int64_t us, std::size_t hint) const {
+    const std::int64_t* b = starts_.data();
+    if (b[hint] <= us) {
+      if (us < b[hint + 1]) return hint;
+      if (us < b[hint + 2]) return hint + 1;
+    }
+    return state(us);
+  }
+  std::int64_t capacity_of(std::size_t i) const { return capacities_[i]; }
 
  private:
   std::vector<std::int64_t> starts_;  // state i is [starts_[i], starts_[i + 1]); the last entry is the end
@@ -151,6 +158,7 @@ class Kernel {
 
   std::optional<Timeline> own_;          // a calendar's compiled stretch
   std::optional<MicroIndex> micro_;      // capacities of long columns
+  bool ascending_ = false;               // the column mostly ascends
   std::int64_t reach_first_us_ = 0, reach_last_us_ = 0;
   std::size_t missing_ = 0;
   std::vector<__int128> open_before_;    // open time before state i (ns), i in [0, size]
