@@ -12,7 +12,6 @@ namespace hourloom::tools {
 
 namespace {
 
-constexpr std::int64_t kNanosPerMicroI = kNanosPerMicro;
 constexpr Instant kEpoch = Instant::FromParts(Date::FromDays(0), {});
 constexpr Duration kMicro = Duration::FromNormalized(0, kNanosPerMicro);
 // A calendar is compiled over the job's range when the range is at most this
@@ -29,37 +28,31 @@ __int128 nanos_of(Instant t) {
   const Duration d = t.since_epoch();
   return static_cast<__int128>(d.seconds()) * kNanosPerSecond + d.nanos();
 }
+// duration_of_nanos: ns >= 0 nanoseconds, within one compiled range.
 Duration duration_of_nanos(__int128 ns) {
-  const auto s = static_cast<std::int64_t>(ns >= 0 ? ns / kNanosPerSecond : -((-ns + kNanosPerSecond - 1) / kNanosPerSecond));
-  return Duration::FromNormalized(s, static_cast<std::uint32_t>(ns - static_cast<__int128>(s) * kNanosPerSecond));
+  return Duration::FromNormalized(static_cast<std::int64_t>(ns / kNanosPerSecond),
+                                  static_cast<std::uint32_t>(ns % kNanosPerSecond));
 }
 // micros_of_nanos: a signed span truncated toward zero, as a timedelta holds it.
 Result<std::int64_t> micros_of_nanos(__int128 ns) {
-  const __int128 us = ns / kNanosPerMicroI;
+  const __int128 us = ns / kNanosPerMicro;
   if (us <= kMissing || us > INT64_MAX) return fail(ErrorKind::Overflow, text::kResultRange);
   return static_cast<std::int64_t>(us);
-}
-Result<std::int64_t> micros_of(Duration d) {
-  if (auto us = d.total_micros(); us && *us != kMissing) return *us;
-  return fail(ErrorKind::Overflow, text::kResultRange);
 }
 bool not_found(const Error& e) { return e.kind == ErrorKind::Runtime && Error{e.kind, msg::kWorkNotFound} == e; }
 
 }  // namespace
 
-std::optional<Instant> instant_from_micros(std::int64_t us, TimeWindow reach) {
-  if (us == kMissing) return std::nullopt;
-  const Instant t = (kEpoch + Duration::FromNormalized(floor_div(us, kMicrosPerSecond),
-                                                       static_cast<std::uint32_t>(floor_mod(us, kMicrosPerSecond) *
-                                                                                  kNanosPerMicro)))
-                        .value_or(Instant::Max());
-  if (t < reach.start || reach.end < t) return std::nullopt;
-  return t;
-}
-
 Duration duration_from_micros(std::int64_t us) {
   return Duration::FromNormalized(floor_div(us, kMicrosPerSecond),
                                   static_cast<std::uint32_t>(floor_mod(us, kMicrosPerSecond) * kNanosPerMicro));
+}
+
+std::optional<Instant> instant_from_micros(std::int64_t us, TimeWindow reach) {
+  if (us == kMissing) return std::nullopt;
+  auto t = kEpoch + duration_from_micros(us);
+  if (!t || *t < reach.start || reach.end < *t) return std::nullopt;
+  return *t;
 }
 
 std::int64_t micros_of(Instant t) {

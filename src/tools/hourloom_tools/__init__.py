@@ -218,13 +218,15 @@ def add_work(cal, starts, durations, until=None):
 
 def working_duration(cal, starts, ends):
     """The open time of each [start, end) (GetWorkingDuration), negative where the end comes first."""
-    raw, pandas, scalar, _ = _ask(_WORKING_DURATION, cal, [_convert(starts, "M", "starts"), _convert(ends, "M", "ends")])
+    args = [_convert(starts, "M", "starts"), _convert(ends, "M", "ends")]
+    raw, pandas, scalar, _ = _ask(_WORKING_DURATION, cal, args)
     return _wrap(raw, pandas, scalar, "m")
 
 
 def capacity_time(cal, starts, ends):
     """The integral of capacity over each [start, end): two people for three hours is six hours."""
-    raw, pandas, scalar, _ = _ask(_CAPACITY_TIME, cal, [_convert(starts, "M", "starts"), _convert(ends, "M", "ends")])
+    args = [_convert(starts, "M", "starts"), _convert(ends, "M", "ends")]
+    raw, pandas, scalar, _ = _ask(_CAPACITY_TIME, cal, args)
     return _wrap(raw, pandas, scalar, "m")
 
 
