@@ -13,6 +13,17 @@ bool load_classes(Classes* out) {
   py::Ref calendar(PyObject_GetAttrString(module.get(), "HourloomCalendar"));
   py::Ref timeline(PyObject_GetAttrString(module.get(), "HourloomTimeline"));
   if (!calendar || !timeline) return false;
+  // The internal error's class, as a duration beyond the representable range raises it.
+  py::Ref hours(PyObject_GetAttrString(module.get(), "Hours"));
+  if (!hours) return false;
+  py::Ref too_long(PyObject_CallFunction(hours.get(), "L", 3'000'000'000'000LL));
+  PyObject* raised = PyErr_Occurred();
+  if (too_long || !raised || PyErr_GivenExceptionMatches(raised, PyExc_Exception)) {
+    PyErr_SetString(PyExc_ImportError, "hourloom's internal error class was not found");
+    return false;
+  }
+  out->internal_error = Py_NewRef(raised);
+  PyErr_Clear();
   out->calendar = calendar.release();
   out->timeline = timeline.release();
   return true;

@@ -12,10 +12,12 @@
 
 namespace hourloom::tools {
 
-// Classes: hourloom's calendar and timeline classes, owned for the process.
+// Classes: hourloom's calendar and timeline classes and the class of its
+// internal error (which the module does not name), owned for the process.
 struct Classes {
   PyObject* calendar = nullptr;
   PyObject* timeline = nullptr;
+  PyObject* internal_error = nullptr;
 };
 
 // load_classes: imports hourloom and keeps its classes; false with the import error.

@@ -67,9 +67,9 @@ PyObject* exception_type(ErrorKind kind) {
     case ErrorKind::Runtime: return PyExc_RuntimeError;
     case ErrorKind::Overflow: return PyExc_OverflowError;
     case ErrorKind::Type: return PyExc_TypeError;
-    case ErrorKind::Internal: break;
+    case ErrorKind::Internal: return g_classes.internal_error;
   }
-  return PyExc_ArithmeticError;
+  return PyExc_SystemError;
 }
 
 PyObject* raise_failure(const Failure& f, bool with_position) {
