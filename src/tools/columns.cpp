@@ -12,7 +12,6 @@ namespace hourloom::tools {
 
 namespace {
 
-constexpr Instant kEpoch = Instant::FromParts(Date::FromDays(0), {});
 constexpr Duration kMicro = Duration::FromNormalized(0, kNanosPerMicro);
 // A calendar is compiled over the job's range when the range is at most this
 // long, or at most this long per element.
@@ -28,16 +27,36 @@ __int128 nanos_of(Instant t) {
   const Duration d = t.since_epoch();
   return static_cast<__int128>(d.seconds()) * kNanosPerSecond + d.nanos();
 }
+// divide: n / d truncated, in 64 bits when n fits them (a 128-bit division
+// costs far more than the rest of a question).
+__int128 divide(__int128 n, std::int64_t d) {
+  if (INT64_MIN < n && n <= INT64_MAX) return static_cast<std::int64_t>(n) / d;
+  return n / d;
+}
 // duration_of_nanos: ns >= 0 nanoseconds, within one compiled range.
 Duration duration_of_nanos(__int128 ns) {
-  return Duration::FromNormalized(static_cast<std::int64_t>(ns / kNanosPerSecond),
-                                  static_cast<std::uint32_t>(ns % kNanosPerSecond));
+  const __int128 s = divide(ns, kNanosPerSecond);
+  return Duration::FromNormalized(static_cast<std::int64_t>(s), static_cast<std::uint32_t>(ns - s * kNanosPerSecond));
 }
 // micros_of_nanos: a signed span truncated toward zero, as a timedelta holds it.
 Result<std::int64_t> micros_of_nanos(__int128 ns) {
-  const __int128 us = ns / kNanosPerMicro;
+  const __int128 us = divide(ns, kNanosPerMicro);
   if (us <= kMissing || us > INT64_MAX) return fail(ErrorKind::Overflow, text::kResultRange);
   return static_cast<std::int64_t>(us);
+}
+// ceil_micros: the first whole microsecond at or after t.
+std::int64_t ceil_micros(Instant t) {
+  if (t.is_leap()) return (t.unix_seconds() + 1) * kMicrosPerSecond;
+  return t.unix_seconds() * kMicrosPerSecond + (t.nanos() + kNanosPerMicro - 1) / kNanosPerMicro;
+}
+// instant_at: us microseconds since the epoch, inside the representable
+// dates (the caller has checked it against the reach).
+Instant instant_at(std::int64_t us) {
+  const std::int64_t s = floor_div(us, kMicrosPerSecond);
+  const std::int64_t day = floor_div(s, kSecondsPerDay);
+  const auto nanos = static_cast<std::uint32_t>((us - s * kMicrosPerSecond) * kNanosPerMicro);
+  return Instant::FromParts(Date::FromDays(static_cast<std::int32_t>(day)),
+                            *TimeOfDay::FromSeconds(static_cast<std::uint32_t>(s - day * kSecondsPerDay), nanos));
 }
 bool not_found(const Error& e) { return e.kind == ErrorKind::Runtime && Error{e.kind, msg::kWorkNotFound} == e; }
 
@@ -49,10 +68,8 @@ Duration duration_from_micros(std::int64_t us) {
 }
 
 std::optional<Instant> instant_from_micros(std::int64_t us, TimeWindow reach) {
-  if (us == kMissing) return std::nullopt;
-  auto t = kEpoch + duration_from_micros(us);
-  if (!t || *t < reach.start || reach.end < *t) return std::nullopt;
-  return *t;
+  if (us == kMissing || us < ceil_micros(reach.start) || micros_of(reach.end) < us) return std::nullopt;
+  return instant_at(us);
 }
 
 std::int64_t micros_of(Instant t) {
@@ -66,14 +83,6 @@ void settle(const Calendar& c) {
 }
 
 // ---------------------------------------------------------------- preparing
-
-namespace {
-// ceil_micros: the first whole microsecond at or after t.
-std::int64_t ceil_micros(Instant t) {
-  if (t.is_leap()) return (t.unix_seconds() + 1) * kMicrosPerSecond;
-  return t.unix_seconds() * kMicrosPerSecond + (t.nanos() + kNanosPerMicro - 1) / kNanosPerMicro;
-}
-}  // namespace
 
 MicroIndex::MicroIndex(const Timeline& tl) {
   const std::size_t m = tl.size();
@@ -136,45 +145,36 @@ std::optional<Failure> Kernel::prepare() {
     return std::nullopt;
   }
   // Check every instant once, and find the range the job touches.
-  std::optional<Instant> lo, hi;
-  auto see = [&](Instant t) {
-    if (!lo || t < *lo) lo = t;
-    if (!hi || *hi < t) hi = t;
-  };
+  std::int64_t lo_us = INT64_MAX, hi_us = INT64_MIN, longest_us = 0;
   const bool pairs = j.question == Question::WorkingDuration || j.question == Question::CapacityTime;
   const bool walk = j.question == Question::NextOpen || j.question == Question::AddWork;
-  Duration longest;
   for (std::size_t i = 0; i < j.size; ++i) {
     const std::int64_t a = j.first.at(i);
     const std::int64_t b = j.second.given() ? j.second.at(i) : 0;
     if (a == kMissing || (j.second.given() && b == kMissing) || (j.until.given() && j.until.at(i) == kMissing))
       continue;
-    auto t = instant_from_micros(a, reach_);
-    if (!t) return Failure{i, {ErrorKind::Value, text::kInstantRange}};
-    if (pairs) {
-      auto u = instant_from_micros(b, reach_);
-      if (!u) return Failure{i, {ErrorKind::Value, text::kInstantRange}};
-      see(*u);
-    } else if (j.second.given()) {
-      longest = std::max(longest, duration_from_micros(b));
-    }
-    if (j.until.given() && !instant_from_micros(j.until.at(i), reach_))
+    auto outside = [&](std::int64_t us) { return us < reach_first_us_ || reach_last_us_ < us; };
+    if (outside(a) || (pairs && outside(b)) || (j.until.given() && outside(j.until.at(i))))
       return Failure{i, {ErrorKind::Value, text::kInstantRange}};
-    see(*t);
+    lo_us = std::min({lo_us, a, pairs ? b : a});
+    hi_us = std::max({hi_us, a, pairs ? b : a});
+    if (!pairs && j.second.given()) longest_us = std::max(longest_us, b);
   }
-  if (!lo || j.question == Question::FirstSlot) return std::nullopt;
+  if (lo_us > hi_us || j.question == Question::FirstSlot) return std::nullopt;
 
   if (live()) {
-    Instant end = capped_add(*hi, kMicro, reach_.end);
+    const Instant lo = instant_at(lo_us);
+    Instant end = capped_add(instant_at(hi_us), kMicro, reach_.end);
     if (walk) {
-      const Duration twice = (longest + longest).value_or(Duration::Max());
-      end = capped_add(capped_add(end, twice, reach_.end), kWalkMargin, reach_.end);
+      const Duration longest = duration_from_micros(longest_us);
+      end = capped_add(capped_add(capped_add(end, longest, reach_.end), longest, reach_.end), kWalkMargin, reach_.end);
     }
-    const Duration span = end - *lo;
+    const Duration span = end - lo;
     const auto per_element = static_cast<__int128>(kCompilePerElementSeconds) * static_cast<__int128>(j.size);
     if (span.seconds() > kCompileAlwaysSeconds && span.seconds() > per_element) return std::nullopt;
-    if (!compile(*lo, end)) return std::nullopt;  // answered element by element instead
+    if (!compile(lo, end)) return std::nullopt;  // answered element by element instead
   }
+  if (states()->size() <= j.size) micro_.emplace(*states());
   if (j.question == Question::AddWork || pairs) build_integrals(false);
   if (j.question == Question::CapacityTime) build_integrals(true);
   return std::nullopt;
@@ -203,9 +203,15 @@ void Kernel::build_integrals(bool weighted) {
   before[tl.size()] = sum;
 }
 
+std::size_t Kernel::locate(Instant t) const {
+  if (!micro_) return states()->locate(t);
+  const std::int64_t us = micros_of(t);  // a whole microsecond, as every column value
+  return micro_->holds(us) ? micro_->state(us) : Timeline::kOutside;
+}
+
 std::size_t Kernel::index_of(Instant t) const {
   const Timeline& tl = *states();
-  return t == tl.window().end ? tl.size() : tl.locate(t);
+  return t == tl.window().end ? tl.size() : locate(t);
 }
 
 __int128 Kernel::integral_to(const std::vector<__int128>& before, bool weighted, Instant t, std::size_t k) const {
@@ -234,7 +240,7 @@ Result<std::int64_t> Kernel::capacity_at(Instant t, std::size_t& hint) const {
 Result<std::int64_t> Kernel::next_open(Instant t, std::optional<Instant> until) const {
   const Instant horizon = search_horizon(t, until, reach_);
   if (const Timeline* tl = states()) {
-    std::size_t i = tl->locate(t);
+    std::size_t i = locate(t);
     if (i == Timeline::kOutside && !live()) return fail(ErrorKind::Value, msg::kTimestampOutsideTimeline);
     if (i != Timeline::kOutside) {
       while (i < tl->size() && tl->capacity_of(i) < 1) ++i;
@@ -253,7 +259,7 @@ Result<std::int64_t> Kernel::next_open(Instant t, std::optional<Instant> until) 
 Result<std::int64_t> Kernel::add_work(Instant s, Duration d, std::optional<Instant> until) const {
   if (d.is_negative()) return fail(ErrorKind::Value, msg::kNegativeDuration);
   if (const Timeline* tl = states()) {
-    const std::size_t k = tl->locate(s);
+    const std::size_t k = locate(s);
     if (k == Timeline::kOutside && !live()) return fail(ErrorKind::Value, msg::kTimestampOutsideTimeline);
     if (d.is_zero()) return micros_of(s);
     if (k != Timeline::kOutside) {
@@ -351,7 +357,7 @@ std::optional<Failure> Kernel::run_capacities(std::size_t from, std::size_t to) 
 
 std::optional<Failure> Kernel::run(std::size_t from, std::size_t to) {
   const Job& j = job_;
-  if (micro_) return run_capacities(from, to);
+  if (micro_ && j.question == Question::CapacityAt) return run_capacities(from, to);
   std::size_t hint = 0;
   for (std::size_t i = from; i < to; ++i) {
     const std::int64_t a = j.first.at(i);
@@ -362,16 +368,16 @@ std::optional<Failure> Kernel::run(std::size_t from, std::size_t to) {
       ++missing_;
       continue;
     }
-    const Instant t = *instant_from_micros(a, reach_);  // prepare() checked every instant
+    const Instant t = instant_at(a);  // prepare() checked every instant
     std::optional<Instant> until;
-    if (j.until.given()) until = instant_from_micros(u, reach_);
+    if (j.until.given()) until = instant_at(u);
     Result<std::int64_t> r;
     switch (j.question) {
       case Question::CapacityAt: r = capacity_at(t, hint); break;
       case Question::NextOpen: r = next_open(t, until); break;
       case Question::AddWork: r = add_work(t, duration_from_micros(b), until); break;
-      case Question::WorkingDuration: r = between(t, *instant_from_micros(b, reach_), false); break;
-      case Question::CapacityTime: r = between(t, *instant_from_micros(b, reach_), true); break;
+      case Question::WorkingDuration: r = between(t, instant_at(b), false); break;
+      case Question::CapacityTime: r = between(t, instant_at(b), true); break;
       case Question::FirstSlot: r = first_slot(t, duration_from_micros(b), until); break;
     }
     if (!r) return Failure{i, r.error()};

@@ -141,6 +141,7 @@ class Kernel {
   // Open (or capacity-weighted) time from the start of the states to t, in
   // nanoseconds; t lies in [window.start, window.end], in state k (or k = size()).
   __int128 integral_to(const std::vector<__int128>& before, bool weighted, Instant t, std::size_t k) const;
+  std::size_t locate(Instant t) const;    // the state holding t, or Timeline::kOutside
   std::size_t index_of(Instant t) const;  // locate, with the compiled end as size()
   bool compile(Instant start, Instant end);
   void build_integrals(bool weighted);
@@ -157,7 +158,7 @@ class Kernel {
   std::optional<Failure> run_capacities(std::size_t from, std::size_t to);
 
   std::optional<Timeline> own_;          // a calendar's compiled stretch
-  std::optional<MicroIndex> micro_;      // capacities of long columns
+  std::optional<MicroIndex> micro_;      // finds states for long columns
   bool ascending_ = false;               // the column mostly ascends
   std::int64_t reach_first_us_ = 0, reach_last_us_ = 0;
   std::size_t missing_ = 0;

@@ -110,7 +110,11 @@ def test_every_function_matches_the_scalar_loop(source, rows, until, minimum):
                     lambda s, x, u: cal.AddWorkDuration(s, x, walk_limit(tl, s, u)), starts, ds, plain(found))
         expect_same(lambda: ht.next_open(tl, a, opens),
                     lambda s, u: cal.GetNextOpenTime(s, walk_limit(tl, s, u)), starts, plain(opens))
-    expect_same(lambda: ht.working_duration(tl, a, b), lambda s, e: signed(tl.GetWorkingDuration, s, e), starts, others)
+    for x, y, z in ((a, b, d), (np.resize(a, 70), np.resize(b, 70), np.resize(d, 70))):  # long columns are indexed
+        expect_same(lambda: ht.working_duration(tl, x, y), lambda s, e: signed(tl.GetWorkingDuration, s, e),
+                    plain(x), plain(y))
+        expect_same(lambda: ht.add_work(tl, x, z, until),
+                    lambda s, w: cal.AddWorkDuration(s, w, walk_limit(tl, s, until)), plain(x), plain(z))
     expect_same(lambda: ht.capacity_time(tl, a, b), lambda s, e: signed(lambda x, y: weighted(tl, x, y), s, e),
                 starts, others)
     slot = (lambda s, x: tl.FindFirstSlot(s, x, minimum, until)) if until is not None else \
