@@ -287,10 +287,9 @@ Result<std::int64_t> Kernel::add_work(Instant s, Duration d, std::optional<Insta
       const Instant horizon = search_horizon(s, until, reach_);
       const __int128 target =
           integral_to(open_before_, false, s, k) + static_cast<__int128>(d.seconds()) * kNanosPerSecond + d.nanos();
-      // The first state whose end reaches the target holds the answer: it is
-      // open, as the open time before it falls short.
-      // Galloping from k: the answer usually lies a few states on. Either hi
-      // reaches the end or open_before_[hi] reaches the target.
+      // The first state whose end reaches the target holds the answer (it is
+      // open, as the open time before it falls short). It usually lies a few
+      // states on: gallop from k until hi reaches the end or the target.
       const std::size_t n = open_before_.size();
       std::size_t lo = k + 1, hi = k + 1;
       for (std::size_t step = 1; hi < n && open_before_[hi] < target; step *= 2) {
