@@ -1,5 +1,5 @@
 """Draws one week of a workshop calendar as its state windows: capacity as the
-height of each window, closed time shaded, the public holiday marked.
+height of each window, closed time shaded.
 
     python3 examples/plot_week.py [out.png]      (needs matplotlib: pip install '.[plot]')
 """
@@ -12,14 +12,11 @@ except ModuleNotFoundError:
     sys.exit("plot_week.py draws with matplotlib, which is not installed here: pip install '.[plot]'")
 
 matplotlib.use("Agg")
-import matplotlib.dates as mdates  # noqa: E402
-import matplotlib.pyplot as plt  # noqa: E402
-from matplotlib.patches import Patch  # noqa: E402
 
+import hourloom_tools  # noqa: E402
 from hourloom import HourloomCalendar  # noqa: E402
 
 MONDAY = dt.datetime(2024, 5, 6)
-HOLIDAY = dt.date(2024, 5, 9)  # Ascension Day
 
 
 def workshop():
@@ -34,39 +31,11 @@ def workshop():
             .AddCapacityOverride(at(5, 0), at(6, 0), 1)
             .AddCapacityOverride(at(1, 12, 30), at(1, 16), 5)
             .AddDowntime(at(2, 9), at(2, 11))
-            .AddHoliday(HOLIDAY))
-
-
-def draw(cal, out):
-    start, end = MONDAY, MONDAY + dt.timedelta(days=7)
-    fig, ax = plt.subplots(figsize=(11, 3.6), dpi=110)
-    top = 0
-    for state in cal.GetStateWindows(start, end):
-        w = state.Window
-        if state.CanWork:
-            ax.fill_between([w.Start, w.End], 0, state.Capacity, step="pre", color="#2a7ab0", alpha=0.85, lw=0)
-            top = max(top, state.Capacity)
-        else:
-            ax.axvspan(w.Start, w.End, color="#d9d9d9", lw=0)
-    day = dt.datetime.combine(HOLIDAY, dt.time())
-    ax.axvspan(day, day + dt.timedelta(days=1), facecolor="none", edgecolor="#c0392b", hatch="//", lw=0)
-    ax.text(day + dt.timedelta(hours=12), top + 0.4, "public holiday", ha="center", color="#c0392b")
-    service = MONDAY + dt.timedelta(days=2, hours=10)
-    ax.annotate("service", (service, 0.15), (service, top - 1.2), ha="center", arrowprops={"arrowstyle": "->"})
-    handles = [Patch(color="#2a7ab0", label="open: height = people"), Patch(color="#d9d9d9", label="closed"),
-               Patch(facecolor="none", edgecolor="#c0392b", hatch="//", label="holiday")]
-    ax.legend(handles=handles, loc="upper right", fontsize=8, framealpha=0.95)
-    ax.set_xlim(start, end)
-    ax.set_ylim(0, top + 1.5)
-    ax.set_ylabel("people (capacity)")
-    ax.xaxis.set_major_locator(mdates.DayLocator())
-    ax.xaxis.set_major_formatter(mdates.DateFormatter("%a %d %b"))
-    ax.xaxis.set_minor_locator(mdates.HourLocator(byhour=[6, 12, 18]))
-    ax.grid(axis="x", which="major", color="#888888", lw=0.6)
-    ax.set_title("One week of the workshop: open time by capacity, closed time shaded")
-    fig.tight_layout()
-    fig.savefig(out)
+            .AddHoliday(dt.date(2024, 5, 9)))
 
 
 if __name__ == "__main__":
-    draw(workshop(), sys.argv[1] if len(sys.argv) > 1 else "docs/week.png")
+    ax = hourloom_tools.plot(workshop(), MONDAY, MONDAY + dt.timedelta(days=7))
+    ax.set_title("One week of the workshop: open time by capacity, closed time shaded")
+    ax.figure.tight_layout()
+    ax.figure.savefig(sys.argv[1] if len(sys.argv) > 1 else "docs/week.png", dpi=110)

@@ -1,0 +1,119 @@
+"""Whole columns with hourloom_tools, measured in one run on the realistic calendar:
+  - capacity_at over 1M random (and sorted) datetime64[us] of a compiled year
+    against numpy's searchsorted over the state starts plus take, and the live
+    calendar against its timeline;
+  - add_work of 8 hours over 100k starts against pandas' CustomBusinessHour and
+    a Python loop of AddWorkDuration;
+  - working_duration over 100k pairs up to 30 days apart against a loop of
+    GetWorkingDuration and businesstimedelta;
+  - two threads on halves of 4M values against one thread on all of them;
+  - a pandas Series of 1M timestamps against the same numpy array.
+The slowest baselines are timed on a sample and counted per element."""
+import datetime as dt
+import os
+import sys
+import threading
+import warnings
+
+import numpy as np
+import pandas as pd
+
+sys.path.insert(0, os.path.dirname(__file__))
+from bench_state import START, realistic  # noqa: E402
+from common import best_of, report, row  # noqa: E402
+
+import hourloom_tools as ht  # noqa: E402
+
+YEAR_US = 366 * 86_400 * 1_000_000
+
+
+def random_instants(n, seed):
+    rng = np.random.default_rng(seed)
+    return np.datetime64(START, "us") + rng.integers(0, YEAR_US, n).astype("m8[us]")
+
+
+def per_element(fn, n, repeat=5):
+    return best_of(fn, repeat)[0] / n * 1e9
+
+
+def capacity_rows(cal):
+    tl = cal.Compile(START, START.replace(year=2025))
+    starts, _, caps = ht.windows(tl, START, START.replace(year=2025))
+    values = random_instants(1_000_000, 1)
+    ordered = np.sort(values)
+
+    def numpy_route(v):
+        return caps.take(np.searchsorted(starts, v, side="right") - 1)
+
+    assert (numpy_route(values) == ht.capacity_at(tl, values)).all()
+    n = len(values)
+    random_ns = per_element(lambda: ht.capacity_at(tl, values), n, 15)
+    sorted_ns = per_element(lambda: ht.capacity_at(tl, ordered), n, 15)
+    live_ns = per_element(lambda: ht.capacity_at(cal, values), n, 15)
+    numpy_ns = per_element(lambda: numpy_route(values), n)
+    numpy_sorted_ns = per_element(lambda: numpy_route(ordered), n, 15)
+    out = [row("capacity_at, timeline, 1M random", random_ns, "searchsorted + take", numpy_ns, "<= 1/5"),
+           row("capacity_at, timeline, 1M sorted", sorted_ns, "searchsorted + take", numpy_sorted_ns, "<= 1/3"),
+           row("capacity_at, live calendar, 1M random", live_ns, "the timeline", random_ns, "<= 1.5")]
+
+    series = pd.Series(values)
+    out.append(row("capacity_at, 1M pandas Series", per_element(lambda: ht.capacity_at(tl, series), n, 15),
+                   "numpy array", random_ns, "<= 1.5"))
+
+    many = random_instants(4_000_000, 2)
+    halves = [many[:2_000_000], many[2_000_000:]]
+
+    def two_threads():
+        threads = [threading.Thread(target=ht.capacity_at, args=(tl, h)) for h in halves]
+        for t in threads:
+            t.start()
+        for t in threads:
+            t.join()
+    out.append(row("capacity_at, 2 threads on halves of 4M", best_of(two_threads, 9)[0] * 1e9,
+                   "1 thread, all 4M", best_of(lambda: ht.capacity_at(tl, many), 9)[0] * 1e9, "<= 0.65"))
+    return out
+
+
+def work_rows(cal):
+    starts = random_instants(100_000, 3)
+    eight = np.timedelta64(8, "h")
+    n = len(starts)
+    add_ns = per_element(lambda: ht.add_work(cal, starts, eight), n)
+    as_datetimes = starts.astype(object).tolist()
+    hours = dt.timedelta(hours=8)
+    loop_ns = per_element(lambda: [cal.AddWorkDuration(s, hours) for s in as_datetimes], n)
+    sample = pd.Series(starts[:300])
+    offset = pd.offsets.CustomBusinessHour(8, start="08:00", end="17:00")
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        pandas_ns = per_element(lambda: sample + offset, len(sample), repeat=1)
+    out = [row("add_work 8 h, 100k starts", add_ns, "pandas CustomBusinessHour", pandas_ns, "<= 1/1000"),
+           row("add_work 8 h, 100k starts", add_ns, "loop of AddWorkDuration", loop_ns, "<= 1/8")]
+
+    rng = np.random.default_rng(4)
+    ends = starts + rng.integers(0, 30 * 86_400 * 1_000_000, n).astype("m8[us]")
+    duration_ns = per_element(lambda: ht.working_duration(cal, starts, ends), n)
+    pairs = list(zip(as_datetimes, ends.astype(object).tolist()))
+    scalar_ns = per_element(lambda: [cal.GetWorkingDuration(s, e) for s, e in pairs], n)
+    out.append(row("working_duration, 100k pairs up to 30 days", duration_ns, "loop of GetWorkingDuration", scalar_ns,
+                   "<= 1/10"))
+    try:
+        import businesstimedelta as btd
+    except ImportError:
+        return out
+    rule = btd.WorkDayRule(start_time=dt.time(8), end_time=dt.time(17), working_days=[0, 1, 2, 3, 4])
+    lunch = btd.LunchTimeRule(start_time=dt.time(12), end_time=dt.time(12, 45), working_days=[0, 1, 2, 3, 4])
+    hours_rule = btd.Rules([rule, lunch])
+    few = pairs[:300]
+    btd_ns = per_element(lambda: [hours_rule.difference(s, e) for s, e in few], len(few), repeat=1)
+    out.append(row("working_duration, 100k pairs up to 30 days", duration_ns, "businesstimedelta", btd_ns, "<= 1/5000"))
+    return out
+
+
+def rows():
+    cal = realistic(1)
+    return capacity_rows(cal) + work_rows(cal)
+
+
+if __name__ == "__main__":
+    report(rows())

@@ -1,0 +1,37 @@
+// Reading hourloom's own objects from the companion module: the one unit that
+// knows their layout (both modules are built from the same headers). Every
+// cast of a hourloom object happens in borrow.cpp, after a check of the
+// object's type by identity against the classes of the imported module.
+//   Source s; if (!take_source(classes, obj, &s)) return nullptr;
+#pragma once
+
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include "tools/columns.h"
+
+namespace hourloom::tools {
+
+// Classes: hourloom's calendar and timeline classes and the class of its
+// internal error (which the module does not name), owned for the process.
+struct Classes {
+  PyObject* calendar = nullptr;
+  PyObject* timeline = nullptr;
+  PyObject* internal_error = nullptr;
+};
+
+// load_classes: imports hourloom and keeps its classes; false with the import error.
+bool load_classes(Classes* out);
+
+// take_source: under the interpreter lock, a calendar's current snapshot
+// (taken under its shared hold, released on return) made ready for readers
+// without the lock (Calendar::prepare), or a copy of a timeline sharing its frozen
+// states. False with TypeError for any
+// other object, RuntimeError "Already mutably borrowed" while an edit holds
+// the calendar.
+bool take_source(const Classes& classes, PyObject* obj, Source* out);
+
+// python_reach: the instants a datetime can hold, the reach of hourloom's members.
+TimeWindow python_reach();
+
+}  // namespace hourloom::tools

@@ -1,0 +1,426 @@
+#include "tools/columns.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "engine/search.h"
+#include "engine/state.h"
+#include "engine/time_index.h"
+#include "engine/working_time.h"
+
+namespace hourloom::tools {
+
+namespace {
+
+constexpr Duration kMicro = Duration::FromNormalized(0, kNanosPerMicro);
+// A calendar is compiled over the job's range when the range is at most this
+// long, or at most this long per element.
+constexpr std::int64_t kCompileAlwaysSeconds = 400 * kSecondsPerDay;
+constexpr std::int64_t kCompilePerElementSeconds = kSecondsPerDay;
+// How far past the latest start a walk's stretch is compiled, beyond twice
+// the longest duration.
+constexpr Duration kWalkMargin = Duration::FromSeconds(14 * kSecondsPerDay);
+
+// nanos_of: t as nanoseconds since the epoch, a leap second counting as the
+// end of its second (as instant arithmetic does).
+__int128 nanos_of(Instant t) {
+  const Duration d = t.since_epoch();
+  return static_cast<__int128>(d.seconds()) * kNanosPerSecond + d.nanos();
+}
+// divide: n / d truncated, in 64 bits when n fits them (a 128-bit division
+// costs far more than the rest of a question).
+__int128 divide(__int128 n, std::int64_t d) {
+  if (INT64_MIN < n && n <= INT64_MAX) return static_cast<std::int64_t>(n) / d;
+  return n / d;
+}
+// duration_of_nanos: ns >= 0 nanoseconds, within one compiled range.
+Duration duration_of_nanos(__int128 ns) {
+  const __int128 s = divide(ns, kNanosPerSecond);
+  return Duration::FromNormalized(static_cast<std::int64_t>(s), static_cast<std::uint32_t>(ns - s * kNanosPerSecond));
+}
+// micros_of_nanos: a signed span truncated toward zero, as a timedelta holds it.
+Result<std::int64_t> micros_of_nanos(__int128 ns) {
+  const __int128 us = divide(ns, kNanosPerMicro);
+  if (us <= kMissing || us > INT64_MAX) return fail(ErrorKind::Overflow, text::kResultRange);
+  return static_cast<std::int64_t>(us);
+}
+// ceil_micros: the first whole microsecond at or after t.
+std::int64_t ceil_micros(Instant t) {
+  if (t.is_leap()) return (t.unix_seconds() + 1) * kMicrosPerSecond;
+  return t.unix_seconds() * kMicrosPerSecond + (t.nanos() + kNanosPerMicro - 1) / kNanosPerMicro;
+}
+// instant_at: us microseconds since the epoch, inside the representable
+// dates (the caller has checked it against the reach).
+Instant instant_at(std::int64_t us) {
+  const std::int64_t s = floor_div(us, kMicrosPerSecond);
+  const std::int64_t day = floor_div(s, kSecondsPerDay);
+  const auto nanos = static_cast<std::uint32_t>((us - s * kMicrosPerSecond) * kNanosPerMicro);
+  return Instant::FromParts(Date::FromDays(static_cast<std::int32_t>(day)),
+                            *TimeOfDay::FromSeconds(static_cast<std::uint32_t>(s - day * kSecondsPerDay), nanos));
+}
+bool not_found(const Error& e) { return e.kind == ErrorKind::Runtime && Error{e.kind, msg::kWorkNotFound} == e; }
+
+}  // namespace
+
+Duration duration_from_micros(std::int64_t us) {
+  return Duration::FromNormalized(floor_div(us, kMicrosPerSecond),
+                                  static_cast<std::uint32_t>(floor_mod(us, kMicrosPerSecond) * kNanosPerMicro));
+}
+
+std::optional<Instant> instant_from_micros(std::int64_t us, TimeWindow reach) {
+  if (us == kMissing || us < ceil_micros(reach.start) || micros_of(reach.end) < us) return std::nullopt;
+  return instant_at(us);
+}
+
+std::int64_t micros_of(Instant t) {
+  const std::uint32_t fraction = t.is_leap() ? t.nanos() - kNanosPerSecond : t.nanos();
+  return t.unix_seconds() * kMicrosPerSecond + fraction / kNanosPerMicro;
+}
+
+// ---------------------------------------------------------------- preparing
+
+MicroIndex::MicroIndex(const Timeline& tl) {
+  const std::size_t m = tl.size();
+  starts_.reserve(m + 1);
+  capacities_.reserve(m + 1);
+  for (std::size_t i = 0; i < m; ++i) {
+    starts_.push_back(ceil_micros(tl.start_of(i)));
+    capacities_.push_back(tl.capacity_of(i));
+  }
+  end_ = ceil_micros(tl.window().end);
+  starts_.push_back(end_);
+  starts_.push_back(INT64_MAX);  // state_near reads one past the end
+  capacities_.push_back(kMissing);
+  first_ = starts_.front();
+  // About eight buckets per state.
+  const auto span = static_cast<std::uint64_t>(end_ - first_);
+  while ((span >> shift_) > 8 * m + 1) ++shift_;
+  const auto buckets = static_cast<std::size_t>(span >> shift_) + 1;
+  bucket_first_.reserve(buckets + 1);
+  std::size_t i = 0;
+  for (std::size_t b = 0; b < buckets; ++b) {
+    const std::int64_t at = first_ + static_cast<std::int64_t>(static_cast<std::uint64_t>(b) << shift_);
+    while (i + 1 < m && starts_[i + 1] <= at) ++i;
+    bucket_first_.push_back(static_cast<std::uint32_t>(i));
+  }
+  bucket_first_.push_back(static_cast<std::uint32_t>(m == 0 ? 0 : m - 1));
+}
+
+// Long columns of capacities are asked of a MicroIndex. A timeline the size
+// of the column or larger is searched as it is.
+constexpr std::size_t kMicroIndexFrom = 64;
+constexpr std::size_t kAscentSample = 4096;
+
+std::optional<Failure> Kernel::prepare() {
+  const Job& j = job_;
+  reach_first_us_ = ceil_micros(reach_.start);
+  reach_last_us_ = micros_of(reach_.end);
+  if (j.question == Question::CapacityAt && j.size >= kMicroIndexFrom) {
+    // A sample tells whether the column ascends; run() checks each instant
+    // as it goes, and a calendar is compiled over the column's range.
+    const std::size_t sample = std::min(j.size, kAscentSample);
+    std::size_t ascents = 0;
+    for (std::size_t i = 1; i < sample; ++i) ascents += j.first.at(i - 1) <= j.first.at(i);
+    ascending_ = ascents + sample / 8 >= sample;
+    if (live()) {
+      // NaT is the smallest int64: it cannot raise the maximum, and is
+      // skipped for the minimum without a branch.
+      // Four running pairs, so that the comparisons do not wait on each other.
+      std::int64_t lo = INT64_MAX, hi = INT64_MIN;
+      const std::int64_t* v = j.first.values;
+      if (j.first.step == 1) {
+        std::int64_t los[4] = {INT64_MAX, INT64_MAX, INT64_MAX, INT64_MAX};
+        std::int64_t his[4] = {INT64_MIN, INT64_MIN, INT64_MIN, INT64_MIN};
+        std::size_t i = 0;
+        for (; i + 4 <= j.size; i += 4)
+          for (std::size_t k = 0; k < 4; ++k) {
+            los[k] = std::min(los[k], v[i + k] == kMissing ? INT64_MAX : v[i + k]);
+            his[k] = std::max(his[k], v[i + k]);
+          }
+        for (; i < j.size; ++i) {
+          los[0] = std::min(los[0], v[i] == kMissing ? INT64_MAX : v[i]);
+          his[0] = std::max(his[0], v[i]);
+        }
+        lo = std::min({los[0], los[1], los[2], los[3]});
+        hi = std::max({his[0], his[1], his[2], his[3]});
+      } else {
+        lo = hi = v[0];
+      }
+      if (hi == kMissing) return std::nullopt;  // all NaT
+      lo = std::max(lo, reach_first_us_);  // run() reports instants outside the reach
+      hi = std::min(hi, reach_last_us_);
+      if (lo > hi) return std::nullopt;
+      const Instant end = capped_add(*instant_from_micros(hi, reach_), kMicro, reach_.end);
+      const Instant start = *instant_from_micros(lo, reach_);
+      const Duration span = end - start;
+      const auto per_element = static_cast<__int128>(kCompilePerElementSeconds) * static_cast<__int128>(j.size);
+      if (span.seconds() > kCompileAlwaysSeconds && span.seconds() > per_element) return std::nullopt;
+      if (!compile(start, end)) return std::nullopt;
+    }
+    if (states()->size() <= j.size) micro_.emplace(*states());
+    return std::nullopt;
+  }
+  // Check every instant once, and find the range the job touches.
+  std::int64_t lo_us = INT64_MAX, hi_us = INT64_MIN, longest_us = 0;
+  const bool pairs = j.question == Question::WorkingDuration || j.question == Question::CapacityTime;
+  const bool walk = j.question == Question::NextOpen || j.question == Question::AddWork;
+  for (std::size_t i = 0; i < j.size; ++i) {
+    const std::int64_t a = j.first.at(i);
+    const std::int64_t b = j.second.given() ? j.second.at(i) : 0;
+    if (a == kMissing || (j.second.given() && b == kMissing) || (j.until.given() && j.until.at(i) == kMissing))
+      continue;
+    auto outside = [&](std::int64_t us) { return us < reach_first_us_ || reach_last_us_ < us; };
+    if (outside(a) || (pairs && outside(b)) || (j.until.given() && outside(j.until.at(i))))
+      return Failure{i, {ErrorKind::Value, text::kInstantRange}};
+    lo_us = std::min({lo_us, a, pairs ? b : a});
+    hi_us = std::max({hi_us, a, pairs ? b : a});
+    if (!pairs && j.second.given()) longest_us = std::max(longest_us, b);
+  }
+  if (lo_us > hi_us || j.question == Question::FirstSlot) return std::nullopt;
+
+  if (live()) {
+    const Instant lo = instant_at(lo_us);
+    Instant end = capped_add(instant_at(hi_us), kMicro, reach_.end);
+    if (walk) {
+      const Duration longest = duration_from_micros(longest_us);
+      end = capped_add(capped_add(capped_add(end, longest, reach_.end), longest, reach_.end), kWalkMargin, reach_.end);
+    }
+    const Duration span = end - lo;
+    const auto per_element = static_cast<__int128>(kCompilePerElementSeconds) * static_cast<__int128>(j.size);
+    if (span.seconds() > kCompileAlwaysSeconds && span.seconds() > per_element) return std::nullopt;
+    if (!compile(lo, end)) return std::nullopt;  // answered element by element instead
+  }
+  if (states()->size() <= j.size) micro_.emplace(*states());
+  if (j.question == Question::AddWork || pairs) build_integrals(false);
+  if (j.question == Question::CapacityTime) build_integrals(true);
+  return std::nullopt;
+}
+
+// compile: the calendar's states over [start, end) as a timeline of our own
+// (without a copy of the calendar, which only window matches would read).
+bool Kernel::compile(Instant start, Instant end) {
+  auto states = state_windows(*source_.calendar, start, end);
+  if (!states) return false;
+  own_.emplace(Calendar{}, TimeWindow{start, end}, *states);
+  return true;
+}
+
+void Kernel::build_integrals(bool weighted) {
+  const Timeline& tl = *states();
+  std::vector<__int128>& before = weighted ? weighted_before_ : open_before_;
+  before.resize(tl.size() + 1);
+  __int128 sum = 0;
+  for (std::size_t i = 0; i < tl.size(); ++i) {
+    before[i] = sum;
+    const Capacity c = tl.capacity_of(i);
+    const __int128 len = nanos_of(tl.end_of(i)) - nanos_of(tl.start_of(i));
+    if (c > 0) sum += weighted ? len * c : len;
+  }
+  before[tl.size()] = sum;
+}
+
+std::size_t Kernel::locate(Instant t) const {
+  if (!micro_) return states()->locate(t);
+  const std::int64_t us = micros_of(t);  // a whole microsecond, as every column value
+  return micro_->holds(us) ? micro_->state(us) : Timeline::kOutside;
+}
+
+std::size_t Kernel::index_of(Instant t) const {
+  const Timeline& tl = *states();
+  return t == tl.window().end ? tl.size() : locate(t);
+}
+
+__int128 Kernel::integral_to(const std::vector<__int128>& before, bool weighted, Instant t, std::size_t k) const {
+  const Timeline& tl = *states();
+  if (k == tl.size()) return before[k];
+  const Capacity c = tl.capacity_of(k);
+  if (c <= 0) return before[k];
+  const __int128 part = nanos_of(t) - nanos_of(tl.start_of(k));
+  return before[k] + (weighted ? part * c : part);
+}
+
+// ---------------------------------------------------------------- questions
+
+Result<std::int64_t> Kernel::capacity_at(Instant t, std::size_t& hint) const {
+  if (const Timeline* tl = states()) {
+    const std::size_t i = tl->locate_near(t, hint);
+    if (i != Timeline::kOutside) {
+      hint = i;
+      return tl->capacity_of(i);
+    }
+    if (!live()) return fail(ErrorKind::Value, msg::kTimestampOutsideTimeline);
+  }
+  return get_capacity_at(*source_.calendar, t);
+}
+
+Result<std::int64_t> Kernel::next_open(Instant t, std::optional<Instant> until) const {
+  const Instant horizon = search_horizon(t, until, reach_);
+  if (const Timeline* tl = states()) {
+    std::size_t i = locate(t);
+    if (i == Timeline::kOutside && !live()) return fail(ErrorKind::Value, msg::kTimestampOutsideTimeline);
+    if (i != Timeline::kOutside) {
+      while (i < tl->size() && tl->capacity_of(i) < 1) ++i;
+      if (i < tl->size()) {
+        const Instant open = std::max(t, tl->start_of(i));
+        return open < horizon ? micros_of(open) : kMissing;
+      }
+      if (!live() || !(tl->window().end < horizon)) return kMissing;
+    }
+  }
+  auto r = get_next_open_time(*source_.calendar, t, until, reach_);
+  if (!r) return std::unexpected(r.error());
+  return *r ? micros_of(**r) : kMissing;
+}
+
+Result<std::int64_t> Kernel::add_work(Instant s, Duration d, std::optional<Instant> until) const {
+  if (d.is_negative()) return fail(ErrorKind::Value, msg::kNegativeDuration);
+  if (const Timeline* tl = states()) {
+    const std::size_t k = locate(s);
+    if (k == Timeline::kOutside && !live()) return fail(ErrorKind::Value, msg::kTimestampOutsideTimeline);
+    if (d.is_zero()) return micros_of(s);
+    if (k != Timeline::kOutside) {
+      const Instant horizon = search_horizon(s, until, reach_);
+      const __int128 target =
+          integral_to(open_before_, false, s, k) + static_cast<__int128>(d.seconds()) * kNanosPerSecond + d.nanos();
+      // The first state whose end reaches the target holds the answer (it is
+      // open, as the open time before it falls short). It usually lies a few
+      // states on: gallop from k until hi reaches the end or the target.
+      const std::size_t n = open_before_.size();
+      std::size_t lo = k + 1, hi = k + 1;
+      for (std::size_t step = 1; hi < n && open_before_[hi] < target; step *= 2) {
+        lo = hi + 1;
+        hi = lo + step;
+      }
+      const auto end = open_before_.begin() + static_cast<std::ptrdiff_t>(std::min(hi + 1, n));
+      auto it = std::lower_bound(open_before_.begin() + static_cast<std::ptrdiff_t>(std::min(lo, n)), end, target);
+      if (it == end) it = open_before_.end();
+      if (it != open_before_.end()) {
+        const auto j = static_cast<std::size_t>(it - open_before_.begin()) - 1;
+        const Instant answer = (tl->start_of(j) + duration_of_nanos(target - open_before_[j])).value();
+        return answer <= horizon ? micros_of(answer) : kMissing;
+      }
+      if (!live() || !(tl->window().end < horizon)) return kMissing;
+    }
+  }
+  if (d.is_zero()) return micros_of(s);
+  auto r = add_work_duration(*source_.calendar, s, d, until, reach_);
+  if (!r) return not_found(r.error()) ? Result<std::int64_t>(kMissing) : std::unexpected(r.error());
+  return micros_of(*r);
+}
+
+// between: open time (or capacity-weighted time) of [a, b), negated when b < a.
+Result<std::int64_t> Kernel::between(Instant a, Instant b, bool weighted) const {
+  const bool negate = b < a;
+  if (negate) std::swap(a, b);
+  __int128 total = 0;
+  const Timeline* tl = states();
+  const bool inside = tl && tl->window().start <= a && b <= tl->window().end;
+  if (inside) {
+    const std::vector<__int128>& before = weighted ? weighted_before_ : open_before_;
+    total = integral_to(before, weighted, b, index_of(b)) - integral_to(before, weighted, a, index_of(a));
+  } else if (!live()) {
+    return fail(ErrorKind::Value, msg::kRangeOutsideTimeline);
+  } else {
+    // The state walk rather than get_working_duration, which keeps a measure
+    // of the weekly rules in the calendar on first use.
+    StateWalk walk(*source_.calendar, a, b);
+    while (true) {
+      auto s = walk.next();
+      if (!s) return std::unexpected(s.error());
+      if (!*s) break;
+      const __int128 len = nanos_of((*s)->window.end) - nanos_of((*s)->window.start);
+      if ((*s)->capacity > 0) total += weighted ? len * (*s)->capacity : len;
+    }
+  }
+  return micros_of_nanos(negate ? -total : total);
+}
+
+Result<std::int64_t> Kernel::first_slot(Instant s, Duration d, std::optional<Instant> until) const {
+  auto r = source_.timeline ? timeline_first_slot(*source_.timeline, s, d, job_.minimum, until)
+                            : find_first_slot(*source_.calendar, s, d, job_.minimum, until, reach_);
+  if (!r) return std::unexpected(r.error());
+  return *r ? micros_of((*r)->start) : kMissing;
+}
+
+// ---------------------------------------------------------------- the loop
+
+std::optional<Failure> Kernel::run_capacities(std::size_t from, std::size_t to) {
+  const Job& j = job_;
+  std::size_t hint = 0;
+  const MicroIndex& index = *micro_;
+  for (std::size_t i = from; i < to; ++i) {
+    const std::int64_t us = j.first.at(i);
+    std::int64_t c = kMissing;
+    if (us != kMissing) {
+      if (index.holds(us)) {
+        hint = ascending_ ? index.state_near(us, hint) : index.state(us);
+        c = index.capacity_of(hint);
+      } else {
+        if (us < reach_first_us_ || reach_last_us_ < us) return Failure{i, {ErrorKind::Value, text::kInstantRange}};
+        if (live()) {
+          j.out[i] = get_capacity_at(*source_.calendar, instant_at(us));
+          continue;
+        }
+        return Failure{i, {ErrorKind::Value, msg::kTimestampOutsideTimeline}};
+      }
+    } else {
+      ++missing_;
+    }
+    j.out[i] = c;
+  }
+  return std::nullopt;
+}
+
+std::optional<Failure> Kernel::run(std::size_t from, std::size_t to) {
+  const Job& j = job_;
+  if (micro_ && j.question == Question::CapacityAt) return run_capacities(from, to);
+  const bool pairs = j.question == Question::WorkingDuration || j.question == Question::CapacityTime;
+  std::size_t hint = 0;
+  for (std::size_t i = from; i < to; ++i) {
+    const std::int64_t a = j.first.at(i);
+    const std::int64_t b = j.second.given() ? j.second.at(i) : 0;
+    const std::int64_t u = j.until.given() ? j.until.at(i) : 0;
+    if (a == kMissing || b == kMissing || u == kMissing) {
+      j.out[i] = kMissing;
+      ++missing_;
+      continue;
+    }
+    auto outside = [&](std::int64_t us) { return us < reach_first_us_ || reach_last_us_ < us; };
+    if (outside(a) || (pairs && outside(b)) || (j.until.given() && outside(u)))
+      return Failure{i, {ErrorKind::Value, text::kInstantRange}};
+    const Instant t = instant_at(a);
+    std::optional<Instant> until;
+    if (j.until.given()) until = instant_at(u);
+    Result<std::int64_t> r;
+    switch (j.question) {
+      case Question::CapacityAt: r = capacity_at(t, hint); break;
+      case Question::NextOpen: r = next_open(t, until); break;
+      case Question::AddWork: r = add_work(t, duration_from_micros(b), until); break;
+      case Question::WorkingDuration: r = between(t, instant_at(b), false); break;
+      case Question::CapacityTime: r = between(t, instant_at(b), true); break;
+      case Question::FirstSlot: r = first_slot(t, duration_from_micros(b), until); break;
+    }
+    if (!r) return Failure{i, r.error()};
+    missing_ += *r == kMissing;
+    j.out[i] = *r;
+  }
+  return std::nullopt;
+}
+
+Result<WindowColumns> window_columns(const Source& source, Instant start, Instant end) {
+  auto states = source.timeline ? timeline_state_windows(*source.timeline, start, end)
+                                : state_windows(*source.calendar, start, end);
+  if (!states) return std::unexpected(states.error());
+  WindowColumns out;
+  out.starts.reserve(states->size());
+  out.ends.reserve(states->size());
+  out.capacities.reserve(states->size());
+  for (const StateWindow& s : *states) {
+    out.starts.push_back(micros_of(s.window.start));
+    out.ends.push_back(micros_of(s.window.end));
+    out.capacities.push_back(s.capacity);
+  }
+  return out;
+}
+
+}  // namespace hourloom::tools

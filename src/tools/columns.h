@@ -1,0 +1,170 @@
+// Column kernels: one question asked of every element of int64 microsecond
+// columns (datetime64[us] and timedelta64[us] values), over a calendar or a
+// compiled timeline. Plain engine code without Python, so that the caller can
+// run it with the interpreter lock released.
+//   Kernel k(source, job, reach);  k.prepare();  if (auto f = k.run(0, n)) report(*f);
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "engine/calendar.h"
+#include "timeline/timeline.h"
+
+namespace hourloom::tools {
+
+// kMissing: NaT, in both directions.
+inline constexpr std::int64_t kMissing = INT64_MIN;
+
+// Texts of the column layer's own errors (the engine's are in time/error.h).
+namespace text {
+inline constexpr const char* kInstantRange = "Instant is outside the range of datetime.";
+inline constexpr const char* kResultRange = "Duration is outside the timedelta64[us] range.";
+}  // namespace text
+
+enum class Question : unsigned char { CapacityAt, NextOpen, AddWork, WorkingDuration, CapacityTime, FirstSlot };
+
+// Source: what the columns are asked of: a calendar's immutable snapshot,
+// shared with other readers, or a copy of a timeline sharing its frozen
+// states. A snapshot is read from several threads at once, so it is prepared
+// first (Calendar::prepare, under the interpreter lock), after which its
+// questions only read it.
+struct Source {
+  std::shared_ptr<const Calendar> calendar;  // set for a calendar
+  std::optional<Timeline> timeline;          // set for a timeline
+};
+
+// Column: `size` values read at i * step: step 1 for one value per element,
+// step 0 for one value for all. Absent when values is null.
+struct Column {
+  const std::int64_t* values = nullptr;
+  std::size_t step = 0;
+  bool given() const { return values != nullptr; }
+  std::int64_t at(std::size_t i) const { return values[i * step]; }
+};
+
+// Job: the question, its columns and the output (int64 microseconds,
+// capacities for CapacityAt). kMissing in any column gives kMissing out.
+struct Job {
+  Question question = Question::CapacityAt;
+  Column first;   // instants, or starts
+  Column second;  // durations (AddWork, FirstSlot) or ends (WorkingDuration, CapacityTime)
+  Column until;   // search horizons (NextOpen, AddWork, FirstSlot)
+  Capacity minimum = 1;
+  std::int64_t* out = nullptr;
+  std::size_t size = 0;
+};
+
+// Failure: the first element whose question failed, with the engine error.
+struct Failure {
+  std::size_t position;
+  Error error;
+};
+
+// Conversions between microsecond counts and engine values. instant_from_micros
+// is absent outside the reach; micros_of(Instant) floors to the microsecond as
+// a datetime holds it (a leap second keeps the fraction within its second).
+std::optional<Instant> instant_from_micros(std::int64_t us, TimeWindow reach);
+Duration duration_from_micros(std::int64_t us);
+std::int64_t micros_of(Instant t);
+
+// MicroIndex: the states of a timeline keyed by whole microseconds, for
+// capacities of long columns: an instant of whole microseconds lies at or
+// after a boundary exactly when it lies at or after the boundary rounded up
+// to the microsecond, so the answers are the timeline's. Buckets of equal
+// length name the state holding their first instant, as the timeline's do.
+class MicroIndex {
+ public:
+  explicit MicroIndex(const Timeline& tl);
+  bool holds(std::int64_t us) const { return first_ <= us && us < end_; }
+  // state: the state holding us (which holds()). Buckets are shorter than
+  // most states: two steps without a branch settle nearly every instant, a
+  // loop the rest.
+  std::size_t state(std::int64_t us) const {
+    const std::int64_t* b = starts_.data();
+    std::size_t i = bucket_first_[static_cast<std::size_t>(static_cast<std::uint64_t>(us - first_) >> shift_)];
+    i += static_cast<std::size_t>(b[i + 1] <= us);
+    i += static_cast<std::size_t>(b[i + 1] <= us);
+    while (b[i + 1] <= us) ++i;
+    return i;
+  }
+  // state_near: the same, found at once when us lies in state `hint` (the
+  // previous answer of an ascending run) or the next one.
+  std::size_t state_near(std::int64_t us, std::size_t hint) const {
+    const std::int64_t* b = starts_.data();
+    if (b[hint] <= us) {
+      if (us < b[hint + 1]) return hint;
+      if (us < b[hint + 2]) return hint + 1;
+    }
+    return state(us);
+  }
+  std::int64_t capacity_of(std::size_t i) const { return capacities_[i]; }
+
+ private:
+  std::vector<std::int64_t> starts_;  // state i is [starts_[i], starts_[i + 1]); the last entry is the end
+  std::vector<std::int64_t> capacities_;
+  std::vector<std::uint32_t> bucket_first_;
+  std::int64_t first_ = 0, end_ = 0;
+  int shift_ = 0;
+};
+
+// Kernel: answers one job element by element. A calendar's elements are
+// answered from a timeline compiled by prepare() over the instants the job
+// touches, when that range is not too long for the number of elements; what
+// the range does not decide is asked of the calendar itself. A timeline
+// answers from its own states, and a walk that would need time after its
+// compiled end gives kMissing.
+class Kernel {
+ public:
+  Kernel(Source source, const Job& job, TimeWindow reach) : source_(std::move(source)), job_(job), reach_(reach) {}
+
+  // prepare: scans the columns and compiles what the job needs; a failure
+  // names the first element that cannot be converted.
+  std::optional<Failure> prepare();
+  // run: elements [from, to); stops at the first failure. Writes job.out only.
+  std::optional<Failure> run(std::size_t from, std::size_t to);
+  // missing: how many answers so far were kMissing.
+  std::size_t missing() const { return missing_; }
+
+ private:
+  const Timeline* states() const { return source_.timeline ? &*source_.timeline : own_ ? &*own_ : nullptr; }
+  bool live() const { return !source_.timeline; }
+  // Open (or capacity-weighted) time from the start of the states to t, in
+  // nanoseconds; t lies in [window.start, window.end], in state k (or k = size()).
+  __int128 integral_to(const std::vector<__int128>& before, bool weighted, Instant t, std::size_t k) const;
+  std::size_t locate(Instant t) const;    // the state holding t, or Timeline::kOutside
+  std::size_t index_of(Instant t) const;  // locate, with the compiled end as size()
+  bool compile(Instant start, Instant end);
+  void build_integrals(bool weighted);
+
+  Result<std::int64_t> capacity_at(Instant t, std::size_t& hint) const;
+  Result<std::int64_t> next_open(Instant t, std::optional<Instant> until) const;
+  Result<std::int64_t> add_work(Instant s, Duration d, std::optional<Instant> until) const;
+  Result<std::int64_t> between(Instant a, Instant b, bool weighted) const;
+  Result<std::int64_t> first_slot(Instant s, Duration d, std::optional<Instant> until) const;
+
+  Source source_;
+  Job job_;
+  TimeWindow reach_;
+  std::optional<Failure> run_capacities(std::size_t from, std::size_t to);
+
+  std::optional<Timeline> own_;          // a calendar's compiled stretch
+  std::optional<MicroIndex> micro_;      // finds states for long columns
+  bool ascending_ = false;               // the column mostly ascends
+  std::int64_t reach_first_us_ = 0, reach_last_us_ = 0;
+  std::size_t missing_ = 0;
+  std::vector<__int128> open_before_;    // open time before state i (ns), i in [0, size]
+  std::vector<__int128> weighted_before_;  // capacity-weighted time before state i
+};
+
+// window_columns: the state windows of [start, end) as three columns: starts
+// and ends (microseconds) and capacities; the errors of the scalar questions.
+struct WindowColumns {
+  std::vector<std::int64_t> starts, ends, capacities;
+};
+Result<WindowColumns> window_columns(const Source& source, Instant start, Instant end);
+
+}  // namespace hourloom::tools

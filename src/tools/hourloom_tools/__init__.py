@@ -1,0 +1,281 @@
+"""Whole columns at once: hourloom's questions asked of numpy and pandas
+columns of instants and durations, answered in C++ with the interpreter lock
+released.
+
+    due = hourloom_tools.add_work(cal, tickets["opened"], np.timedelta64(8, "h"))
+
+Each function takes a calendar (simple or composite) or a compiled timeline
+first. Arguments broadcast by numpy's rules; a scalar in gives a Python
+scalar out, a pandas Series or Index gives the same back, anything else gives
+a numpy array of the broadcast shape. NaT in gives a missing value out.
+"""
+import datetime as _dt
+import operator as _operator
+
+import numpy as _np
+
+from . import _core
+
+__all__ = ["capacity_at", "can_work", "next_open", "add_work", "working_duration", "capacity_time",
+           "first_slot", "windows", "plot"]
+
+_CAPACITY_AT, _NEXT_OPEN, _ADD_WORK, _WORKING_DURATION, _CAPACITY_TIME, _FIRST_SLOT = range(6)
+_NAT = _np.iinfo(_np.int64).min
+_ZONED = "time-zone-aware input is not supported here: use hourloom_tools.Zoned for time zones"
+_FINER = {"ns": 1_000, "ps": 1_000_000, "fs": 1_000_000_000, "as": 1_000_000_000_000}
+_INT32 = (-2**31, 2**31 - 1)
+
+
+# ---------------------------------------------------------------- arguments
+
+
+class _Arg:
+    """One converted argument: int64 microseconds of the given shape, and what it came as."""
+    __slots__ = ("us", "scalar", "pandas")
+
+    def __init__(self, us, scalar=False, pandas=None):
+        self.us, self.scalar, self.pandas = us, scalar, pandas
+
+
+def _is_pandas(x):
+    return type(x).__module__.partition(".")[0] == "pandas" and hasattr(x, "index" if _is_series(x) else "dtype")
+
+
+def _is_series(x):
+    return type(x).__name__ == "Series"
+
+
+def _floor_us(arr, kind):
+    """A datetime64/timedelta64 array of any unit as int64 microseconds, finer units floored."""
+    if not arr.dtype.isnative:
+        arr = arr.astype(arr.dtype.newbyteorder("="))
+    unit = _np.datetime_data(arr.dtype)[0]
+    if arr.dtype == f"{kind}8[us]":
+        return arr.view(_np.int64)
+    if unit in _FINER:
+        raw = arr.view(_np.int64)
+        out = _np.floor_divide(raw, _FINER[unit])
+        out[raw == _NAT] = _NAT
+        return out
+    return arr.astype(f"{kind}8[us]").view(_np.int64)
+
+
+def _object_values(flat, kind, name):
+    """Microseconds of an object array's items: datetimes (or timedeltas), their
+    numpy and pandas forms, None and NaT."""
+    out = _np.empty(flat.shape, _np.int64)
+    for i, v in enumerate(flat.ravel()):
+        out.flat[i] = _scalar_us(v, kind, name)
+    return out
+
+
+def _scalar_us(v, kind, name):
+    if v is None or type(v).__name__ == "NaTType":
+        return _NAT
+    if getattr(v, "tzinfo", None) is not None:
+        raise TypeError(_ZONED)
+    if kind == "M" and hasattr(v, "to_datetime64"):  # pandas Timestamp: nanoseconds
+        v = v.to_datetime64()
+    elif kind == "m" and hasattr(v, "to_timedelta64"):
+        v = v.to_timedelta64()
+    if isinstance(v, _np.generic) and v.dtype.kind == kind:
+        return int(_floor_us(_np.asarray(v).reshape(1), kind)[0])
+    if kind == "M" and isinstance(v, _dt.datetime):
+        return int(_np.datetime64(v, "us").view(_np.int64))
+    if kind == "m" and isinstance(v, _dt.timedelta):
+        return int(_np.timedelta64(v, "us").view(_np.int64))
+    what = "datetime" if kind == "M" else "timedelta"
+    raise TypeError(f"argument '{name}': expected {what} values, got '{type(v).__name__}'")
+
+
+def _convert(x, kind, name):
+    """x as an _Arg of int64 microseconds; kind "M" for instants, "m" for durations."""
+    if x is None or isinstance(x, (_dt.datetime, _dt.timedelta, _np.generic)) or type(x).__name__ == "NaTType":
+        return _Arg(_np.asarray(_scalar_us(x, kind, name), _np.int64), scalar=True)
+    pandas = None
+    if _is_pandas(x):
+        if getattr(x.dtype, "tz", None) is not None:
+            raise TypeError(_ZONED)
+        pandas = x
+        x = x.to_numpy()
+    elif getattr(getattr(x, "type", None), "tz", None) or getattr(getattr(x, "dtype", None), "time_zone", None):
+        raise TypeError(_ZONED)  # pyarrow and polars columns with a zone
+    arr = _np.asarray(x)
+    if arr.dtype.kind == kind:
+        us = _floor_us(arr, kind)
+    elif arr.dtype.kind == "O" or arr.size == 0:
+        us = _object_values(arr, kind, name)
+    else:
+        what = "datetime64" if kind == "M" else "timedelta64"
+        raise TypeError(f"argument '{name}': expected {what} values, got {arr.dtype}")
+    return _Arg(us, pandas=pandas)
+
+
+def _minimum(m):
+    m = _operator.index(m)
+    if not _INT32[0] <= m <= _INT32[1]:
+        raise OverflowError("out of range integral type conversion attempted")
+    return m
+
+
+def _ask(question, cal, args, minimum=1):
+    """Broadcasts the _Args (None for an absent one) and runs the kernel: the raw
+    int64 result of the broadcast shape and the pandas argument that shapes it."""
+    given = [a for a in args if a is not None]
+    shape = _np.broadcast_shapes(*(a.us.shape for a in given))
+    size = 1
+    for n in shape:
+        size *= n
+    flat = []
+    for a in args:
+        if a is None:
+            flat.append(None)
+        elif a.us.size == 1:
+            flat.append(_np.ascontiguousarray(a.us.reshape(1)))
+        else:
+            flat.append(_np.ascontiguousarray(_np.broadcast_to(a.us, shape)).reshape(-1))
+    out = _np.empty(size, _np.int64)
+    first, second, until = (flat + [None, None])[:3]
+    missing = _core.run(question, cal, first, second, until, minimum, out)
+    pandas = next((a.pandas for a in given if a.pandas is not None and len(a.pandas) == size and len(shape) == 1),
+                  None)
+    return out.reshape(shape), pandas, all(a.scalar for a in given), missing
+
+
+def _until(until):
+    return None if until is None else _convert(until, "M", "until")
+
+
+# ---------------------------------------------------------------- results
+
+
+def _wrap(raw, pandas, scalar, kind):
+    """The result in the form of its input: a Python scalar, a Series or Index, or numpy."""
+    values = raw.view(f"{kind}8[us]")
+    if scalar:
+        v = values.reshape(()).item()
+        return None if v is None or raw.reshape(()) == _NAT else v
+    if pandas is not None:
+        return _pandas_like(pandas, values)
+    return values
+
+
+def _pandas_like(pandas, values, dtype=None):
+    import pandas as pd
+    if _is_series(pandas):
+        return pd.Series(values, index=pandas.index, name=pandas.name, dtype=dtype, copy=False)
+    return pd.Index(values, name=pandas.name, dtype=dtype)
+
+
+def _counts(raw, pandas, scalar, count, fill, as_bool):
+    """Capacities (or can-work flags) with the missing-value rules of their form;
+    count: how many are missing."""
+    values = raw >= 1 if as_bool else raw
+    if scalar:
+        if count:
+            return fill
+        return bool(values.reshape(())) if as_bool else int(values.reshape(()))
+    missing = raw == _NAT if count or pandas is not None else None
+    if pandas is not None and fill is None:
+        import pandas as pd
+        arr = pd.arrays.BooleanArray(values, missing) if as_bool else pd.arrays.IntegerArray(values, missing)
+        return _pandas_like(pandas, arr)
+    if count:
+        if fill is None:
+            position = int(_np.flatnonzero(missing.reshape(-1))[0])
+            raise ValueError(f"NaT has no capacity; pass fill= to give one (at position {position})")
+        values = _np.where(missing, fill, values)
+    return _pandas_like(pandas, values) if pandas is not None else values
+
+
+# ---------------------------------------------------------------- the functions
+
+
+def capacity_at(cal, times, fill=None):
+    """The capacity at each instant (GetCapacityAt), as int64."""
+    raw, pandas, scalar, count = _ask(_CAPACITY_AT, cal, [_convert(times, "M", "times")])
+    return _counts(raw, pandas, scalar, count, fill, False)
+
+
+def can_work(cal, times, fill=None):
+    """Whether the capacity at each instant is at least 1, as bool."""
+    raw, pandas, scalar, count = _ask(_CAPACITY_AT, cal, [_convert(times, "M", "times")])
+    return _counts(raw, pandas, scalar, count, fill, True)
+
+
+def next_open(cal, times, until=None):
+    """The next open instant from each instant (GetNextOpenTime); NaT when none comes before until."""
+    raw, pandas, scalar, _ = _ask(_NEXT_OPEN, cal, [_convert(times, "M", "times"), None, _until(until)])
+    return _wrap(raw, pandas, scalar, "M")
+
+
+def add_work(cal, starts, durations, until=None):
+    """The instant each duration of working time from each start ends (AddWorkDuration); NaT when not found."""
+    args = [_convert(starts, "M", "starts"), _convert(durations, "m", "durations"), _until(until)]
+    raw, pandas, scalar, _ = _ask(_ADD_WORK, cal, args)
+    return _wrap(raw, pandas, scalar, "M")
+
+
+def working_duration(cal, starts, ends):
+    """The open time of each [start, end) (GetWorkingDuration), negative where the end comes first."""
+    args = [_convert(starts, "M", "starts"), _convert(ends, "M", "ends")]
+    raw, pandas, scalar, _ = _ask(_WORKING_DURATION, cal, args)
+    return _wrap(raw, pandas, scalar, "m")
+
+
+def capacity_time(cal, starts, ends):
+    """The integral of capacity over each [start, end): two people for three hours is six hours."""
+    args = [_convert(starts, "M", "starts"), _convert(ends, "M", "ends")]
+    raw, pandas, scalar, _ = _ask(_CAPACITY_TIME, cal, args)
+    return _wrap(raw, pandas, scalar, "m")
+
+
+def first_slot(cal, starts, durations, min_capacity=1, until=None):
+    """The start of each first slot (FindFirstSlot); NaT when none."""
+    args = [_convert(starts, "M", "starts"), _convert(durations, "m", "durations"), _until(until)]
+    raw, pandas, scalar, _ = _ask(_FIRST_SLOT, cal, args, _minimum(min_capacity))
+    return _wrap(raw, pandas, scalar, "M")
+
+
+def _bound(x, name):
+    arg = _convert(x, "M", name)
+    if arg.us.size != 1 or arg.us.reshape(()) == _NAT:
+        raise TypeError(f"argument '{name}': expected one instant")
+    return int(arg.us.reshape(()))
+
+
+def windows(cal, start, end):
+    """The state windows of [start, end) (GetStateWindows) as three 1-d arrays:
+    starts and ends (datetime64[us]) and capacities (int64)."""
+    starts, ends, capacities = _core.windows(cal, _bound(start, "start"), _bound(end, "end"))
+    return (_np.frombuffer(starts, _np.int64).view("M8[us]").copy(),
+            _np.frombuffer(ends, _np.int64).view("M8[us]").copy(),
+            _np.frombuffer(capacities, _np.int64).copy())
+
+
+def plot(cal, start, end, ax=None):
+    """Draws the state windows of [start, end) with matplotlib: capacity as the
+    height of open time, closed time shaded. Returns the axes."""
+    try:
+        import matplotlib.dates as mdates
+        import matplotlib.pyplot as plt
+        from matplotlib.patches import Patch
+    except ImportError as e:
+        raise ImportError("plot needs matplotlib: pip install 'hourloom[plot]'") from e
+    starts, ends, capacities = windows(cal, start, end)
+    if ax is None:
+        ax = plt.subplots(figsize=(11, 3.6))[1]
+    for a, b, c in zip(starts.astype(object), ends.astype(object), capacities.tolist()):
+        if c >= 1:
+            ax.fill_between([a, b], 0, c, step="pre", color="#2a7ab0", alpha=0.85, lw=0)
+        else:
+            ax.axvspan(a, b, color="#d9d9d9", lw=0)
+    if len(starts):
+        ax.set_xlim(starts[0].astype(object), ends[-1].astype(object))
+    ax.set_ylim(0, (int(capacities.max()) if capacities.size else 0) + 1)
+    ax.set_ylabel("capacity")
+    ax.xaxis.set_major_locator(mdates.AutoDateLocator())
+    ax.xaxis.set_major_formatter(mdates.ConciseDateFormatter(ax.xaxis.get_major_locator()))
+    ax.legend(handles=[Patch(color="#2a7ab0", label="open: height = capacity"), Patch(color="#d9d9d9", label="closed")],
+              loc="upper right", fontsize=8)
+    return ax

@@ -1,0 +1,220 @@
+// hourloom_tools._core: the column kernels for Python. It takes int64 buffers
+// (the thin Python layer has made them contiguous datetime64[us] or
+// timedelta64[us] values, viewed as int64), reads the calendar or timeline
+// under the interpreter lock, then answers with the lock released.
+//   _core.run(question, cal, first, second, until, minimum, out) -> how many answers are NaT
+//   _core.windows(cal, start_us, end_us) -> (starts, ends, capacities) as bytes
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <new>
+
+#include "tools/borrow.h"
+#include "tools/columns.h"
+
+namespace hourloom::tools {
+
+namespace {
+
+Classes g_classes;
+
+// Elements run in chunks; between chunks, Ctrl-C is looked for once this much
+// time has passed since the last look.
+constexpr std::size_t kChunk = 1024;
+constexpr auto kSignalInterval = std::chrono::milliseconds(20);
+
+// Buffer: one int64 buffer of the caller, released on every return path.
+class Buffer {
+ public:
+  Buffer() = default;
+  Buffer(const Buffer&) = delete;
+  Buffer& operator=(const Buffer&) = delete;
+  ~Buffer() {
+    if (held_) PyBuffer_Release(&view_);
+  }
+  // open: None leaves the buffer absent; anything else must be a contiguous
+  // one-dimensional int64 buffer of 1 or `size` items (any number for
+  // SIZE_MAX; exactly `size` when writable).
+  bool open(PyObject* obj, std::size_t size, bool writable, const char* name) {
+    if (obj == Py_None) return true;
+    const int flags = PyBUF_C_CONTIGUOUS | PyBUF_FORMAT | (writable ? PyBUF_WRITABLE : 0);
+    if (PyObject_GetBuffer(obj, &view_, flags) < 0) return false;
+    held_ = true;
+    const char* f = view_.format ? view_.format : "B";
+    if (*f == '<' || *f == '=' || *f == '@') ++f;
+    const bool int64 = view_.itemsize == 8 && (std::strcmp(f, "q") == 0 || std::strcmp(f, "l") == 0);
+    const auto n = static_cast<std::size_t>(view_.len / 8);
+    if (!int64 || view_.ndim > 1 || (size != SIZE_MAX && n != size && (n != 1 || writable))) {
+      PyErr_Format(PyExc_ValueError, "%s: expected %zu int64 values", name, size);
+      return false;
+    }
+    step_ = n == 1 && size != 1 ? 0 : 1;
+    return true;
+  }
+  Column column() const { return held_ ? Column{static_cast<const std::int64_t*>(view_.buf), step_} : Column{}; }
+  std::int64_t* data() const { return static_cast<std::int64_t*>(view_.buf); }
+  std::size_t size() const { return held_ ? static_cast<std::size_t>(view_.len / 8) : 0; }
+
+ private:
+  Py_buffer view_{};
+  bool held_ = false;
+  std::size_t step_ = 1;
+};
+
+PyObject* exception_type(ErrorKind kind) {
+  switch (kind) {
+    case ErrorKind::Value: return PyExc_ValueError;
+    case ErrorKind::Runtime: return PyExc_RuntimeError;
+    case ErrorKind::Overflow: return PyExc_OverflowError;
+    case ErrorKind::Type: return PyExc_TypeError;
+    case ErrorKind::Internal: return g_classes.internal_error;
+  }
+  return PyExc_SystemError;
+}
+
+PyObject* raise_failure(const Failure& f, bool with_position) {
+  if (with_position)
+    PyErr_Format(exception_type(f.error.kind), "%s (at position %zu)", f.error.message, f.position);
+  else
+    PyErr_SetString(exception_type(f.error.kind), f.error.message);
+  return nullptr;
+}
+
+// Released: runs the body with the interpreter lock released; the body may
+// take it back through check_signals(). A C++ exception ends the body and is
+// reported after the lock is held again.
+class Released {
+ public:
+  Released() : state_(PyEval_SaveThread()) {}
+  Released(const Released&) = delete;
+  Released& operator=(const Released&) = delete;
+  ~Released() { PyEval_RestoreThread(state_); }
+  // check_signals: false when a signal handler raised (Ctrl-C).
+  bool check_signals() {
+    PyEval_RestoreThread(state_);
+    const bool ok = PyErr_CheckSignals() == 0;
+    state_ = PyEval_SaveThread();
+    return ok;
+  }
+
+ private:
+  PyThreadState* state_;
+};
+
+enum class Outcome { Done, Failed, Interrupted, NoMemory, Unexpected };
+
+Outcome run_released(Kernel& kernel, std::size_t n, std::optional<Failure>& failure) {
+  Released released;
+  try {
+    failure = kernel.prepare();
+    auto looked = std::chrono::steady_clock::now();
+    for (std::size_t from = 0; !failure && from < n; from += kChunk) {
+      if (const auto now = std::chrono::steady_clock::now(); now - looked >= kSignalInterval) {
+        if (!released.check_signals()) return Outcome::Interrupted;
+        looked = now;
+      }
+      failure = kernel.run(from, std::min(n, from + kChunk));
+    }
+  } catch (const std::bad_alloc&) {
+    return Outcome::NoMemory;
+  } catch (...) {
+    return Outcome::Unexpected;
+  }
+  return failure ? Outcome::Failed : Outcome::Done;
+}
+
+PyObject* run(PyObject*, PyObject* args) noexcept {
+  int question = 0;
+  int minimum = 1;
+  PyObject *cal, *first, *second, *until, *out;
+  if (!PyArg_ParseTuple(args, "iOOOOiO", &question, &cal, &first, &second, &until, &minimum, &out)) return nullptr;
+  if (question < 0 || question > static_cast<int>(Question::FirstSlot)) {
+    PyErr_SetString(PyExc_ValueError, "unknown question");
+    return nullptr;
+  }
+  try {
+    Buffer out_buf, first_buf, second_buf, until_buf;
+    if (!out_buf.open(out, SIZE_MAX, true, "out")) return nullptr;
+    const std::size_t n = out_buf.size();
+    if (!first_buf.open(first, n, false, "first") || !second_buf.open(second, n, false, "second") ||
+        !until_buf.open(until, n, false, "until"))
+      return nullptr;
+    Source source;
+    if (!take_source(g_classes, cal, &source)) return nullptr;
+    Job job{static_cast<Question>(question), first_buf.column(), second_buf.column(), until_buf.column(),
+            minimum, out_buf.data(), n};
+    Kernel kernel(std::move(source), job, python_reach());
+    std::optional<Failure> failure;
+    switch (run_released(kernel, n, failure)) {
+      case Outcome::Done: return PyLong_FromSize_t(kernel.missing());
+      case Outcome::Failed: return raise_failure(*failure, true);
+      case Outcome::Interrupted: return nullptr;
+      case Outcome::NoMemory: return PyErr_NoMemory();
+      case Outcome::Unexpected: break;
+    }
+  } catch (const std::bad_alloc&) {
+    return PyErr_NoMemory();
+  } catch (...) {
+  }
+  PyErr_SetString(PyExc_SystemError, "unexpected internal failure");
+  return nullptr;
+}
+
+PyObject* bytes_of(const std::vector<std::int64_t>& v) {
+  return PyBytes_FromStringAndSize(reinterpret_cast<const char*>(v.data()),
+                                   static_cast<Py_ssize_t>(v.size() * sizeof(std::int64_t)));
+}
+
+PyObject* windows(PyObject*, PyObject* args) noexcept {
+  PyObject* cal;
+  long long start_us, end_us;
+  if (!PyArg_ParseTuple(args, "OLL", &cal, &start_us, &end_us)) return nullptr;
+  try {
+    const TimeWindow reach = python_reach();
+    const auto start = instant_from_micros(start_us, reach);
+    const auto end = instant_from_micros(end_us, reach);
+    if (!start || !end) return raise_failure({0, {ErrorKind::Value, text::kInstantRange}}, false);
+    Source source;
+    if (!take_source(g_classes, cal, &source)) return nullptr;
+    Result<WindowColumns> columns;
+    {
+      Released released;
+      columns = window_columns(source, *start, *end);
+    }
+    if (!columns) return raise_failure({0, columns.error()}, false);
+    PyObject* starts = bytes_of(columns->starts);
+    PyObject* ends = starts ? bytes_of(columns->ends) : nullptr;
+    PyObject* capacities = ends ? bytes_of(columns->capacities) : nullptr;
+    if (!capacities) {
+      Py_XDECREF(starts);
+      Py_XDECREF(ends);
+      return nullptr;
+    }
+    return Py_BuildValue("(NNN)", starts, ends, capacities);
+  } catch (const std::bad_alloc&) {
+    return PyErr_NoMemory();
+  } catch (...) {
+  }
+  PyErr_SetString(PyExc_SystemError, "unexpected internal failure");
+  return nullptr;
+}
+
+PyMethodDef g_methods[] = {
+    {"run", run, METH_VARARGS, nullptr},
+    {"windows", windows, METH_VARARGS, nullptr},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyModuleDef g_module_def = {
+    PyModuleDef_HEAD_INIT, "hourloom_tools._core", nullptr, -1, g_methods, nullptr, nullptr, nullptr, nullptr,
+};
+
+}  // namespace
+
+}  // namespace hourloom::tools
+
+PyMODINIT_FUNC PyInit__core() {
+  using namespace hourloom::tools;
+  if (!g_classes.calendar && !load_classes(&g_classes)) return nullptr;
+  return PyModule_Create(&g_module_def);
+}

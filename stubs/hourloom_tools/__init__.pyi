@@ -1,0 +1,53 @@
+import datetime
+from typing import Any, overload
+
+import numpy as np
+import numpy.typing as npt
+
+from hourloom import HourloomCalendar, HourloomTimeline
+
+__all__ = ["capacity_at", "can_work", "next_open", "add_work", "working_duration", "capacity_time",
+           "first_slot", "windows", "plot"]
+
+_Source = HourloomCalendar | HourloomTimeline
+_Instant = datetime.datetime | np.datetime64
+_Duration = datetime.timedelta | np.timedelta64
+
+# A scalar in gives a Python scalar out (None where missing); columns give numpy
+# arrays or the pandas Series or Index they came as.
+@overload
+def capacity_at(cal: _Source, times: _Instant, fill: int | None = None) -> int | None: ...
+@overload
+def capacity_at(cal: _Source, times: Any, fill: int | None = None) -> Any: ...
+@overload
+def can_work(cal: _Source, times: _Instant, fill: bool | None = None) -> bool | None: ...
+@overload
+def can_work(cal: _Source, times: Any, fill: bool | None = None) -> Any: ...
+@overload
+def next_open(cal: _Source, times: _Instant, until: _Instant | None = None) -> datetime.datetime | None: ...
+@overload
+def next_open(cal: _Source, times: Any, until: Any = None) -> Any: ...
+@overload
+def add_work(
+    cal: _Source, starts: _Instant, durations: _Duration, until: _Instant | None = None
+) -> datetime.datetime | None: ...
+@overload
+def add_work(cal: _Source, starts: Any, durations: Any, until: Any = None) -> Any: ...
+@overload
+def working_duration(cal: _Source, starts: _Instant, ends: _Instant) -> datetime.timedelta | None: ...
+@overload
+def working_duration(cal: _Source, starts: Any, ends: Any) -> Any: ...
+@overload
+def capacity_time(cal: _Source, starts: _Instant, ends: _Instant) -> datetime.timedelta | None: ...
+@overload
+def capacity_time(cal: _Source, starts: Any, ends: Any) -> Any: ...
+@overload
+def first_slot(
+    cal: _Source, starts: _Instant, durations: _Duration, min_capacity: int = 1, until: _Instant | None = None
+) -> datetime.datetime | None: ...
+@overload
+def first_slot(cal: _Source, starts: Any, durations: Any, min_capacity: int = 1, until: Any = None) -> Any: ...
+def windows(
+    cal: _Source, start: _Instant, end: _Instant
+) -> tuple[npt.NDArray[np.datetime64], npt.NDArray[np.datetime64], npt.NDArray[np.int64]]: ...
+def plot(cal: _Source, start: _Instant, end: _Instant, ax: Any = None) -> Any: ...

@@ -1,0 +1,209 @@
+"""hourloom_tools against a loop of the scalar methods, on random calendars and
+timelines, and the input and output forms of its functions."""
+import datetime as dt
+import re
+import time
+
+import numpy as np
+import pytest
+from hypothesis import given, settings, strategies as st
+
+import hourloom
+import hourloom_tools as ht
+from conftest import raises
+from oracle import BASE, SPAN_MINUTES, calendars
+
+pd = pytest.importorskip("pandas")
+NAT = np.datetime64("NaT", "us")
+H = dt.timedelta(hours=1)
+
+# Instants on quarter hours (state boundaries) and odd seconds, around the model's span, some NaT,
+# some far away (too far to compile the range between: asked one by one).
+instants = st.one_of(st.integers(-96, SPAN_MINUTES // 15 + 96).map(lambda q: BASE + dt.timedelta(minutes=15 * q)),
+                     st.integers(-1440, SPAN_MINUTES + 1440).map(lambda m: BASE + dt.timedelta(minutes=m, seconds=7)),
+                     st.none(), st.sampled_from([BASE - dt.timedelta(days=900), BASE + dt.timedelta(days=2000)]))
+durations = st.integers(0, 3 * 24 * 4).map(lambda q: dt.timedelta(minutes=15 * q))
+
+
+@st.composite
+def sources(draw):
+    """A random calendar, or a timeline of it over part of the span; with the calendar."""
+    _, cal = draw(calendars())
+    if draw(st.booleans()):
+        return cal, cal
+    a, b = sorted(draw(st.lists(st.integers(0, SPAN_MINUTES // 15), min_size=2, max_size=2)))
+    return cal.Compile(BASE + dt.timedelta(minutes=15 * a), BASE + dt.timedelta(minutes=15 * b)), cal
+
+
+def column(values, kind="M"):
+    return np.array([np.datetime64("NaT") if v is None else v for v in values], f"{kind}8[us]")
+
+
+def plain(values):
+    return [None if v is None or v != v else v for v in values.astype(object).tolist()]
+
+
+def oracle(fn, *args, missing=None):
+    """The scalar answer, None for "none" and for a working-time miss."""
+    if any(a is None for a in args):
+        return missing
+    try:
+        return fn(*args)
+    except RuntimeError as e:
+        if "not found inside the search range" in str(e):
+            return None
+        raise
+
+
+def expect_same(ask, scalar, *columns, missing=None):
+    """ask() equals the scalar loop over the zipped columns, or raises the first element's error with its position."""
+    expected = []
+    for i, args in enumerate(zip(*columns)):
+        try:
+            expected.append(oracle(scalar, *args, missing=missing))
+        except (ValueError, RuntimeError, OverflowError) as e:
+            with raises(type(e), f"{e} (at position {i})"):
+                ask()
+            return
+    got = ask()
+    assert (got.tolist() if got.dtype.kind == "i" else plain(got)) == expected
+
+
+def walk_limit(source, start, until):
+    """A timeline's walk sees nothing after its compiled end: the calendar's walk with that horizon."""
+    if not isinstance(source, hourloom.HourloomTimeline) or start is None:
+        return until
+    end = source.Window.End
+    if not source.Window.Start <= start < end:
+        raise ValueError("Timestamp is outside the compiled timeline.")
+    return end if until is None or end < until else until
+
+
+def signed(fn, s, e):
+    return fn(s, e) if s <= e else -fn(e, s)
+
+
+def weighted(source, s, e):
+    states = source.GetStateWindows(s, e)
+    return sum(((w.Window.End - w.Window.Start) * w.Capacity for w in states if w.Capacity > 0), dt.timedelta(0))
+
+
+@settings(max_examples=200, deadline=None)
+@given(sources(), st.lists(st.tuples(instants, instants, durations), min_size=1, max_size=6), instants,
+       st.integers(0, 3))
+def test_every_function_matches_the_scalar_loop(source, rows, until, minimum):
+    tl, cal = source
+    starts, others, ds = zip(*rows)
+    a, b, d = column(starts), column(others), column(ds, "m")
+    for times in (a, np.resize(a, 70), np.sort(np.resize(np.concatenate([a, b]), 70))):  # long columns are indexed
+        expect_same(lambda: ht.capacity_at(tl, times, fill=-1), tl.GetCapacityAt, plain(times), missing=-1)
+    expect_same(lambda: ht.next_open(tl, a, until), lambda s: cal.GetNextOpenTime(s, walk_limit(tl, s, until)),
+                starts)
+    expect_same(lambda: ht.next_open(tl, a, b), lambda s, u: cal.GetNextOpenTime(s, walk_limit(tl, s, u)),
+                starts, others)
+    expect_same(lambda: ht.add_work(tl, a, d, until),
+                lambda s, x: cal.AddWorkDuration(s, x, walk_limit(tl, s, until)), starts, ds)
+    if all(s is None or not isinstance(tl, hourloom.HourloomTimeline) or tl.Window.Start <= s < tl.Window.End
+           for s in starts):  # horizons exactly at the answers found without one
+        found, opens = ht.add_work(tl, a, d), ht.next_open(tl, a)
+        expect_same(lambda: ht.add_work(tl, a, d, found),
+                    lambda s, x, u: cal.AddWorkDuration(s, x, walk_limit(tl, s, u)), starts, ds, plain(found))
+        expect_same(lambda: ht.next_open(tl, a, opens),
+                    lambda s, u: cal.GetNextOpenTime(s, walk_limit(tl, s, u)), starts, plain(opens))
+    for x, y, z in ((a, b, d), (np.resize(a, 70), np.resize(b, 70), np.resize(d, 70))):  # long columns are indexed
+        expect_same(lambda: ht.working_duration(tl, x, y), lambda s, e: signed(tl.GetWorkingDuration, s, e),
+                    plain(x), plain(y))
+        expect_same(lambda: ht.add_work(tl, x, z, until),
+                    lambda s, w: cal.AddWorkDuration(s, w, walk_limit(tl, s, until)), plain(x), plain(z))
+    expect_same(lambda: ht.capacity_time(tl, a, b), lambda s, e: signed(lambda x, y: weighted(tl, x, y), s, e),
+                starts, others)
+    slot = (lambda s, x: tl.FindFirstSlot(s, x, minimum, until)) if until is not None else \
+        (lambda s, x: tl.FindFirstSlot(s, x, minimum))
+    expect_same(lambda: ht.first_slot(tl, a, d, minimum, until), lambda s, x: getattr(slot(s, x), "Start", None),
+                starts, ds)
+
+
+def test_windows_and_walks_past_a_timeline():
+    cal = hourloom_week()
+    tl = cal.Compile(BASE, BASE + dt.timedelta(days=4))
+    starts, ends, caps = ht.windows(tl, BASE, BASE + dt.timedelta(days=2))
+    assert [(w.Window.Start, w.Window.End, w.Capacity) for w in tl.GetStateWindows(BASE, BASE + dt.timedelta(days=2))] \
+        == list(zip(plain(starts), plain(ends), caps.tolist()))
+    assert ht.add_work(tl, BASE + dt.timedelta(days=3), 30 * H) is None
+    assert ht.add_work(cal, BASE + dt.timedelta(days=3), 30 * H) == cal.AddWorkDuration(BASE + dt.timedelta(days=3),
+                                                                                          30 * H)
+    with raises(ValueError, "Duration cannot be negative. (at position 1)"):
+        ht.add_work(cal, [BASE, BASE], np.array([1, -1], "m8[h]"))
+
+
+def hourloom_week():
+    return hourloom.HourloomCalendar.Weekdays(dt.time(8), dt.time(17)).SetDefaultCapacity(2)
+
+
+def test_input_and_output_forms():
+    cal = hourloom_week()
+    mon9 = dt.datetime(2024, 5, 6, 9)
+    times = pd.Series([mon9, None, mon9 + 12 * H], index=list("xyz"), name="t")
+    got = ht.capacity_at(cal, times)
+    assert got.dtype == "Int64" and got.name == "t" and list(got.index) == list("xyz")
+    assert got.tolist() == [2, pd.NA, 0]
+    assert ht.can_work(cal, pd.Index(times)).tolist() == [True, pd.NA, False]
+    assert ht.add_work(cal, times, pd.Timedelta(hours=8)).tolist()[0] == pd.Timestamp(cal.AddWorkDuration(mon9, 8 * H))
+    # Scalars of every kind in, Python scalars out; numpy shapes broadcast, 0-d kept.
+    for t in (mon9, np.datetime64(mon9), pd.Timestamp(mon9)):
+        assert ht.capacity_at(cal, t) == 2 and ht.can_work(cal, t) is True
+        assert ht.working_duration(cal, t, mon9 + 24 * H) == 9 * H
+    assert ht.next_open(cal, None) is None and ht.capacity_at(cal, NAT, fill=7) == 7
+    grid = np.datetime64(mon9) + np.arange(6).reshape(2, 3, 1) * np.timedelta64(1, "h")
+    assert ht.add_work(cal, grid, np.array([1, 2], "m8[h]")).shape == (2, 3, 2)
+    assert ht.capacity_at(cal, np.array(np.datetime64(mon9))).shape == ()
+    # Any unit, floored; big-endian, strided, read-only and object arrays; the input unchanged.
+    ns = np.array([np.datetime64(mon9) - np.timedelta64(1, "ns")], "M8[ns]")
+    assert ht.next_open(cal, ns)[0] == np.datetime64(mon9 - dt.timedelta(microseconds=1), "us")
+    big = np.array([mon9, mon9 + 12 * H] * 2, "M8[us]").astype(">M8[us]")[::2]
+    big.flags.writeable = False
+    assert ht.capacity_at(cal, big).tolist() == [2, 2] and big[0] == np.datetime64(mon9)
+    assert ht.capacity_at(cal, np.array([mon9], object)).tolist() == [2]
+    assert ht.capacity_at(cal, [mon9, mon9]).tolist() == [2, 2]
+
+
+@pytest.mark.parametrize("call, error, text", [
+    (lambda c: ht.capacity_at(c, np.array([np.datetime64("2024-05-06"), NAT])), ValueError, "(at position 1)"),
+    (lambda c: ht.capacity_at(c, np.array(["10000-01-01"], "M8[D]")), ValueError,
+     "Instant is outside the range of datetime. (at position 0)"),
+    (lambda c: ht.capacity_at(c, np.array(["2024-05-06"] * 70 + ["10000-01-01"], "M8[D]")), ValueError,
+     "Instant is outside the range of datetime. (at position 70)"),
+    (lambda c: ht.capacity_at(c, pd.Series(pd.to_datetime(["2024-05-06"]).tz_localize("UTC"))), TypeError,
+     "hourloom_tools.Zoned"),
+    (lambda c: ht.capacity_at(c, dt.datetime(2024, 5, 6, tzinfo=dt.timezone.utc)), TypeError, "hourloom_tools.Zoned"),
+    (lambda c: ht.first_slot(c, dt.datetime(2024, 5, 6), H, 0), ValueError,
+     "Required capacity must be positive. (at position 0)"),
+    (lambda c: ht.capacity_at(c.Compile(dt.datetime(2024, 5, 6), dt.datetime(2024, 5, 7)),
+                              [dt.datetime(2024, 5, 6), dt.datetime(2024, 5, 7)]), ValueError,
+     "Timestamp is outside the compiled timeline. (at position 1)"),
+    (lambda c: ht.capacity_at(object(), dt.datetime(2024, 5, 6)), TypeError, "HourloomCalendar"),
+])
+def test_errors_name_their_position(call, error, text):
+    with pytest.raises(error, match=re.escape(text)):
+        call(hourloom_week())
+
+
+def test_plot_draws_the_windows(monkeypatch):
+    pytest.importorskip("matplotlib").use("Agg")
+    cal, monday = hourloom_week(), dt.datetime(2024, 5, 6)
+    ax = ht.plot(cal, monday, monday + dt.timedelta(days=7))
+    assert len(ax.collections) == 5 and ax.get_ylim() == (0, 3)  # five open days of capacity 2
+    monkeypatch.setitem(__import__("sys").modules, "matplotlib.pyplot", None)
+    with raises(ImportError, "pip install 'hourloom[plot]'"):
+        ht.plot(cal, monday, monday)
+
+
+def test_ctrl_c_stops_a_long_call():
+    import signal
+    import threading
+    starts = np.datetime64("2024-01-01", "us") + np.arange(200_000) * np.timedelta64(1, "h")
+    threading.Timer(0.2, signal.raise_signal, (signal.SIGINT,)).start()
+    began = time.monotonic()
+    with pytest.raises(KeyboardInterrupt):  # no slot of 20 hours: every element walks five years
+        ht.first_slot(hourloom_week(), starts, 20 * H)
+    assert time.monotonic() - began < 3
