@@ -4,6 +4,7 @@
 
 #include "binding/classes/calendar.h"
 #include "binding/core/convert.h"
+#include "binding/core/errors.h"
 #include "binding/core/hold.h"
 #include "binding/core/objects.h"
 #include "binding/core/pyref.h"
@@ -48,6 +49,10 @@ bool take_source(const Classes& classes, PyObject* obj, Source* out) {
   }
   PyErr_Format(PyExc_TypeError, "expected a HourloomCalendar or HourloomTimeline, got '%s'", Py_TYPE(obj)->tp_name);
   return false;
+}
+
+PyObject* exception_class(const Classes& classes, ErrorKind kind) {
+  return py::exception_type(kind, classes.internal_error);
 }
 
 TimeWindow python_reach() { return py::kPythonReach; }

@@ -31,6 +31,10 @@ bool load_classes(Classes* out);
 // the calendar.
 bool take_source(const Classes& classes, PyObject* obj, Source* out);
 
+// exception_class: the Python class raised for an engine error of this kind,
+// as hourloom raises it.
+PyObject* exception_class(const Classes& classes, ErrorKind kind);
+
 // python_reach: the instants a datetime can hold, the reach of hourloom's members.
 TimeWindow python_reach();
 

@@ -61,22 +61,11 @@ class Buffer {
   std::size_t step_ = 1;
 };
 
-PyObject* exception_type(ErrorKind kind) {
-  switch (kind) {
-    case ErrorKind::Value: return PyExc_ValueError;
-    case ErrorKind::Runtime: return PyExc_RuntimeError;
-    case ErrorKind::Overflow: return PyExc_OverflowError;
-    case ErrorKind::Type: return PyExc_TypeError;
-    case ErrorKind::Internal: return g_classes.internal_error;
-  }
-  return PyExc_SystemError;
-}
-
 PyObject* raise_failure(const Failure& f, bool with_position) {
   if (with_position)
-    PyErr_Format(exception_type(f.error.kind), "%s (at position %zu)", f.error.message, f.position);
+    PyErr_Format(exception_class(g_classes, f.error.kind), "%s (at position %zu)", f.error.message, f.position);
   else
-    PyErr_SetString(exception_type(f.error.kind), f.error.message);
+    PyErr_SetString(exception_class(g_classes, f.error.kind), f.error.message);
   return nullptr;
 }
 

@@ -10,16 +10,6 @@ namespace {
 // Owned for the life of the process; created by the (single) module init.
 PyObject* g_internal_error = nullptr;
 
-PyObject* exception_type(ErrorKind kind) {
-  switch (kind) {
-    case ErrorKind::Value: return PyExc_ValueError;
-    case ErrorKind::Runtime: return PyExc_RuntimeError;
-    case ErrorKind::Overflow: return PyExc_OverflowError;
-    case ErrorKind::Internal: return g_internal_error;
-  }
-  return PyExc_SystemError;
-}
-
 const char* short_type_name(PyTypeObject* t) {
   const char* dot = std::strrchr(t->tp_name, '.');
   return dot ? dot + 1 : t->tp_name;
@@ -33,7 +23,7 @@ bool create_internal_error_type() {
 }
 
 PyObject* raise_error(const Error& e) {
-  PyErr_SetString(exception_type(e.kind), e.message);
+  PyErr_SetString(exception_type(e.kind, g_internal_error), e.message);
   return nullptr;
 }
 

@@ -14,6 +14,18 @@ namespace hourloom::py {
 // arithmetic that left the representable range; made once at import.
 bool create_internal_error_type();
 
+// exception_type: the Python class raised for an engine error of this kind;
+// `internal_error` is the internal error's class as the calling module has it.
+inline PyObject* exception_type(ErrorKind kind, PyObject* internal_error) {
+  switch (kind) {
+    case ErrorKind::Value: return PyExc_ValueError;
+    case ErrorKind::Runtime: return PyExc_RuntimeError;
+    case ErrorKind::Overflow: return PyExc_OverflowError;
+    case ErrorKind::Internal: return internal_error;
+  }
+  return PyExc_SystemError;
+}
+
 // raise_error: sets the Python exception for an engine error; returns nullptr.
 PyObject* raise_error(const Error& e);
 
