@@ -17,7 +17,7 @@ import numpy as _np
 from . import _core
 
 __all__ = ["capacity_at", "can_work", "next_open", "add_work", "working_duration", "capacity_time",
-           "first_slot", "windows", "plot"]
+           "first_slot", "windows", "plot", "Zoned"]
 
 _CAPACITY_AT, _NEXT_OPEN, _ADD_WORK, _WORKING_DURATION, _CAPACITY_TIME, _FIRST_SLOT = range(6)
 _NAT = _np.iinfo(_np.int64).min
@@ -279,3 +279,6 @@ def plot(cal, start, end, ax=None):
     ax.legend(handles=[Patch(color="#2a7ab0", label="open: height = capacity"), Patch(color="#d9d9d9", label="closed")],
               loc="upper right", fontsize=8)
     return ax
+
+
+from ._zoned import Zoned  # noqa: E402  (it builds on the functions above)

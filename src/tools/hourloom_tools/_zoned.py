@@ -1,0 +1,514 @@
+"""Zoned: a calendar kept in a zone's wall-clock time, asked with real instants.
+
+The capacity at a real instant is the calendar's capacity at its wall-clock
+reading in the zone. The zone's offsets over the range a call touches are cut
+into segments of one offset each; inside a segment the wall clock is the real
+clock shifted, so each question runs the wall-clock kernels segment by segment
+and joins the answers on the real line.
+
+    berlin = Zoned(cal, "Europe/Berlin")
+    due = berlin.add_work(tickets["opened"], pd.Timedelta(hours=8))
+"""
+import datetime as _dt
+import zoneinfo as _zoneinfo
+
+import numpy as _np
+
+from . import _ask, _Arg, _convert, _counts, _minimum
+from . import _CAPACITY_AT, _NEXT_OPEN, _ADD_WORK, _WORKING_DURATION, _CAPACITY_TIME, _NAT, _is_pandas, _floor_us
+from . import _core
+
+_NAIVE = "a naive datetime is ambiguous here: attach a zone (numpy datetime64 values are read as UTC)"
+_PYTZ = ("pytz zones ignore fold, so the repeated hour of a clock change cannot be told apart: "
+         "use zoneinfo.ZoneInfo or the zone's name")
+_UTC = _dt.timezone.utc
+_EPOCH = _dt.datetime(1970, 1, 1, tzinfo=_UTC)
+_US = _dt.timedelta(microseconds=1)
+_DAY_US = 86_400_000_000
+_SECOND_US = 1_000_000
+_DEFAULT_SPAN_US = 1830 * _DAY_US  # the walks' default search span
+# Real instants whose offsets can be read: a day inside the years a datetime holds.
+_FIRST_US = (_dt.datetime(1, 1, 2, tzinfo=_UTC) - _EPOCH) // _US
+_LAST_US = (_dt.datetime(9999, 12, 30, tzinfo=_UTC) - _EPOCH) // _US
+
+
+def _zone_of(zone):
+    if isinstance(zone, str):
+        return _zoneinfo.ZoneInfo(zone)
+    if type(zone).__module__.partition(".")[0] == "pytz" or hasattr(zone, "localize"):
+        raise TypeError(_PYTZ)
+    if not isinstance(zone, _dt.tzinfo):
+        raise TypeError(f"zone: expected a zoneinfo.ZoneInfo, a zone name or a tzinfo, got '{type(zone).__name__}'")
+    return zone
+
+
+# ---------------------------------------------------------------- instants
+
+
+def _aware_us(v):
+    """Microseconds since the epoch (UTC) of one instant; NAT for a missing one."""
+    if v is None or type(v).__name__ == "NaTType":
+        return _NAT
+    if isinstance(v, _np.generic):
+        if v.dtype.kind != "M":
+            raise TypeError(f"expected datetime values, got '{type(v).__name__}'")
+        return int(_floor_us(_np.asarray(v).reshape(1), "M")[0])
+    if not isinstance(v, _dt.datetime):
+        raise TypeError(f"expected datetime values, got '{type(v).__name__}'")
+    if v.tzinfo is None or v.utcoffset() is None:
+        raise TypeError(_NAIVE)
+    if hasattr(v, "value") and hasattr(v, "to_datetime64"):  # pandas Timestamp: nanoseconds
+        return v.value // 1000
+    return (v - _EPOCH) // _US
+
+
+def _instants(x, name):
+    """x as an _Arg of real instants (UTC microseconds)."""
+    if x is None or isinstance(x, (_dt.datetime, _np.generic)) or type(x).__name__ == "NaTType":
+        try:
+            return _Arg(_np.asarray(_aware_us(x), _np.int64), scalar=True)
+        except TypeError as e:
+            raise TypeError(f"argument '{name}': {e}") from None
+    pandas = None
+    if _is_pandas(x):
+        tz = getattr(x.dtype, "tz", None)
+        if tz is None:
+            if x.dtype.kind == "M":
+                raise TypeError(f"argument '{name}': {_NAIVE}")
+            arr = x.to_numpy()
+        else:
+            utc = x.dt.tz_convert("UTC") if type(x).__name__ == "Series" else x.tz_convert("UTC")
+            arr = (utc.dt if type(x).__name__ == "Series" else utc).tz_localize(None).to_numpy()
+        pandas = x
+    else:
+        arr = _np.asarray(x)
+    if arr.dtype.kind == "M":
+        return _Arg(_floor_us(arr, "M"), pandas=pandas)
+    if arr.dtype.kind == "O" or arr.size == 0:
+        out = _np.empty(arr.shape, _np.int64)
+        try:
+            for i, v in enumerate(arr.ravel()):
+                out.flat[i] = _aware_us(v)
+        except TypeError as e:
+            raise TypeError(f"argument '{name}': {e}") from None
+        return _Arg(out, pandas=pandas)
+    raise TypeError(f"argument '{name}': expected datetime64 values, got {arr.dtype}")
+
+
+def _broadcast(*args):
+    """The _Args' microseconds broadcast to one flat shape: (flat arrays, shape)."""
+    shape = _np.broadcast_shapes(*(a.us.shape for a in args if a is not None))
+    return [None if a is None else _np.broadcast_to(a.us, shape).reshape(-1) for a in args], shape
+
+
+def _known(us):
+    return us[us != _NAT]
+
+
+# ---------------------------------------------------------------- the zone's segments
+
+
+class _Segments:
+    """The zone's offsets over a real range: segment k runs over real
+    [bounds[k - 1], bounds[k]) (unbounded at both ends) with offsets[k]."""
+    __slots__ = ("bounds", "offsets")
+
+    def __init__(self, bounds, offsets):
+        self.bounds = _np.asarray(bounds, _np.int64)
+        self.offsets = _np.asarray(offsets, _np.int64)
+
+    def index(self, us):
+        if not len(self.bounds):
+            return _np.zeros(_np.shape(us), _np.intp)
+        return _np.searchsorted(self.bounds, us, side="right")
+
+    def wall(self, us):
+        """Wall-clock readings of real instants, NaT kept."""
+        if not len(self.bounds):
+            return _np.where(us == _NAT, _NAT, us + self.offsets[0]) if (us == _NAT).any() else us + self.offsets[0]
+        return _np.where(us == _NAT, _NAT, us + self.offsets[self.index(us)])
+
+    def start(self, k):
+        """The real start of each segment k (the smallest int64 for the first)."""
+        b = _np.concatenate(([_NAT], self.bounds))
+        return b[k]
+
+    def end(self, k):
+        """The real end of each segment k (the largest int64 for the last)."""
+        b = _np.concatenate((self.bounds, [_np.iinfo(_np.int64).max]))
+        return b[k]
+
+
+class _Offsets:
+    """The offsets of a tzinfo, read from the tzinfo and kept per year."""
+
+    def __init__(self, zone):
+        self.zone = zone
+        self.fixed = isinstance(zone, _dt.timezone)
+        self.years = {}
+
+    def at(self, us):
+        t = _EPOCH + _dt.timedelta(microseconds=int(min(max(us, _FIRST_US), _LAST_US)))
+        return t.astimezone(self.zone).utcoffset() // _US
+
+    def _year(self, year):
+        """The changes in a year: (real instant, offset from then on), by daily
+        steps and bisection to the second."""
+        if year in self.years:
+            return self.years[year]
+        first = max((_dt.datetime(year, 1, 1, tzinfo=_UTC) - _EPOCH) // _US, _FIRST_US)
+        last = min((_dt.datetime(year + 1, 1, 1, tzinfo=_UTC) - _EPOCH) // _US if year < 9999 else _LAST_US, _LAST_US)
+        changes = []
+        t, o = first, self.at(first)
+        while t < last:
+            nxt = min(t + _DAY_US, last)
+            o_next = self.at(nxt)
+            while o_next != o:
+                lo, hi = t, nxt  # offset o at lo, another at hi
+                while hi - lo > _SECOND_US:
+                    mid = lo + (hi - lo) // 2 // _SECOND_US * _SECOND_US or lo + _SECOND_US
+                    if self.at(mid) == o:
+                        lo = mid
+                    else:
+                        hi = mid
+                t, o = hi, self.at(hi)
+                changes.append((t, o))
+            t, o = nxt, o_next
+        self.years[year] = changes
+        return changes
+
+    def segments(self, lo, hi):
+        """The segments of real [lo, hi]."""
+        if self.fixed or lo > hi:
+            return _Segments([], [self.at(lo if lo <= hi else 0)])
+        bounds, offsets = [], [self.at(lo)]
+        y0 = (_EPOCH + _dt.timedelta(microseconds=int(max(lo, _FIRST_US)))).year
+        y1 = (_EPOCH + _dt.timedelta(microseconds=int(min(hi, _LAST_US)))).year
+        for y in range(y0, y1 + 1):
+            for t, o in self._year(y):
+                if lo < t <= hi and o != offsets[-1]:
+                    bounds.append(t)
+                    offsets.append(o)
+        return _Segments(bounds, offsets)
+
+
+# ---------------------------------------------------------------- Zoned
+
+
+class Zoned:
+    """A calendar (or timeline) whose rules are wall-clock times in a zone, asked
+    with real instants: aware datetimes and Timestamps, tz-aware Series and Index
+    in any zone, numpy datetime64 read as UTC. Answers come in the zone (numpy
+    ones in UTC); durations are real elapsed working time."""
+
+    def __init__(self, cal, zone):
+        import hourloom
+        if not isinstance(cal, (hourloom.HourloomCalendar, hourloom.HourloomTimeline)):
+            raise TypeError(f"cal: expected a HourloomCalendar or HourloomTimeline, got '{type(cal).__name__}'")
+        self._cal = cal
+        self._zone = _zone_of(zone)
+        self._offsets = _Offsets(self._zone)
+        self._timeline = isinstance(cal, hourloom.HourloomTimeline)
+
+    @property
+    def calendar(self):
+        return self._cal
+
+    @property
+    def zone(self):
+        return self._zone
+
+    def _key(self):
+        return getattr(self._zone, "key", None) or self._zone
+
+    def __repr__(self):
+        return f"hourloom_tools.Zoned({type(self._cal).__name__}, {self._key()!r})"
+
+    def __reduce__(self):
+        return (Zoned, (self._cal, self._key()))
+
+    # ------------------------------------------------------------ helpers
+
+    def _segments(self, *columns, reach=0):
+        known = [_known(c) for c in columns if c is not None]
+        known = [k for k in known if k.size]
+        if not known:
+            return _Segments([], [0])
+        lo = min(int(k.min()) for k in known)
+        hi = max(int(k.max()) for k in known) + reach
+        return self._offsets.segments(lo, hi)
+
+    def _real_end(self, seg):
+        """For a timeline: the first real instant whose reading reaches its
+        compiled end (the largest int64 for a calendar)."""
+        if not self._timeline:
+            return _np.iinfo(_np.int64).max
+        end = int(_np.datetime64(self._cal.Window.End, "us").view(_np.int64))
+        for k in range(len(seg.offsets)):
+            o = int(seg.offsets[k])
+            if int(seg.end(k)) + o > end or k == len(seg.offsets) - 1:
+                return max(int(seg.start(k)), end - o)
+        return end
+
+    def _aware(self, raw, arg):
+        """Real instants (UTC microseconds) in the form of the argument that shapes them."""
+        values = raw.view("M8[us]")
+        if arg.scalar:
+            us = int(raw.reshape(()))
+            return None if us == _NAT else (_EPOCH + _dt.timedelta(microseconds=us)).astimezone(self._zone)
+        if arg.pandas is not None:
+            import pandas as pd
+            idx = pd.DatetimeIndex(values.reshape(-1)).tz_localize("UTC").tz_convert(self._zone)
+            if type(arg.pandas).__name__ == "Series":
+                return pd.Series(idx, index=arg.pandas.index, name=arg.pandas.name)
+            return idx.rename(arg.pandas.name)
+        return values
+
+    def _spans(self, raw, arg):
+        if arg.scalar:
+            us = int(raw.reshape(()))
+            return None if us == _NAT else _dt.timedelta(microseconds=us)
+        values = raw.view("m8[us]")
+        if arg.pandas is not None:
+            import pandas as pd
+            if type(arg.pandas).__name__ == "Series":
+                return pd.Series(values.reshape(-1), index=arg.pandas.index, name=arg.pandas.name)
+            return pd.Index(values.reshape(-1), name=arg.pandas.name)
+        return values
+
+    def _shape_arg(self, args, shape):
+        given = [a for a in args if a is not None]
+        size = int(_np.prod(shape)) if shape else 1
+        pandas = next((a.pandas for a in given if a.pandas is not None and len(a.pandas) == size and len(shape) == 1),
+                      None)
+        return _Arg(None, scalar=all(a.scalar for a in given), pandas=pandas)
+
+    def _naive(self, question, columns, minimum=1):
+        """The wall-clock kernel over flat int64 columns (None where absent)."""
+        size = max(len(c) for c in columns if c is not None)
+        out = _np.empty(size, _np.int64)
+        flat = [None if c is None else _np.ascontiguousarray(c) for c in columns]
+        first, second, until = (flat + [None, None])[:3]
+        _core.run(question, self._cal, first, second, until, minimum, out)
+        return out
+
+    # ------------------------------------------------------------ capacities
+
+    def _capacities(self, times, fill, as_bool):
+        arg = _instants(times, "times")
+        seg = self._segments(arg.us)
+        wall = _Arg(seg.wall(arg.us), arg.scalar, arg.pandas)
+        raw, pandas, scalar, count = _ask(_CAPACITY_AT, self._cal, [wall])
+        return _counts(raw, pandas, scalar, count, fill, as_bool)
+
+    def capacity_at(self, times, fill=None):
+        """The capacity at each real instant: the calendar's at its wall-clock reading."""
+        return self._capacities(times, fill, False)
+
+    def can_work(self, times, fill=None):
+        """Whether the capacity at each real instant is at least 1."""
+        return self._capacities(times, fill, True)
+
+    # ------------------------------------------------------------ spans
+
+    def _between(self, question, starts, ends):
+        a_arg, b_arg = _instants(starts, "starts"), _instants(ends, "ends")
+        (a, b), shape = _broadcast(a_arg, b_arg)
+        seg = self._segments(a, b)
+        missing = (a == _NAT) | (b == _NAT)
+        ia, ib = seg.index(a), seg.index(b)
+        wa, wb = seg.wall(a), seg.wall(b)
+        same = (ia == ib) | missing
+        # F(u) = C[k] + the wall-clock answer from the start of u's segment k
+        # (or from the earliest instant) to u; the answer is F(b) - F(a), or
+        # the wall-clock answer itself where both ends share a segment.
+        known = _known(_np.concatenate((a, b)))
+        lo = int(known.min()) if known.size else 0
+        seg_start = lambda k: _np.maximum(seg.start(k), lo) + seg.offsets[k]
+        part = self._naive(question, [_np.where(same, wa, seg_start(ib)), wb])
+        if not same.all():
+            whole = self._naive(question, [seg_start(_np.arange(len(seg.bounds))), seg.bounds + seg.offsets[:-1]])
+            c = _np.concatenate(([0], _np.cumsum(whole)))
+            head = self._naive(question, [_np.where(same, wa, seg_start(ia)), wa])
+            part = _np.where(same, part, c[ib] - c[ia] + part - head)
+        raw = _np.where(missing, _NAT, part).reshape(shape)
+        return self._spans(raw, self._shape_arg([a_arg, b_arg], shape))
+
+    def working_duration(self, starts, ends):
+        """The real time of each [start, end) with capacity at least 1, negative where the end comes first."""
+        return self._between(_WORKING_DURATION, starts, ends)
+
+    def capacity_time(self, starts, ends):
+        """The integral of capacity over each real [start, end), signed like working_duration."""
+        return self._between(_CAPACITY_TIME, starts, ends)
+
+    # ------------------------------------------------------------ walks
+
+    def _walk(self, question, s, d, until, shape, args):
+        """add_work or next_open on the real line: the wall-clock walk, one
+        segment at a time, until it answers or the horizon passes."""
+        horizon = _np.where(s == _NAT, _NAT, s + _DEFAULT_SPAN_US) if until is None else until
+        seg = self._segments(s, horizon)
+        real_end = self._real_end(seg)
+        n = len(s)
+        out = _np.full(n, _NAT, _np.int64)
+        cur = s.copy()
+        rest = None if d is None else d.copy()
+        k = seg.index(s)
+        todo = _np.arange(n)
+        first = True
+        while todo.size:
+            kk = k[todo]
+            off = seg.offsets[kk]
+            seg_end = seg.end(kk)
+            h = horizon[todo]
+            stop = _np.minimum(seg_end, h)
+            columns = [cur[todo] + off, None if rest is None else rest[todo], stop + off]
+            if first:
+                # NaT and errors as the wall-clock functions give them, at their positions.
+                wall_s = _np.where(s == _NAT, _NAT, cur + seg.offsets[k])
+                wall_u = _np.where((s == _NAT) | (horizon == _NAT), _NAT,
+                                   _np.minimum(seg.end(k), horizon) + seg.offsets[k])
+                if until is None:
+                    wall_u = _np.where(s == _NAT, _NAT, wall_u)
+                columns = [wall_s, None if rest is None else rest, wall_u]
+                raw = self._naive(question, columns)
+                todo_mask = (raw == _NAT) & (s != _NAT) & (horizon != _NAT)
+                if rest is not None:
+                    todo_mask &= rest != _NAT
+                found = raw != _NAT
+                out[found] = raw[found] - seg.offsets[k][found]
+                todo = _np.flatnonzero(todo_mask)
+                first = False
+            else:
+                raw = self._naive(question, columns)
+                found = raw != _NAT
+                out[todo[found]] = raw[found] - off[found]
+                todo = todo[~found]
+            if not todo.size:
+                break
+            # On to the next segment, while it starts before the horizon and inside a timeline.
+            kk = k[todo]
+            go = kk < len(seg.bounds)
+            todo, kk = todo[go], kk[go]
+            seg_end = seg.end(kk)
+            go = (seg_end < horizon[todo]) & (seg_end < real_end)
+            todo, kk, seg_end = todo[go], kk[go], seg_end[go]
+            if rest is not None and todo.size:
+                off = seg.offsets[kk]
+                rest[todo] -= self._naive(_WORKING_DURATION, [cur[todo] + off, seg_end + off])
+            cur[todo] = seg_end
+            k[todo] += 1
+        return self._aware(out.reshape(shape), self._shape_arg(args, shape))
+
+    def next_open(self, times, until=None):
+        """The first real instant from each instant at which the capacity is at least 1; NaT when none before until."""
+        t_arg = _instants(times, "times")
+        u_arg = None if until is None else _instants(until, "until")
+        (t, u), shape = _broadcast(t_arg, u_arg)
+        t = t.copy()
+        return self._walk(_NEXT_OPEN, t, None, u, shape, [t_arg, u_arg])
+
+    def add_work(self, starts, durations, until=None):
+        """The real instant at which each duration of working time from each start is done; NaT when not found."""
+        s_arg, d_arg = _instants(starts, "starts"), _convert(durations, "m", "durations")
+        u_arg = None if until is None else _instants(until, "until")
+        (s, d, u), shape = _broadcast(s_arg, d_arg, u_arg)
+        s = _np.where(d == _NAT, _NAT, s)
+        if u is not None:
+            s = _np.where(u == _NAT, _NAT, s)
+        return self._walk(_ADD_WORK, s, d, u, shape, [s_arg, d_arg, u_arg])
+
+    # ------------------------------------------------------------ windows and slots
+
+    def _real_windows(self, lo, hi):
+        """The state windows of real [lo, hi), joined across the zone's changes."""
+        seg = self._offsets.segments(lo, hi)
+        parts = []
+        for k in range(len(seg.offsets)):
+            a, b = max(lo, int(seg.start(k))), min(hi, int(seg.end(k)))
+            if a >= b:
+                continue
+            o = int(seg.offsets[k])
+            st, en, caps = _core.windows(self._cal, a + o, b + o)
+            parts.append((_np.frombuffer(st, _np.int64) - o, _np.frombuffer(en, _np.int64) - o,
+                          _np.frombuffer(caps, _np.int64)))
+        if not parts:
+            return _np.empty(0, _np.int64), _np.empty(0, _np.int64), _np.empty(0, _np.int64)
+        starts, ends, caps = (_np.concatenate(p) for p in zip(*parts))
+        if not len(starts):
+            return starts, ends, caps
+        keep = _np.ones(len(starts), bool)
+        keep[1:] = (caps[1:] != caps[:-1]) | (starts[1:] != ends[:-1])
+        last = _np.flatnonzero(_np.append(keep[1:], True))
+        return starts[keep], ends[last], caps[keep]
+
+    def windows(self, start, end):
+        """The state windows of real [start, end): starts, ends and capacities. Aware
+        bounds give lists of aware datetimes in the zone; datetime64 bounds give
+        numpy arrays in UTC."""
+        a_arg, b_arg = _instants(start, "start"), _instants(end, "end")
+        for arg, name in ((a_arg, "start"), (b_arg, "end")):
+            if arg.us.size != 1 or arg.us.reshape(()) == _NAT:
+                raise TypeError(f"argument '{name}': expected one instant")
+        a, b = int(a_arg.us.reshape(())), int(b_arg.us.reshape(()))
+        if b < a:
+            _core.windows(self._cal, a, b)  # the wall-clock functions' error
+        starts, ends, caps = self._real_windows(a, b)
+        if isinstance(start, _np.generic) and isinstance(end, _np.generic):
+            return starts.view("M8[us]").copy(), ends.view("M8[us]").copy(), caps.copy()
+        aware = lambda v: (_EPOCH + _dt.timedelta(microseconds=int(v))).astimezone(self._zone)
+        return [aware(v) for v in starts], [aware(v) for v in ends], caps.copy()
+
+    def first_slot(self, starts, durations, min_capacity=1, until=None):
+        """The real start of each first slot of the duration whose capacity stays at
+        least min_capacity; NaT when none before until."""
+        s_arg, d_arg = _instants(starts, "starts"), _convert(durations, "m", "durations")
+        u_arg = None if until is None else _instants(until, "until")
+        m = _minimum(min_capacity)
+        (s, d, u), shape = _broadcast(s_arg, d_arg, u_arg)
+        # The wall-clock function gives the errors (negative durations, capacities, timeline ranges).
+        self._naive(_FIRST_SLOT, [self._segments(s).wall(s), d, None], m)
+        horizon = _np.where(s == _NAT, _NAT, s + _DEFAULT_SPAN_US) if u is None else u
+        out = _np.full(len(s), _NAT, _np.int64)
+        ok = (s != _NAT) & (d != _NAT) & (horizon != _NAT)
+        if ok.any():
+            lo = int(s[ok].min())
+            hi = max(int(horizon[ok].max()), lo)
+            hi = min(hi, self._real_end(self._offsets.segments(lo, hi)))
+            p, q = _stretches(*self._real_windows(lo, max(hi, lo)), m)
+            for i in _np.flatnonzero(ok):
+                out[i] = _first_in(p, q, int(s[i]), int(d[i]), min(int(horizon[i]), hi))
+        return self._aware(out.reshape(shape), self._shape_arg([s_arg, d_arg, u_arg], shape))
+
+
+_FIRST_SLOT = 5
+
+
+def _stretches(starts, ends, caps, m):
+    """The stretches of touching windows of capacity at least m: (starts, ends)."""
+    out = []
+    for a, b, c in zip(starts.tolist(), ends.tolist(), caps.tolist()):
+        if c < m:
+            continue
+        if out and out[-1][1] == a:
+            out[-1][1] = b
+        else:
+            out.append([a, b])
+    arr = _np.array(out, _np.int64).reshape(-1, 2)
+    return arr[:, 0].copy(), arr[:, 1].copy()
+
+
+def _first_in(p, q, s, d, end):
+    """The first slot of length d from s in the stretches [p, q), before end."""
+    if not s < end or end - s < d:
+        return _NAT
+    j = int(_np.searchsorted(q, s, side="right"))
+    while j < len(p) and p[j] < end:
+        x = max(int(p[j]), s)
+        if end - x < d:
+            return _NAT
+        if min(int(q[j]), end) - x >= d:
+            return x
+        j += 1
+    return _NAT

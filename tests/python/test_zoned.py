@@ -1,0 +1,108 @@
+"""hourloom_tools.Zoned against a minute-by-minute walk of real time around
+clock changes, reading the wall clock and asking the naive calendar; over UTC
+against the naive functions; and its input and output forms."""
+import datetime as dt
+from zoneinfo import ZoneInfo
+
+import numpy as np
+import pytest
+from hypothesis import given, settings, strategies as st
+
+import hourloom
+import hourloom_tools as ht
+from conftest import raises
+from oracle import calendars
+from test_tools import durations, instants, plain, sources
+
+UTC = dt.timezone.utc
+MIN = np.timedelta64(1, "m")
+SPAN = 72 * 60  # minutes of real time around each change
+# Zones with a real instant near one of their changes (or anywhere, for those without).
+CHANGES = [("Europe/Berlin", "2024-03-31T01:00"), ("Europe/Berlin", "2024-10-27T01:00"),
+           ("America/New_York", "2024-11-03T06:00"), ("Australia/Lord_Howe", "2024-04-06T15:00"),
+           ("Australia/Lord_Howe", "2024-10-05T15:30"), ("Asia/Kolkata", "2024-05-06T00:00"),
+           ("Pacific/Apia", "2011-12-30T10:00"), (dt.timezone(-dt.timedelta(hours=3, minutes=30)), "2024-05-06T00:00")]
+
+
+def first(seq, default=None):
+    return next(iter(seq), default)
+
+
+@settings(max_examples=40, deadline=None)
+@given(calendars(), st.sampled_from(CHANGES), st.lists(st.tuples(st.integers(0, SPAN), st.integers(0, SPAN),
+                                                                  st.integers(0, 20 * 60)), min_size=1, max_size=6))
+def test_zoned_walks_real_minutes(drawn, change, picks):
+    cal, (zone, at) = drawn[1], change
+    z = ht.Zoned(cal, zone)
+    t0 = np.datetime64(at, "us") - np.timedelta64(36, "h")
+    reals = t0 + MIN * np.arange(SPAN + 1)
+    tz = z.zone
+    walls = [r.replace(tzinfo=UTC).astimezone(tz).replace(tzinfo=None) for r in reals.astype(object)]
+    caps = np.array([cal.GetCapacityAt(w) for w in walls[:-1]])
+    opened = np.concatenate(([0], np.cumsum(caps >= 1)))
+    weighted = np.concatenate(([0], np.cumsum(np.where(caps >= 1, caps, 0))))
+    i, j, d = (np.array(c) for c in zip(*picks))
+    end = reals[-1]
+
+    assert z.capacity_at(reals[:-1]).tolist() == caps.tolist()
+    assert (z.working_duration(reals[i], reals[j]) == (opened[j] - opened[i]) * MIN).all()
+    assert (z.capacity_time(reals[i], reals[j]) == (weighted[j] - weighted[i]) * MIN).all()
+
+    def walk(a, n):
+        return a if n == 0 else first((m for m in range(a + 1, SPAN + 1) if opened[m] - opened[a] >= n), None)
+
+    def slot(a, n):
+        starts = (x for x in range(a, SPAN) if caps[x] >= 1 and (x == a or caps[x - 1] < 1))
+        return first(x for x in starts if x + n <= SPAN and (caps[x:x + n] >= 1).all())
+
+    def at_minutes(got):
+        return [None if g is None else int((g - t0) // MIN) for g in plain(got)]
+
+    assert at_minutes(z.add_work(reals[i], d * MIN, end)) == [walk(a, n) for a, n in zip(i, d)]
+    assert at_minutes(z.next_open(reals[i], end)) == [first(m for m in range(a, SPAN) if caps[m] >= 1) for a in i]
+    assert at_minutes(z.first_slot(reals[i], d * MIN, 1, end)) == [slot(a, n) for a, n in zip(i, d)]
+    starts, ends, got = z.windows(t0, end)
+    runs = np.flatnonzero(np.diff(caps, prepend=-1, append=-1))
+    assert at_minutes(starts) == runs[:-1].tolist() and at_minutes(ends) == runs[1:].tolist()
+    assert got.tolist() == caps[runs[:-1]].tolist()
+
+
+@settings(max_examples=40, deadline=None)
+@given(sources(), st.lists(st.tuples(instants, instants, durations), min_size=1, max_size=5))
+def test_zoned_over_utc_is_naive(source, rows):
+    cal = source[0]
+    z = ht.Zoned(cal, "UTC")
+    a, b, d = (np.array([np.datetime64("NaT") if v is None else v for v in c], k)
+               for c, k in zip(zip(*rows), ("M8[us]", "M8[us]", "m8[us]")))
+    for name, args in [("next_open", (a,)), ("add_work", (a, d)), ("working_duration", (a, b)),
+                       ("capacity_time", (a, b)), ("first_slot", (a, d))]:
+        try:
+            expected = getattr(ht, name)(cal, *args)
+        except (ValueError, RuntimeError) as e:
+            with raises(type(e), str(e)):
+                getattr(z, name)(*args)
+            continue
+        assert plain(getattr(z, name)(*args)) == plain(expected), name
+
+
+def test_zoned_forms():
+    berlin = ZoneInfo("Europe/Berlin")
+    cal = hourloom.HourloomCalendar.Weekdays(dt.time(8), dt.time(17)).AddOpenRule(hourloom.DayOfWeek.Sunday,
+                                                                                  dt.time(0), dt.time(12))
+    z = ht.Zoned(cal, "Europe/Berlin")
+    assert (z.calendar, z.zone, repr(z)) == (z.calendar, berlin, "hourloom_tools.Zoned(HourloomCalendar, 'Europe/Berlin')")
+    assert z.__reduce__() == (ht.Zoned, (z.calendar, "Europe/Berlin"))
+    # 02:30 CEST plus an hour of work is 02:30 CET, the second pass of the hour.
+    got = z.add_work(dt.datetime(2024, 10, 27, 0, 30, tzinfo=UTC), dt.timedelta(hours=1))
+    assert (got, got.fold, got.tzinfo) == (dt.datetime(2024, 10, 27, 2, 30, fold=1, tzinfo=berlin), 1, berlin)
+    pd = pytest.importorskip("pandas")
+    s = pd.Series(pd.to_datetime(["2024-05-06 10:00", None]).tz_localize("America/New_York"), name="x")
+    out = z.next_open(s)
+    assert str(out.dtype) == "datetime64[us, Europe/Berlin]" and out.name == "x" and out.isna().tolist() == [False, True]
+    assert z.capacity_at(np.array(["2024-05-06T10:00"], "M8[us]")).tolist() == [1]
+    for naive in (dt.datetime(2024, 5, 6), pd.Series(pd.to_datetime(["2024-05-06"]))):
+        with raises(TypeError, "argument 'times': a naive datetime is ambiguous here: attach a zone"):
+            z.capacity_at(naive)
+    pytz = pytest.importorskip("pytz")
+    with raises(TypeError, "pytz zones ignore fold"):
+        ht.Zoned(z.calendar, pytz.timezone("Europe/Berlin"))
