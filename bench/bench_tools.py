@@ -7,7 +7,11 @@
   - working_duration over 100k pairs up to 30 days apart against a loop of
     GetWorkingDuration and businesstimedelta;
   - two threads on halves of 4M values against one thread on all of them;
-  - a pandas Series of 1M timestamps against the same numpy array.
+  - a pandas Series of 1M timestamps against the same numpy array;
+  - Zoned in Europe/Berlin: add_work of 8 hours over 100k tz-aware timestamps
+    against businesstimedelta with its pytz zone and against add_work on the
+    same values as naive wall times, and capacity_at over 1M UTC datetime64
+    against capacity_at on the naive calendar.
 The slowest baselines are timed on a sample and counted per element."""
 import datetime as dt
 import os
@@ -110,9 +114,37 @@ def work_rows(cal):
     return out
 
 
+def zoned_rows(cal):
+    berlin = ht.Zoned(cal, "Europe/Berlin")
+    aware = pd.Series(random_instants(100_000, 5)).dt.tz_localize("UTC").dt.tz_convert("Europe/Berlin")
+    walls = aware.dt.tz_localize(None)
+    eight = np.timedelta64(8, "h")
+    n = len(aware)
+    zoned_ns = per_element(lambda: berlin.add_work(aware, eight), n)
+    out = [row("Zoned.add_work 8 h, 100k aware", zoned_ns, "add_work on naive wall times",
+               per_element(lambda: ht.add_work(cal, walls, eight), n), "<= 3")]
+    try:
+        import businesstimedelta as btd
+        import pytz
+    except ImportError:
+        btd = None
+    if btd is not None:
+        tz = pytz.timezone("Europe/Berlin")
+        rule = btd.WorkDayRule(start_time=dt.time(8), end_time=dt.time(17), working_days=[0, 1, 2, 3, 4], tz=tz)
+        lunch = btd.LunchTimeRule(start_time=dt.time(12), end_time=dt.time(12, 45), working_days=[0, 1, 2, 3, 4], tz=tz)
+        delta = btd.BusinessTimeDelta(btd.Rules([rule, lunch]), hours=8)
+        few = [t.astimezone(tz) for t in aware[:300].dt.to_pydatetime()]
+        btd_ns = per_element(lambda: [t + delta for t in few], len(few), repeat=1)
+        out.append(row("Zoned.add_work 8 h, 100k aware", zoned_ns, "businesstimedelta, pytz zone", btd_ns, "<= 1/1000"))
+    values = random_instants(1_000_000, 6)
+    out.append(row("Zoned.capacity_at, 1M UTC datetime64", per_element(lambda: berlin.capacity_at(values), len(values)),
+                   "capacity_at, naive calendar", per_element(lambda: ht.capacity_at(cal, values), len(values)), "<= 2"))
+    return out
+
+
 def rows():
     cal = realistic(1)
-    return capacity_rows(cal) + work_rows(cal)
+    return capacity_rows(cal) + work_rows(cal) + zoned_rows(cal)
 
 
 if __name__ == "__main__":

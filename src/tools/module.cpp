@@ -4,6 +4,7 @@
 // under the interpreter lock, then answers with the lock released.
 //   _core.run(question, cal, first, second, until, minimum, out) -> how many answers are NaT
 //   _core.windows(cal, start_us, end_us) -> (starts, ends, capacities) as bytes
+//   _core.to_wall(real, bounds, offsets, out): real instants to a zone's wall clock
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -188,9 +189,51 @@ PyObject* windows(PyObject*, PyObject* args) noexcept {
   return nullptr;
 }
 
+// to_wall: out[i] = real[i] plus the offset of its segment, where segment k
+// runs over [bounds[k - 1], bounds[k]) with offsets[k] (one more offset than
+// bounds); NaT stays NaT, and a sum past int64 gives the largest int64, which
+// lies outside every reach. Few bounds (a zone changes its clocks about twice a
+// year) are summed without branches, as random instants would mispredict them.
+PyObject* to_wall(PyObject*, PyObject* args) noexcept {
+  PyObject *real, *bounds, *offsets, *out;
+  if (!PyArg_ParseTuple(args, "OOOO", &real, &bounds, &offsets, &out)) return nullptr;
+  Buffer out_buf, real_buf, bounds_buf, offsets_buf;
+  if (!out_buf.open(out, SIZE_MAX, true, "out")) return nullptr;
+  const std::size_t n = out_buf.size();
+  if (!real_buf.open(real, n, false, "real") || !bounds_buf.open(bounds, SIZE_MAX, false, "bounds") ||
+      !offsets_buf.open(offsets, bounds_buf.size() + 1, false, "offsets"))
+    return nullptr;
+  const Column r = real_buf.column();
+  const std::int64_t* b = bounds_buf.data();
+  const std::int64_t* o = offsets_buf.data();
+  const std::size_t m = bounds_buf.size();
+  std::int64_t* w = out_buf.data();
+  constexpr std::size_t kFew = 8;
+  std::int64_t steps[kFew] = {};
+  for (std::size_t k = 0; k < m && k < kFew; ++k) steps[k] = o[k + 1] - o[k];
+  {
+    Released released;
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::int64_t us = r.at(i);
+      std::int64_t off = o[0];
+      if (m <= kFew) {
+        for (std::size_t k = 0; k < m; ++k) off += steps[k] & -static_cast<std::int64_t>(us >= b[k]);
+      } else {
+        off = o[std::upper_bound(b, b + m, us) - b];
+      }
+      std::int64_t wall;
+      if (__builtin_add_overflow(us, off, &wall)) wall = INT64_MAX;
+      const std::int64_t keep = -static_cast<std::int64_t>(us == kMissing);
+      w[i] = (kMissing & keep) | (wall & ~keep);
+    }
+  }
+  Py_RETURN_NONE;
+}
+
 PyMethodDef g_methods[] = {
     {"run", run, METH_VARARGS, nullptr},
     {"windows", windows, METH_VARARGS, nullptr},
+    {"to_wall", to_wall, METH_VARARGS, nullptr},
     {nullptr, nullptr, 0, nullptr},
 };
 

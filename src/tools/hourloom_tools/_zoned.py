@@ -14,8 +14,9 @@ import zoneinfo as _zoneinfo
 
 import numpy as _np
 
-from . import _ask, _Arg, _convert, _counts, _minimum
-from . import _CAPACITY_AT, _NEXT_OPEN, _ADD_WORK, _WORKING_DURATION, _CAPACITY_TIME, _NAT, _is_pandas, _floor_us
+from . import _Arg, _convert, _counts, _minimum
+from . import _CAPACITY_AT, _NEXT_OPEN, _ADD_WORK, _WORKING_DURATION, _CAPACITY_TIME, _FIRST_SLOT
+from . import _NAT, _is_pandas, _floor_us
 from . import _core
 
 _NAIVE = "a naive datetime is ambiguous here: attach a zone (numpy datetime64 values are read as UTC)"
@@ -124,9 +125,10 @@ class _Segments:
 
     def wall(self, us):
         """Wall-clock readings of real instants, NaT kept."""
-        if not len(self.bounds):
-            return _np.where(us == _NAT, _NAT, us + self.offsets[0]) if (us == _NAT).any() else us + self.offsets[0]
-        return _np.where(us == _NAT, _NAT, us + self.offsets[self.index(us)])
+        us = _np.ascontiguousarray(us, _np.int64)
+        out = _np.empty(us.shape, _np.int64)
+        _core.to_wall(us.reshape(-1), self.bounds, self.offsets, out.reshape(-1))
+        return out
 
     def start(self, k):
         """The real start of each segment k (the smallest int64 for the first)."""
@@ -230,13 +232,21 @@ class Zoned:
     # ------------------------------------------------------------ helpers
 
     def _segments(self, *columns, reach=0):
-        known = [_known(c) for c in columns if c is not None]
-        known = [k for k in known if k.size]
-        if not known:
+        """The segments over the known instants of the columns, and reach beyond."""
+        lo, hi = None, None
+        for c in columns:
+            if c is None or not c.size:
+                continue
+            top, bottom = int(c.max()), int(c.min())
+            if bottom == _NAT:
+                if top == _NAT:
+                    continue
+                bottom = int(_known(c).min())
+            lo = bottom if lo is None else min(lo, bottom)
+            hi = top if hi is None else max(hi, top)
+        if lo is None:
             return _Segments([], [0])
-        lo = min(int(k.min()) for k in known)
-        hi = max(int(k.max()) for k in known) + reach
-        return self._offsets.segments(lo, hi)
+        return self._offsets.segments(lo, min(hi + reach, _LAST_US))
 
     def _real_end(self, seg):
         """For a timeline: the first real instant whose reading reaches its
@@ -296,10 +306,12 @@ class Zoned:
 
     def _capacities(self, times, fill, as_bool):
         arg = _instants(times, "times")
-        seg = self._segments(arg.us)
-        wall = _Arg(seg.wall(arg.us), arg.scalar, arg.pandas)
-        raw, pandas, scalar, count = _ask(_CAPACITY_AT, self._cal, [wall])
-        return _counts(raw, pandas, scalar, count, fill, as_bool)
+        raw = self._segments(arg.us).wall(arg.us)
+        # Each capacity is written where its instant was read, after reading it:
+        # the wall-clock readings are answered in place.
+        flat = raw.reshape(-1)
+        count = _core.run(_CAPACITY_AT, self._cal, flat, None, None, 1, flat)
+        return _counts(raw, arg.pandas, arg.scalar, count, fill, as_bool)
 
     def capacity_at(self, times, fill=None):
         """The capacity at each real instant: the calendar's at its wall-clock reading."""
@@ -345,60 +357,50 @@ class Zoned:
     # ------------------------------------------------------------ walks
 
     def _walk(self, question, s, d, until, shape, args):
-        """add_work or next_open on the real line: the wall-clock walk, one
-        segment at a time, until it answers or the horizon passes."""
-        horizon = _np.where(s == _NAT, _NAT, s + _DEFAULT_SPAN_US) if until is None else until
-        seg = self._segments(s, horizon)
-        real_end = self._real_end(seg)
-        n = len(s)
-        out = _np.full(n, _NAT, _np.int64)
-        cur = s.copy()
-        rest = None if d is None else d.copy()
-        k = seg.index(s)
-        todo = _np.arange(n)
-        first = True
-        while todo.size:
-            kk = k[todo]
-            off = seg.offsets[kk]
-            seg_end = seg.end(kk)
+        """add_work or next_open on the real line. The wall-clock walk from each
+        start answers where it stays inside the start's segment; the others walk
+        again one segment at a time, until they answer or the horizon passes."""
+        seg = self._segments(s, s if until is None else until, reach=_DEFAULT_SPAN_US if until is None else 0)
+        # The wall-clock walk without a horizon gives the errors, at their positions.
+        wall = seg.wall(s)
+        raw = self._naive(question, [wall, d, None])
+        out = raw - (wall - s)
+        again = raw == _NAT
+        for b in seg.bounds:  # an answer past a change of offset does not count
+            again |= (s < b) & (b < out)
+        again &= s != _NAT
+        horizon = s + _DEFAULT_SPAN_US if until is None else until
+        if until is not None:
+            again &= until != _NAT
+            out[(out > until) & ~again] = _NAT
+        out[raw == _NAT] = _NAT
+        todo = _np.flatnonzero(again)
+        if todo.size:
+            real_end = self._real_end(seg)
+            k = seg.index(s[todo])
+            cur = s[todo]
+            rest = None if d is None else _np.broadcast_to(d, s.shape)[todo].copy()
             h = horizon[todo]
-            stop = _np.minimum(seg_end, h)
-            columns = [cur[todo] + off, None if rest is None else rest[todo], stop + off]
-            if first:
-                # NaT and errors as the wall-clock functions give them, at their positions.
-                wall_s = _np.where(s == _NAT, _NAT, cur + seg.offsets[k])
-                wall_u = _np.where((s == _NAT) | (horizon == _NAT), _NAT,
-                                   _np.minimum(seg.end(k), horizon) + seg.offsets[k])
-                if until is None:
-                    wall_u = _np.where(s == _NAT, _NAT, wall_u)
-                columns = [wall_s, None if rest is None else rest, wall_u]
-                raw = self._naive(question, columns)
-                todo_mask = (raw == _NAT) & (s != _NAT) & (horizon != _NAT)
-                if rest is not None:
-                    todo_mask &= rest != _NAT
-                found = raw != _NAT
-                out[found] = raw[found] - seg.offsets[k][found]
-                todo = _np.flatnonzero(todo_mask)
-                first = False
-            else:
-                raw = self._naive(question, columns)
-                found = raw != _NAT
-                out[todo[found]] = raw[found] - off[found]
-                todo = todo[~found]
-            if not todo.size:
-                break
-            # On to the next segment, while it starts before the horizon and inside a timeline.
-            kk = k[todo]
-            go = kk < len(seg.bounds)
-            todo, kk = todo[go], kk[go]
-            seg_end = seg.end(kk)
-            go = (seg_end < horizon[todo]) & (seg_end < real_end)
-            todo, kk, seg_end = todo[go], kk[go], seg_end[go]
-            if rest is not None and todo.size:
+            out[todo] = _NAT
+            live = _np.arange(todo.size)
+            while live.size:
+                kk = k[live]
                 off = seg.offsets[kk]
-                rest[todo] -= self._naive(_WORKING_DURATION, [cur[todo] + off, seg_end + off])
-            cur[todo] = seg_end
-            k[todo] += 1
+                stop = _np.minimum(seg.end(kk), h[live])
+                raw = self._naive(question, [cur[live] + off, None if rest is None else rest[live], stop + off])
+                found = raw != _NAT
+                out[todo[live[found]]] = raw[found] - off[found]
+                live = live[~found]
+                # On to the next segment, while it starts before the horizon and inside a timeline.
+                live = live[k[live] < len(seg.bounds)]
+                seg_end = seg.end(k[live])
+                go = (seg_end < h[live]) & (seg_end < real_end)
+                live, seg_end = live[go], seg_end[go]
+                if rest is not None and live.size:
+                    off = seg.offsets[k[live]]
+                    rest[live] -= self._naive(_WORKING_DURATION, [cur[live] + off, seg_end + off])
+                cur[live] = seg_end
+                k[live] += 1
         return self._aware(out.reshape(shape), self._shape_arg(args, shape))
 
     def next_open(self, times, until=None):
@@ -482,7 +484,7 @@ class Zoned:
         return self._aware(out.reshape(shape), self._shape_arg([s_arg, d_arg, u_arg], shape))
 
 
-_FIRST_SLOT = 5
+Zoned.__module__ = "hourloom_tools"
 
 
 def _stretches(starts, ends, caps, m):
