@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "engine/backward.h"
 #include "engine/search.h"
 #include "engine/state.h"
 #include "engine/time_index.h"
@@ -161,7 +162,7 @@ std::optional<Failure> Kernel::prepare() {
     return std::nullopt;
   }
   // Check every instant once, and find the range the job touches.
-  std::int64_t lo_us = INT64_MAX, hi_us = INT64_MIN, longest_us = 0;
+  std::int64_t lo_us = INT64_MAX, hi_us = INT64_MIN, longest_us = 0, longest_back_us = 0;
   const bool pairs = j.question == Question::WorkingDuration || j.question == Question::CapacityTime;
   const bool walk = j.question == Question::NextOpen || j.question == Question::AddWork;
   for (std::size_t i = 0; i < j.size; ++i) {
@@ -175,15 +176,20 @@ std::optional<Failure> Kernel::prepare() {
     lo_us = std::min({lo_us, a, pairs ? b : a});
     hi_us = std::max({hi_us, a, pairs ? b : a});
     if (!pairs && j.second.given()) longest_us = std::max(longest_us, b);
+    if (!pairs && j.second.given()) longest_back_us = std::max(longest_back_us, -b);  // b > kMissing
   }
-  if (lo_us > hi_us || j.question == Question::FirstSlot) return std::nullopt;
+  if (lo_us > hi_us || j.question == Question::FirstSlot || j.question == Question::LastSlot) return std::nullopt;
 
   if (live()) {
-    const Instant lo = instant_at(lo_us);
+    Instant lo = instant_at(lo_us);
     Instant end = capped_add(instant_at(hi_us), kMicro, reach_.end);
     if (walk) {
       const Duration longest = duration_from_micros(longest_us);
       end = capped_add(capped_add(capped_add(end, longest, reach_.end), longest, reach_.end), kWalkMargin, reach_.end);
+      if (longest_back_us > 0) {
+        const Duration back = duration_from_micros(longest_back_us);
+        lo = capped_sub(capped_sub(capped_sub(lo, back, reach_.start), back, reach_.start), kWalkMargin, reach_.start);
+      }
     }
     const Duration span = end - lo;
     const auto per_element = static_cast<__int128>(kCompilePerElementSeconds) * static_cast<__int128>(j.size);
@@ -273,7 +279,6 @@ Result<std::int64_t> Kernel::next_open(Instant t, std::optional<Instant> until) 
 }
 
 Result<std::int64_t> Kernel::add_work(Instant s, Duration d, std::optional<Instant> until) const {
-  if (d.is_negative()) return fail(ErrorKind::Value, msg::kNegativeDuration);
   if (const Timeline* tl = states()) {
     const std::size_t k = locate(s);
     if (k == Timeline::kOutside && !live()) return fail(ErrorKind::Value, msg::kTimestampOutsideTimeline);
@@ -308,6 +313,43 @@ Result<std::int64_t> Kernel::add_work(Instant s, Duration d, std::optional<Insta
   return micros_of(*r);
 }
 
+// The latest instant whose open time before e is d short of e's: the state
+// holding it is the last whose open time before it does not exceed that.
+Result<std::int64_t> Kernel::walk_back(Instant e, Duration d, std::optional<Instant> until) const {
+  const Instant bound = earliest_bound(e, until, reach_);
+  if (const Timeline* tl = states()) {
+    const std::size_t k = index_of(e);
+    if (k == Timeline::kOutside && !live()) return fail(ErrorKind::Value, msg::kTimestampOutsideTimeline);
+    if (d.is_zero()) return micros_of(e);
+    if (k != Timeline::kOutside) {
+      const __int128 target =
+          integral_to(open_before_, false, e, k) - (static_cast<__int128>(d.seconds()) * kNanosPerSecond + d.nanos());
+      if (target >= 0) {
+        // Gallop back from k until open_before_[lo] <= target < open_before_[hi].
+        const auto first = open_before_.begin();
+        std::size_t i = k;
+        if (open_before_[k] > target) {
+          std::size_t hi = k, lo = k;
+          for (std::size_t step = 1;; step *= 2) {
+            lo = hi > step ? hi - step : 0;
+            if (lo == 0 || open_before_[lo] <= target) break;
+            hi = lo;
+          }
+          i = static_cast<std::size_t>(std::upper_bound(first + static_cast<std::ptrdiff_t>(lo),
+                                                        first + static_cast<std::ptrdiff_t>(hi), target) - first) - 1;
+        }
+        const Instant answer = (tl->start_of(i) + duration_of_nanos(target - open_before_[i])).value();
+        return bound <= answer ? micros_of(answer) : kMissing;
+      }
+      if (!live() || !(bound < tl->window().start)) return kMissing;
+    }
+  }
+  if (d.is_zero()) return micros_of(e);
+  auto r = walk_back_work(*source_.calendar, e, d, until, reach_);
+  if (!r) return std::unexpected(r.error());
+  return *r ? micros_of(**r) : kMissing;
+}
+
 // between: open time (or capacity-weighted time) of [a, b), negated when b < a.
 Result<std::int64_t> Kernel::between(Instant a, Instant b, bool weighted) const {
   const bool negate = b < a;
@@ -338,6 +380,43 @@ Result<std::int64_t> Kernel::between(Instant a, Instant b, bool weighted) const 
 Result<std::int64_t> Kernel::first_slot(Instant s, Duration d, std::optional<Instant> until) const {
   auto r = source_.timeline ? timeline_first_slot(*source_.timeline, s, d, job_.minimum, until)
                             : find_first_slot(*source_.calendar, s, d, job_.minimum, until, reach_);
+  if (!r) return std::unexpected(r.error());
+  return *r ? micros_of((*r)->start) : kMissing;
+}
+
+namespace {
+
+// timeline_last_slot: find_last_slot over a timeline's states, which hold
+// [bound, end) (the bound defaults to the compiled start); the minimum is
+// not checked, as for the timeline's first slot.
+Result<std::optional<TimeWindow>> timeline_last_slot(const Timeline& tl, Instant end, Duration d, Capacity minimum,
+                                                     std::optional<Instant> until) {
+  if (d.is_negative()) return fail(ErrorKind::Value, msg::kNegativeDuration);
+  const Instant begin = until.value_or(tl.window().start);
+  if (end < begin) return fail(ErrorKind::Value, msg::kEndBeforeStart);
+  if (begin < tl.window().start || tl.window().end < end) return fail(ErrorKind::Value, msg::kRangeOutsideTimeline);
+  if (!(begin < end)) return std::nullopt;
+  SlotScanBack scan(d, minimum, begin);
+  // The last state starting before end, down to the one holding begin.
+  std::size_t i = end == tl.window().end ? tl.size() - 1 : tl.locate(end);
+  if (!(tl.start_of(i) < end)) --i;
+  for (;; --i) {
+    const Instant from = tl.start_of(i) < begin ? begin : tl.start_of(i);
+    const Instant to = end < tl.end_of(i) ? end : tl.end_of(i);
+    switch (scan.feed({{from, to}, tl.capacity_of(i)})) {
+      case SlotScanBack::Step::More: break;
+      case SlotScanBack::Step::Found: return scan.slot();
+      case SlotScanBack::Step::Hopeless: return std::nullopt;
+    }
+    if (!(begin < from)) return std::nullopt;
+  }
+}
+
+}  // namespace
+
+Result<std::int64_t> Kernel::last_slot(Instant e, Duration d, std::optional<Instant> until) const {
+  auto r = source_.timeline ? timeline_last_slot(*source_.timeline, e, d, job_.minimum, until)
+                            : find_last_slot(*source_.calendar, e, d, job_.minimum, until, reach_);
   if (!r) return std::unexpected(r.error());
   return *r ? micros_of((*r)->start) : kMissing;
 }
@@ -395,10 +474,13 @@ std::optional<Failure> Kernel::run(std::size_t from, std::size_t to) {
     switch (j.question) {
       case Question::CapacityAt: r = capacity_at(t, hint); break;
       case Question::NextOpen: r = next_open(t, until); break;
-      case Question::AddWork: r = add_work(t, duration_from_micros(b), until); break;
+      case Question::AddWork:
+        r = b < 0 ? walk_back(t, duration_from_micros(-b), until) : add_work(t, duration_from_micros(b), until);
+        break;
       case Question::WorkingDuration: r = between(t, instant_at(b), false); break;
       case Question::CapacityTime: r = between(t, instant_at(b), true); break;
       case Question::FirstSlot: r = first_slot(t, duration_from_micros(b), until); break;
+      case Question::LastSlot: r = last_slot(t, duration_from_micros(b), until); break;
     }
     if (!r) return Failure{i, r.error()};
     missing_ += *r == kMissing;

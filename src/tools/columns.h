@@ -25,7 +25,9 @@ inline constexpr const char* kInstantRange = "Instant is outside the range of da
 inline constexpr const char* kResultRange = "Duration is outside the timedelta64[us] range.";
 }  // namespace text
 
-enum class Question : unsigned char { CapacityAt, NextOpen, AddWork, WorkingDuration, CapacityTime, FirstSlot };
+enum class Question : unsigned char {
+  CapacityAt, NextOpen, AddWork, WorkingDuration, CapacityTime, FirstSlot, LastSlot
+};
 
 // Source: what the columns are asked of: a calendar's immutable snapshot,
 // shared with other readers, or a copy of a timeline sharing its frozen
@@ -50,9 +52,9 @@ struct Column {
 // capacities for CapacityAt). kMissing in any column gives kMissing out.
 struct Job {
   Question question = Question::CapacityAt;
-  Column first;   // instants, or starts
-  Column second;  // durations (AddWork, FirstSlot) or ends (WorkingDuration, CapacityTime)
-  Column until;   // search horizons (NextOpen, AddWork, FirstSlot)
+  Column first;   // instants, or starts (ends for LastSlot and walks back)
+  Column second;  // durations (AddWork, FirstSlot, LastSlot) or ends (WorkingDuration, CapacityTime)
+  Column until;   // search horizons (NextOpen, AddWork, FirstSlot), earlier bounds walking back
   Capacity minimum = 1;
   std::int64_t* out = nullptr;
   std::size_t size = 0;
@@ -115,8 +117,9 @@ class MicroIndex {
 // answered from a timeline compiled by prepare() over the instants the job
 // touches, when that range is not too long for the number of elements; what
 // the range does not decide is asked of the calendar itself. A timeline
-// answers from its own states, and a walk that would need time after its
-// compiled end gives kMissing.
+// answers from its own states, and a walk that would need time outside its
+// compiled range gives kMissing. A negative AddWork duration walks back from
+// the element's instant, `until` being the earliest instant it may use.
 class Kernel {
  public:
   Kernel(Source source, const Job& job, TimeWindow reach) : source_(std::move(source)), job_(job), reach_(reach) {}
@@ -143,8 +146,10 @@ class Kernel {
   Result<std::int64_t> capacity_at(Instant t, std::size_t& hint) const;
   Result<std::int64_t> next_open(Instant t, std::optional<Instant> until) const;
   Result<std::int64_t> add_work(Instant s, Duration d, std::optional<Instant> until) const;
+  Result<std::int64_t> walk_back(Instant e, Duration d, std::optional<Instant> until) const;
   Result<std::int64_t> between(Instant a, Instant b, bool weighted) const;
   Result<std::int64_t> first_slot(Instant s, Duration d, std::optional<Instant> until) const;
+  Result<std::int64_t> last_slot(Instant e, Duration d, std::optional<Instant> until) const;
 
   Source source_;
   Job job_;

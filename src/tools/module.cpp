@@ -118,7 +118,7 @@ PyObject* run(PyObject*, PyObject* args) noexcept {
   int minimum = 1;
   PyObject *cal, *first, *second, *until, *out;
   if (!PyArg_ParseTuple(args, "iOOOOiO", &question, &cal, &first, &second, &until, &minimum, &out)) return nullptr;
-  if (question < 0 || question > static_cast<int>(Question::FirstSlot)) {
+  if (question < 0 || question > static_cast<int>(Question::LastSlot)) {
     PyErr_SetString(PyExc_ValueError, "unknown question");
     return nullptr;
   }

@@ -7,7 +7,7 @@ import numpy.typing as npt
 from hourloom import HourloomCalendar, HourloomTimeline
 
 __all__ = ["capacity_at", "can_work", "next_open", "add_work", "working_duration", "capacity_time",
-           "first_slot", "windows", "plot", "Zoned"]
+           "first_slot", "last_slot", "windows", "plot", "Zoned"]
 
 _Source = HourloomCalendar | HourloomTimeline
 _Instant = datetime.datetime | np.datetime64
@@ -47,6 +47,12 @@ def first_slot(
 ) -> datetime.datetime | None: ...
 @overload
 def first_slot(cal: _Source, starts: Any, durations: Any, min_capacity: int = 1, until: Any = None) -> Any: ...
+@overload
+def last_slot(
+    cal: _Source, ends: _Instant, durations: _Duration, min_capacity: int = 1, until: _Instant | None = None
+) -> datetime.datetime | None: ...
+@overload
+def last_slot(cal: _Source, ends: Any, durations: Any, min_capacity: int = 1, until: Any = None) -> Any: ...
 def windows(
     cal: _Source, start: _Instant, end: _Instant
 ) -> tuple[npt.NDArray[np.datetime64], npt.NDArray[np.datetime64], npt.NDArray[np.int64]]: ...

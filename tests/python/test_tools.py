@@ -132,8 +132,13 @@ def test_windows_and_walks_past_a_timeline():
     assert ht.add_work(tl, BASE + dt.timedelta(days=3), 30 * H) is None
     assert ht.add_work(cal, BASE + dt.timedelta(days=3), 30 * H) == cal.AddWorkDuration(BASE + dt.timedelta(days=3),
                                                                                           30 * H)
-    with raises(ValueError, "Duration cannot be negative. (at position 1)"):
-        ht.add_work(cal, [BASE, BASE], np.array([1, -1], "m8[h]"))
+    # Walking back: a stretch filled exactly gives its start; a timeline sees nothing before its range.
+    mon9 = BASE + dt.timedelta(days=1, hours=9)
+    assert ht.add_work(cal, mon9, np.array([-1, 0, -2], "m8[h]")).tolist() == [mon9 - H, mon9, mon9 - 65 * H]
+    assert ht.add_work(tl, [mon9, BASE + dt.timedelta(days=4)], -2 * H).tolist() == [None, mon9 + 54 * H]
+    assert ht.last_slot(tl, mon9, [H, 2 * H, 0 * H]).tolist() == [mon9 - H, None, mon9]
+    with raises(ValueError, "Timestamp is outside the compiled timeline. (at position 0)"):
+        ht.add_work(tl, BASE - H, -H)
 
 
 def hourloom_week():

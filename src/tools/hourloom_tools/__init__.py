@@ -17,9 +17,9 @@ import numpy as _np
 from . import _core
 
 __all__ = ["capacity_at", "can_work", "next_open", "add_work", "working_duration", "capacity_time",
-           "first_slot", "windows", "plot", "Zoned"]
+           "first_slot", "last_slot", "windows", "plot", "Zoned"]
 
-_CAPACITY_AT, _NEXT_OPEN, _ADD_WORK, _WORKING_DURATION, _CAPACITY_TIME, _FIRST_SLOT = range(6)
+_CAPACITY_AT, _NEXT_OPEN, _ADD_WORK, _WORKING_DURATION, _CAPACITY_TIME, _FIRST_SLOT, _LAST_SLOT = range(7)
 _NAT = _np.iinfo(_np.int64).min
 _ZONED = "time-zone-aware input is not supported here: use hourloom_tools.Zoned for time zones"
 _FINER = {"ns": 1_000, "ps": 1_000_000, "fs": 1_000_000_000, "as": 1_000_000_000_000}
@@ -210,7 +210,9 @@ def next_open(cal, times, until=None):
 
 
 def add_work(cal, starts, durations, until=None):
-    """The instant each duration of working time from each start ends (AddWorkDuration); NaT when not found."""
+    """The instant each duration of working time from each start ends (AddWorkDuration); NaT when not found.
+    A negative duration walks back from its instant to the latest start that still
+    finishes there, `until` then being the earliest instant it may use."""
     args = [_convert(starts, "M", "starts"), _convert(durations, "m", "durations"), _until(until)]
     raw, pandas, scalar, _ = _ask(_ADD_WORK, cal, args)
     return _wrap(raw, pandas, scalar, "M")
@@ -234,6 +236,13 @@ def first_slot(cal, starts, durations, min_capacity=1, until=None):
     """The start of each first slot (FindFirstSlot); NaT when none."""
     args = [_convert(starts, "M", "starts"), _convert(durations, "m", "durations"), _until(until)]
     raw, pandas, scalar, _ = _ask(_FIRST_SLOT, cal, args, _minimum(min_capacity))
+    return _wrap(raw, pandas, scalar, "M")
+
+
+def last_slot(cal, ends, durations, min_capacity=1, until=None):
+    """The start of each latest slot that finishes by its end, no earlier than until; NaT when none."""
+    args = [_convert(ends, "M", "ends"), _convert(durations, "m", "durations"), _until(until)]
+    raw, pandas, scalar, _ = _ask(_LAST_SLOT, cal, args, _minimum(min_capacity))
     return _wrap(raw, pandas, scalar, "M")
 
 
