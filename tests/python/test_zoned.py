@@ -22,6 +22,8 @@ CHANGES = [("Europe/Berlin", "2024-03-31T01:00"), ("Europe/Berlin", "2024-10-27T
            ("America/New_York", "2024-11-03T06:00"), ("Australia/Lord_Howe", "2024-04-06T15:00"),
            ("Australia/Lord_Howe", "2024-10-05T15:30"), ("Asia/Kolkata", "2024-05-06T00:00"),
            ("Pacific/Apia", "2011-12-30T10:00"), (dt.timezone(-dt.timedelta(hours=3, minutes=30)), "2024-05-06T00:00")]
+# Real minutes of the span, the change itself (its middle) often.
+minutes = st.one_of(st.integers(0, SPAN), st.just(SPAN // 2))
 
 
 def first(seq, default=None):
@@ -29,8 +31,8 @@ def first(seq, default=None):
 
 
 @settings(max_examples=40, deadline=None)
-@given(calendars(), st.sampled_from(CHANGES), st.lists(st.tuples(st.integers(0, SPAN), st.integers(0, SPAN),
-                                                                  st.integers(0, 20 * 60)), min_size=1, max_size=6))
+@given(calendars(), st.sampled_from(CHANGES), st.lists(st.tuples(minutes, minutes, st.integers(0, 20 * 60)),
+                                                       min_size=1, max_size=6))
 def test_zoned_walks_real_minutes(drawn, change, picks):
     cal, (zone, at) = drawn[1], change
     z = ht.Zoned(cal, zone)
@@ -51,14 +53,28 @@ def test_zoned_walks_real_minutes(drawn, change, picks):
     def walk(a, n):
         return a if n == 0 else first((m for m in range(a + 1, SPAN + 1) if opened[m] - opened[a] >= n), None)
 
+    def back(a, n):
+        return a if n == 0 else first((m for m in range(a - 1, -1, -1) if opened[a] - opened[m] >= n), None)
+
     def slot(a, n):
         starts = (x for x in range(a, SPAN) if caps[x] >= 1 and (x == a or caps[x - 1] < 1))
         return first(x for x in starts if x + n <= SPAN and (caps[x:x + n] >= 1).all())
 
+    def latest(a, n):
+        ends = (y for y in range(a, 0, -1) if caps[y - 1] >= 1 and (y == a or caps[y] < 1))
+        return first(y - n for y in ends if y >= n and (caps[y - n:y] >= 1).all())
+
     def at_minutes(got):
         return [None if g is None else int((g - t0) // MIN) for g in plain(got)]
 
-    assert at_minutes(z.add_work(reals[i], d * MIN, end)) == [walk(a, n) for a, n in zip(i, d)]
+    ahead, behind = z.add_work(reals[i], d * MIN, end), z.add_work(reals[i], -d * MIN, t0)
+    assert at_minutes(ahead) == [walk(a, n) for a, n in zip(i, d)]
+    assert at_minutes(behind) == [back(a, n) for a, n in zip(i, d)]
+    # The inverse laws: the walks' working time is the duration asked, both ways.
+    for got, sign in ((ahead, 1), (behind, -1)):
+        found = ~np.isnat(got)
+        assert (z.working_duration(reals[i][found], got[found]) == sign * d[found] * MIN).all()
+    assert at_minutes(z.last_slot(reals[i], d * MIN, 1, t0)) == [latest(a, n) for a, n in zip(i, d)]
     assert at_minutes(z.next_open(reals[i], end)) == [first(m for m in range(a, SPAN) if caps[m] >= 1) for a in i]
     assert at_minutes(z.first_slot(reals[i], d * MIN, 1, end)) == [slot(a, n) for a, n in zip(i, d)]
     starts, ends, got = z.windows(t0, end)
@@ -75,7 +91,7 @@ def test_zoned_over_utc_is_naive(source, rows):
     a, b, d = (np.array([np.datetime64("NaT") if v is None else v for v in c], k)
                for c, k in zip(zip(*rows), ("M8[us]", "M8[us]", "m8[us]")))
     for name, args in [("next_open", (a,)), ("add_work", (a, d)), ("working_duration", (a, b)),
-                       ("capacity_time", (a, b)), ("first_slot", (a, d))]:
+                       ("capacity_time", (a, b)), ("first_slot", (a, d)), ("add_work", (a, -d)), ("last_slot", (a, d))]:
         try:
             expected = getattr(ht, name)(cal, *args)
         except (ValueError, RuntimeError) as e:

@@ -15,7 +15,7 @@ import zoneinfo as _zoneinfo
 import numpy as _np
 
 from . import _Arg, _convert, _counts, _minimum
-from . import _CAPACITY_AT, _NEXT_OPEN, _ADD_WORK, _WORKING_DURATION, _CAPACITY_TIME, _FIRST_SLOT
+from . import _CAPACITY_AT, _NEXT_OPEN, _ADD_WORK, _WORKING_DURATION, _CAPACITY_TIME, _FIRST_SLOT, _LAST_SLOT
 from . import _NAT, _is_pandas, _floor_us
 from . import _core
 
@@ -181,6 +181,7 @@ class _Offsets:
 
     def segments(self, lo, hi):
         """The segments of real [lo, hi]."""
+        lo, hi = max(lo, _FIRST_US), min(hi, _LAST_US)
         if self.fixed or lo > hi:
             return _Segments([], [self.at(lo if lo <= hi else 0)])
         bounds, offsets = [], [self.at(lo)]
@@ -248,17 +249,21 @@ class Zoned:
             return _Segments([], [0])
         return self._offsets.segments(lo, min(hi + reach, _LAST_US))
 
-    def _real_end(self, seg):
-        """For a timeline: the first real instant whose reading reaches its
-        compiled end (the largest int64 for a calendar)."""
+    def _real_range(self, seg):
+        """For a timeline: the real range it answers on, from the first real
+        instant whose reading reaches its compiled start to the first whose
+        reading reaches its compiled end (unbounded for a calendar)."""
         if not self._timeline:
-            return _np.iinfo(_np.int64).max
-        end = int(_np.datetime64(self._cal.Window.End, "us").view(_np.int64))
+            return _NAT, _np.iinfo(_np.int64).max
+        window = self._cal.Window
+        return tuple(self._first_reaching(seg, int(_np.datetime64(t, "us").view(_np.int64)))
+                     for t in (window.Start, window.End))
+
+    def _first_reaching(self, seg, wall):
         for k in range(len(seg.offsets)):
             o = int(seg.offsets[k])
-            if int(seg.end(k)) + o > end or k == len(seg.offsets) - 1:
-                return max(int(seg.start(k)), end - o)
-        return end
+            if k == len(seg.offsets) - 1 or int(seg.end(k)) + o > wall:
+                return max(int(seg.start(k)), wall - o)
 
     def _aware(self, raw, arg):
         """Real instants (UTC microseconds) in the form of the argument that shapes them."""
@@ -358,50 +363,68 @@ class Zoned:
 
     def _walk(self, question, s, d, until, shape, args):
         """add_work or next_open on the real line. The wall-clock walk from each
-        start answers where it stays inside the start's segment; the others walk
-        again one segment at a time, until they answer or the horizon passes."""
-        seg = self._segments(s, s if until is None else until, reach=_DEFAULT_SPAN_US if until is None else 0)
+        instant answers where it stays inside the instant's segment; the others
+        walk again one segment at a time."""
+        back = _np.zeros(len(s), bool) if d is None else d < 0
+        horizon = _np.where(back, s - _DEFAULT_SPAN_US, s + _DEFAULT_SPAN_US) if until is None else until
+        horizon = _np.where(s == _NAT, _NAT, horizon)
+        seg = self._segments(s, horizon)
         # The wall-clock walk without a horizon gives the errors, at their positions.
         wall = seg.wall(s)
         raw = self._naive(question, [wall, d, None])
         out = raw - (wall - s)
-        again = raw == _NAT
-        for b in seg.bounds:  # an answer past a change of offset does not count
-            again |= (s < b) & (b < out)
-        again &= s != _NAT
-        horizon = s + _DEFAULT_SPAN_US if until is None else until
+        # An answer past a change of offset does not count. Walking back, the
+        # time just before an instant at a change has the earlier offset.
+        again = _np.zeros(len(s), bool)
+        for b in seg.bounds:
+            again |= _np.where(back, (out < b) & (b <= s), (s < b) & (b < out))
+        again = (again | (raw == _NAT)) & (s != _NAT) & (horizon != _NAT)
         if until is not None:
-            again &= until != _NAT
-            out[(out > until) & ~again] = _NAT
+            # A walk may end at until; an open instant lies before it; no work ends where it starts.
+            late = out >= until if d is None else _np.where(back, out < until, out > until) & (d != 0)
+            out[late & ~again] = _NAT
         out[raw == _NAT] = _NAT
-        todo = _np.flatnonzero(again)
-        if todo.size:
-            real_end = self._real_end(seg)
-            k = seg.index(s[todo])
-            cur = s[todo]
-            rest = None if d is None else _np.broadcast_to(d, s.shape)[todo].copy()
-            h = horizon[todo]
-            out[todo] = _NAT
-            live = _np.arange(todo.size)
-            while live.size:
-                kk = k[live]
-                off = seg.offsets[kk]
-                stop = _np.minimum(seg.end(kk), h[live])
-                raw = self._naive(question, [cur[live] + off, None if rest is None else rest[live], stop + off])
-                found = raw != _NAT
-                out[todo[live[found]]] = raw[found] - off[found]
-                live = live[~found]
-                # On to the next segment, while it starts before the horizon and inside a timeline.
-                live = live[k[live] < len(seg.bounds)]
-                seg_end = seg.end(k[live])
-                go = (seg_end < h[live]) & (seg_end < real_end)
-                live, seg_end = live[go], seg_end[go]
-                if rest is not None and live.size:
-                    off = seg.offsets[k[live]]
-                    rest[live] -= self._naive(_WORKING_DURATION, [cur[live] + off, seg_end + off])
-                cur[live] = seg_end
-                k[live] += 1
+        for backward in (False, True):
+            todo = _np.flatnonzero(again & (back == backward))
+            if todo.size:
+                out[todo] = self._rewalk(question, seg, s[todo], None if d is None else d[todo], horizon[todo],
+                                         backward)
         return self._aware(out.reshape(shape), self._shape_arg(args, shape))
+
+    def _rewalk(self, question, seg, cur, rest, horizon, backward):
+        """The walks from cur, one segment at a time, while they have not
+        answered and the next segment starts inside the horizon and the range."""
+        first, last = self._real_range(seg)
+        out = _np.full(len(cur), _NAT, _np.int64)
+        cur = cur.copy()
+        rest = None if rest is None else rest.copy()
+        k = _np.searchsorted(seg.bounds, cur, side="left" if backward else "right")
+        live = _np.arange(len(cur))
+        while live.size:
+            kk = k[live]
+            off = seg.offsets[kk]
+            stop = (_np.maximum(seg.start(kk), horizon[live]) if backward
+                    else _np.minimum(seg.end(kk), horizon[live]))
+            raw = self._naive(question, [cur[live] + off, None if rest is None else rest[live], stop + off])
+            found = raw != _NAT
+            out[live[found]] = raw[found] - off[found]
+            live = live[~found]
+            if backward:
+                live = live[k[live] > 0]
+                edge = seg.start(k[live])
+                go = (edge > horizon[live]) & (edge > first)
+            else:
+                live = live[k[live] < len(seg.bounds)]
+                edge = seg.end(k[live])
+                go = (edge < horizon[live]) & (edge < last)
+            live, edge = live[go], edge[go]
+            if rest is not None and live.size:
+                off = seg.offsets[k[live]]
+                done = self._naive(_WORKING_DURATION, [cur[live] + off, edge + off])
+                rest[live] -= done  # working time is signed: negative walking back
+            cur[live] = edge
+            k[live] += -1 if backward else 1
+        return out
 
     def next_open(self, times, until=None):
         """The first real instant from each instant at which the capacity is at least 1; NaT when none before until."""
@@ -462,26 +485,40 @@ class Zoned:
         aware = lambda v: (_EPOCH + _dt.timedelta(microseconds=int(v))).astimezone(self._zone)
         return [aware(v) for v in starts], [aware(v) for v in ends], caps.copy()
 
-    def first_slot(self, starts, durations, min_capacity=1, until=None):
-        """The real start of each first slot of the duration whose capacity stays at
-        least min_capacity; NaT when none before until."""
-        s_arg, d_arg = _instants(starts, "starts"), _convert(durations, "m", "durations")
+    def _slots(self, question, starts, durations, min_capacity, until, names):
+        s_arg, d_arg = _instants(starts, names[0]), _convert(durations, "m", "durations")
         u_arg = None if until is None else _instants(until, "until")
         m = _minimum(min_capacity)
         (s, d, u), shape = _broadcast(s_arg, d_arg, u_arg)
         # The wall-clock function gives the errors (negative durations, capacities, timeline ranges).
-        self._naive(_FIRST_SLOT, [self._segments(s).wall(s), d, None], m)
-        horizon = _np.where(s == _NAT, _NAT, s + _DEFAULT_SPAN_US) if u is None else u
+        self._naive(question, [self._segments(s).wall(s), d, None], m)
+        back = question == _LAST_SLOT
+        span = -_DEFAULT_SPAN_US if back else _DEFAULT_SPAN_US
+        horizon = _np.where(s == _NAT, _NAT, s + span) if u is None else u
         out = _np.full(len(s), _NAT, _np.int64)
         ok = (s != _NAT) & (d != _NAT) & (horizon != _NAT)
         if ok.any():
-            lo = int(s[ok].min())
-            hi = max(int(horizon[ok].max()), lo)
-            hi = min(hi, self._real_end(self._offsets.segments(lo, hi)))
+            lo = min(int(s[ok].min()), int(horizon[ok].min()))
+            hi = max(int(s[ok].max()), int(horizon[ok].max()))
+            first, last = self._real_range(self._offsets.segments(lo, hi))
+            lo, hi = max(lo, first), min(hi, last)
             p, q = _stretches(*self._real_windows(lo, max(hi, lo)), m)
             for i in _np.flatnonzero(ok):
-                out[i] = _first_in(p, q, int(s[i]), int(d[i]), min(int(horizon[i]), hi))
+                if back:
+                    out[i] = _last_in(p, q, int(s[i]), int(d[i]), max(int(horizon[i]), lo))
+                else:
+                    out[i] = _first_in(p, q, int(s[i]), int(d[i]), min(int(horizon[i]), hi))
         return self._aware(out.reshape(shape), self._shape_arg([s_arg, d_arg, u_arg], shape))
+
+    def first_slot(self, starts, durations, min_capacity=1, until=None):
+        """The real start of each first slot of the duration whose capacity stays at
+        least min_capacity; NaT when none before until."""
+        return self._slots(_FIRST_SLOT, starts, durations, min_capacity, until, ("starts",))
+
+    def last_slot(self, ends, durations, min_capacity=1, until=None):
+        """The real start of each latest slot of the duration ending by the end
+        whose capacity stays at least min_capacity; NaT when none after until."""
+        return self._slots(_LAST_SLOT, ends, durations, min_capacity, until, ("ends",))
 
 
 Zoned.__module__ = "hourloom_tools"
@@ -513,4 +550,19 @@ def _first_in(p, q, s, d, end):
         if min(int(q[j]), end) - x >= d:
             return x
         j += 1
+    return _NAT
+
+
+def _last_in(p, q, e, d, start):
+    """The start of the latest slot of length d ending by e in the stretches [p, q), after start."""
+    if not start < e or e - start < d:
+        return _NAT
+    j = int(_np.searchsorted(p, e, side="left")) - 1
+    while j >= 0 and q[j] > start:
+        y = min(int(q[j]), e)
+        if y - start < d:
+            return _NAT
+        if y - max(int(p[j]), start) >= d:
+            return y - d
+        j -= 1
     return _NAT
