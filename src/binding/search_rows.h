@@ -1,7 +1,7 @@
 // The searches and working-time questions as the Python members ask them.
-// Every search stops at the ends of datetime's range, so each answer converts
-// back to a datetime: near year 1 or 9999 the answer is the one found inside
-// that range. Rows of the calendar (and of objects bound to a calendar) name
+// Windows and forward searches stop at the ends of datetime's range, so each
+// converts back to a datetime; transitions are found at or beyond those ends,
+// and one Python cannot hold fails in the conversion. Rows of the calendar (and of objects bound to a calendar) name
 // these functions; durations and radii arrive as converted in the body.
 #pragma once
 

@@ -49,7 +49,7 @@ Result<std::optional<TimeWindow>> get_current_state_window(const Calendar& c, In
 // search around an instant below reads its answer from this one record, so
 // questions about the same instant and radius can share it.
 struct Transitions {
-  TimeWindow window;                // the search window
+  TimeWindow window;                // the search window, cut to the reach
   std::optional<Instant> previous;  // latest boundary before t
   std::optional<Instant> next;      // earliest boundary after t
   bool at_instant = false;          // a boundary lies exactly at t
@@ -63,9 +63,10 @@ struct Transitions {
 Result<Transitions> transitions_around(const Calendar& c, Instant t, std::optional<Duration> radius,
                                        TimeWindow reach = kFullReach);
 
-// Transitions: capacity changes strictly inside the search window; one at t
-// itself is neither next nor previous, but it is the nearest. A tie of the
-// nearest goes to the previous transition.
+// Transitions: capacity changes strictly inside the search window, which is
+// not cut to the reach here (only windows are); one at t itself is neither
+// next nor previous, but it is the nearest. A tie of the nearest goes to the
+// previous transition.
 Result<std::optional<Instant>> get_next_transition_time(const Calendar& c, Instant t, std::optional<Duration> radius,
                                                         TimeWindow reach = kFullReach);
 Result<std::optional<Instant>> get_previous_transition_time(const Calendar& c, Instant t,
