@@ -149,17 +149,23 @@ StateWalk::StateWalk(const Calendar& c, Instant from, Instant to) : calendar_(&c
     return;
   }
   stream_end_ = capped_add(from, kChunkLength, to);
-  spans_.emplace(c, TimeWindow{from, stream_end_});
+  const TimeWindow first{from, stream_end_};
+  constexpr Duration kMargin = Duration::FromSeconds(14 * kSecondsPerDay);
+  if (kMargin < from - Instant::Min() && kMargin < Instant::Max() - stream_end_ && !StoredItems(c).reach_into(first))
+    week_.emplace(c.derived().rules_week_spans, first);
+  else
+    spans_.emplace(c, first);
 }
 
 Result<std::optional<StateWindow>> StateWalk::next() {
-  if (spans_) {
+  if (spans_ || week_) {
     if (!(pos_ < to_)) return std::nullopt;
     if (!span_ready_) {
-      span_ = spans_->next();
+      span_ = week_ ? week_->next() : spans_->next();
       span_ready_ = true;
     }
     if (!span_ && stream_end_ < to_ && !(pos_ < stream_end_)) {
+      week_.reset();
       spans_.emplace(*calendar_, TimeWindow{stream_end_, to_});
       stream_end_ = to_;
       span_ = spans_->next();

@@ -88,7 +88,8 @@ bool plain_open_spans(const Calendar& c);
 
 // StateWalk: the state windows of [from, to) one at a time. A simple calendar
 // without capacity overrides or capacity entries is read straight from its
-// lazily expanded open spans (a week, then the rest; with a default capacity
+// lazily expanded open spans (a week, then the rest; the first week from the
+// rules' week of open spans when no stored window reaches it; with a default capacity
 // of 0 it is one closed window); any other is asked of the state sweep in pieces
 // of 7 days, then 14, 28 and so on (up to 448 days). Either way a question
 // answered in the first week pays for about a week, and a walk over the whole
@@ -105,6 +106,7 @@ class StateWalk {
   Instant pos_;
   Instant to_;
   std::optional<OpenSpanStream> spans_;  // streaming mode, over [.., stream_end_)
+  std::optional<WeekSpans> week_;        // or, for a first week that no stored window reaches, this
   Instant stream_end_;
   std::optional<TimeWindow> span_;       // the next open span not yet handed out
   bool span_ready_ = false;
