@@ -16,6 +16,7 @@ PyObject* exception_type(ErrorKind kind) {
     case ErrorKind::Runtime: return PyExc_RuntimeError;
     case ErrorKind::Overflow: return PyExc_OverflowError;
     case ErrorKind::Internal: return g_internal_error;
+    case ErrorKind::Interrupted: return PyExc_KeyboardInterrupt;
   }
   return PyExc_SystemError;
 }
@@ -32,10 +33,14 @@ bool create_internal_error_type() {
   return g_internal_error != nullptr;
 }
 
+// An interruption leaves the exception the signal handler raised pending.
 PyObject* raise_error(const Error& e) {
+  if (e.kind == ErrorKind::Interrupted && PyErr_Occurred()) return nullptr;
   PyErr_SetString(exception_type(e.kind), e.message);
   return nullptr;
 }
+
+bool python_signal_pending() { return PyGILState_Check() && PyErr_CheckSignals() != 0; }
 
 PyObject* raise_cast_error(PyObject* obj, const char* class_name) {
   PyErr_Format(PyExc_TypeError, text::kCastFormat, short_type_name(Py_TYPE(obj)), class_name);

@@ -15,7 +15,13 @@ namespace hourloom::py {
 bool create_internal_error_type();
 
 // raise_error: sets the Python exception for an engine error; returns nullptr.
+// An interrupted question keeps the exception already pending (see below).
 PyObject* raise_error(const Error& e);
+
+// python_signal_pending: the engine's interruption hook. On a thread holding
+// the GIL it runs Python's pending signal handlers and says whether one
+// raised (the exception stays pending); elsewhere it never interrupts.
+bool python_signal_pending();
 
 template <class T>
 bool raise_if_error(const Result<T>& r) {

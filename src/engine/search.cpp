@@ -4,6 +4,7 @@
 
 #include "engine/state.h"
 #include "engine/derived.h"
+#include "engine/interrupt.h"
 
 namespace hourloom {
 
@@ -160,6 +161,10 @@ StateWalk::StateWalk(const Calendar& c, Instant from, Instant to) : calendar_(&c
 Result<std::optional<StateWindow>> StateWalk::next() {
   if (spans_ || week_) {
     if (!(pos_ < to_)) return std::nullopt;
+    if (--countdown_ == 0) {
+      countdown_ = kPollEvery;
+      if (interrupted()) return fail(ErrorKind::Interrupted, msg::kInterrupted);
+    }
     if (!span_ready_) {
       span_ = week_ ? week_->next() : spans_->next();
       span_ready_ = true;

@@ -113,6 +113,7 @@ class StateWalk {
   Duration piece_ = kChunkLength;        // piece mode
   std::vector<StateWindow> buffer_;
   std::size_t at_ = 0;
+  unsigned countdown_ = 4096;  // steps to the next look at the interruption hook
 };
 
 }  // namespace hourloom
