@@ -2,7 +2,7 @@
 small when a question costs what it looks at rather than what is stored:
   - SetOpenWindow of 100,000 distinct ids against 10,000 (linear growth is 10),
     with the arguments made beforehand (the engine's share) and in the loop;
-  - GetCapacityAt and GetStateWindows over one week on the benchmark calendar
+  - GetCapacityAt, GetWindowsAt (spread only) and GetStateWindows over one week on the benchmark calendar
     with 100,000 entries against the same calendar with its 50 entries: once
     with the entries as dense as the 50 (spread over 2,000 years) and once all
     within its one year (there the answer itself grows with the density);
@@ -74,6 +74,10 @@ def rows():
         base_ns = per_call_ns("base.GetCapacityAt(t)", g, number=100_000)
         large_ns = per_call_ns(f"{name}.GetCapacityAt(t)", g, number=100_000 if name == "spread" else 20_000)
         out.append(row(f"GetCapacityAt, 100,000 entries ({name})", large_ns, "50 entries", base_ns))
+        if name == "spread":
+            base_ns = per_call_ns("base.GetWindowsAt(t)", g, number=20_000)
+            large_ns = per_call_ns("spread.GetWindowsAt(t)", g, number=20_000)
+            out.append(row("GetWindowsAt, 100,000 entries (spread)", large_ns, "50 entries", base_ns, "<= 3"))
         base_ns = per_call_ns("base.GetStateWindows(s, e)", g, number=20_000)
         large_ns = per_call_ns(f"{name}.GetStateWindows(s, e)", g, number=20_000 if name == "spread" else 500)
         windows = len(g[name].GetStateWindows(*week))

@@ -6,6 +6,8 @@
     a Python loop of AddWorkDuration;
   - working_duration over 100k pairs up to 30 days apart against a loop of
     GetWorkingDuration and businesstimedelta;
+  - walking back: add_work of -8 hours from the 100k ends reached against the
+    forward walks that reached them, and last_slot against first_slot;
   - two threads on halves of 4M values against one thread on all of them;
   - a pandas Series of 1M timestamps against the same numpy array;
   - Zoned in Europe/Berlin: add_work of 8 hours over 100k tz-aware timestamps
@@ -93,6 +95,13 @@ def work_rows(cal):
         pandas_ns = per_element(lambda: sample + offset, len(sample), repeat=1)
     out = [row("add_work 8 h, 100k starts", add_ns, "pandas CustomBusinessHour", pandas_ns, "<= 1/1000"),
            row("add_work 8 h, 100k starts", add_ns, "loop of AddWorkDuration", loop_ns, "<= 1/8")]
+    reached = ht.add_work(cal, starts, eight)
+    back_ns = per_element(lambda: ht.add_work(cal, reached, -eight), n)
+    out.append(row("add_work -8 h, back over the same spans", back_ns, "add_work 8 h", add_ns, "<= 1.3"))
+    two = np.timedelta64(2, "h")
+    first_ns = per_element(lambda: ht.first_slot(cal, starts, two, 2), n)
+    out.append(row("last_slot 2 h at capacity 2, 100k ends", per_element(lambda: ht.last_slot(cal, starts, two, 2), n),
+                   "first_slot", first_ns, "<= 1.3"))
 
     rng = np.random.default_rng(4)
     ends = starts + rng.integers(0, 30 * 86_400 * 1_000_000, n).astype("m8[us]")

@@ -7,6 +7,7 @@
 #include "binding/core/method_descriptor.h"
 #include "binding/core/objects.h"
 #include "binding/core/pyref.h"
+#include "engine/interrupt.h"
 
 namespace hourloom::py {
 
@@ -59,6 +60,7 @@ PyObject* build_module() {
   if (!init_datetime() || !create_internal_error_type() || !create_method_descriptor_type(module.get()))
     return nullptr;
   if (PyModule_AddStringConstant(module.get(), "__version__", kVersion) < 0) return nullptr;
+  set_interrupt_hook(&python_signal_pending);
   for (const ClassRow& row : kRegistrationOrder) {
     Ref cls(create_class(module.get(), *row.decl));
     if (!cls) return nullptr;

@@ -12,15 +12,16 @@ std::size_t stored_items(const Calendar& c) {
   return c.open_windows().size() + c.closed_windows().size() + c.capacity_overrides().size() + c.entries().size();
 }
 
-// week_open_time: the open time of the rules over one week well inside the
-// representable dates (any such week holds the same).
-Duration week_open_time(const Calendar& c) {
-  constexpr Instant kFrom = Instant::FromParts(Date::FromCivil(2001, 1, 1).value(), {});
-  const TimeWindow week{kFrom, (kFrom + Duration::FromSeconds(7 * kSecondsPerDay)).value()};
-  OpenSpanStream spans(c, week, OpenSpanStream::RulesOnly{});
+// set_rules_week: the open spans of the rules over kRulesWeek and their total.
+void set_rules_week(DerivedData& d, const Calendar& c) {
+  OpenSpanStream spans(c, kRulesWeek, OpenSpanStream::RulesOnly{});
+  d.rules_week_spans.clear();
   Duration total;
-  while (auto span = spans.next()) total = (total + length(*span)).value();  // at most 7 days
-  return total;
+  while (auto span = spans.next()) {
+    d.rules_week_spans.push_back(*span);
+    total = (total + length(*span)).value();  // at most 7 days
+  }
+  d.rules_week_open_time = total;
 }
 
 TimeIndex build_index(const Calendar& c) {
@@ -88,7 +89,7 @@ std::shared_ptr<DerivedData> build_derived(const Calendar& c) {
     return d;
   }
   if (stored_items(c) >= kIndexFrom) d->index = std::make_shared<TimeIndex>(build_index(c));
-  d->rules_week_open_time = week_open_time(c);
+  set_rules_week(*d, c);
   return d;
 }
 
@@ -99,7 +100,7 @@ bool patch_derived(DerivedData& d, const Calendar& c, const CalendarEdit& edit) 
     case CalendarEdit::What::Capacity:
       return true;
     case CalendarEdit::What::Rules:
-      d.rules_week_open_time = week_open_time(c);
+      set_rules_week(d, c);
       return true;
     case CalendarEdit::What::Item:
       if (!d.index) return stored_items(c) < kIndexFrom;

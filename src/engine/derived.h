@@ -30,6 +30,8 @@ struct DerivedData {
   // of the representable dates: the same for any such 7 days, since the weekly
   // rules alone decide it.
   Duration rules_week_open_time;
+  // The open spans of the weekly rules alone over kRulesWeek (span_stream.h).
+  std::vector<TimeWindow> rules_week_spans;
 };
 
 // Calendars with fewer stored windows, overrides and entries are scanned.
@@ -88,6 +90,12 @@ class StoredItems {
     each([&](const IndexedItem& item) {
       if (overlaps(item.window, range)) f(item);
     });
+  }
+  // reach_into: whether an opening or closing item overlaps the non-empty range.
+  bool reach_into(TimeWindow range) const {
+    bool found = false;
+    over(range, [&](const IndexedItem& item) { found = found || opens(item.kind) || closes(item.kind); });
+    return found;
   }
   // sets_capacities: whether a non-empty override or Capacity entry is stored.
   bool sets_capacities() const;

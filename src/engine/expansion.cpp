@@ -217,6 +217,40 @@ std::optional<TimeWindow> OpenSpanStream::next() {
   }
 }
 
+WeekSpans::WeekSpans(const std::vector<TimeWindow>& week, TimeWindow range) : week_(&week), range_(range) {
+  constexpr std::int64_t kWeek = 7 * kSecondsPerDay;
+  const std::int64_t since = (range.start - kRulesWeek.start).seconds();  // whole seconds, rounded down
+  const std::int64_t weeks = since / kWeek - (since % kWeek < 0 ? 1 : 0);
+  shift_ = Duration::FromSeconds(weeks * kWeek);
+}
+
+// next_piece: the next span of the shifted weeks that reaches into the range, clipped.
+std::optional<TimeWindow> WeekSpans::next_piece() {
+  const std::vector<TimeWindow>& week = *week_;
+  if (week.empty()) return std::nullopt;
+  for (;;) {
+    if (at_ == week.size()) {
+      shift_ = (shift_ + length(kRulesWeek)).value();
+      at_ = 0;
+    }
+    const TimeWindow w{(week[at_].start + shift_).value(), (week[at_].end + shift_).value()};
+    ++at_;
+    if (!(range_.end > w.start)) return std::nullopt;
+    if (auto piece = clip(w, range_)) return piece;
+  }
+}
+
+std::optional<TimeWindow> WeekSpans::next() {
+  if (!started_) {
+    started_ = true;
+    pending_ = next_piece();
+  }
+  if (!pending_) return std::nullopt;
+  TimeWindow joined = *pending_;
+  while ((pending_ = next_piece()) && pending_->start == joined.end) joined.end = pending_->end;
+  return joined;
+}
+
 // merge: equal windows are interchangeable, so an unstable sort orders them
 // as a stable one would.
 std::vector<TimeWindow> merge(std::vector<TimeWindow> windows) {

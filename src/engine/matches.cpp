@@ -1,5 +1,10 @@
 #include "engine/matches.h"
 
+#include <algorithm>
+
+#include "engine/derived.h"
+#include "engine/span_stream.h"
+
 namespace hourloom {
 
 namespace {
@@ -31,21 +36,44 @@ void add_rule_matches(const std::vector<WeeklyRule>& rules, WindowKind kind, Ins
   add_rule_matches_on(rules, kind, today, t, out);
 }
 
+// match_group: where a stored item's match goes: closed windows, then
+// entries, then overrides (each in stored order); one-off open windows are
+// not reported.
+int match_group(ItemKind k) {
+  switch (k) {
+    case ItemKind::ClosedWindow: return 0;
+    case ItemKind::OpenEntry:
+    case ItemKind::ClosedEntry:
+    case ItemKind::CapacityEntry: return 1;
+    case ItemKind::Override: return 2;
+    case ItemKind::OpenWindow: break;
+  }
+  return -1;
+}
+
+WindowMatch item_match(const IndexedItem& item) {
+  switch (item.kind) {
+    case ItemKind::ClosedWindow: return {WindowKind::ClosedWindow, item.window, Capacity{0}};
+    case ItemKind::OpenEntry: return {WindowKind::OpenWindow, item.window, std::nullopt};
+    case ItemKind::ClosedEntry: return {WindowKind::ClosedWindow, item.window, std::nullopt};
+    default: return {WindowKind::CapacityOverride, item.window, item.capacity};
+  }
+}
+
+// The stored items come from StoredItems, so a large calendar pays for the
+// items holding t rather than for all it stores.
 void add_simple_matches(const Calendar& c, Instant t, std::vector<WindowMatch>& out) {
   add_rule_matches(c.open_rules(), WindowKind::OpenRule, t, out);
   add_rule_matches(c.break_rules(), WindowKind::BreakRule, t, out);
-  for (const TimeWindow& w : c.closed_windows())
-    if (contains(w, t)) out.push_back({WindowKind::ClosedWindow, w, Capacity{0}});
-  for (const Entry& e : c.entries()) {
-    if (!contains(e.window, t)) continue;
-    switch (e.kind) {
-      case EntryKind::Open: out.push_back({WindowKind::OpenWindow, e.window, std::nullopt}); break;
-      case EntryKind::Closed: out.push_back({WindowKind::ClosedWindow, e.window, std::nullopt}); break;
-      case EntryKind::WithCapacity: out.push_back({WindowKind::CapacityOverride, e.window, e.capacity}); break;
-    }
-  }
-  for (const CapacityWindow& o : c.capacity_overrides())
-    if (contains(o.window, t)) out.push_back({WindowKind::CapacityOverride, o.window, o.capacity});
+  InlineList<IndexedItem, 16> held;
+  StoredItems(c).at(t, [&](const IndexedItem& item) {
+    if (match_group(item.kind) >= 0) held.push_back(item);
+  });
+  std::sort(held.begin(), held.end(), [](const IndexedItem& a, const IndexedItem& b) {
+    const int ga = match_group(a.kind), gb = match_group(b.kind);
+    return ga != gb ? ga < gb : a.order < b.order;
+  });
+  for (const IndexedItem& item : held) out.push_back(item_match(item));
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 #include "engine/search.h"
 
+#include <algorithm>
+
 #include "engine/state.h"
 #include "engine/derived.h"
+#include "engine/interrupt.h"
 
 namespace hourloom {
 
@@ -17,10 +20,15 @@ constexpr Duration kLongestPiece = Duration::FromSeconds(448 * kSecondsPerDay);
 // on either side, doubling on a side until it shows a transition or reaches
 // the search window's edge. The usual question pays for two days, not the
 // whole search window, and a huge radius costs only what the answer needs.
+//
+// Transitions are looked for in the whole search window: one at or beyond
+// the edge of the reach is still a transition (the caller's conversion
+// refuses an answer it cannot hold). Only the current window is cut to the reach.
 Result<Transitions> transitions_around(const Calendar& c, Instant t, std::optional<Duration> radius,
                                        TimeWindow reach) {
-  auto window = search_window_around(t, radius, reach);
+  auto window = search_window_around(t, radius);
   if (!window) return std::unexpected(window.error());
+  const TimeWindow cut = *search_window_around(t, radius, reach);  // the radius has passed the check
   Duration back = kOneDay;
   Duration ahead = kOneDay;
   while (true) {
@@ -29,7 +37,7 @@ Result<Transitions> transitions_around(const Calendar& c, Instant t, std::option
     auto states = state_windows(c, lo, hi);
     if (!states) return std::unexpected(states.error());
     Transitions out;
-    out.window = *window;
+    out.window = cut;
     // The list is gap-free, so the inner boundaries are the ends of all but the last window.
     for (std::size_t i = 0; i < states->size(); ++i) {
       if (contains((*states)[i].window, t)) out.holding = (*states)[i].capacity;
@@ -78,8 +86,10 @@ Result<std::optional<TimeWindow>> get_current_state_window(const Calendar& c, In
 
 std::optional<TimeWindow> Transitions::current_window(Instant t, WantedState wanted) const {
   if (!holding || (*holding >= 1) != (wanted == WantedState::Open)) return std::nullopt;
-  const Instant from = at_instant ? t : previous.value_or(window.start);
-  return TimeWindow{from, next.value_or(window.end)};
+  const Instant from = at_instant ? t : std::max(previous.value_or(window.start), window.start);
+  const Instant to = std::min(next.value_or(window.end), window.end);
+  if (!(t < to)) return std::nullopt;  // t at the end of the reach
+  return TimeWindow{from, to};
 }
 
 Result<std::optional<Instant>> get_next_transition_time(const Calendar& c, Instant t, std::optional<Duration> radius,
@@ -140,17 +150,27 @@ StateWalk::StateWalk(const Calendar& c, Instant from, Instant to) : calendar_(&c
     return;
   }
   stream_end_ = capped_add(from, kChunkLength, to);
-  spans_.emplace(c, TimeWindow{from, stream_end_});
+  const TimeWindow first{from, stream_end_};
+  constexpr Duration kMargin = Duration::FromSeconds(14 * kSecondsPerDay);
+  if (kMargin < from - Instant::Min() && kMargin < Instant::Max() - stream_end_ && !StoredItems(c).reach_into(first))
+    week_.emplace(c.derived().rules_week_spans, first);
+  else
+    spans_.emplace(c, first);
 }
 
 Result<std::optional<StateWindow>> StateWalk::next() {
-  if (spans_) {
+  if (spans_ || week_) {
     if (!(pos_ < to_)) return std::nullopt;
+    if (--countdown_ == 0) {
+      countdown_ = kPollEvery;
+      if (interrupted()) return fail(ErrorKind::Interrupted, msg::kInterrupted);
+    }
     if (!span_ready_) {
-      span_ = spans_->next();
+      span_ = week_ ? week_->next() : spans_->next();
       span_ready_ = true;
     }
     if (!span_ && stream_end_ < to_ && !(pos_ < stream_end_)) {
+      week_.reset();
       spans_.emplace(*calendar_, TimeWindow{stream_end_, to_});
       stream_end_ = to_;
       span_ = spans_->next();

@@ -49,7 +49,7 @@ Result<std::optional<TimeWindow>> get_current_state_window(const Calendar& c, In
 // search around an instant below reads its answer from this one record, so
 // questions about the same instant and radius can share it.
 struct Transitions {
-  TimeWindow window;                // the search window
+  TimeWindow window;                // the search window, cut to the reach
   std::optional<Instant> previous;  // latest boundary before t
   std::optional<Instant> next;      // earliest boundary after t
   bool at_instant = false;          // a boundary lies exactly at t
@@ -63,9 +63,10 @@ struct Transitions {
 Result<Transitions> transitions_around(const Calendar& c, Instant t, std::optional<Duration> radius,
                                        TimeWindow reach = kFullReach);
 
-// Transitions: capacity changes strictly inside the search window; one at t
-// itself is neither next nor previous, but it is the nearest. A tie of the
-// nearest goes to the previous transition.
+// Transitions: capacity changes strictly inside the search window, which is
+// not cut to the reach here (only windows are); one at t itself is neither
+// next nor previous, but it is the nearest. A tie of the nearest goes to the
+// previous transition.
 Result<std::optional<Instant>> get_next_transition_time(const Calendar& c, Instant t, std::optional<Duration> radius,
                                                         TimeWindow reach = kFullReach);
 Result<std::optional<Instant>> get_previous_transition_time(const Calendar& c, Instant t,
@@ -87,7 +88,8 @@ bool plain_open_spans(const Calendar& c);
 
 // StateWalk: the state windows of [from, to) one at a time. A simple calendar
 // without capacity overrides or capacity entries is read straight from its
-// lazily expanded open spans (a week, then the rest; with a default capacity
+// lazily expanded open spans (a week, then the rest; the first week from the
+// rules' week of open spans when no stored window reaches it; with a default capacity
 // of 0 it is one closed window); any other is asked of the state sweep in pieces
 // of 7 days, then 14, 28 and so on (up to 448 days). Either way a question
 // answered in the first week pays for about a week, and a walk over the whole
@@ -104,12 +106,14 @@ class StateWalk {
   Instant pos_;
   Instant to_;
   std::optional<OpenSpanStream> spans_;  // streaming mode, over [.., stream_end_)
+  std::optional<WeekSpans> week_;        // or, for a first week that no stored window reaches, this
   Instant stream_end_;
   std::optional<TimeWindow> span_;       // the next open span not yet handed out
   bool span_ready_ = false;
   Duration piece_ = kChunkLength;        // piece mode
   std::vector<StateWindow> buffer_;
   std::size_t at_ = 0;
+  unsigned countdown_ = 4096;  // steps to the next look at the interruption hook
 };
 
 }  // namespace hourloom

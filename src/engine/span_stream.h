@@ -132,4 +132,31 @@ class OpenSpanStream {
   bool started_ = false;
 };
 
+// kRulesWeek: the week, a Sunday to a Sunday well inside the representable
+// dates, whose open spans stand for every week that no stored window reaches.
+inline constexpr TimeWindow kRulesWeek{
+    Instant::FromParts(Date::FromCivil(2000, 12, 31).value(), {}),
+    Instant::FromParts(Date::FromCivil(2001, 1, 7).value(), {})};
+
+// WeekSpans: the open spans of a range that no stored window reaches and that
+// lies at least two weeks inside the representable dates, made by shifting
+// the rules' open spans of kRulesWeek by whole weeks (the weekly rules repeat
+// every 7 days). Spans meeting at a week's edge are joined, so they come out
+// as OpenSpanStream gives them.
+class WeekSpans {
+ public:
+  WeekSpans(const std::vector<TimeWindow>& week, TimeWindow range);
+  std::optional<TimeWindow> next();
+
+ private:
+  std::optional<TimeWindow> next_piece();
+
+  const std::vector<TimeWindow>* week_;
+  TimeWindow range_;
+  Duration shift_;      // from kRulesWeek to the week being read
+  std::size_t at_ = 0;  // the next span of that week
+  std::optional<TimeWindow> pending_;
+  bool started_ = false;
+};
+
 }  // namespace hourloom

@@ -9,6 +9,7 @@
 #include <variant>
 
 #include "engine/derived.h"
+#include "engine/interrupt.h"
 #include "engine/span_stream.h"
 
 namespace hourloom {
@@ -60,8 +61,9 @@ std::vector<Layer> collect_layers(const Calendar& c, TimeWindow range) {
 // events being caught up at the next open span.
 class SimpleSweep {
  public:
-  SimpleSweep(const Calendar& c, TimeWindow range)
-      : c_(&c), range_(range), pos_(range.start), spans_(c, range), layers_(collect_layers(c, range)) {
+  // polls: whether the sweep asks the interruption hook (a composite's walk asks it instead).
+  SimpleSweep(const Calendar& c, TimeWindow range, bool polls = true)
+      : c_(&c), range_(range), pos_(range.start), spans_(c, range), layers_(collect_layers(c, range)), polls_(polls) {
     const auto n = static_cast<std::uint32_t>(layers_.size());
     by_start_.resize(n);
     by_end_.resize(n);
@@ -76,6 +78,8 @@ class SimpleSweep {
 
   // size_hint: a guess at the number of pieces, for reserving the output.
   std::size_t size_hint() const { return 2 * spans_.bound() + 1 + 2 * layers_.size(); }
+  // was_interrupted: whether the last drain stopped at the hook's request.
+  bool was_interrupted() const { return interrupted_; }
 
   // drain: the sweep. Its state lives in locals while it runs and is put back
   // when it ends or the sink stops it.
@@ -94,6 +98,14 @@ class SimpleSweep {
     const Instant end = range_.end;
     bool going = true;
     while (going && pos < end) {
+      if (polls_ && --countdown_ == 0) {
+        countdown_ = kPollEvery;
+        if (interrupted()) {
+          interrupted_ = true;
+          going = false;
+          break;
+        }
+      }
       const Instant from = pos;
       Capacity capacity = 0;
       if (!span || pos < span->start) {
@@ -139,6 +151,9 @@ class SimpleSweep {
   std::vector<std::uint32_t> by_start_, by_end_, heap_;
   std::vector<bool> ended_;
   std::uint32_t next_start_ = 0, next_end_ = 0;
+  bool polls_;
+  bool interrupted_ = false;
+  unsigned countdown_ = kPollEvery;
 };
 
 // CompositeWalk: a composite's simple calendars swept side by side, each
@@ -155,7 +170,7 @@ class CompositeWalk {
     // The range is never empty, so every sweep has a first piece.
     for (const Calendar* leaf : leaves) {
       Part& part = parts_.emplace_back();
-      part.sweep = std::make_unique<SimpleSweep>(*leaf, range);
+      part.sweep = std::make_unique<SimpleSweep>(*leaf, range, false);
       refill(part);
     }
   }
@@ -166,9 +181,18 @@ class CompositeWalk {
     return hint;
   }
 
+  bool was_interrupted() const { return interrupted_; }
+
   template <class Sink>
   bool drain(Sink&& sink) {
     while (pos_ < end_) {
+      if (--countdown_ == 0) {
+        countdown_ = kPollEvery;
+        if (interrupted()) {
+          interrupted_ = true;
+          return false;
+        }
+      }
       const Instant from = pos_;
       Instant to = end_;
       Capacity capacity = kNoComponents;
@@ -205,6 +229,8 @@ class CompositeWalk {
   std::size_t batch_ = 1;
   Instant pos_;
   Instant end_;
+  bool interrupted_ = false;
+  unsigned countdown_ = kPollEvery;
 };
 
 // StateStream: the sweep of a simple calendar or the walk of a composite.
@@ -218,6 +244,9 @@ class StateStream {
   bool drain(Sink&& sink) {
     return std::visit([&](auto& s) { return s.drain(sink); }, impl_);
   }
+  bool was_interrupted() const {
+    return std::visit([](const auto& s) { return s.was_interrupted(); }, impl_);
+  }
 
  private:
   using Impl = std::variant<SimpleSweep, CompositeWalk>;
@@ -230,9 +259,11 @@ class StateStream {
 
 // all_at_least: whether the capacity is at least `minimum` throughout the
 // non-empty window; stops at the first piece below it.
-bool all_at_least(const Calendar& c, TimeWindow w, Capacity minimum) {
+Result<bool> all_at_least(const Calendar& c, TimeWindow w, Capacity minimum) {
   StateStream stream(c, w);
-  return stream.drain([&](Instant, Instant, Capacity capacity) { return capacity >= minimum; });
+  const bool all = stream.drain([&](Instant, Instant, Capacity capacity) { return capacity >= minimum; });
+  if (stream.was_interrupted()) return fail(ErrorKind::Interrupted, msg::kInterrupted);
+  return all;
 }
 
 bool rules_contain(const std::vector<WeeklyRule>& rules, Weekday w, TimeOfDay t) {
@@ -296,6 +327,7 @@ Result<std::vector<StateWindow>> state_windows(const Calendar& c, Instant start,
     emit(out, from, to, capacity);
     return true;
   });
+  if (stream.was_interrupted()) return fail(ErrorKind::Interrupted, msg::kInterrupted);
   return out;
 }
 

@@ -8,7 +8,8 @@
 
 namespace hourloom {
 
-enum class ErrorKind : unsigned char { Value, Runtime, Overflow, Internal };
+// Interrupted: a long question stopped at the interruption hook's request (engine/interrupt.h).
+enum class ErrorKind : unsigned char { Value, Runtime, Overflow, Internal, Interrupted };
 
 struct Error {
   ErrorKind kind;
@@ -32,6 +33,7 @@ constexpr std::unexpected<Error> fail(ErrorKind kind, const char* message) {
 // Every message the engine produces; the binding keeps its own texts apart
 // (binding/core/messages.h).
 namespace msg {
+inline constexpr const char* kInterrupted = "The operation was interrupted.";
 inline constexpr const char* kEndBeforeStart = "End must be greater than or equal to start.";
 inline constexpr const char* kSameStartEnd = "Start and end cannot be the same time.";
 inline constexpr const char* kDayRange = "Day must be in DayOfWeek range 0..6.";

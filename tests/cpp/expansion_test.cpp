@@ -1,5 +1,8 @@
 // Rule expansion and the window merge at the edges Python cannot reach: the
 // first and last representable dates and instants a nanosecond apart.
+#include <random>
+
+#include "engine/derived.h"
 #include "engine/expansion.h"
 #include "engine/span_stream.h"
 #include "engine/state.h"
@@ -49,6 +52,23 @@ TEST(RuleOccurrences, FirstAndLastRepresentableDates) {
   ASSERT_TRUE(opening && !opening->empty());
   EXPECT_EQ(opening->front().window, win(Instant::Min(), at(first, 3)));
   EXPECT_EQ(opening->front().capacity, get_capacity_at(c, at(first, 2, 30)));
+}
+
+TEST(WeekSpans, ShiftedWeeksGiveTheRulesOpenSpans) {
+  std::mt19937 rng(11);
+  for (int round = 0; round < 60; ++round) {
+    Calendar c;
+    for (int k = 0; k < 4; ++k) {
+      const auto d = static_cast<std::uint8_t>(rng() % 7);
+      const TimeOfDay s = hm(rng() % 24), e = hm(rng() % 24);
+      if (s != e) ASSERT_TRUE((k < 3 ? add_open_rule : add_break_rule)(c, d, s, e));
+    }
+    const Instant from = (at(1995, 1, 1) + Duration::FromSeconds(1800 * (rng() % 800'000))).value();  // 1995-2040
+    const TimeWindow range{from, (from + Duration::FromSeconds(1800 * (rng() % 1600))).value()};
+    WeekSpans week(c.derived().rules_week_spans, range);
+    OpenSpanStream spans(c, range);
+    for (std::optional<TimeWindow> a, b; (a = week.next(), b = spans.next(), a || b);) ASSERT_EQ(a, b);
+  }
 }
 
 TEST(Merge, WindowsOneNanosecondApartStayApart) {

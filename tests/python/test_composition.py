@@ -1,8 +1,10 @@
 """Fluent builders and composition: forms, copies, nesting and the refusal of edits."""
 import datetime as dt
 import re
+import signal
 import subprocess
 import sys
+import time
 
 import pytest
 
@@ -124,3 +126,19 @@ def test_composites_deep_and_wide():
     took, capacity, states, matches = child("deep").split()
     assert float(took) <= 1 and (capacity, states, matches) == ("1", "11", str(150_002))
     assert int(child("20")) <= 1.5 * int(child("1"))  # extra peak memory for the same 313,067 state windows
+
+
+def test_a_long_question_stops_at_ctrl_c_and_changes_nothing():
+    code = CHILD.split("\nif ")[0] + """
+cal = hourloom.HourloomCalendar.Intersect(*[w] * 20)
+print("go", flush=True)
+try:
+    cal.GetStateWindows(dt.datetime.min, dt.datetime.max)  # many seconds
+except KeyboardInterrupt:
+    print(cal.GetCapacityAt(t), len(w.AddHoliday(t.date()).ClosedWindows), flush=True)"""
+    with subprocess.Popen([sys.executable, "-c", code], stdout=subprocess.PIPE, text=True) as child:
+        assert child.stdout.readline() == "go\n"
+        time.sleep(0.2)
+        sent = time.perf_counter()
+        child.send_signal(signal.SIGINT)
+        assert child.stdout.readline() == "1 1\n" and time.perf_counter() - sent < 0.5

@@ -141,7 +141,7 @@ class TestLongSlots:
 
 
 class TestYearEdges:
-    """Searches stop at the ends of datetime's range and answer from inside it."""
+    """Windows and forward searches stop at the ends of datetime's range; transitions there are found."""
 
     def test_search_windows_are_cut_to_the_range(self):
         cal = always_open()
@@ -150,6 +150,16 @@ class TestYearEdges:
         assert cal.GetCurrentOpenWindow(dt.datetime.max) is None
         assert weekdays().GetCurrentUnavailableWindow(dt.datetime(1, 1, 1, 3)) == TW(dt.datetime.min, dt.datetime(1, 1, 1, 8))
         assert weekdays().GetNextTransitionTime(dt.datetime(9999, 12, 31, 16)) == dt.datetime(9999, 12, 31, 17)
+
+    def test_transitions_at_and_beyond_the_ends(self):
+        end = Cal().Window(dt.datetime(9999, 1, 1), dt.datetime.max)
+        assert end.GetNextTransitionTime(dt.datetime(9999, 12, 31, 23), HOUR) == dt.datetime.max
+        assert end.GetNearestTransitionTime(dt.datetime.max - US, HOUR) == dt.datetime.max
+        text = Cal().Open(at(0), at(1)).Close(dt.datetime(1, 1, 1), dt.datetime(1, 1, 1, 1)).ToJson()
+        early = Cal.FromJson(text.replace(at(0).isoformat(), "0000-06-01T00:00:00"))
+        assert early.GetPreviousTransitionTime(dt.datetime(1, 1, 1, 0, 30)) == dt.datetime.min
+        with pytest.raises(ValueError, match="year 0 is out of range"):
+            early.GetPreviousTransitionTime(dt.datetime(1, 1, 1), 400 * DAY)
 
     def test_forward_searches_end_at_the_last_instant(self):
         cal = weekdays()

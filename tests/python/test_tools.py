@@ -11,7 +11,7 @@ from hypothesis import given, settings, strategies as st
 import hourloom
 import hourloom_tools as ht
 from conftest import raises
-from oracle import BASE, SPAN_MINUTES, calendars
+from oracle import BASE, QUARTERS, SPAN_MINUTES, calendars, instant, model_capacity
 
 pd = pytest.importorskip("pandas")
 NAT = np.datetime64("NaT", "us")
@@ -121,6 +121,69 @@ def test_every_function_matches_the_scalar_loop(source, rows, until, minimum):
         (lambda s, x: tl.FindFirstSlot(s, x, minimum))
     expect_same(lambda: ht.first_slot(tl, a, d, minimum, until), lambda s, x: getattr(slot(s, x), "Start", None),
                 starts, ds)
+
+
+def model_back(caps, e, d, u, keep, whole):
+    """The minute model walking back from minute e to minute u: the latest x with d kept minutes in
+    [x, e) (whole: all of them, a slot), or for a slot of 0 the end of the last kept minute."""
+    if d == 0 and not whole:
+        return instant(e)
+    run = 0
+    for m in range(e - 1, u - 1, -1):
+        if keep(caps[m]):
+            run += 1
+            if run == max(d, 1):
+                return instant(m + (d == 0))
+        elif whole:
+            run = 0
+    return None
+
+
+def far_too(ask, source, *cols):
+    """ask() over the columns, checked against the same with one far end added: the range is then too
+    long to compile, and the calendar's own backward walk answers every element."""
+    got = ask(*cols)
+    if not isinstance(source, hourloom.HourloomTimeline):
+        far = ask(*(np.append(c, c[:1] if c.dtype.kind == "m" else c[:1] + np.timedelta64(3000, "D")) for c in cols))
+        assert plain(far[:-1]) == plain(got)
+    return got
+
+
+@settings(max_examples=400, deadline=None)
+@given(calendars(), st.lists(st.tuples(st.integers(0, QUARTERS), st.integers(0, 32),
+                                       st.one_of(st.just(QUARTERS), st.integers(0, QUARTERS))), min_size=1, max_size=6),
+       st.integers(1, 3), st.integers(0, QUARTERS), st.data())
+def test_walking_back_and_its_inverse_laws(drawn, rows, minimum, split, data):
+    model, cal = drawn
+    caps = [c for q in range(QUARTERS) for c in [model_capacity(model, instant(15 * q))] * 15]
+    lo, hi, source = 0, QUARTERS, cal
+    if data.draw(st.booleans()):  # a timeline over part of the span
+        lo, hi = sorted((split, data.draw(st.integers(0, QUARTERS))))
+        source = cal.Compile(instant(15 * lo), instant(15 * hi))
+    ends = [min(max(e, lo), hi) * 15 for e, _, _ in rows]
+    bounds = [max(e - 15 * back, 15 * lo) for e, (_, _, back) in zip(ends, rows)]
+    d = [15 * q if q or source is cal else 15 for _, q, _ in rows]  # minutes; a timeline's 0 is a forward walk
+    E, U, D = column(map(instant, ends)), column(map(instant, bounds)), np.array(d, "m8[m]").astype("m8[us]")
+    opened = lambda c: c >= 1
+    found = far_too(lambda e, x, u: ht.add_work(source, e, -x, u), source, E, D, U)
+    assert plain(found) == [model_back(caps, *r, opened, False) for r in zip(ends, d, bounds)]
+    assert plain(ht.add_work(source, E, -D, found)) == plain(found)  # `until` exactly at the answer
+    slots = far_too(lambda e, x, u: ht.last_slot(source, e, x, minimum, u), source, E, D, U)
+    assert plain(slots) == [model_back(caps, *r, lambda c: c >= minimum, True) for r in zip(ends, d, bounds)]
+    assert plain(ht.last_slot(source, E[D > 0], D[D > 0], minimum, slots[D > 0])) == plain(slots[D > 0])
+    # The laws, where the walks are found, for d > 0.
+    ok = [f is not None and x > 0 for f, x in zip(plain(found), d)]
+    assert plain(ht.working_duration(source, found[ok], E[ok])) == [dt.timedelta(minutes=x) for x, k in zip(d, ok) if k]
+    last_open = [max((m + 1 for m in range(e) if caps[m] >= 1), default=None) for e in ends]
+    there = [instant(e) if e and caps[e - 1] >= 1 else instant(m) if m else None for e, m in zip(ends, last_open)]
+    assert plain(ht.add_work(source, found[ok], D[ok])) == [t for t, k in zip(there, ok) if k]
+    starts = [s for s in ends if s < 15 * hi]  # a timeline walks forward from inside its range only
+    S, DS = column(map(instant, starts)), D[[s < 15 * hi for s in ends]]
+    ahead = ht.add_work(source, S, DS)
+    back = ht.add_work(source, ahead, -DS)
+    for s, x, a, b in zip(starts, DS, plain(ahead), plain(back)):
+        if a is not None and x > np.timedelta64(0) and a <= instant(SPAN_MINUTES):
+            assert b == instant(next(m for m in range(s, SPAN_MINUTES) if caps[m] >= 1))
 
 
 def test_windows_and_walks_past_a_timeline():

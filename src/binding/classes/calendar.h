@@ -76,9 +76,10 @@ inline RangeQuery range_query(const CalendarBox& c, Instant start, Instant end) 
 // ---------------------------------------------------------------- searches within Python's reach
 
 // The searches and working-time questions as the Python members ask them:
-// every search stops at the ends of datetime's range (kPythonReach), so near
-// year 1 or 9999 the answer is the one found inside that range. Durations and
-// radii arrive as converted in the body.
+// windows and forward searches stop at the ends of datetime's range
+// (kPythonReach), so each converts back to a datetime; transitions are found
+// at or beyond those ends, and one Python cannot hold fails in the
+// conversion. Durations and radii arrive as converted in the body.
 
 template <WantedState Wanted>
 Result<std::optional<TimeWindow>> current_window(const Calendar& c, Instant t, std::optional<Duration> radius) {

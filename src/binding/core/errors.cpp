@@ -22,10 +22,14 @@ bool create_internal_error_type() {
   return g_internal_error != nullptr;
 }
 
+// An interruption leaves the exception the signal handler raised pending.
 PyObject* raise_error(const Error& e) {
+  if (e.kind == ErrorKind::Interrupted && PyErr_Occurred()) return nullptr;
   PyErr_SetString(exception_type(e.kind, g_internal_error), e.message);
   return nullptr;
 }
+
+bool python_signal_pending() { return PyGILState_Check() && PyErr_CheckSignals() != 0; }
 
 PyObject* raise_cast_error(PyObject* obj, const char* class_name) {
   PyErr_Format(PyExc_TypeError, text::kCastFormat, short_type_name(Py_TYPE(obj)), class_name);

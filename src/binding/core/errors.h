@@ -22,12 +22,19 @@ inline PyObject* exception_type(ErrorKind kind, PyObject* internal_error) {
     case ErrorKind::Runtime: return PyExc_RuntimeError;
     case ErrorKind::Overflow: return PyExc_OverflowError;
     case ErrorKind::Internal: return internal_error;
+    case ErrorKind::Interrupted: return PyExc_KeyboardInterrupt;
   }
   return PyExc_SystemError;
 }
 
 // raise_error: sets the Python exception for an engine error; returns nullptr.
+// An interrupted question keeps the exception already pending (see below).
 PyObject* raise_error(const Error& e);
+
+// python_signal_pending: the engine's interruption hook. On a thread holding
+// the GIL it runs Python's pending signal handlers and says whether one
+// raised (the exception stays pending); elsewhere it never interrupts.
+bool python_signal_pending();
 
 template <class T>
 bool raise_if_error(const Result<T>& r) {

@@ -136,33 +136,30 @@ PyObject* finish(PyObject* self, R&& r) {
 
 // convert_and_call: converts the parameters after the `bound` ones (declared
 // ones first, then those converted in the body), calls Fn, finishes.
-template <auto Fn, class On, Access A, class Bound, std::size_t... I>
-PyObject* convert_and_call(PyObject* self, const Args& a, const Bound& bound, std::index_sequence<I...>) {
-  constexpr std::size_t B = std::tuple_size_v<Bound>;
+template <auto Fn, class On, Access A, class Bound, std::size_t... B, std::size_t... I>
+PyObject* convert_and_call(PyObject* self, const Args& a, const Bound& bound, std::index_sequence<B...>,
+                           std::index_sequence<I...>) {
   using P = ParamsOf<Fn>;
-  std::tuple<Slot<std::tuple_element_t<B + I, P>>...> slots;
+  std::tuple<Slot<std::tuple_element_t<sizeof...(B) + I, P>>...> slots;
   bool converted =
-      ((InBody<Slot<std::tuple_element_t<B + I, P>>>::value ||
+      ((InBody<Slot<std::tuple_element_t<sizeof...(B) + I, P>>>::value ||
         convert_arg(a, static_cast<Py_ssize_t>(I), &std::get<I>(slots))) && ...) &&
-      ((!InBody<Slot<std::tuple_element_t<B + I, P>>>::value ||
+      ((!InBody<Slot<std::tuple_element_t<sizeof...(B) + I, P>>>::value ||
         convert_arg(a, static_cast<Py_ssize_t>(I), &std::get<I>(slots))) && ...);
   if (!converted) return nullptr;
-  return std::apply(
-      [&](auto&... b) -> PyObject* {
-        if constexpr (std::is_void_v<decltype(std::invoke(Fn, b..., std::move(std::get<I>(slots))...))>) {
-          std::invoke(Fn, b..., std::move(std::get<I>(slots))...);
-          return Py_NewRef(A == Access::Edit ? self : Py_None);
-        } else {
-          return finish<On, A>(self, std::invoke(Fn, b..., std::move(std::get<I>(slots))...));
-        }
-      },
-      bound);
+  if constexpr (std::is_void_v<decltype(Fn(std::get<B>(bound)..., std::move(std::get<I>(slots))...))>) {
+    Fn(std::get<B>(bound)..., std::move(std::get<I>(slots))...);
+    return Py_NewRef(A == Access::Edit ? self : Py_None);
+  } else {
+    return finish<On, A>(self, Fn(std::get<B>(bound)..., std::move(std::get<I>(slots))...));
+  }
 }
 
 template <auto Fn, class On, Access A, class Bound>
 PyObject* call_bound(PyObject* self, const Args& a, const Bound& bound) {
-  constexpr std::size_t n = std::tuple_size_v<ParamsOf<Fn>> - std::tuple_size_v<Bound>;
-  return convert_and_call<Fn, On, A>(self, a, bound, std::make_index_sequence<n>{});
+  constexpr std::size_t b = std::tuple_size_v<Bound>;
+  constexpr std::size_t n = std::tuple_size_v<ParamsOf<Fn>> - b;
+  return convert_and_call<Fn, On, A>(self, a, bound, std::make_index_sequence<b>{}, std::make_index_sequence<n>{});
 }
 
 // run: the body of a typed row. Receiver check, then the hold, then the call.
