@@ -24,7 +24,8 @@ std::optional<std::string> utf8_problem(std::string_view s) {
   };
   for (std::size_t i = 0; i < s.size();) {
     unsigned b = byte(i);
-    std::size_t n = b < 0x80 ? 0 : b >= 0xC2 && b <= 0xDF ? 1 : b >= 0xE0 && b <= 0xEF ? 2 : b >= 0xF0 && b <= 0xF4 ? 3 : 4;
+    // n: the continuation bytes the lead byte announces; 4 for a byte no character starts with.
+    std::size_t n = b < 0x80 ? 0 : b < 0xC2 ? 4 : b <= 0xDF ? 1 : b <= 0xEF ? 2 : b <= 0xF4 ? 3 : 4;
     if (n == 4) return "invalid UTF-8 byte at index " + std::to_string(i) + ": " + hex(b);
     // The second byte's range is narrower after E0 (no overlong), ED (no surrogate), F0 and F4.
     unsigned lo = b == 0xE0 ? 0xA0 : b == 0xF0 ? 0x90 : 0x80;
