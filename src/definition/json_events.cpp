@@ -59,7 +59,9 @@ struct TamedNumber {
   std::string_view written;
 };
 
-bool is_number_char(char c) { return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E'; }
+bool is_number_char(char c) {
+  return (c >= '0' && c <= '9') || std::string_view("-+.eE").find(c) != std::string_view::npos;
+}
 
 // tame_numbers: the offsets and texts of the valid numbers outside strings
 // whose value no double holds, each replaced in `copy` (a copy of `text` made
@@ -78,7 +80,9 @@ std::vector<TamedNumber> tame_numbers(std::string_view text, std::string& copy) 
     std::size_t end = i;
     while (end < text.size() && is_number_char(text[end])) ++end;
     std::string_view number = text.substr(i, end - i);
-    if (is_json_number(number) && !std::isfinite(std::strtod(std::string(number).c_str(), nullptr))) {
+    // Without an exponent, only a number of more than 308 digits is that large.
+    bool may_overflow = number.find_first_of("eE") != number.npos || number.size() > 308;
+    if (may_overflow && is_json_number(number) && !std::isfinite(std::strtod(std::string(number).c_str(), nullptr))) {
       if (copy.empty()) copy.assign(text);
       std::size_t digits = number[0] == '-' ? i + 1 : i;  // an overflowing number has at least 5 characters
       copy.replace(digits, end - digits, "0." + std::string(end - digits - 2, '0'));

@@ -24,7 +24,8 @@ std::optional<std::string> utf8_problem(std::string_view s) {
   };
   for (std::size_t i = 0; i < s.size();) {
     unsigned b = byte(i);
-    std::size_t n = b < 0x80 ? 0 : b >= 0xC2 && b <= 0xDF ? 1 : b >= 0xE0 && b <= 0xEF ? 2 : b >= 0xF0 && b <= 0xF4 ? 3 : 4;
+    // n: the continuation bytes the lead byte announces; 4 for a byte no character starts with.
+    std::size_t n = b < 0x80 ? 0 : b < 0xC2 ? 4 : b <= 0xDF ? 1 : b <= 0xEF ? 2 : b <= 0xF4 ? 3 : 4;
     if (n == 4) return "invalid UTF-8 byte at index " + std::to_string(i) + ": " + hex(b);
     // The second byte's range is narrower after E0 (no overlong), ED (no surrogate), F0 and F4.
     unsigned lo = b == 0xE0 ? 0xA0 : b == 0xF0 ? 0x90 : 0x80;
@@ -79,32 +80,25 @@ class Writer {
     append_time_of_day(out_, t);
     out_ += '"';
   }
-  // text: the string in quotes (valid UTF-8).
-  void text(const std::string& s) {
+  // text: the string in quotes, with the bytes that need no escape copied in
+  // runs; a string that is not valid UTF-8 leaves its problem in problem().
+  void text(std::string_view s) {
     out_ += '"';
-    for (char c : s) {
-      auto b = static_cast<unsigned char>(c);
-      if (b >= 0x20 && c != '"' && c != '\\') {
-        out_ += c;
-        continue;
-      }
-      out_ += '\\';
-      switch (c) {
-        case '"': out_ += '"'; break;
-        case '\\': out_ += '\\'; break;
-        case '\b': out_ += 'b'; break;
-        case '\f': out_ += 'f'; break;
-        case '\n': out_ += 'n'; break;
-        case '\r': out_ += 'r'; break;
-        case '\t': out_ += 't'; break;
-        default:
-          out_ += "u00";
-          out_ += "0123456789abcdef"[b >> 4];
-          out_ += "0123456789abcdef"[b & 15];
-      }
+    std::size_t run = 0;  // the first byte not yet written
+    unsigned seen = 0;    // every byte or-ed together: bit 7 set when any is not ASCII
+    for (std::size_t i = 0; i < s.size(); ++i) {
+      auto b = static_cast<unsigned char>(s[i]);
+      seen |= b;
+      if (b >= 0x20 && b != '"' && b != '\\') continue;
+      out_.append(s.substr(run, i - run));
+      escape(b);
+      run = i + 1;
     }
+    out_.append(s.substr(run));
     out_ += '"';
+    if ((seen & 0x80) != 0 && !problem_) problem_ = utf8_problem(s);
   }
+  std::optional<std::string>& problem() { return problem_; }
 
   template <class T, class F>
   void array(std::string_view k, const std::vector<T>& items, F record) {
@@ -127,9 +121,26 @@ class Writer {
     out_ += '\n';
     out_.append(2 * static_cast<std::size_t>(level_), ' ');
   }
+  void escape(unsigned char b) {
+    out_ += '\\';
+    switch (b) {
+      case '"': out_ += '"'; break;
+      case '\\': out_ += '\\'; break;
+      case '\b': out_ += 'b'; break;
+      case '\f': out_ += 'f'; break;
+      case '\n': out_ += 'n'; break;
+      case '\r': out_ += 'r'; break;
+      case '\t': out_ += 't'; break;
+      default:
+        out_ += "u00";
+        out_ += "0123456789abcdef"[b >> 4];
+        out_ += "0123456789abcdef"[b & 15];
+    }
+  }
   std::string& out_;
   bool indented_;
   int level_ = 0;
+  std::optional<std::string> problem_;
 };
 
 void write_rule(Writer& w, const RuleDefinition& r) {
@@ -161,8 +172,6 @@ std::size_t estimated_size(const Definition& d) {
 }  // namespace
 
 JsonResult<std::string> write_json(const Definition& d, bool indented) {
-  for (const EntryDefinition& e : d.entries)
-    if (auto problem = utf8_problem(e.id)) return std::unexpected(JsonError{std::move(*problem)});
   std::string out;
   out.reserve(indented ? 2 * estimated_size(d) : estimated_size(d));
   Writer w(out, indented);
@@ -194,6 +203,7 @@ JsonResult<std::string> write_json(const Definition& d, bool indented) {
     w.integer(e.capacity);
   });
   w.end('}', false);
+  if (w.problem()) return std::unexpected(JsonError{std::move(*w.problem())});
   return out;
 }
 

@@ -278,9 +278,26 @@ bool RecordReader::close() {
     if (!f.array_form)
       for (std::size_t i = 0; i < s.fields.size(); ++i)
         if (!(f.seen & (1u << i))) return fail("missing field `" + std::string(s.fields[i].key) + "`");
+  } else {
+    trim(f.list);
   }
   --depth_;
   return true;
+}
+
+// trim: gives back the room add_item reserved when the list used less than half of it.
+void RecordReader::trim(Slot list) {
+  auto trim_list = [](auto& items) {
+    if (items.capacity() > 2 * items.size()) items.shrink_to_fit();
+  };
+  switch (list) {
+    case Slot::OpenRules: return trim_list(def_.open_rules);
+    case Slot::BreakRules: return trim_list(def_.break_rules);
+    case Slot::OpenWindows: return trim_list(def_.open_windows);
+    case Slot::ClosedWindows: return trim_list(def_.closed_windows);
+    case Slot::CapacityWindows: return trim_list(def_.capacity_windows);
+    default: return trim_list(def_.entries);  // Entries
+  }
 }
 
 bool RecordReader::key(std::string_view k) {

@@ -127,6 +127,7 @@ class RecordReader {
     if (list.empty()) list.reserve(text_.size() / kTypicalRecordText);
     list.emplace_back();
   }
+  void trim(Slot list);
   std::int32_t& i32_member(Slot s);
   std::uint8_t& u8_member(Slot s);
   Instant& instant_member(Slot s);
