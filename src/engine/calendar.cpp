@@ -227,7 +227,7 @@ bool is_blank_id(std::string_view id) {
   return true;
 }
 
-const std::vector<Calendar> Calendar::kNoComponents;
+const std::vector<Calendar> Calendar::kNone;
 
 // The last owner of a composite's components takes the levels below apart one
 // at a time: each calendar it destroys has had its own components moved out.

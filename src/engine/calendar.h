@@ -45,7 +45,7 @@ class Calendar {
   const std::vector<TimeWindow>& closed_windows() const { return closed_windows_; }
   const std::vector<CapacityWindow>& capacity_overrides() const { return capacity_overrides_; }
   const EntryList& entries() const { return entries_; }
-  const std::vector<Calendar>& components() const { return components_ ? *components_ : kNoComponents; }
+  const std::vector<Calendar>& components() const { return components_ ? *components_ : kNone; }
   bool is_composite() const { return components_ && !components_->empty(); }
 
   // generation: advanced by every edit; copies start at their original's.
@@ -70,7 +70,7 @@ class Calendar {
 
  private:
   friend class CalendarEditor;  // the editing operations (calendar.cpp)
-  static const std::vector<Calendar> kNoComponents;
+  static const std::vector<Calendar> kNone;  // the components of a simple calendar
 
   Capacity default_capacity_ = 1;
   std::vector<WeeklyRule> open_rules_;

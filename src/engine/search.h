@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/calendar.h"
+#include "engine/interrupt.h"
 #include "engine/span_stream.h"
 
 namespace hourloom {
@@ -113,7 +114,7 @@ class StateWalk {
   Duration piece_ = kChunkLength;        // piece mode
   std::vector<StateWindow> buffer_;
   std::size_t at_ = 0;
-  unsigned countdown_ = 4096;  // steps to the next look at the interruption hook
+  unsigned countdown_ = kPollEvery;  // steps to the next look at the interruption hook
 };
 
 }  // namespace hourloom

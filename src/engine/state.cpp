@@ -278,21 +278,34 @@ bool rules_contain(const std::vector<WeeklyRule>& rules, Weekday w, TimeOfDay t)
 Capacity simple_capacity_at(const Calendar& c, Instant t) {
   bool open = false;
   bool closed = false;
-  std::optional<IndexedItem> top;
+  // The winning layer so far, as layer_order ranks it: its kind and order.
+  IndexedItem top{{}, 0, 0, ItemKind::OpenWindow};  // a kind that sets no capacity: none yet
   StoredItems(c).at(t, [&](const IndexedItem& item) {
-    if (opens(item.kind))
-      open = true;
-    else if (closes(item.kind))
-      closed = true;
-    else if (!top || layer_order(*top, item))
-      top = item;
+    switch (item.kind) {
+      case ItemKind::OpenWindow:
+      case ItemKind::OpenEntry:
+        open = true;
+        return;
+      case ItemKind::ClosedWindow:
+      case ItemKind::ClosedEntry:
+        closed = true;
+        return;
+      case ItemKind::Override:
+      case ItemKind::CapacityEntry:
+        if (top.kind == ItemKind::OpenWindow || layer_order(top, item)) {
+          top.kind = item.kind;
+          top.order = item.order;
+          top.capacity = item.capacity;
+        }
+        return;
+    }
   });
   if (closed) return 0;
   const TimeOfDay tod = t.time_of_day();
   const Weekday w = t.date().weekday_sunday0();
   if (!open && !rules_contain(c.open_rules(), w, tod)) return 0;
   if (rules_contain(c.break_rules(), w, tod)) return 0;
-  return top ? top->capacity : c.default_capacity();
+  return top.kind == ItemKind::OpenWindow ? c.default_capacity() : top.capacity;
 }
 
 // keep_at_least: the state windows with capacity >= minimum, adjacent ones
