@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-python3 -m pip install --quiet --disable-pip-version-check pytest hypothesis nlohmann-json pysimdjson mypy holidays pandas numpy matplotlib
+python3 -m pip install --quiet --disable-pip-version-check pytest hypothesis nlohmann-json pysimdjson mypy holidays pandas numpy matplotlib "dask[dataframe]" distributed
 
 # The engine tests' outcome is kept; the Python suite runs whatever it was.
 engine=0
