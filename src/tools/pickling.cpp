@@ -231,7 +231,9 @@ std::optional<Instant> instant_of(std::int64_t seconds, std::uint64_t nanos) {
   const auto time = TimeOfDay::FromSeconds(static_cast<std::uint32_t>(floor_mod(seconds, kSecondsPerDay)),
                                            static_cast<std::uint32_t>(nanos));
   if (!time) return std::nullopt;
-  return Instant::FromParts(Date::FromDays(static_cast<std::int32_t>(day)), *time);
+  const Instant t = Instant::FromParts(Date::FromDays(static_cast<std::int32_t>(day)), *time);
+  if (Instant::Max() < t) return std::nullopt;  // a leap second after the last one
+  return t;
 }
 }  // namespace
 
