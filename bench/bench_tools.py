@@ -47,17 +47,17 @@ def capacity_rows(cal):
 
     assert (numpy_route(values) == ht.capacity_at(tl, values)).all()
     n = len(values)
-    random_ns = per_element(lambda: ht.capacity_at(tl, values), n)
-    sorted_ns = per_element(lambda: ht.capacity_at(tl, ordered), n)
-    live_ns = per_element(lambda: ht.capacity_at(cal, values), n)
+    random_ns = per_element(lambda: ht.capacity_at(tl, values), n, 15)
+    sorted_ns = per_element(lambda: ht.capacity_at(tl, ordered), n, 15)
+    live_ns = per_element(lambda: ht.capacity_at(cal, values), n, 15)
     numpy_ns = per_element(lambda: numpy_route(values), n)
-    numpy_sorted_ns = per_element(lambda: numpy_route(ordered), n)
+    numpy_sorted_ns = per_element(lambda: numpy_route(ordered), n, 15)
     out = [row("capacity_at, timeline, 1M random", random_ns, "searchsorted + take", numpy_ns, "<= 1/5"),
            row("capacity_at, timeline, 1M sorted", sorted_ns, "searchsorted + take", numpy_sorted_ns, "<= 1/3"),
            row("capacity_at, live calendar, 1M random", live_ns, "the timeline", random_ns, "<= 1.5")]
 
     series = pd.Series(values)
-    out.append(row("capacity_at, 1M pandas Series", per_element(lambda: ht.capacity_at(tl, series), n),
+    out.append(row("capacity_at, 1M pandas Series", per_element(lambda: ht.capacity_at(tl, series), n, 15),
                    "numpy array", random_ns, "<= 1.5"))
 
     many = random_instants(4_000_000, 2)
@@ -69,8 +69,8 @@ def capacity_rows(cal):
             t.start()
         for t in threads:
             t.join()
-    out.append(row("capacity_at, 2 threads on halves of 4M", best_of(two_threads, 3)[0] * 1e9,
-                   "1 thread, all 4M", best_of(lambda: ht.capacity_at(tl, many), 3)[0] * 1e9, "<= 0.65"))
+    out.append(row("capacity_at, 2 threads on halves of 4M", best_of(two_threads, 9)[0] * 1e9,
+                   "1 thread, all 4M", best_of(lambda: ht.capacity_at(tl, many), 9)[0] * 1e9, "<= 0.65"))
     return out
 
 

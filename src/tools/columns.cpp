@@ -114,26 +114,47 @@ MicroIndex::MicroIndex(const Timeline& tl) {
 // Long columns of capacities are asked of a MicroIndex. A timeline the size
 // of the column or larger is searched as it is.
 constexpr std::size_t kMicroIndexFrom = 64;
+constexpr std::size_t kAscentSample = 4096;
 
 std::optional<Failure> Kernel::prepare() {
   const Job& j = job_;
   reach_first_us_ = ceil_micros(reach_.start);
   reach_last_us_ = micros_of(reach_.end);
   if (j.question == Question::CapacityAt && j.size >= kMicroIndexFrom) {
-    std::int64_t lo = INT64_MAX, hi = INT64_MIN, previous = INT64_MIN;
+    // A sample tells whether the column ascends; run() checks each instant
+    // as it goes, and a calendar is compiled over the column's range.
+    const std::size_t sample = std::min(j.size, kAscentSample);
     std::size_t ascents = 0;
-    for (std::size_t i = 0; i < j.size; ++i) {
-      const std::int64_t us = j.first.at(i);
-      if (us == kMissing) continue;
-      if (us < reach_first_us_ || reach_last_us_ < us) return Failure{i, {ErrorKind::Value, text::kInstantRange}};
-      lo = std::min(lo, us);
-      hi = std::max(hi, us);
-      ascents += previous <= us;
-      previous = us;
-    }
-    ascending_ = ascents >= j.size - j.size / 8;
-    if (lo > hi) return std::nullopt;
+    for (std::size_t i = 1; i < sample; ++i) ascents += j.first.at(i - 1) <= j.first.at(i);
+    ascending_ = ascents + sample / 8 >= sample;
     if (live()) {
+      // NaT is the smallest int64: it cannot raise the maximum, and is
+      // skipped for the minimum without a branch.
+      // Four running pairs, so that the comparisons do not wait on each other.
+      std::int64_t lo = INT64_MAX, hi = INT64_MIN;
+      const std::int64_t* v = j.first.values;
+      if (j.first.step == 1) {
+        std::int64_t los[4] = {INT64_MAX, INT64_MAX, INT64_MAX, INT64_MAX};
+        std::int64_t his[4] = {INT64_MIN, INT64_MIN, INT64_MIN, INT64_MIN};
+        std::size_t i = 0;
+        for (; i + 4 <= j.size; i += 4)
+          for (std::size_t k = 0; k < 4; ++k) {
+            los[k] = std::min(los[k], v[i + k] == kMissing ? INT64_MAX : v[i + k]);
+            his[k] = std::max(his[k], v[i + k]);
+          }
+        for (; i < j.size; ++i) {
+          los[0] = std::min(los[0], v[i] == kMissing ? INT64_MAX : v[i]);
+          his[0] = std::max(his[0], v[i]);
+        }
+        lo = std::min({los[0], los[1], los[2], los[3]});
+        hi = std::max({his[0], his[1], his[2], his[3]});
+      } else {
+        lo = hi = v[0];
+      }
+      if (hi == kMissing) return std::nullopt;  // all NaT
+      lo = std::max(lo, reach_first_us_);  // run() reports instants outside the reach
+      hi = std::min(hi, reach_last_us_);
+      if (lo > hi) return std::nullopt;
       const Instant end = capped_add(*instant_from_micros(hi, reach_), kMicro, reach_.end);
       const Instant start = *instant_from_micros(lo, reach_);
       const Duration span = end - start;
@@ -266,10 +287,9 @@ Result<std::int64_t> Kernel::add_work(Instant s, Duration d, std::optional<Insta
       const Instant horizon = search_horizon(s, until, reach_);
       const __int128 target =
           integral_to(open_before_, false, s, k) + static_cast<__int128>(d.seconds()) * kNanosPerSecond + d.nanos();
-      // The first state whose end reaches the target holds the answer: it is
-      // open, as the open time before it falls short.
-      // Galloping from k: the answer usually lies a few states on. Either hi
-      // reaches the end or open_before_[hi] reaches the target.
+      // The first state whose end reaches the target holds the answer (it is
+      // open, as the open time before it falls short). It usually lies a few
+      // states on: gallop from k until hi reaches the end or the target.
       const std::size_t n = open_before_.size();
       std::size_t lo = k + 1, hi = k + 1;
       for (std::size_t step = 1; hi < n && open_before_[hi] < target; step *= 2) {
@@ -341,8 +361,9 @@ std::optional<Failure> Kernel::run_capacities(std::size_t from, std::size_t to) 
         hint = ascending_ ? index.state_near(us, hint) : index.state(us);
         c = index.capacity_of(hint);
       } else {
+        if (us < reach_first_us_ || reach_last_us_ < us) return Failure{i, {ErrorKind::Value, text::kInstantRange}};
         if (live()) {
-          j.out[i] = get_capacity_at(*source_.calendar, *instant_from_micros(us, reach_));
+          j.out[i] = get_capacity_at(*source_.calendar, instant_at(us));
           continue;
         }
         return Failure{i, {ErrorKind::Value, msg::kTimestampOutsideTimeline}};
@@ -358,6 +379,7 @@ std::optional<Failure> Kernel::run_capacities(std::size_t from, std::size_t to) 
 std::optional<Failure> Kernel::run(std::size_t from, std::size_t to) {
   const Job& j = job_;
   if (micro_ && j.question == Question::CapacityAt) return run_capacities(from, to);
+  const bool pairs = j.question == Question::WorkingDuration || j.question == Question::CapacityTime;
   std::size_t hint = 0;
   for (std::size_t i = from; i < to; ++i) {
     const std::int64_t a = j.first.at(i);
@@ -368,7 +390,10 @@ std::optional<Failure> Kernel::run(std::size_t from, std::size_t to) {
       ++missing_;
       continue;
     }
-    const Instant t = instant_at(a);  // prepare() checked every instant
+    auto outside = [&](std::int64_t us) { return us < reach_first_us_ || reach_last_us_ < us; };
+    if (outside(a) || (pairs && outside(b)) || (j.until.given() && outside(u)))
+      return Failure{i, {ErrorKind::Value, text::kInstantRange}};
+    const Instant t = instant_at(a);
     std::optional<Instant> until;
     if (j.until.given()) until = instant_at(u);
     Result<std::int64_t> r;

@@ -171,6 +171,8 @@ def test_input_and_output_forms():
     (lambda c: ht.capacity_at(c, np.array([np.datetime64("2024-05-06"), NAT])), ValueError, "(at position 1)"),
     (lambda c: ht.capacity_at(c, np.array(["10000-01-01"], "M8[D]")), ValueError,
      "Instant is outside the range of datetime. (at position 0)"),
+    (lambda c: ht.capacity_at(c, np.array(["2024-05-06"] * 70 + ["10000-01-01"], "M8[D]")), ValueError,
+     "Instant is outside the range of datetime. (at position 70)"),
     (lambda c: ht.capacity_at(c, pd.Series(pd.to_datetime(["2024-05-06"]).tz_localize("UTC"))), TypeError,
      "hourloom_tools.Zoned"),
     (lambda c: ht.capacity_at(c, dt.datetime(2024, 5, 6, tzinfo=dt.timezone.utc)), TypeError, "hourloom_tools.Zoned"),
