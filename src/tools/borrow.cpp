@@ -164,19 +164,15 @@ bool put_object(Kind kind, PyObject* obj, Writer& w) {
   return true;
 }
 
-#define HL_TAKE(var, expr)                  \
-  auto var = (expr);                        \
-  if (!var) return std::unexpected(var.error())
-
 // take_pair: the next window and capacity (or duration) pair of a payload.
 template <class T>
 Result<T> take_pair(Reader& r) {
-  HL_TAKE(w, r.window());
+  HOURLOOM_READ(w, r.window());
   if constexpr (std::is_same_v<T, WorkingTimeTraceStep>) {
-    HL_TAKE(d, r.duration());
+    HOURLOOM_READ(d, r.duration());
     return T{*w, *d};
   } else {
-    HL_TAKE(c, r.int32());
+    HOURLOOM_READ(c, r.int32());
     if (*c < 0) return Reader::damaged();
     return T{*w, *c};
   }
@@ -184,73 +180,71 @@ Result<T> take_pair(Reader& r) {
 
 template <class T>
 Result<std::vector<T>> take_pairs(Reader& r) {
-  HL_TAKE(n, r.count(5));
+  HOURLOOM_READ(n, r.count(5));
   std::vector<T> items;
   items.reserve(*n);
   for (std::size_t i = 0; i < *n; ++i) {
-    HL_TAKE(item, take_pair<T>(r));
+    HOURLOOM_READ(item, take_pair<T>(r));
     items.push_back(*item);
   }
   return items;
 }
 
 Result<WorkingTimeTrace> take_trace(Reader& r) {
-  HL_TAKE(start, r.instant());
-  HL_TAKE(requested, r.duration());
-  HL_TAKE(result, r.instant());
-  HL_TAKE(steps, take_pairs<WorkingTimeTraceStep>(r));
+  HOURLOOM_READ(start, r.instant());
+  HOURLOOM_READ(requested, r.duration());
+  HOURLOOM_READ(result, r.instant());
+  HOURLOOM_READ(steps, take_pairs<WorkingTimeTraceStep>(r));
   return WorkingTimeTrace{*start, *requested, *result, std::move(*steps)};
 }
 
 Result<Entry> take_entry(Reader& r) {
-  HL_TAKE(id, r.text());
-  HL_TAKE(kind, r.byte_value());
-  HL_TAKE(w, r.window());
-  HL_TAKE(c, r.int32());
+  HOURLOOM_READ(id, r.text());
+  HOURLOOM_READ(kind, r.byte_value());
+  HOURLOOM_READ(w, r.window());
+  HOURLOOM_READ(c, r.int32());
   if (is_blank_id(*id)) return Reader::damaged();
   return Entry{std::move(*id), static_cast<EntryKind>(*kind), *w, *c};
 }
 
 Result<WeeklyRule> take_rule(Reader& r) {
-  HL_TAKE(day, r.byte_value());
-  HL_TAKE(start, r.time_of_day());
-  HL_TAKE(end, r.time_of_day());
+  HOURLOOM_READ(day, r.byte_value());
+  HOURLOOM_READ(start, r.time_of_day());
+  HOURLOOM_READ(end, r.time_of_day());
   auto rule = make_weekly_rule(*day, *start, *end);
   if (!rule) return Reader::damaged();
   return rule;
 }
 
 Result<TimelineBatch> take_batch(Reader& r) {
-  HL_TAKE(n, r.count(12));
+  HOURLOOM_READ(n, r.count(12));
   TimelineBatch b;
   b.timelines.reserve(*n);
   for (std::size_t i = 0; i < *n; ++i) {
-    HL_TAKE(tl, r.timeline());
+    HOURLOOM_READ(tl, r.timeline());
     b.timelines.push_back(std::move(*tl));
   }
   return b;
 }
 
 Result<py::PointQuery> take_point(Reader& r) {
-  HL_TAKE(c, r.calendar());
-  HL_TAKE(at, r.instant());
+  HOURLOOM_READ(c, r.calendar());
+  HOURLOOM_READ(at, r.instant());
   return py::PointQuery{std::make_shared<const Calendar>(std::move(*c)), *at};
 }
 
 Result<py::RangeQuery> take_range(Reader& r) {
-  HL_TAKE(c, r.calendar());
-  HL_TAKE(start, r.instant());
-  HL_TAKE(end, r.instant());
+  HOURLOOM_READ(c, r.calendar());
+  HOURLOOM_READ(start, r.instant());
+  HOURLOOM_READ(end, r.instant());
   return py::RangeQuery{std::make_shared<const Calendar>(std::move(*c)), *start, *end};
 }
 
 Result<TimelineAnalysis> take_timeline_analysis(Reader& r) {
-  HL_TAKE(w, r.window());
-  HL_TAKE(segments, take_pairs<StateWindow>(r));
+  HOURLOOM_READ(w, r.window());
+  HOURLOOM_READ(segments, take_pairs<StateWindow>(r));
   return TimelineAnalysis{*w, std::move(*segments)};
 }
-
-#undef HL_TAKE
 
 // rebuilt: a new object of `type` holding the value `V` read from the whole
 // payload, or nullptr with ValueError.

@@ -298,47 +298,42 @@ Result<std::size_t> Reader::count(std::size_t min_bytes) {
   return static_cast<std::size_t>(*n);
 }
 
-// HL_READ: the next field into `var`, or the reader's error returned at once.
-#define HL_READ(var, expr)                  \
-  auto var = (expr);                        \
-  if (!var) return std::unexpected(var.error())
-
 Result<Definition> Reader::definition() {
   Definition d;
-  HL_READ(capacity, int32());
+  HOURLOOM_READ(capacity, int32());
   d.default_capacity = *capacity;
   for (auto* rules : {&d.open_rules, &d.break_rules}) {
-    HL_READ(n, count(5));
+    HOURLOOM_READ(n, count(5));
     rules->resize(*n);
     for (RuleDefinition& r : *rules) {
-      HL_READ(day, byte_value());
-      HL_READ(start, time_of_day());
-      HL_READ(end, time_of_day());
+      HOURLOOM_READ(day, byte_value());
+      HOURLOOM_READ(start, time_of_day());
+      HOURLOOM_READ(end, time_of_day());
       r = {*day, *start, *end};
     }
   }
   for (auto* windows : {&d.open_windows, &d.closed_windows}) {
-    HL_READ(n, count(4));
+    HOURLOOM_READ(n, count(4));
     windows->resize(*n);
     for (WindowDefinition& x : *windows) {
-      HL_READ(w, raw_window());
+      HOURLOOM_READ(w, raw_window());
       x = {w->first, w->second};
     }
   }
-  HL_READ(overrides, count(5));
+  HOURLOOM_READ(overrides, count(5));
   d.capacity_windows.resize(*overrides);
   for (CapacityDefinition& x : d.capacity_windows) {
-    HL_READ(w, raw_window());
-    HL_READ(c, int32());
+    HOURLOOM_READ(w, raw_window());
+    HOURLOOM_READ(c, int32());
     x = {w->first, w->second, *c};
   }
-  HL_READ(entries, count(7));
+  HOURLOOM_READ(entries, count(7));
   d.entries.resize(*entries);
   for (EntryDefinition& e : d.entries) {
-    HL_READ(id, text());
-    HL_READ(kind, byte_value());
-    HL_READ(w, raw_window());
-    HL_READ(c, int32());
+    HOURLOOM_READ(id, text());
+    HOURLOOM_READ(kind, byte_value());
+    HOURLOOM_READ(w, raw_window());
+    HOURLOOM_READ(c, int32());
     e = {std::move(*id), *kind, w->first, w->second, *c};
   }
   return d;
@@ -348,13 +343,13 @@ Result<Definition> Reader::definition() {
 // check them, then its components.
 Result<Calendar> Reader::calendar(int depth) {
   if (depth > kMaxDepth) return damaged();
-  HL_READ(d, definition());
+  HOURLOOM_READ(d, definition());
   auto c = to_calendar(std::move(*d));
   if (!c) return std::unexpected(Error{ErrorKind::Value, c.error().message});
-  HL_READ(parts, count(8));
+  HOURLOOM_READ(parts, count(8));
   c->components.reserve(*parts);
   for (std::size_t i = 0; i < *parts; ++i) {
-    HL_READ(part, calendar(depth + 1));
+    HOURLOOM_READ(part, calendar(depth + 1));
     c->components.push_back(std::move(*part));
   }
   return c;
@@ -363,13 +358,13 @@ Result<Calendar> Reader::calendar(int depth) {
 // The states of a window: ordered, each starting where the one before ends,
 // the first at the window's start and the last ending at its end.
 Result<std::vector<StateWindow>> Reader::states(TimeWindow within) {
-  HL_READ(n, count(5));
+  HOURLOOM_READ(n, count(5));
   std::vector<StateWindow> states;
   states.reserve(*n);
   Instant from = within.start;
   for (std::size_t i = 0; i < *n; ++i) {
-    HL_READ(w, window());
-    HL_READ(c, int32());
+    HOURLOOM_READ(w, window());
+    HOURLOOM_READ(c, int32());
     if (w->start != from || !(w->start < w->end) || *c < 0 || (i > 0 && states.back().capacity == *c))
       return damaged();
     states.push_back({*w, *c});
@@ -380,9 +375,9 @@ Result<std::vector<StateWindow>> Reader::states(TimeWindow within) {
 }
 
 Result<WindowMatch> Reader::match() {
-  HL_READ(kind, byte_value());
-  HL_READ(w, window());
-  HL_READ(c, unsigned_int());
+  HOURLOOM_READ(kind, byte_value());
+  HOURLOOM_READ(w, window());
+  HOURLOOM_READ(c, unsigned_int());
   if (*kind > static_cast<std::uint8_t>(WindowKind::CapacityOverride)) return damaged();
   WindowMatch m{static_cast<WindowKind>(*kind), *w, std::nullopt};
   if (*c != 0) {
@@ -395,40 +390,38 @@ Result<WindowMatch> Reader::match() {
 
 Result<InstantAnalysis> Reader::analysis() {
   InstantAnalysis a;
-  HL_READ(t, instant());
-  HL_READ(c, int32());
+  HOURLOOM_READ(t, instant());
+  HOURLOOM_READ(c, int32());
   a.instant = *t;
   a.capacity = *c;
-  HL_READ(has_window, unsigned_int());
+  HOURLOOM_READ(has_window, unsigned_int());
   if (*has_window > 1) return damaged();
   if (*has_window) {
-    HL_READ(w, window());
+    HOURLOOM_READ(w, window());
     a.current_window = *w;
   }
   for (auto* transition : {&a.previous_transition, &a.next_transition}) {
-    HL_READ(has, unsigned_int());
+    HOURLOOM_READ(has, unsigned_int());
     if (*has > 1) return damaged();
     if (*has) {
-      HL_READ(at, instant());
+      HOURLOOM_READ(at, instant());
       *transition = *at;
     }
   }
-  HL_READ(n, count(5));
+  HOURLOOM_READ(n, count(5));
   a.matches.reserve(*n);
   for (std::size_t i = 0; i < *n; ++i) {
-    HL_READ(m, match());
+    HOURLOOM_READ(m, match());
     a.matches.push_back(*m);
   }
   return a;
 }
 
 Result<Timeline> Reader::timeline() {
-  HL_READ(c, calendar());
-  HL_READ(w, window());
-  HL_READ(s, states(*w));
+  HOURLOOM_READ(c, calendar());
+  HOURLOOM_READ(w, window());
+  HOURLOOM_READ(s, states(*w));
   return Timeline(std::move(*c), *w, *s);
 }
-
-#undef HL_READ
 
 }  // namespace hourloom::tools

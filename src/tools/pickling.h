@@ -114,3 +114,8 @@ class Reader {
 };
 
 }  // namespace hourloom::tools
+
+// HOURLOOM_READ(var, expr): the next field of a payload into `var`, or its error returned at once.
+#define HOURLOOM_READ(var, expr) \
+  auto var = (expr);             \
+  if (!var) return std::unexpected(var.error())
