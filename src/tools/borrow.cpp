@@ -1,6 +1,8 @@
 #include "tools/borrow.h"
 
+#include <iterator>
 #include <memory>
+#include <type_traits>
 
 #include "binding/classes/calendar.h"
 #include "binding/core/convert.h"
@@ -8,12 +10,30 @@
 #include "binding/core/hold.h"
 #include "binding/core/objects.h"
 #include "binding/core/pyref.h"
+#include "binding/core/to_py.h"
 
 namespace hourloom::tools {
+
+namespace {
+
+// The class names of the kinds of payload, in the order of Kind.
+constexpr const char* kClassNames[] = {
+    "TimeWindow",        "HourloomWeeklyRule",    "HourloomCapacityWindow",   "HourloomEntry",
+    "HourloomCalendar",  "HourloomDefinition",    "HourloomPointQuery",       "HourloomRangeQuery",
+    "HourloomTimeline",  "HourloomTimelineBatch", "HourloomInstantAnalysis",  "HourloomTimelineAnalysis",
+    "HourloomStateWindow", "HourloomWindowMatch", "WorkingTimeTrace",         "WorkingTimeTraceStep",
+};
+static_assert(std::size(kClassNames) == static_cast<std::size_t>(Kind::TraceStep));
+
+}  // namespace
 
 bool load_classes(Classes* out) {
   py::Ref module(PyImport_ImportModule("hourloom"));
   if (!module) return false;
+  for (std::size_t k = 0; k < std::size(kClassNames); ++k) {
+    out->by_kind[k + 1] = PyObject_GetAttrString(module.get(), kClassNames[k]);
+    if (!out->by_kind[k + 1]) return false;
+  }
   py::Ref calendar(PyObject_GetAttrString(module.get(), "HourloomCalendar"));
   py::Ref timeline(PyObject_GetAttrString(module.get(), "HourloomTimeline"));
   if (!calendar || !timeline) return false;
@@ -53,6 +73,241 @@ bool take_source(const Classes& classes, PyObject* obj, Source* out) {
 
 PyObject* exception_class(const Classes& classes, ErrorKind kind) {
   return py::exception_type(kind, classes.internal_error);
+}
+
+// ---------------------------------------------------------------- pickling
+
+namespace {
+
+template <class T>
+const T& value_of(PyObject* obj) {
+  return py::boxed_value<T>(obj);
+}
+
+void put_trace(Writer& w, const WorkingTimeTrace& t) {
+  w.instant(t.start);
+  w.duration(t.requested);
+  w.instant(t.result);
+  w.unsigned_int(t.steps.size());
+  for (const WorkingTimeTraceStep& s : t.steps) {
+    w.window(s.window);
+    w.duration(s.duration);
+  }
+}
+
+bool put_object(Kind kind, PyObject* obj, Writer& w) {
+  switch (kind) {
+    case Kind::Window: w.window(value_of<TimeWindow>(obj)); break;
+    case Kind::Rule: {
+      const auto& r = value_of<WeeklyRule>(obj);
+      w.unsigned_int(weekday_number(r.day()));
+      w.time_of_day(r.start());
+      w.time_of_day(r.end());
+      break;
+    }
+    case Kind::CapacityWindow: {
+      const auto& c = value_of<CapacityWindow>(obj);
+      w.window(c.window);
+      w.signed_int(c.capacity);
+      break;
+    }
+    case Kind::StateWindow: {
+      const auto& c = value_of<StateWindow>(obj);
+      w.window(c.window);
+      w.signed_int(c.capacity);
+      break;
+    }
+    case Kind::Entry: {
+      const auto& e = value_of<Entry>(obj);
+      w.text(e.id);
+      w.unsigned_int(static_cast<std::uint8_t>(e.kind));
+      w.window(e.window);
+      w.signed_int(e.capacity);
+      break;
+    }
+    case Kind::Calendar: {
+      auto& box = py::boxed_value<py::CalendarBox>(obj);
+      py::SharedHold hold(box.flag);
+      if (!hold) return false;
+      w.calendar(box.value());
+      break;
+    }
+    case Kind::Definition: w.definition(value_of<Definition>(obj)); break;
+    case Kind::PointQuery: {
+      const auto& q = value_of<py::PointQuery>(obj);
+      w.calendar(*q.calendar);
+      w.instant(q.at);
+      break;
+    }
+    case Kind::RangeQuery: {
+      const auto& q = value_of<py::RangeQuery>(obj);
+      w.calendar(*q.calendar);
+      w.instant(q.start);
+      w.instant(q.end);
+      break;
+    }
+    case Kind::Timeline: w.timeline(value_of<Timeline>(obj)); break;
+    case Kind::TimelineBatch: {
+      const auto& b = value_of<TimelineBatch>(obj);
+      w.unsigned_int(b.timelines.size());
+      for (const Timeline& tl : b.timelines) w.timeline(tl);
+      break;
+    }
+    case Kind::InstantAnalysis: w.analysis(value_of<InstantAnalysis>(obj)); break;
+    case Kind::TimelineAnalysis: {
+      const auto& a = value_of<TimelineAnalysis>(obj);
+      w.window(a.window);
+      w.states(a.segments);
+      break;
+    }
+    case Kind::WindowMatch: w.match(value_of<WindowMatch>(obj)); break;
+    case Kind::Trace: put_trace(w, value_of<WorkingTimeTrace>(obj)); break;
+    case Kind::TraceStep: {
+      const auto& s = value_of<WorkingTimeTraceStep>(obj);
+      w.window(s.window);
+      w.duration(s.duration);
+      break;
+    }
+  }
+  return true;
+}
+
+// take_pair: the next window and capacity (or duration) pair of a payload.
+template <class T>
+Result<T> take_pair(Reader& r) {
+  HOURLOOM_READ(w, r.window());
+  if constexpr (std::is_same_v<T, WorkingTimeTraceStep>) {
+    HOURLOOM_READ(d, r.duration());
+    return T{*w, *d};
+  } else {
+    HOURLOOM_READ(c, r.int32());
+    if (*c < 0) return Reader::damaged();
+    return T{*w, *c};
+  }
+}
+
+template <class T>
+Result<std::vector<T>> take_pairs(Reader& r) {
+  HOURLOOM_READ(n, r.count(5));
+  std::vector<T> items;
+  items.reserve(*n);
+  for (std::size_t i = 0; i < *n; ++i) {
+    HOURLOOM_READ(item, take_pair<T>(r));
+    items.push_back(*item);
+  }
+  return items;
+}
+
+Result<WorkingTimeTrace> take_trace(Reader& r) {
+  HOURLOOM_READ(start, r.instant());
+  HOURLOOM_READ(requested, r.duration());
+  HOURLOOM_READ(result, r.instant());
+  HOURLOOM_READ(steps, take_pairs<WorkingTimeTraceStep>(r));
+  return WorkingTimeTrace{*start, *requested, *result, std::move(*steps)};
+}
+
+Result<Entry> take_entry(Reader& r) {
+  HOURLOOM_READ(id, r.text());
+  HOURLOOM_READ(kind, r.byte_value());
+  HOURLOOM_READ(w, r.window());
+  HOURLOOM_READ(c, r.int32());
+  if (is_blank_id(*id)) return Reader::damaged();
+  return Entry{std::move(*id), static_cast<EntryKind>(*kind), *w, *c};
+}
+
+Result<WeeklyRule> take_rule(Reader& r) {
+  HOURLOOM_READ(day, r.byte_value());
+  HOURLOOM_READ(start, r.time_of_day());
+  HOURLOOM_READ(end, r.time_of_day());
+  auto rule = make_weekly_rule(*day, *start, *end);
+  if (!rule) return Reader::damaged();
+  return rule;
+}
+
+Result<TimelineBatch> take_batch(Reader& r) {
+  HOURLOOM_READ(n, r.count(12));
+  TimelineBatch b;
+  b.timelines.reserve(*n);
+  for (std::size_t i = 0; i < *n; ++i) {
+    HOURLOOM_READ(tl, r.timeline());
+    b.timelines.push_back(std::move(*tl));
+  }
+  return b;
+}
+
+Result<py::PointQuery> take_point(Reader& r) {
+  HOURLOOM_READ(c, r.calendar());
+  HOURLOOM_READ(at, r.instant());
+  return py::PointQuery{std::make_shared<const Calendar>(std::move(*c)), *at};
+}
+
+Result<py::RangeQuery> take_range(Reader& r) {
+  HOURLOOM_READ(c, r.calendar());
+  HOURLOOM_READ(start, r.instant());
+  HOURLOOM_READ(end, r.instant());
+  return py::RangeQuery{std::make_shared<const Calendar>(std::move(*c)), *start, *end};
+}
+
+Result<TimelineAnalysis> take_timeline_analysis(Reader& r) {
+  HOURLOOM_READ(w, r.window());
+  HOURLOOM_READ(segments, take_pairs<StateWindow>(r));
+  return TimelineAnalysis{*w, std::move(*segments)};
+}
+
+// rebuilt: a new object of `type` holding the value `V` read from the whole
+// payload, or nullptr with ValueError.
+template <class V, class T>
+PyObject* rebuilt(PyObject* type, Reader& r, Result<T> value) {
+  value = r.finish(std::move(value));
+  if (!value) {
+    PyErr_Format(PyExc_ValueError, "cannot rebuild a hourloom object: %s", value.error().message);
+    return nullptr;
+  }
+  return py::emplace<V>(reinterpret_cast<PyTypeObject*>(type), std::move(*value));
+}
+
+}  // namespace
+
+bool dump(const Classes& classes, PyObject* obj, std::string* out) {
+  const auto* type = reinterpret_cast<PyObject*>(Py_TYPE(obj));
+  for (int k = 1; k <= static_cast<int>(Kind::TraceStep); ++k) {
+    if (type != classes.by_kind[k]) continue;
+    Writer w(static_cast<Kind>(k));
+    if (!put_object(static_cast<Kind>(k), obj, w)) return false;
+    *out = w.take();
+    return true;
+  }
+  PyErr_Format(PyExc_TypeError, "expected an object of a hourloom class, got '%s'", Py_TYPE(obj)->tp_name);
+  return false;
+}
+
+PyObject* load(const Classes& classes, std::string_view payload) {
+  const auto kind = Reader::kind_of(payload);
+  if (!kind) {
+    PyErr_Format(PyExc_ValueError, "cannot rebuild a hourloom object: %s", Reader::damaged().error().message);
+    return nullptr;
+  }
+  PyObject* type = classes.by_kind[static_cast<int>(*kind)];
+  Reader r(payload, *kind);
+  switch (*kind) {
+    case Kind::Window: return rebuilt<TimeWindow>(type, r, r.window());
+    case Kind::Rule: return rebuilt<WeeklyRule>(type, r, take_rule(r));
+    case Kind::CapacityWindow: return rebuilt<CapacityWindow>(type, r, take_pair<CapacityWindow>(r));
+    case Kind::Entry: return rebuilt<Entry>(type, r, take_entry(r));
+    case Kind::Calendar: return rebuilt<py::CalendarBox>(type, r, r.calendar());
+    case Kind::Definition: return rebuilt<Definition>(type, r, r.definition());
+    case Kind::PointQuery: return rebuilt<py::PointQuery>(type, r, take_point(r));
+    case Kind::RangeQuery: return rebuilt<py::RangeQuery>(type, r, take_range(r));
+    case Kind::Timeline: return rebuilt<Timeline>(type, r, r.timeline());
+    case Kind::TimelineBatch: return rebuilt<TimelineBatch>(type, r, take_batch(r));
+    case Kind::InstantAnalysis: return rebuilt<InstantAnalysis>(type, r, r.analysis());
+    case Kind::TimelineAnalysis: return rebuilt<TimelineAnalysis>(type, r, take_timeline_analysis(r));
+    case Kind::StateWindow: return rebuilt<StateWindow>(type, r, take_pair<StateWindow>(r));
+    case Kind::WindowMatch: return rebuilt<WindowMatch>(type, r, r.match());
+    case Kind::Trace: return rebuilt<WorkingTimeTrace>(type, r, take_trace(r));
+    case Kind::TraceStep: return rebuilt<WorkingTimeTraceStep>(type, r, take_pair<WorkingTimeTraceStep>(r));
+  }
+  return nullptr;
 }
 
 TimeWindow python_reach() { return py::kPythonReach; }

@@ -8,7 +8,10 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include <string>
+
 #include "tools/columns.h"
+#include "tools/pickling.h"
 
 namespace hourloom::tools {
 
@@ -18,6 +21,8 @@ struct Classes {
   PyObject* calendar = nullptr;
   PyObject* timeline = nullptr;
   PyObject* internal_error = nullptr;
+  // Every class whose instances travel, by the kind of their payload.
+  PyObject* by_kind[static_cast<int>(Kind::TraceStep) + 1] = {};
 };
 
 // load_classes: imports hourloom and keeps its classes; false with the import error.
@@ -34,6 +39,15 @@ bool take_source(const Classes& classes, PyObject* obj, Source* out);
 // exception_class: the Python class raised for an engine error of this kind,
 // as hourloom raises it.
 PyObject* exception_class(const Classes& classes, ErrorKind kind);
+
+// dump: the payload of any object of a class in `classes.by_kind` (a
+// calendar read under its shared hold); false with TypeError for any other
+// object, RuntimeError "Already mutably borrowed" while an edit holds it.
+bool dump(const Classes& classes, PyObject* obj, std::string* out);
+
+// load: a new object rebuilt from a payload of dump; nullptr with ValueError
+// naming the problem for a damaged payload.
+PyObject* load(const Classes& classes, std::string_view payload);
 
 // python_reach: the instants a datetime can hold, the reach of hourloom's members.
 TimeWindow python_reach();

@@ -5,6 +5,7 @@
 //   _core.run(question, cal, first, second, until, minimum, out) -> how many answers are NaT
 //   _core.windows(cal, start_us, end_us) -> (starts, ends, capacities) as bytes
 //   _core.to_wall(real, bounds, offsets, out): real instants to a zone's wall clock
+//   _core.dump(obj) -> bytes;  _core.load(bytes) -> a new equal object (pickling)
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -230,7 +231,39 @@ PyObject* to_wall(PyObject*, PyObject* args) noexcept {
   Py_RETURN_NONE;
 }
 
+// dump(obj) -> bytes: the compact payload of one of hourloom's objects.
+PyObject* dump_object(PyObject*, PyObject* obj) noexcept {
+  try {
+    std::string payload;
+    if (!dump(g_classes, obj, &payload)) return nullptr;
+    return PyBytes_FromStringAndSize(payload.data(), static_cast<Py_ssize_t>(payload.size()));
+  } catch (const std::bad_alloc&) {
+    return PyErr_NoMemory();
+  } catch (...) {
+  }
+  PyErr_SetString(PyExc_SystemError, "unexpected internal failure");
+  return nullptr;
+}
+
+// load(payload) -> object: the object a payload of dump describes.
+PyObject* load_object(PyObject*, PyObject* arg) noexcept {
+  Py_buffer view;
+  if (PyObject_GetBuffer(arg, &view, PyBUF_SIMPLE) < 0) return nullptr;
+  PyObject* result = nullptr;
+  try {
+    result = load(g_classes, std::string_view(static_cast<const char*>(view.buf), static_cast<std::size_t>(view.len)));
+  } catch (const std::bad_alloc&) {
+    result = PyErr_NoMemory();
+  } catch (...) {
+    PyErr_SetString(PyExc_SystemError, "unexpected internal failure");
+  }
+  PyBuffer_Release(&view);
+  return result;
+}
+
 PyMethodDef g_methods[] = {
+    {"dump", dump_object, METH_O, nullptr},
+    {"load", load_object, METH_O, nullptr},
     {"run", run, METH_VARARGS, nullptr},
     {"windows", windows, METH_VARARGS, nullptr},
     {"to_wall", to_wall, METH_VARARGS, nullptr},
@@ -248,5 +281,8 @@ PyModuleDef g_module_def = {
 PyMODINIT_FUNC PyInit__core() {
   using namespace hourloom::tools;
   if (!g_classes.calendar && !load_classes(&g_classes)) return nullptr;
-  return PyModule_Create(&g_module_def);
+  PyObject* module = PyModule_Create(&g_module_def);
+  // The internal error's class, which pickling must name to send one back.
+  if (module && PyModule_AddObjectRef(module, "InternalError", g_classes.internal_error) < 0) Py_CLEAR(module);
+  return module;
 }

@@ -15,6 +15,7 @@ import operator as _operator
 import numpy as _np
 
 from . import _core
+from . import _pickle  # noqa: F401  (registers the picklers of hourloom's classes)
 
 __all__ = ["capacity_at", "can_work", "next_open", "add_work", "working_duration", "capacity_time",
            "first_slot", "last_slot", "windows", "plot", "Zoned"]

@@ -1,0 +1,45 @@
+"""Pickling and copying for hourloom's objects, registered with copyreg when
+hourloom_tools is imported: every object travels as one compact payload that
+the companion module writes from, and rebuilds into, the engine value itself.
+
+    pickle.loads(pickle.dumps(cal)) writes the same ToJson text as cal
+
+Unpickling needs only that hourloom_tools can be imported. As with any pickle,
+never unpickle data from a source you do not trust.
+"""
+import copyreg as _copyreg
+
+import hourloom as _hourloom
+
+from . import _core
+
+# The classes whose instances a user can hold (the namespaces have none).
+_CLASSES = ("TimeWindow", "HourloomWeeklyRule", "HourloomCapacityWindow", "HourloomEntry", "HourloomCalendar",
+            "HourloomDefinition", "HourloomPointQuery", "HourloomRangeQuery", "HourloomTimeline",
+            "HourloomTimelineBatch", "HourloomInstantAnalysis", "HourloomTimelineAnalysis", "HourloomStateWindow",
+            "HourloomWindowMatch", "WorkingTimeTrace", "WorkingTimeTraceStep")
+
+
+def rebuild(payload):
+    """The hourloom object a payload describes; ValueError for a damaged payload."""
+    if not isinstance(payload, bytes):
+        raise ValueError(f"cannot rebuild a hourloom object: expected bytes, got '{type(payload).__name__}'")
+    return _core.load(payload)
+
+
+def rebuild_internal_error(*args):
+    """hourloom's internal error with its arguments, as raised in another process."""
+    return _core.InternalError(*args)
+
+
+def _reduce(obj):
+    return rebuild, (_core.dump(obj),)
+
+
+def _reduce_internal_error(error):
+    return rebuild_internal_error, error.args
+
+
+for _name in _CLASSES:
+    _copyreg.pickle(getattr(_hourloom, _name), _reduce)
+_copyreg.pickle(_core.InternalError, _reduce_internal_error)
