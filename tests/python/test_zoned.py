@@ -38,14 +38,15 @@ def first(seq, default=None):
 
 @settings(max_examples=40, deadline=None)
 @given(calendars(), st.sampled_from(CHANGES), st.lists(st.tuples(minutes, minutes, st.integers(0, 20 * 60)),
-                                                       min_size=1, max_size=6))
-def test_zoned_walks_real_minutes(drawn, change, picks):
+                                                       min_size=1, max_size=6), st.booleans())
+def test_zoned_walks_real_minutes(drawn, change, picks, compiled):
     cal, (zone, at) = drawn[1], change
-    z = ht.Zoned(cal, zone)
     t0 = np.datetime64(at, "us") - np.timedelta64(36, "h")
     reals = t0 + MIN * np.arange(SPAN + 1)
-    tz = z.zone
+    tz = ht.Zoned(cal, zone).zone
     walls = [r.replace(tzinfo=UTC).astimezone(tz).replace(tzinfo=None) for r in reals.astype(object)]
+    # A timeline of the span's wall-clock readings (and a minute after) answers on the span.
+    z = ht.Zoned(cal.Compile(walls[0], walls[-1] + dt.timedelta(minutes=1)) if compiled else cal, zone)
     caps = np.array([cal.GetCapacityAt(w) for w in walls[:-1]])
     opened = np.concatenate(([0], np.cumsum(caps >= 1)))
     weighted = np.concatenate(([0], np.cumsum(np.where(caps >= 1, caps, 0))))
