@@ -195,6 +195,9 @@ class _Offsets:
         return _Segments(bounds, offsets)
 
 
+_OFFSETS = {}
+
+
 # ---------------------------------------------------------------- Zoned
 
 
@@ -210,7 +213,10 @@ class Zoned:
             raise TypeError(f"cal: expected a HourloomCalendar or HourloomTimeline, got '{type(cal).__name__}'")
         self._cal = cal
         self._zone = _zone_of(zone)
-        self._offsets = _Offsets(self._zone)
+        try:  # zones of the same key share what was read of their offsets
+            self._offsets = _OFFSETS.setdefault(self._zone, _Offsets(self._zone))
+        except TypeError:  # an unhashable tzinfo
+            self._offsets = _Offsets(self._zone)
         self._timeline = isinstance(cal, hourloom.HourloomTimeline)
 
     @property
