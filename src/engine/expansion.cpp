@@ -143,11 +143,7 @@ std::optional<TimeWindow> OccurrenceStream::next() {
 
 std::size_t UnionStream::bound() const { return occurrences_.bound() + loose_.size(); }
 
-UnionStream::UnionStream(const std::vector<WeeklyRule>& rules, TimeWindow range, std::vector<TimeWindow> loose)
-    : occurrences_(rules, range), loose_(std::move(loose)) {
-  if (!std::is_sorted(loose_.begin(), loose_.end(), window_order))
-    std::sort(loose_.begin(), loose_.end(), window_order);
-}
+UnionStream::UnionStream(const std::vector<WeeklyRule>& rules, TimeWindow range) : occurrences_(rules, range) {}
 
 std::optional<TimeWindow> UnionStream::next_raw() {
   const bool have_loose = loose_pos_ < loose_.size();
@@ -163,6 +159,7 @@ std::optional<TimeWindow> UnionStream::next_raw() {
 std::optional<TimeWindow> UnionStream::next() {
   if (!started_) {
     started_ = true;
+    sort_small(loose_.begin(), loose_.end(), window_order);
     occurrence_ = occurrences_.next();
     pending_ = next_raw();
   }
@@ -178,12 +175,21 @@ std::optional<TimeWindow> UnionStream::next() {
   return joined;
 }
 
+// One pass over the stored items gives both sides their loose windows (as
+// loose_windows gives them), held in place while they are few.
 OpenSpanStream::OpenSpanStream(const Calendar& c, TimeWindow range)
-    : opening_(c.open_rules(), range, loose_windows(c, LooseSide::Opening, range)),
-      closing_(c.break_rules(), range, loose_windows(c, LooseSide::Closing, range)) {}
+    : opening_(c.open_rules(), range), closing_(c.break_rules(), range) {
+  if (is_empty(range)) return;
+  StoredItems(c).over(range, [&](const IndexedItem& item) {
+    if (opens(item.kind))
+      opening_.add_loose(*clip(item.window, range));
+    else if (closes(item.kind))
+      closing_.add_loose(*clip(item.window, range));
+  });
+}
 
 OpenSpanStream::OpenSpanStream(const Calendar& c, TimeWindow range, RulesOnly)
-    : opening_(c.open_rules(), range, {}), closing_(c.break_rules(), range, {}) {}
+    : opening_(c.open_rules(), range), closing_(c.break_rules(), range) {}
 
 std::size_t OpenSpanStream::bound() const { return opening_.bound() + closing_.bound(); }
 
@@ -222,33 +228,13 @@ WeekSpans::WeekSpans(const std::vector<TimeWindow>& week, TimeWindow range) : we
   const std::int64_t since = (range.start - kRulesWeek.start).seconds();  // whole seconds, rounded down
   const std::int64_t weeks = since / kWeek - (since % kWeek < 0 ? 1 : 0);
   shift_ = Duration::FromSeconds(weeks * kWeek);
-}
-
-// next_piece: the next span of the shifted weeks that reaches into the range, clipped.
-std::optional<TimeWindow> WeekSpans::next_piece() {
-  const std::vector<TimeWindow>& week = *week_;
-  if (week.empty()) return std::nullopt;
-  for (;;) {
-    if (at_ == week.size()) {
-      shift_ = (shift_ + length(kRulesWeek)).value();
-      at_ = 0;
-    }
-    const TimeWindow w{(week[at_].start + shift_).value(), (week[at_].end + shift_).value()};
-    ++at_;
-    if (!(range_.end > w.start)) return std::nullopt;
-    if (auto piece = clip(w, range_)) return piece;
-  }
-}
-
-std::optional<TimeWindow> WeekSpans::next() {
-  if (!started_) {
-    started_ = true;
-    pending_ = next_piece();
-  }
-  if (!pending_) return std::nullopt;
-  TimeWindow joined = *pending_;
-  while ((pending_ = next_piece()) && pending_->start == joined.end) joined.end = pending_->end;
-  return joined;
+  // Spans of that week ending a whole second or more before the range clip to
+  // nothing: start past them.
+  const std::int64_t local_start = range.start.unix_seconds() - shift_.seconds();
+  at_ = static_cast<std::size_t>(
+      std::partition_point(week.begin(), week.end(),
+                           [&](const TimeWindow& w) { return w.end.unix_seconds() < local_start; }) -
+      week.begin());
 }
 
 // merge: equal windows are interchangeable, so an unstable sort orders them

@@ -151,41 +151,22 @@ StateWalk::StateWalk(const Calendar& c, Instant from, Instant to) : calendar_(&c
   }
   stream_end_ = capped_add(from, kChunkLength, to);
   const TimeWindow first{from, stream_end_};
-  constexpr Duration kMargin = Duration::FromSeconds(14 * kSecondsPerDay);
-  if (kMargin < from - Instant::Min() && kMargin < Instant::Max() - stream_end_ && !StoredItems(c).reach_into(first))
+  if (clear_of_date_ends(from, stream_end_) && !StoredItems(c).reach_into(first))
     week_.emplace(c.derived().rules_week_spans, first);
   else
     spans_.emplace(c, first);
 }
 
-Result<std::optional<StateWindow>> StateWalk::next() {
-  if (spans_ || week_) {
-    if (!(pos_ < to_)) return std::nullopt;
-    if (--countdown_ == 0) {
-      countdown_ = kPollEvery;
-      if (interrupted()) return fail(ErrorKind::Interrupted, msg::kInterrupted);
-    }
-    if (!span_ready_) {
-      span_ = week_ ? week_->next() : spans_->next();
-      span_ready_ = true;
-    }
-    if (!span_ && stream_end_ < to_ && !(pos_ < stream_end_)) {
-      week_.reset();
-      spans_.emplace(*calendar_, TimeWindow{stream_end_, to_});
-      stream_end_ = to_;
-      span_ = spans_->next();
-    }
-    const Instant gap_end = span_ ? span_->start : stream_end_;
-    if (pos_ < gap_end) {
-      const StateWindow gap{{pos_, gap_end}, 0};
-      pos_ = gap_end;
-      return gap;
-    }
-    const StateWindow open{*span_, calendar_->default_capacity()};
-    pos_ = span_->end;
-    span_ready_ = false;
-    return open;
-  }
+// stream_rest: after the first week's stream, one over the rest of the range.
+void StateWalk::stream_rest() {
+  week_.reset();
+  spans_.emplace(*calendar_, TimeWindow{stream_end_, to_});
+  stream_end_ = to_;
+  span_ = spans_->next();
+}
+
+// next_buffered: the piece mode's next state window.
+Result<std::optional<StateWindow>> StateWalk::next_buffered() {
   while (at_ == buffer_.size()) {
     if (!(pos_ < to_)) return std::nullopt;
     const Instant end = capped_add(pos_, piece_, to_);

@@ -103,6 +103,9 @@ class StateWalk {
   Result<std::optional<StateWindow>> next();
 
  private:
+  void stream_rest();
+  Result<std::optional<StateWindow>> next_buffered();
+
   const Calendar* calendar_;
   Instant pos_;
   Instant to_;
@@ -116,5 +119,31 @@ class StateWalk {
   std::size_t at_ = 0;
   unsigned countdown_ = kPollEvery;  // steps to the next look at the interruption hook
 };
+
+// The streaming reads are defined here, so that a search's loop inlines them;
+// the piece mode and the switch to the second stream are out of line.
+inline Result<std::optional<StateWindow>> StateWalk::next() {
+  if (!spans_ && !week_) return next_buffered();
+  if (!(pos_ < to_)) return std::nullopt;
+  if (--countdown_ == 0) {
+    countdown_ = kPollEvery;
+    if (interrupted()) return fail(ErrorKind::Interrupted, msg::kInterrupted);
+  }
+  if (!span_ready_) {
+    span_ = week_ ? week_->next() : spans_->next();
+    span_ready_ = true;
+  }
+  if (!span_ && stream_end_ < to_ && !(pos_ < stream_end_)) stream_rest();
+  const Instant gap_end = span_ ? span_->start : stream_end_;
+  if (pos_ < gap_end) {
+    const StateWindow gap{{pos_, gap_end}, 0};
+    pos_ = gap_end;
+    return gap;
+  }
+  const StateWindow open{*span_, calendar_->default_capacity()};
+  pos_ = span_->end;
+  span_ready_ = false;
+  return open;
+}
 
 }  // namespace hourloom

@@ -93,7 +93,9 @@ class OccurrenceStream {
 // windows: sorted, separated, overlapping or touching windows joined.
 class UnionStream {
  public:
-  UnionStream(const std::vector<WeeklyRule>& rules, TimeWindow range, std::vector<TimeWindow> loose);
+  UnionStream(const std::vector<WeeklyRule>& rules, TimeWindow range);
+  // add_loose: one more loose window, in any order, before the first next().
+  void add_loose(TimeWindow w) { loose_.push_back(w); }
   std::optional<TimeWindow> next();
   std::size_t bound() const;  // at most this many windows in all
 
@@ -101,7 +103,7 @@ class UnionStream {
   std::optional<TimeWindow> next_raw();
 
   OccurrenceStream occurrences_;
-  std::vector<TimeWindow> loose_;
+  InlineList<TimeWindow, 4> loose_;  // sorted when the stream starts
   std::size_t loose_pos_ = 0;
   std::optional<TimeWindow> occurrence_;  // the occurrence stream's lookahead
   std::optional<TimeWindow> pending_;     // the next raw window not yet joined
@@ -138,6 +140,16 @@ inline constexpr TimeWindow kRulesWeek{
     Instant::FromParts(Date::FromCivil(2000, 12, 31).value(), {}),
     Instant::FromParts(Date::FromCivil(2001, 1, 7).value(), {})};
 
+// clear_of_date_ends: whether [from, to] lies more than two weeks inside the
+// representable dates, where the weekly rules repeat unclipped (as WeekSpans
+// and the open time of whole weeks need).
+inline constexpr Duration kDateEndMargin = Duration::FromSeconds(14 * kSecondsPerDay);
+constexpr bool clear_of_date_ends(Instant from, Instant to) {
+  constexpr Instant kLow = (Instant::Min() + kDateEndMargin).value();
+  constexpr Instant kHigh = (Instant::Max() - kDateEndMargin).value();
+  return kLow < from && to < kHigh;
+}
+
 // WeekSpans: the open spans of a range that no stored window reaches and that
 // lies at least two weeks inside the representable dates, made by shifting
 // the rules' open spans of kRulesWeek by whole weeks (the weekly rules repeat
@@ -158,5 +170,35 @@ class WeekSpans {
   std::optional<TimeWindow> pending_;
   bool started_ = false;
 };
+
+// The reads are defined here, so that a walk asking for one span at a time
+// inlines them.
+
+// next_piece: the next span of the shifted weeks that reaches into the range, clipped.
+inline std::optional<TimeWindow> WeekSpans::next_piece() {
+  const std::vector<TimeWindow>& week = *week_;
+  if (week.empty()) return std::nullopt;
+  for (;;) {
+    if (at_ == week.size()) {
+      shift_ = (shift_ + length(kRulesWeek)).value();
+      at_ = 0;
+    }
+    const TimeWindow w{(week[at_].start + shift_).value(), (week[at_].end + shift_).value()};
+    ++at_;
+    if (!(range_.end > w.start)) return std::nullopt;
+    if (auto piece = clip(w, range_)) return piece;
+  }
+}
+
+inline std::optional<TimeWindow> WeekSpans::next() {
+  if (!started_) {
+    started_ = true;
+    pending_ = next_piece();
+  }
+  if (!pending_) return std::nullopt;
+  TimeWindow joined = *pending_;
+  while ((pending_ = next_piece()) && pending_->start == joined.end) joined.end = pending_->end;
+  return joined;
+}
 
 }  // namespace hourloom

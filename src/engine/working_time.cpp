@@ -131,8 +131,7 @@ Result<Duration> get_working_duration(const Calendar& c, Instant start, Instant 
   if (plain_open_spans(c)) {
     if (c.default_capacity() < 1) return Duration::Zero();
     // Away from the ends of the representable dates, where expansion stops.
-    constexpr Duration kMargin = Duration::FromSeconds(14 * kSecondsPerDay);
-    if (kMargin < start - Instant::Min() && kMargin < Instant::Max() - end) return open_time_by_weeks(c, start, end);
+    if (clear_of_date_ends(start, end)) return open_time_by_weeks(c, start, end);
   }
   StateWalk walk(c, start, end);
   Duration total;
