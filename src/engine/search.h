@@ -26,8 +26,8 @@ inline constexpr TimeWindow kFullReach{Instant::Min(), Instant::Max()};
 // capped_add: t + d, or `cap` when that would reach past it (also when the sum
 // leaves the representable range); t <= cap and d >= 0.
 inline Instant capped_add(Instant t, Duration d, Instant cap) {
-  if (cap - t <= d) return cap;
-  return (t + d).value();  // below cap, hence representable
+  const Result<Instant> sum = t + d;
+  return sum && *sum < cap ? *sum : cap;
 }
 
 // search_window_around: [t - radius, t + radius] cut to the reach; ValueError
