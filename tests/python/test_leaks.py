@@ -130,12 +130,17 @@ def test_repeated_calls_do_not_grow_memory():
             width = len(sets[0][0]) if sets else 0
             for r in range(len(JUNK)):  # warming up, every junk value in every position
                 run(tuple(JUNK[(r + k) % len(JUNK)] for k in range(width)))
-            gc.collect()
-            blocks, tracked = sys.getallocatedblocks(), len(gc.get_objects())
-            for _ in range(100):
-                run()
-            gc.collect()
-            grown = (sys.getallocatedblocks() - blocks, len(gc.get_objects()) - tracked)
-            if max(grown) > 60:
+            # A leak grows in every round of 100 calls; a cache the interpreter
+            # fills once (a dict resized, a freelist) grows in one round only.
+            for _ in range(2):
+                gc.collect()
+                blocks, tracked = sys.getallocatedblocks(), len(gc.get_objects())
+                for _ in range(100):
+                    run()
+                gc.collect()
+                grown = (sys.getallocatedblocks() - blocks, len(gc.get_objects()) - tracked)
+                if max(grown) <= 60:
+                    break
+            else:
                 growth.append((owner, name, grown))
     assert not growth
