@@ -36,7 +36,11 @@ cmake --build build/asan-py -j 2
 # The interpreter is not instrumented: the runtimes are preloaded, and
 # PYTHONMALLOC=malloc lets AddressSanitizer see the objects' memory.
 export LD_PRELOAD="$(g++ -print-file-name=libasan.so) $(g++ -print-file-name=libubsan.so)"
+# hourloom_tools is laid out there as a package around the instrumented _core.
+rm -rf build/asan-py/hourloom_tools && cp -r src/tools/hourloom_tools build/asan-py/hourloom_tools
+cp build/asan-py/_core*.so build/asan-py/hourloom_tools/
 export PYTHONMALLOC=malloc PYTHONPATH="$PWD/build/asan-py"
-"$PY" -c 'import hourloom, os, sys; sys.exit(not hourloom.__file__.startswith(os.environ["PYTHONPATH"]))' ||
-  { echo "hourloom was not imported from $PYTHONPATH" >&2; exit 1; }
+"$PY" -c 'import hourloom, hourloom_tools._core as c, os, sys; sys.exit(not all(
+    m.__file__.startswith(os.environ["PYTHONPATH"]) for m in (hourloom, c)))' ||
+  { echo "hourloom or hourloom_tools was not imported from $PYTHONPATH" >&2; exit 1; }
 "$PY" -m pytest -q -s -p no:cacheprovider tests/python

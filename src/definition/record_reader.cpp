@@ -86,8 +86,6 @@ std::string quoted(std::string_view s) {
   return std::string(s.substr(0, n)) + "...";
 }
 
-constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
 // is_integer_text: a number written without fraction or exponent (one the
 // library could only hold as floating point because it is so large).
 bool is_integer_text(std::string_view t) { return t.find_first_of(".eE") == t.npos; }

@@ -13,7 +13,6 @@ constexpr const char* kTooShort = "premature end of input";
 constexpr const char* kTooLong = "trailing input";
 
 constexpr bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // Scanner: a cursor over the text; each step returns nullptr or the message.
 class Scanner {

@@ -12,6 +12,9 @@
 
 namespace hourloom {
 
+// is_digit: an ASCII decimal digit.
+inline constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
 // parse_instant: "YYYY-MM-DDTHH:MM:SS[.f]" -> Instant, or one of the parser's
 // messages ("input is out of range", "premature end of input", ...).
 std::expected<Instant, const char*> parse_instant(std::string_view text);

@@ -4,12 +4,6 @@
 
 namespace hourloom {
 
-namespace {
-
-constexpr Duration kLongestPiece = Duration::FromSeconds(448 * kSecondsPerDay);
-
-}  // namespace
-
 Instant earliest_bound(Instant end, std::optional<Instant> bound, TimeWindow reach) {
   if (!(reach.start < end)) return reach.start;
   const Instant begin = bound ? *bound : capped_sub(end, kDefaultSearchSpan, reach.start);

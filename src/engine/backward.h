@@ -11,13 +11,6 @@
 
 namespace hourloom {
 
-// capped_sub: t - d, or `floor` when that would reach before it (also when the
-// difference leaves the representable range); floor <= t and d >= 0.
-inline Instant capped_sub(Instant t, Duration d, Instant floor) {
-  if (t - floor <= d) return floor;
-  return (t - d).value();  // above floor, hence representable
-}
-
 // earliest_bound: the given bound, or end - 1,830 days, cut to the reach: the
 // earliest instant a backward walk from `end` may use.
 Instant earliest_bound(Instant end, std::optional<Instant> bound, TimeWindow reach = kFullReach);

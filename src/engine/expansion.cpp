@@ -250,7 +250,10 @@ std::vector<TimeWindow> loose_windows(const Calendar& c, LooseSide side, TimeWin
   std::vector<TimeWindow> out;
   if (is_empty(range)) return out;
   StoredItems(c).over(range, [&](const IndexedItem& item) {
-    if (side == LooseSide::Opening ? opens(item.kind) : closes(item.kind)) out.push_back(*clip(item.window, range));
+    const bool wanted = side == LooseSide::Opening   ? opens(item.kind)
+                        : side == LooseSide::Closing ? closes(item.kind)
+                                                     : opens(item.kind) || closes(item.kind);
+    if (wanted) out.push_back(*clip(item.window, range));
   });
   return out;
 }

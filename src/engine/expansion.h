@@ -12,9 +12,9 @@ namespace hourloom {
 
 // merge: drops empty windows, sorts by (start, end), joins overlapping or touching ones.
 std::vector<TimeWindow> merge(std::vector<TimeWindow> windows);
-// loose_windows: the one-off windows and entries of one side that overlap the
-// range, clipped to it, in no particular order (read through StoredItems).
-enum class LooseSide : bool { Opening, Closing };
+// loose_windows: the one-off windows and entries of one side (or of both) that
+// overlap the range, clipped to it, in no particular order (read through StoredItems).
+enum class LooseSide : unsigned char { Opening, Closing, Either };
 std::vector<TimeWindow> loose_windows(const Calendar& c, LooseSide side, TimeWindow range);
 
 }  // namespace hourloom

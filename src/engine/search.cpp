@@ -11,7 +11,6 @@ namespace hourloom {
 namespace {
 
 constexpr Duration kOneDay = Duration::FromSeconds(kSecondsPerDay);
-constexpr Duration kLongestPiece = Duration::FromSeconds(448 * kSecondsPerDay);
 
 }  // namespace
 

@@ -15,6 +15,8 @@
 namespace hourloom {
 
 inline constexpr Duration kChunkLength = Duration::FromSeconds(7 * kSecondsPerDay);
+// kLongestPiece: the longest piece a walk's doubling pieces grow to.
+inline constexpr Duration kLongestPiece = Duration::FromSeconds(448 * kSecondsPerDay);
 inline constexpr Duration kDefaultSearchRadius = Duration::FromSeconds(7 * kSecondsPerDay);
 inline constexpr Duration kDefaultSearchSpan = Duration::FromSeconds(1830 * kSecondsPerDay);
 
@@ -28,6 +30,13 @@ inline constexpr TimeWindow kFullReach{Instant::Min(), Instant::Max()};
 inline Instant capped_add(Instant t, Duration d, Instant cap) {
   const Result<Instant> sum = t + d;
   return sum && *sum < cap ? *sum : cap;
+}
+
+// capped_sub: t - d, or `floor` when that would reach before it (also when the
+// difference leaves the representable range); floor <= t and d >= 0.
+inline Instant capped_sub(Instant t, Duration d, Instant floor) {
+  if (t - floor <= d) return floor;
+  return (t - d).value();  // above floor, hence representable
 }
 
 // search_window_around: [t - radius, t + radius] cut to the reach; ValueError

@@ -89,10 +89,7 @@ Result<Duration> open_time(const Calendar& c, Instant from, Instant to) {
 // a range, clipped and sorted: where the weekly rules alone do not decide. On
 // plain open spans only the Open and Closed sides change open time.
 std::vector<TimeWindow> stored_windows(const Calendar& c, TimeWindow range) {
-  std::vector<TimeWindow> out = loose_windows(c, LooseSide::Opening, range);
-  const std::vector<TimeWindow> closing = loose_windows(c, LooseSide::Closing, range);
-  out.insert(out.end(), closing.begin(), closing.end());
-  return merge(std::move(out));
+  return merge(loose_windows(c, LooseSide::Either, range));
 }
 
 // Open time of plain open spans by weeks. The weekly rules repeat every 7

@@ -34,9 +34,6 @@ bool load_classes(Classes* out) {
     out->by_kind[k + 1] = PyObject_GetAttrString(module.get(), kClassNames[k]);
     if (!out->by_kind[k + 1]) return false;
   }
-  py::Ref calendar(PyObject_GetAttrString(module.get(), "HourloomCalendar"));
-  py::Ref timeline(PyObject_GetAttrString(module.get(), "HourloomTimeline"));
-  if (!calendar || !timeline) return false;
   // The internal error's class, as a duration beyond the representable range raises it.
   py::Ref hours(PyObject_GetAttrString(module.get(), "Hours"));
   if (!hours) return false;
@@ -48,8 +45,8 @@ bool load_classes(Classes* out) {
   }
   out->internal_error = Py_NewRef(raised);
   PyErr_Clear();
-  out->calendar = calendar.release();
-  out->timeline = timeline.release();
+  out->calendar = out->by_kind[static_cast<int>(Kind::Calendar)];
+  out->timeline = out->by_kind[static_cast<int>(Kind::Timeline)];
   return true;
 }
 

@@ -15,8 +15,9 @@
 
 namespace hourloom::tools {
 
-// Classes: hourloom's calendar and timeline classes and the class of its
-// internal error (which the module does not name), owned for the process.
+// Classes: hourloom's classes and the class of its internal error (which the
+// module does not name), owned for the process; calendar and timeline name
+// two of by_kind's.
 struct Classes {
   PyObject* calendar = nullptr;
   PyObject* timeline = nullptr;

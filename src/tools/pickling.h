@@ -37,13 +37,6 @@ enum class Kind : std::uint8_t {
   TraceStep,
 };
 
-// A point query's or range query's engine value: the calendar and the bound instants.
-struct BoundQuery {
-  Calendar calendar;
-  Instant start;
-  Instant end;  // the start again for a point query
-};
-
 // Encoding: appends to one buffer; cannot fail.
 class Writer {
  public:

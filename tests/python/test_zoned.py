@@ -108,7 +108,7 @@ def test_zoned_forms():
     cal = hourloom.HourloomCalendar.Weekdays(dt.time(8), dt.time(17)).AddOpenRule(hourloom.DayOfWeek.Sunday,
                                                                                   dt.time(0), dt.time(12))
     z = ht.Zoned(cal, "Europe/Berlin")
-    assert (z.calendar, z.zone, repr(z)) == (z.calendar, berlin, "hourloom_tools.Zoned(HourloomCalendar, 'Europe/Berlin')")
+    assert (z.calendar is cal, z.zone, repr(z)) == (True, berlin, "hourloom_tools.Zoned(HourloomCalendar, 'Europe/Berlin')")
     # The zone pickles by its key.
     back = pickle.loads(pickle.dumps(z))
     assert z.__reduce__()[1][1] == "Europe/Berlin" and back.zone is berlin and back.calendar.ToJson() == cal.ToJson()

@@ -7,6 +7,7 @@
 //   to_py(TimeWindow{a, b})  // a new hourloom.TimeWindow
 #pragma once
 
+#include <concepts>
 #include <memory>
 #include <optional>
 #include <type_traits>
@@ -79,6 +80,7 @@ bool from_py(PyObject* o, V* out) {
 // from_py(o, &pointer): the value itself, which the argument keeps alive for
 // the call (immutable values only).
 template <HasClass V>
+  requires std::same_as<typename ClassOf<V>::Box, V>
 bool from_py(PyObject* o, const V** out) {
   *out = unbox<V>(ClassOf<V>::id, o);
   return *out != nullptr;

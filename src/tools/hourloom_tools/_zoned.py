@@ -112,11 +112,13 @@ def _known(us):
 class _Segments:
     """The zone's offsets over a real range: segment k runs over real
     [bounds[k - 1], bounds[k]) (unbounded at both ends) with offsets[k]."""
-    __slots__ = ("bounds", "offsets")
+    __slots__ = ("bounds", "offsets", "_starts", "_ends")
 
     def __init__(self, bounds, offsets):
         self.bounds = _np.asarray(bounds, _np.int64)
         self.offsets = _np.asarray(offsets, _np.int64)
+        self._starts = _np.concatenate(([_NAT], self.bounds))
+        self._ends = _np.concatenate((self.bounds, [_np.iinfo(_np.int64).max]))
 
     def index(self, us):
         if not len(self.bounds):
@@ -132,13 +134,11 @@ class _Segments:
 
     def start(self, k):
         """The real start of each segment k (the smallest int64 for the first)."""
-        b = _np.concatenate(([_NAT], self.bounds))
-        return b[k]
+        return self._starts[k]
 
     def end(self, k):
         """The real end of each segment k (the largest int64 for the last)."""
-        b = _np.concatenate((self.bounds, [_np.iinfo(_np.int64).max]))
-        return b[k]
+        return self._ends[k]
 
 
 class _Offsets:
