@@ -26,18 +26,7 @@ void set_rules_week(DerivedData& d, const Calendar& c) {
 
 TimeIndex build_index(const Calendar& c) {
   TimeIndex ix;
-  const auto add = [&](const std::vector<TimeWindow>& windows, ItemKind kind) {
-    for (std::uint32_t k = 0; k < windows.size(); ++k) ix.insert({windows[k], 0, k, kind});
-  };
-  add(c.open_windows(), ItemKind::OpenWindow);
-  add(c.closed_windows(), ItemKind::ClosedWindow);
-  const std::vector<CapacityWindow>& overrides = c.capacity_overrides();
-  for (std::uint32_t k = 0; k < overrides.size(); ++k)
-    ix.insert({overrides[k].window, overrides[k].capacity, k, ItemKind::Override});
-  const EntryList& entries = c.entries();
-  for (std::uint32_t k = 0; k < entries.slot_count(); ++k)
-    if (const Entry& e = entries.slot(k); !EntryList::is_hole(e))
-      if (auto item = entry_item(e, k)) ix.insert(*item);
+  StoredItems(c, StoredItems::Scan{}).each([&](const IndexedItem& item) { ix.insert(item); });
   return ix;
 }
 
@@ -125,9 +114,7 @@ bool patch_derived(DerivedData& d, const Calendar& c, const CalendarEdit& edit) 
 
 bool StoredItems::sets_capacities() const {
   if (index_) return index_->count(ItemKind::Override) + index_->count(ItemKind::CapacityEntry) > 0;
-  bool found = false;
-  each([&](const IndexedItem& item) { found = found || sets_capacity(item.kind); });
-  return found;
+  return !each([](const IndexedItem& item) { return !sets_capacity(item.kind); });
 }
 
 }  // namespace hourloom

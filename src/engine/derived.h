@@ -3,7 +3,7 @@
 // windows, overrides and entries are in force at an instant / over a range"
 // from the time index when the calendar has one and by a plain scan when it is
 // too small to need one; the two give the same items.
-//   StoredItems(cal).at(t, [&](const IndexedItem& item) { ... });
+//   StoredItems(cal).at(t, [&](const IndexedItem& item) { ... });  // may return false to stop
 #pragma once
 
 #include <cstdint>
@@ -74,53 +74,52 @@ class StoredItems {
 
   bool indexed() const { return index_ != nullptr; }
 
-  // at: f(item) for every non-empty item whose window holds t, in no particular order.
+  // at: f(item) for every non-empty item whose window holds t, in no
+  // particular order. f may return bool: false stops the walk, and `at` then
+  // returns false.
   template <class F>
-  void at(Instant t, F&& f) const {
+  bool at(Instant t, F&& f) const {
     if (index_) return index_->stab(t, f);
-    each([&](const IndexedItem& item) {
-      if (contains(item.window, t)) f(item);
-    });
+    return each([&](const IndexedItem& item) { return !contains(item.window, t) || keep_going(f, item); });
   }
   // over: f(item) for every item whose window overlaps the non-empty range,
-  // in no particular order.
+  // in no particular order; stops as `at` does.
   template <class F>
-  void over(TimeWindow range, F&& f) const {
+  bool over(TimeWindow range, F&& f) const {
     if (index_) return index_->overlapping(range, f);
-    each([&](const IndexedItem& item) {
-      if (overlaps(item.window, range)) f(item);
-    });
+    return each([&](const IndexedItem& item) { return !overlaps(item.window, range) || keep_going(f, item); });
   }
   // reach_into: whether an opening or closing item overlaps the non-empty range.
   bool reach_into(TimeWindow range) const {
-    bool found = false;
-    over(range, [&](const IndexedItem& item) { found = found || opens(item.kind) || closes(item.kind); });
-    return found;
+    return !over(range, [](const IndexedItem& item) { return !opens(item.kind) && !closes(item.kind); });
   }
   // sets_capacities: whether a non-empty override or Capacity entry is stored.
   bool sets_capacities() const;
-
- private:
   // each: f(item) for every non-empty stored item (empty windows hold no
   // instant and overlap nothing, and the index leaves them out), each
-  // sequence in stored order.
+  // sequence in stored order; stops as `at` does. Always a plain scan.
   template <class F>
-  void each(F&& f) const {
+  bool each(F&& f) const {
     const auto add = [&](const std::vector<TimeWindow>& windows, ItemKind kind) {
       for (std::uint32_t k = 0; k < windows.size(); ++k)
-        if (!is_empty(windows[k])) f(IndexedItem{windows[k], 0, k, kind});
+        if (!is_empty(windows[k]) && !keep_going(f, IndexedItem{windows[k], 0, k, kind})) return false;
+      return true;
     };
-    add(c_->open_windows(), ItemKind::OpenWindow);
-    add(c_->closed_windows(), ItemKind::ClosedWindow);
+    if (!add(c_->open_windows(), ItemKind::OpenWindow) || !add(c_->closed_windows(), ItemKind::ClosedWindow))
+      return false;
     const std::vector<CapacityWindow>& overrides = c_->capacity_overrides();
     for (std::uint32_t k = 0; k < overrides.size(); ++k)
-      if (!is_empty(overrides[k].window)) f(IndexedItem{overrides[k].window, overrides[k].capacity, k, ItemKind::Override});
+      if (!is_empty(overrides[k].window) &&
+          !keep_going(f, IndexedItem{overrides[k].window, overrides[k].capacity, k, ItemKind::Override}))
+        return false;
     const EntryList& entries = c_->entries();
     for (std::uint32_t k = 0; k < entries.slot_count(); ++k)
       if (const Entry& e = entries.slot(k); !EntryList::is_hole(e) && !is_empty(e.window))
-        if (auto item = entry_item(e, k)) f(*item);
+        if (auto item = entry_item(e, k); item && !keep_going(f, *item)) return false;
+    return true;
   }
 
+ private:
   const Calendar* c_;
   const TimeIndex* index_ = nullptr;
 };

@@ -273,23 +273,22 @@ bool rules_contain(const std::vector<WeeklyRule>& rules, Weekday w, TimeOfDay t)
 }
 
 // simple_capacity_at: the point lookup. A closing item closes t whatever else
-// holds; otherwise t needs an opening item or rule and no break, and the
-// capacity is that of the last layer in force (layer_order), or the default.
+// holds, so the first one found ends the search; otherwise t needs an opening
+// item or rule and no break, and the capacity is that of the last layer in
+// force (layer_order), or the default.
 Capacity simple_capacity_at(const Calendar& c, Instant t) {
   bool open = false;
-  bool closed = false;
   // The winning layer so far, as layer_order ranks it: its kind and order.
   IndexedItem top{{}, 0, 0, ItemKind::OpenWindow};  // a kind that sets no capacity: none yet
-  StoredItems(c).at(t, [&](const IndexedItem& item) {
+  const bool closed = !StoredItems(c).at(t, [&](const IndexedItem& item) {
     switch (item.kind) {
       case ItemKind::OpenWindow:
       case ItemKind::OpenEntry:
         open = true;
-        return;
+        return true;
       case ItemKind::ClosedWindow:
       case ItemKind::ClosedEntry:
-        closed = true;
-        return;
+        return false;
       case ItemKind::Override:
       case ItemKind::CapacityEntry:
         if (top.kind == ItemKind::OpenWindow || layer_order(top, item)) {
@@ -297,8 +296,9 @@ Capacity simple_capacity_at(const Calendar& c, Instant t) {
           top.order = item.order;
           top.capacity = item.capacity;
         }
-        return;
+        return true;
     }
+    return true;
   });
   if (closed) return 0;
   const TimeOfDay tod = t.time_of_day();

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <type_traits>
 #include <vector>
 
 #include "time/records.h"
@@ -41,6 +42,18 @@ constexpr bool layer_order(const IndexedItem& a, const IndexedItem& b) {
   return a.order < b.order;
 }
 
+// keep_going: calls f(item) for a walk over items; a callback that returns
+// bool ends the walk by returning false, one that returns nothing never does.
+template <class F>
+constexpr bool keep_going(F& f, const IndexedItem& item) {
+  if constexpr (std::is_void_v<std::invoke_result_t<F&, const IndexedItem&>>) {
+    f(item);
+    return true;
+  } else {
+    return f(item);
+  }
+}
+
 class TimeIndex {
  public:
   // Items are kept apart by length (a class per factor of 4 in seconds), each
@@ -53,9 +66,10 @@ class TimeIndex {
     bool erase(const TimeWindow& w, ItemKind kind, std::uint32_t order);
     bool empty() const { return blocks_.empty(); }
     // visit: f(item) for the items with from <= start in seconds, in start order,
-    // until one starts at or after `until` (or after it when inclusive).
+    // until one starts at or after `until` (or after it when inclusive) or f
+    // returns false; false when f stopped it.
     template <class F>
-    void visit(std::int64_t from, Instant until, bool inclusive, F&& f) const {
+    bool visit(std::int64_t from, Instant until, bool inclusive, F&& f) const {
       const std::size_t first = first_block(from);
       for (std::size_t b = first; b < blocks_.size(); ++b) {
         const std::vector<IndexedItem>& block = blocks_[b];
@@ -65,10 +79,11 @@ class TimeIndex {
             return x.window.start.unix_seconds() < s;
           });
         for (; it != block.end(); ++it) {
-          if (inclusive ? until < it->window.start : !(it->window.start < until)) return;
-          f(*it);
+          if (inclusive ? until < it->window.start : !(it->window.start < until)) return true;
+          if (!f(*it)) return false;
         }
       }
+      return true;
     }
     std::int64_t longest() const { return longest_; }
 
@@ -91,27 +106,31 @@ class TimeIndex {
     return n;
   }
 
-  // stab: f(item) for every item whose window holds t.
+  // stab: f(item) for every item whose window holds t. f may return bool, and
+  // false stops the search; stab then returns false.
   template <class F>
-  void stab(Instant t, F&& f) const {
+  bool stab(Instant t, F&& f) const {
     const std::int64_t ts = t.unix_seconds();
     for (std::uint8_t k : used_) {
       const Blocks& blocks = classes_[k];
-      blocks.visit(ts - blocks.longest(), t, true, [&](const IndexedItem& it) {
-        if (t < it.window.end) f(it);
-      });
+      if (!blocks.visit(ts - blocks.longest(), t, true,
+                        [&](const IndexedItem& it) { return !(t < it.window.end) || keep_going(f, it); }))
+        return false;
     }
+    return true;
   }
-  // overlapping: f(item) for every item whose window overlaps the non-empty range.
+  // overlapping: f(item) for every item whose window overlaps the non-empty
+  // range; stops as stab does.
   template <class F>
-  void overlapping(TimeWindow range, F&& f) const {
+  bool overlapping(TimeWindow range, F&& f) const {
     const std::int64_t from = range.start.unix_seconds();
     for (std::uint8_t k : used_) {
       const Blocks& blocks = classes_[k];
-      blocks.visit(from - blocks.longest(), range.end, false, [&](const IndexedItem& it) {
-        if (range.start < it.window.end) f(it);
-      });
+      if (!blocks.visit(from - blocks.longest(), range.end, false,
+                        [&](const IndexedItem& it) { return !(range.start < it.window.end) || keep_going(f, it); }))
+        return false;
     }
+    return true;
   }
 
  private:
