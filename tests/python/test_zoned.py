@@ -7,7 +7,7 @@ from zoneinfo import ZoneInfo
 
 import numpy as np
 import pytest
-from hypothesis import given, settings, strategies as st
+from hypothesis import example, given, settings, strategies as st
 
 import hourloom
 import hourloom_tools as ht
@@ -34,6 +34,8 @@ def first(seq, default=None):
 @settings(max_examples=40, deadline=None)
 @given(calendars(), st.sampled_from(CHANGES), st.lists(st.tuples(minutes, minutes, st.integers(0, 20 * 60)),
                                                        min_size=1, max_size=6), st.booleans())
+# Opening at 02:00 on the Sunday New York's clocks fall back from 02:00 to 01:00.
+@example((None, hourloom.HourloomCalendar().AddOpenRule(0, dt.time(2), dt.time(0))), CHANGES[2], [(0, 0, 0)], False)
 def test_zoned_walks_real_minutes(drawn, change, picks, compiled):
     cal, (zone, at) = drawn[1], change
     t0 = np.datetime64(at, "us") - np.timedelta64(36, "h")

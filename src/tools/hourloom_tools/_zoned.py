@@ -379,11 +379,13 @@ class Zoned:
         wall = seg.wall(s)
         raw = self._naive(question, [wall, d, None])
         out = raw - (wall - s)
-        # An answer past a change of offset does not count. Walking back, the
+        # An answer past a change of offset does not count, nor an open instant
+        # at one: the change's instant reads the later offset. Walking back, the
         # time just before an instant at a change has the earlier offset.
         again = _np.zeros(len(s), bool)
+        past = (lambda b: b <= out) if d is None else (lambda b: b < out)
         for b in seg.bounds:
-            again |= _np.where(back, (out < b) & (b <= s), (s < b) & (b < out))
+            again |= _np.where(back, (out < b) & (b <= s), (s < b) & past(b))
         again = (again | (raw == _NAT)) & (s != _NAT) & (horizon != _NAT)
         if until is not None:
             # A walk may end at until; an open instant lies before it; no work ends where it starts.
