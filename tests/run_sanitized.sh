@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the engine tests and the module with AddressSanitizer and
 # UndefinedBehaviorSanitizer (any finding ends the run) and runs the C++ tests
-# and the Python suite under them. Uses its own build directories and never
-# installs the module: Python imports it from build/asan-py. Runs in the
+# and the Python suite under them. Uses its own build directory and never
+# installs the module: Python imports it from build/asan. Runs in the
 # environment tests/env.sh chooses, with the build and test requirements.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,24 +22,28 @@ configure() {
 export ASAN_OPTIONS="detect_leaks=0:halt_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
+# One instrumented build serves both: the engine tests (when GoogleTest is to
+# be had) and the modules.
 source tests/gtest.sh
+tests=(-DHOURLOOM_BUILD_TESTS=OFF)
 if [ "${GTEST_CMAKE_ARGS[0]:-}" = none ]; then
   echo "GoogleTest not found and not obtainable (no PyPI): skipping the C++ engine tests" >&2
 else
-  configure build/asan-engine -DHOURLOOM_BUILD_MODULE=OFF -DHOURLOOM_BUILD_TESTS=ON "${GTEST_CMAKE_ARGS[@]}"
-  cmake --build build/asan-engine -j 2
-  ctest --test-dir build/asan-engine --output-on-failure -j 2
+  tests=(-DHOURLOOM_BUILD_TESTS=ON "${GTEST_CMAKE_ARGS[@]}")
+fi
+configure build/asan -DHOURLOOM_BUILD_MODULE=ON "${tests[@]}"
+cmake --build build/asan -j 2
+if [ "${tests[0]}" = -DHOURLOOM_BUILD_TESTS=ON ]; then
+  ctest --test-dir build/asan --output-on-failure -j 2
 fi
 
-configure build/asan-py -DHOURLOOM_BUILD_MODULE=ON
-cmake --build build/asan-py -j 2
 # The interpreter is not instrumented: the runtimes are preloaded, and
 # PYTHONMALLOC=malloc lets AddressSanitizer see the objects' memory.
 export LD_PRELOAD="$(g++ -print-file-name=libasan.so) $(g++ -print-file-name=libubsan.so)"
 # hourloom_tools is laid out there as a package around the instrumented _core.
-rm -rf build/asan-py/hourloom_tools && cp -r src/tools/hourloom_tools build/asan-py/hourloom_tools
-cp build/asan-py/_core*.so build/asan-py/hourloom_tools/
-export PYTHONMALLOC=malloc PYTHONPATH="$PWD/build/asan-py"
+rm -rf build/asan/hourloom_tools && cp -r src/tools/hourloom_tools build/asan/hourloom_tools
+cp build/asan/_core*.so build/asan/hourloom_tools/
+export PYTHONMALLOC=malloc PYTHONPATH="$PWD/build/asan"
 "$PY" -c 'import hourloom, hourloom_tools._core as c, os, sys; sys.exit(not all(
     m.__file__.startswith(os.environ["PYTHONPATH"]) for m in (hourloom, c)))' ||
   { echo "hourloom or hourloom_tools was not imported from $PYTHONPATH" >&2; exit 1; }

@@ -59,7 +59,7 @@ class CalendarEditor {
     if (auto ok = refuse_composite(c); !ok) return ok;
     if (capacity < 0) return fail(ErrorKind::Value, msg::kNegativeCapacity);
     c.default_capacity_ = capacity;
-    edited(c, {CalendarEdit::What::Capacity});
+    edited(c, {CalendarEdit::What::DefaultCapacity});
     return {};
   }
 

@@ -86,7 +86,7 @@ std::shared_ptr<DerivedData> build_derived(const Calendar& c) {
 // with an index keeps it however few items remain, which answers the same.
 bool patch_derived(DerivedData& d, const Calendar& c, const CalendarEdit& edit) {
   switch (edit.what) {
-    case CalendarEdit::What::Capacity:
+    case CalendarEdit::What::DefaultCapacity:
       return true;
     case CalendarEdit::What::Rules:
       set_rules_week(d, c);

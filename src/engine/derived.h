@@ -40,7 +40,7 @@ inline constexpr std::size_t kIndexFrom = 4;
 // CalendarEdit: what one edit changed, for bringing derived data along.
 struct CalendarEdit {
   enum class What : std::uint8_t {
-    Capacity,  // the default capacity: nothing derived depends on it
+    DefaultCapacity,  // nothing derived depends on it
     Rules,     // a rule added or the rules cleared
     Item,      // `item` appended to a window or override sequence
     Entry,     // an entry set or removed, as `entry` says
