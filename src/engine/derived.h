@@ -41,10 +41,10 @@ inline constexpr std::size_t kIndexFrom = 4;
 struct CalendarEdit {
   enum class What : std::uint8_t {
     DefaultCapacity,  // nothing derived depends on it
-    Rules,     // a rule added or the rules cleared
-    Item,      // `item` appended to a window or override sequence
-    Entry,     // an entry set or removed, as `entry` says
-    Reset,     // anything else: rebuild on the next question
+    Rules,            // a rule added or the rules cleared
+    Item,             // `item` appended to a window or override sequence
+    Entry,            // an entry set or removed, as `entry` says
+    Reset,            // anything else: rebuild on the next question
   };
   What what = What::Reset;
   IndexedItem item{};
