@@ -152,26 +152,21 @@ std::optional<Failure> Kernel::prepare() {
       hi = std::min(hi, reach_last_us_);
       if (lo > hi) return std::nullopt;
       const Instant end = capped_add(*instant_from_micros(hi, reach_), kMicro, reach_.end);
-      const Instant start = *instant_from_micros(lo, reach_);
-      const Duration span = end - start;
-      const auto per_element = static_cast<__int128>(kCompilePerElementSeconds) * static_cast<__int128>(j.size);
-      if (span.seconds() > kCompileAlwaysSeconds && span.seconds() > per_element) return std::nullopt;
-      if (!compile(start, end)) return std::nullopt;
+      if (!compile(*instant_from_micros(lo, reach_), end)) return std::nullopt;
     }
-    if (states()->size() <= j.size) micro_.emplace(*states());
+    index_states();
     return std::nullopt;
   }
   // Check every instant once, and find the range the job touches.
   std::int64_t lo_us = INT64_MAX, hi_us = INT64_MIN, longest_us = 0, longest_back_us = 0;
-  const bool pairs = j.question == Question::WorkingDuration || j.question == Question::CapacityTime;
+  const bool pairs = spans();
   const bool walk = j.question == Question::NextOpen || j.question == Question::AddWork;
   for (std::size_t i = 0; i < j.size; ++i) {
     const std::int64_t a = j.first.at(i);
     const std::int64_t b = j.second.given() ? j.second.at(i) : 0;
     if (a == kMissing || (j.second.given() && b == kMissing) || (j.until.given() && j.until.at(i) == kMissing))
       continue;
-    auto outside = [&](std::int64_t us) { return us < reach_first_us_ || reach_last_us_ < us; };
-    if (outside(a) || (pairs && outside(b)) || (j.until.given() && outside(j.until.at(i))))
+    if (beyond_reach(a, b, j.until.given() ? j.until.at(i) : 0))
       return Failure{i, {ErrorKind::Value, text::kInstantRange}};
     lo_us = std::min({lo_us, a, pairs ? b : a});
     hi_us = std::max({hi_us, a, pairs ? b : a});
@@ -191,24 +186,32 @@ std::optional<Failure> Kernel::prepare() {
         lo = capped_sub(capped_sub(capped_sub(lo, back, reach_.start), back, reach_.start), kWalkMargin, reach_.start);
       }
     }
-    const Duration span = end - lo;
-    const auto per_element = static_cast<__int128>(kCompilePerElementSeconds) * static_cast<__int128>(j.size);
-    if (span.seconds() > kCompileAlwaysSeconds && span.seconds() > per_element) return std::nullopt;
     if (!compile(lo, end)) return std::nullopt;  // answered element by element instead
   }
-  if (states()->size() <= j.size) micro_.emplace(*states());
+  index_states();
   if (j.question == Question::AddWork || pairs) build_integrals(false);
   if (j.question == Question::CapacityTime) build_integrals(true);
   return std::nullopt;
 }
 
 // compile: the calendar's states over [start, end) as a timeline of our own
-// (without a copy of the calendar, which only window matches would read).
+// (without a copy of the calendar, which only window matches would read);
+// false when the range is too long for the job's number of elements to be
+// worth it, or its states cannot be found.
 bool Kernel::compile(Instant start, Instant end) {
+  const auto span = (end - start).seconds();
+  const auto per_element = static_cast<__int128>(kCompilePerElementSeconds) * static_cast<__int128>(job_.size);
+  if (span > kCompileAlwaysSeconds && span > per_element) return false;
   auto states = state_windows(*source_.calendar, start, end);
   if (!states) return false;
   own_.emplace(Calendar{}, TimeWindow{start, end}, *states);
   return true;
+}
+
+// index_states: a MicroIndex over the states when the column is at least as
+// long as they are (a longer timeline is searched as it is).
+void Kernel::index_states() {
+  if (states()->size() <= job_.size) micro_.emplace(*states());
 }
 
 void Kernel::build_integrals(bool weighted) {
@@ -435,7 +438,7 @@ std::optional<Failure> Kernel::run_capacities(std::size_t from, std::size_t to) 
         hint = ascending_ ? index.state_near(us, hint) : index.state(us);
         c = index.capacity_of(hint);
       } else {
-        if (us < reach_first_us_ || reach_last_us_ < us) return Failure{i, {ErrorKind::Value, text::kInstantRange}};
+        if (outside(us)) return Failure{i, {ErrorKind::Value, text::kInstantRange}};
         if (live()) {
           j.out[i] = get_capacity_at(*source_.calendar, instant_at(us));
           continue;
@@ -453,7 +456,6 @@ std::optional<Failure> Kernel::run_capacities(std::size_t from, std::size_t to) 
 std::optional<Failure> Kernel::run(std::size_t from, std::size_t to) {
   const Job& j = job_;
   if (micro_ && j.question == Question::CapacityAt) return run_capacities(from, to);
-  const bool pairs = j.question == Question::WorkingDuration || j.question == Question::CapacityTime;
   std::size_t hint = 0;
   for (std::size_t i = from; i < to; ++i) {
     const std::int64_t a = j.first.at(i);
@@ -464,9 +466,7 @@ std::optional<Failure> Kernel::run(std::size_t from, std::size_t to) {
       ++missing_;
       continue;
     }
-    auto outside = [&](std::int64_t us) { return us < reach_first_us_ || reach_last_us_ < us; };
-    if (outside(a) || (pairs && outside(b)) || (j.until.given() && outside(u)))
-      return Failure{i, {ErrorKind::Value, text::kInstantRange}};
+    if (beyond_reach(a, b, u)) return Failure{i, {ErrorKind::Value, text::kInstantRange}};
     const Instant t = instant_at(a);
     std::optional<Instant> until;
     if (j.until.given()) until = instant_at(u);

@@ -135,12 +135,24 @@ class Kernel {
  private:
   const Timeline* states() const { return source_.timeline ? &*source_.timeline : own_ ? &*own_ : nullptr; }
   bool live() const { return !source_.timeline; }
+  // spans: the second column holds the ends of spans, not durations.
+  bool spans() const {
+    return job_.question == Question::WorkingDuration || job_.question == Question::CapacityTime;
+  }
+  // outside: a column's instant lies outside the reach.
+  bool outside(std::int64_t us) const { return us < reach_first_us_ || reach_last_us_ < us; }
+  // beyond_reach: an element's instants leave the reach: its first value, its
+  // second when that ends a span, its until when given.
+  bool beyond_reach(std::int64_t first, std::int64_t second, std::int64_t until) const {
+    return outside(first) || (spans() && outside(second)) || (job_.until.given() && outside(until));
+  }
   // Open (or capacity-weighted) time from the start of the states to t, in
   // nanoseconds; t lies in [window.start, window.end], in state k (or k = size()).
   __int128 integral_to(const std::vector<__int128>& before, bool weighted, Instant t, std::size_t k) const;
   std::size_t locate(Instant t) const;    // the state holding t, or Timeline::kOutside
   std::size_t index_of(Instant t) const;  // locate, with the compiled end as size()
-  bool compile(Instant start, Instant end);
+  bool compile(Instant start, Instant end);  // false when not worth it
+  void index_states();                        // a MicroIndex when the column is long enough
   void build_integrals(bool weighted);
 
   Result<std::int64_t> capacity_at(Instant t, std::size_t& hint) const;
