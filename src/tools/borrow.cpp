@@ -81,47 +81,13 @@ const T& value_of(PyObject* obj) {
   return py::boxed_value<T>(obj);
 }
 
-void put_trace(Writer& w, const WorkingTimeTrace& t) {
-  w.instant(t.start);
-  w.duration(t.requested);
-  w.instant(t.result);
-  w.unsigned_int(t.steps.size());
-  for (const WorkingTimeTraceStep& s : t.steps) {
-    w.window(s.window);
-    w.duration(s.duration);
-  }
-}
-
 bool put_object(Kind kind, PyObject* obj, Writer& w) {
   switch (kind) {
     case Kind::Window: w.window(value_of<TimeWindow>(obj)); break;
-    case Kind::Rule: {
-      const auto& r = value_of<WeeklyRule>(obj);
-      w.unsigned_int(weekday_number(r.day()));
-      w.time_of_day(r.start());
-      w.time_of_day(r.end());
-      break;
-    }
-    case Kind::CapacityWindow: {
-      const auto& c = value_of<CapacityWindow>(obj);
-      w.window(c.window);
-      w.signed_int(c.capacity);
-      break;
-    }
-    case Kind::StateWindow: {
-      const auto& c = value_of<StateWindow>(obj);
-      w.window(c.window);
-      w.signed_int(c.capacity);
-      break;
-    }
-    case Kind::Entry: {
-      const auto& e = value_of<Entry>(obj);
-      w.text(e.id);
-      w.unsigned_int(static_cast<std::uint8_t>(e.kind));
-      w.window(e.window);
-      w.signed_int(e.capacity);
-      break;
-    }
+    case Kind::Rule: w.rule(value_of<WeeklyRule>(obj)); break;
+    case Kind::CapacityWindow: w.with_capacity(value_of<CapacityWindow>(obj)); break;
+    case Kind::StateWindow: w.with_capacity(value_of<StateWindow>(obj)); break;
+    case Kind::Entry: w.entry(value_of<Entry>(obj)); break;
     case Kind::Calendar: {
       auto& box = py::boxed_value<py::CalendarBox>(obj);
       py::SharedHold hold(box.flag);
@@ -158,13 +124,8 @@ bool put_object(Kind kind, PyObject* obj, Writer& w) {
       break;
     }
     case Kind::WindowMatch: w.match(value_of<WindowMatch>(obj)); break;
-    case Kind::Trace: put_trace(w, value_of<WorkingTimeTrace>(obj)); break;
-    case Kind::TraceStep: {
-      const auto& s = value_of<WorkingTimeTraceStep>(obj);
-      w.window(s.window);
-      w.duration(s.duration);
-      break;
-    }
+    case Kind::Trace: w.trace(value_of<WorkingTimeTrace>(obj)); break;
+    case Kind::TraceStep: w.step(value_of<WorkingTimeTraceStep>(obj)); break;
   }
   return true;
 }

@@ -81,6 +81,35 @@ void Writer::text(std::string_view s) {
   out_.append(s);
 }
 
+void Writer::rule(unsigned day, TimeOfDay start, TimeOfDay end) {
+  unsigned_int(day);
+  time_of_day(start);
+  time_of_day(end);
+}
+void Writer::rule(const WeeklyRule& r) { rule(weekday_number(r.day()), r.start(), r.end()); }
+void Writer::entry(std::string_view id, std::uint8_t kind, TimeWindow w, std::int64_t capacity) {
+  text(id);
+  unsigned_int(kind);
+  window(w);
+  signed_int(capacity);
+}
+void Writer::entry(const Entry& e) { entry(e.id, static_cast<std::uint8_t>(e.kind), e.window, e.capacity); }
+void Writer::with_capacity(TimeWindow w, std::int64_t capacity) {
+  window(w);
+  signed_int(capacity);
+}
+void Writer::step(const WorkingTimeTraceStep& s) {
+  window(s.window);
+  duration(s.duration);
+}
+void Writer::trace(const WorkingTimeTrace& t) {
+  instant(t.start);
+  duration(t.requested);
+  instant(t.result);
+  unsigned_int(t.steps.size());
+  for (const WorkingTimeTraceStep& s : t.steps) step(s);
+}
+
 // A calendar is its own items and its number of components, then each
 // component the same way: depth first, with a stack of its own, so that any
 // depth that can be built can be written.
@@ -92,20 +121,11 @@ void Writer::calendar(const Calendar& root) {
     put_fields(
         *this, c.default_capacity(), c.open_rules(), c.break_rules(), c.open_windows(), c.closed_windows(),
         c.capacity_overrides(), c.entries(),
-        [this](const WeeklyRule& r) {
-          unsigned_int(weekday_number(r.day()));
-          time_of_day(r.start());
-          time_of_day(r.end());
-        },
+        [this](const WeeklyRule& r) { rule(r); },
         [this](const auto& x) {
           if constexpr (requires { x.window; }) window(x.window); else window(x);
         },
-        [this](const Entry& e) {
-          text(e.id);
-          unsigned_int(static_cast<std::uint8_t>(e.kind));
-          window(e.window);
-          signed_int(e.capacity);
-        });
+        [this](const Entry& e) { entry(e); });
     const std::vector<Calendar>& parts = c.components();
     unsigned_int(parts.size());
     for (auto part = parts.rbegin(); part != parts.rend(); ++part) pending.push_back(&*part);
@@ -116,26 +136,14 @@ void Writer::definition(const Definition& d) {
   put_fields(
       *this, d.default_capacity, d.open_rules, d.break_rules, d.open_windows, d.closed_windows, d.capacity_windows,
       d.entries,
-      [this](const RuleDefinition& r) {
-        unsigned_int(r.day);
-        time_of_day(r.start);
-        time_of_day(r.end);
-      },
+      [this](const RuleDefinition& r) { rule(r.day, r.start, r.end); },
       [this](const auto& x) { window(TimeWindow{x.start, x.end}); },
-      [this](const EntryDefinition& e) {
-        text(e.id);
-        unsigned_int(e.kind);
-        window(TimeWindow{e.start, e.end});
-        signed_int(e.capacity);
-      });
+      [this](const EntryDefinition& e) { entry(e.id, e.kind, TimeWindow{e.start, e.end}, e.capacity); });
 }
 
 void Writer::states(const std::vector<StateWindow>& states) {
   unsigned_int(states.size());
-  for (const StateWindow& s : states) {
-    window(s.window);
-    signed_int(s.capacity);
-  }
+  for (const StateWindow& s : states) with_capacity(s);
 }
 
 // The states as their ends and capacities: each starts where the one before ends.
@@ -143,8 +151,7 @@ void Writer::states(const Timeline& tl) {
   unsigned_int(tl.size());
   Instant from = tl.window().start;
   for (std::size_t i = 0; i < tl.size(); ++i) {
-    window(TimeWindow{from, tl.end_of(i)});
-    signed_int(tl.capacity_of(i));
+    with_capacity(TimeWindow{from, tl.end_of(i)}, tl.capacity_of(i));
     from = tl.end_of(i);
   }
 }

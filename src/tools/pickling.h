@@ -51,6 +51,20 @@ class Writer {
   void window(TimeWindow w);  // the end as an offset from the start
   void text(std::string_view s);
 
+  // The items of a calendar or definition (day: the weekday number, Sunday 0;
+  // kind: the entry kind's number), and the records that hold the same fields.
+  void rule(unsigned day, TimeOfDay start, TimeOfDay end);
+  void rule(const WeeklyRule& r);
+  void entry(std::string_view id, std::uint8_t kind, TimeWindow w, std::int64_t capacity);
+  void entry(const Entry& e);
+  // with_capacity: a window and its capacity (a capacity window, an override, a state).
+  void with_capacity(TimeWindow w, std::int64_t capacity);
+  template <class T>
+    requires requires(const T& x) { x.window; x.capacity; }
+  void with_capacity(const T& x) { with_capacity(x.window, x.capacity); }
+  void step(const WorkingTimeTraceStep& s);
+  void trace(const WorkingTimeTrace& t);
+
   void calendar(const Calendar& c);
   void definition(const Definition& d);
   void states(const Timeline& tl);
