@@ -16,7 +16,8 @@ namespace hourloom::tools {
 
 namespace {
 
-// The class names of the kinds of payload, in the order of Kind.
+// The class names of the kinds of payload, in the order of Kind (the one list:
+// _core.classes gives the classes to the Python side).
 constexpr const char* kClassNames[] = {
     "TimeWindow",        "HourloomWeeklyRule",    "HourloomCapacityWindow",   "HourloomEntry",
     "HourloomCalendar",  "HourloomDefinition",    "HourloomPointQuery",       "HourloomRangeQuery",
@@ -30,9 +31,12 @@ static_assert(std::size(kClassNames) == static_cast<std::size_t>(Kind::TraceStep
 bool load_classes(Classes* out) {
   py::Ref module(PyImport_ImportModule("hourloom"));
   if (!module) return false;
+  out->travelling = PyTuple_New(std::ssize(kClassNames));
+  if (!out->travelling) return false;
   for (std::size_t k = 0; k < std::size(kClassNames); ++k) {
     out->by_kind[k + 1] = PyObject_GetAttrString(module.get(), kClassNames[k]);
     if (!out->by_kind[k + 1]) return false;
+    PyTuple_SET_ITEM(out->travelling, static_cast<Py_ssize_t>(k), Py_NewRef(out->by_kind[k + 1]));
   }
   // The internal error's class, as a duration beyond the representable range raises it.
   py::Ref hours(PyObject_GetAttrString(module.get(), "Hours"));

@@ -22,8 +22,10 @@ struct Classes {
   PyObject* calendar = nullptr;
   PyObject* timeline = nullptr;
   PyObject* internal_error = nullptr;
-  // Every class whose instances travel, by the kind of their payload.
+  // Every class whose instances travel, by the kind of their payload, and the
+  // same classes as a tuple in that order (pickling registers each).
   PyObject* by_kind[static_cast<int>(Kind::TraceStep) + 1] = {};
+  PyObject* travelling = nullptr;
 };
 
 // load_classes: imports hourloom and keeps its classes; false with the import error.

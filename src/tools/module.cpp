@@ -6,6 +6,7 @@
 //   _core.windows(cal, start_us, end_us) -> (starts, ends, capacities) as bytes
 //   _core.to_wall(real, bounds, offsets, out): real instants to a zone's wall clock
 //   _core.dump(obj) -> bytes;  _core.load(bytes) -> a new equal object (pickling)
+//   _core.classes: the classes dump serves, in payload order; _core.InternalError: hourloom's internal error
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -282,7 +283,10 @@ PyMODINIT_FUNC PyInit__core() {
   using namespace hourloom::tools;
   if (!g_classes.calendar && !load_classes(&g_classes)) return nullptr;
   PyObject* module = PyModule_Create(&g_module_def);
-  // The internal error's class, which pickling must name to send one back.
-  if (module && PyModule_AddObjectRef(module, "InternalError", g_classes.internal_error) < 0) Py_CLEAR(module);
+  // The internal error's class, which pickling must name to send one back,
+  // and the classes pickling registers.
+  if (module && (PyModule_AddObjectRef(module, "InternalError", g_classes.internal_error) < 0 ||
+                 PyModule_AddObjectRef(module, "classes", g_classes.travelling) < 0))
+    Py_CLEAR(module);
   return module;
 }

@@ -9,15 +9,7 @@ never unpickle data from a source you do not trust.
 """
 import copyreg as _copyreg
 
-import hourloom as _hourloom
-
 from . import _core
-
-# The classes whose instances a user can hold (the namespaces have none).
-_CLASSES = ("TimeWindow", "HourloomWeeklyRule", "HourloomCapacityWindow", "HourloomEntry", "HourloomCalendar",
-            "HourloomDefinition", "HourloomPointQuery", "HourloomRangeQuery", "HourloomTimeline",
-            "HourloomTimelineBatch", "HourloomInstantAnalysis", "HourloomTimelineAnalysis", "HourloomStateWindow",
-            "HourloomWindowMatch", "WorkingTimeTrace", "WorkingTimeTraceStep")
 
 
 def rebuild(payload):
@@ -40,6 +32,7 @@ def _reduce_internal_error(error):
     return rebuild_internal_error, error.args
 
 
-for _name in _CLASSES:
-    _copyreg.pickle(getattr(_hourloom, _name), _reduce)
+# The classes whose instances a user can hold (the namespaces have none).
+for _cls in _core.classes:
+    _copyreg.pickle(_cls, _reduce)
 _copyreg.pickle(_core.InternalError, _reduce_internal_error)
