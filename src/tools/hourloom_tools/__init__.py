@@ -10,6 +10,7 @@ scalar out, a pandas Series or Index gives the same back, anything else gives
 a numpy array of the broadcast shape. NaT in gives a missing value out.
 """
 import datetime as _dt
+import math as _math
 import operator as _operator
 
 import numpy as _np
@@ -119,14 +120,21 @@ def _minimum(m):
     return m
 
 
+def _form(args, shape):
+    """What a result of the broadcast shape comes as: an _Arg without values,
+    scalar when every given argument is, with the pandas argument of its length."""
+    given = [a for a in args if a is not None]
+    size = _math.prod(shape)
+    pandas = next((a.pandas for a in given if a.pandas is not None and len(a.pandas) == size and len(shape) == 1),
+                  None)
+    return _Arg(None, scalar=all(a.scalar for a in given), pandas=pandas)
+
+
 def _ask(question, cal, args, minimum=1):
     """Broadcasts the _Args (None for an absent one) and runs the kernel: the raw
     int64 result of the broadcast shape and the pandas argument that shapes it."""
-    given = [a for a in args if a is not None]
-    shape = _np.broadcast_shapes(*(a.us.shape for a in given))
-    size = 1
-    for n in shape:
-        size *= n
+    shape = _np.broadcast_shapes(*(a.us.shape for a in args if a is not None))
+    size = _math.prod(shape)
     flat = []
     for a in args:
         if a is None:
@@ -138,9 +146,8 @@ def _ask(question, cal, args, minimum=1):
     out = _np.empty(size, _np.int64)
     first, second, until = (flat + [None, None])[:3]
     missing = _core.run(question, cal, first, second, until, minimum, out)
-    pandas = next((a.pandas for a in given if a.pandas is not None and len(a.pandas) == size and len(shape) == 1),
-                  None)
-    return out.reshape(shape), pandas, all(a.scalar for a in given), missing
+    form = _form(args, shape)
+    return out.reshape(shape), form.pandas, form.scalar, missing
 
 
 def _until(until):

@@ -14,7 +14,7 @@ import zoneinfo as _zoneinfo
 
 import numpy as _np
 
-from . import _Arg, _convert, _counts, _minimum
+from . import _Arg, _convert, _counts, _form, _minimum, _wrap
 from . import _CAPACITY_AT, _NEXT_OPEN, _ADD_WORK, _WORKING_DURATION, _CAPACITY_TIME, _FIRST_SLOT, _LAST_SLOT
 from . import _NAT, _is_pandas, _floor_us
 from . import _core
@@ -285,25 +285,6 @@ class Zoned:
             return idx.rename(arg.pandas.name)
         return values
 
-    def _spans(self, raw, arg):
-        if arg.scalar:
-            us = int(raw.reshape(()))
-            return None if us == _NAT else _dt.timedelta(microseconds=us)
-        values = raw.view("m8[us]")
-        if arg.pandas is not None:
-            import pandas as pd
-            if type(arg.pandas).__name__ == "Series":
-                return pd.Series(values.reshape(-1), index=arg.pandas.index, name=arg.pandas.name)
-            return pd.Index(values.reshape(-1), name=arg.pandas.name)
-        return values
-
-    def _shape_arg(self, args, shape):
-        given = [a for a in args if a is not None]
-        size = int(_np.prod(shape)) if shape else 1
-        pandas = next((a.pandas for a in given if a.pandas is not None and len(a.pandas) == size and len(shape) == 1),
-                      None)
-        return _Arg(None, scalar=all(a.scalar for a in given), pandas=pandas)
-
     def _naive(self, question, columns, minimum=1):
         """The wall-clock kernel over flat int64 columns (None where absent)."""
         size = max(len(c) for c in columns if c is not None)
@@ -355,7 +336,8 @@ class Zoned:
             head = self._naive(question, [_np.where(same, wa, seg_start(ia)), wa])
             part = _np.where(same, part, c[ib] - c[ia] + part - head)
         raw = _np.where(missing, _NAT, part).reshape(shape)
-        return self._spans(raw, self._shape_arg([a_arg, b_arg], shape))
+        form = _form([a_arg, b_arg], shape)
+        return _wrap(raw, form.pandas, form.scalar, "m")
 
     def working_duration(self, starts, ends):
         """The real time of each [start, end) with capacity at least 1, negative where the end comes first."""
@@ -397,7 +379,7 @@ class Zoned:
             if todo.size:
                 out[todo] = self._rewalk(question, seg, s[todo], None if d is None else d[todo], horizon[todo],
                                          backward)
-        return self._aware(out.reshape(shape), self._shape_arg(args, shape))
+        return self._aware(out.reshape(shape), _form(args, shape))
 
     def _rewalk(self, question, seg, cur, rest, horizon, backward):
         """The walks from cur, one segment at a time, while they have not
@@ -516,7 +498,7 @@ class Zoned:
                     out[i] = _last_in(p, q, int(s[i]), int(d[i]), max(int(horizon[i]), lo))
                 else:
                     out[i] = _first_in(p, q, int(s[i]), int(d[i]), min(int(horizon[i]), hi))
-        return self._aware(out.reshape(shape), self._shape_arg([s_arg, d_arg, u_arg], shape))
+        return self._aware(out.reshape(shape), _form([s_arg, d_arg, u_arg], shape))
 
     def first_slot(self, starts, durations, min_capacity=1, until=None):
         """The real start of each first slot of the duration whose capacity stays at
