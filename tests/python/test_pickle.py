@@ -120,13 +120,16 @@ def test_a_fresh_process_unpickles_with_nothing_imported():
 
 
 def test_internal_errors_travel_back():
-    # In a fresh process: distributed, once imported, has every exception class pickled its own way.
+    # In a fresh process: distributed, once imported, has every exception class pickled its own way,
+    # and again each class of an error it reports.
+    pytest.importorskip("distributed")
     code = """if True:
-        import copy, pickle, hourloom, hourloom_tools
+        import copy, pickle, hourloom, hourloom_tools, distributed, tblib.pickling_support
         try:
             hourloom.Hours(3_000_000_000_000)
         except BaseException as e:
             error = e
+        tblib.pickling_support.install(error)
         for back in [pickle.loads(pickle.dumps(error, p)) for p in range(2, 6)] + [copy.copy(error)]:
             assert type(back) is type(error) and back.args == error.args and not isinstance(back, Exception)
         """

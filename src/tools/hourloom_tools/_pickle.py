@@ -8,6 +8,7 @@ Unpickling needs only that hourloom_tools can be imported. As with any pickle,
 never unpickle data from a source you do not trust.
 """
 import copyreg as _copyreg
+import functools as _functools
 
 from . import _core
 
@@ -32,7 +33,30 @@ def _reduce_internal_error(error):
     return rebuild_internal_error, error.args
 
 
+def _register_internal_error():
+    _copyreg.pickle(_core.InternalError, _reduce_internal_error)
+
+
+def _then_register_internal_error(install):
+    """tblib's install, then the internal error's pickler again: tblib's own
+    would refer to the class by a name hourloom does not define."""
+    @_functools.wraps(install)
+    def install_keeping_ours(*args, **kwargs):
+        installed = install(*args, **kwargs)
+        _register_internal_error()
+        return installed
+    return install_keeping_ours
+
+
 # The classes whose instances a user can hold (the namespaces have none).
 for _cls in _core.classes:
     _copyreg.pickle(_cls, _reduce)
-_copyreg.pickle(_core.InternalError, _reduce_internal_error)
+_register_internal_error()
+# distributed runs tblib's install when it is imported and for each error it
+# reports; that gives every exception class tblib's pickler.
+try:
+    from tblib import pickling_support as _tblib
+except ImportError:
+    pass
+else:
+    _tblib.install = _then_register_internal_error(_tblib.install)
