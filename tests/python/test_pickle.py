@@ -137,6 +137,19 @@ def test_internal_errors_travel_back():
     assert run.returncode == 0, run.stderr
 
 
+def test_stored_payloads_load_and_are_written_the_same():
+    # A composite holding an item of every kind, its part's definition and a trace, as stored pickles hold them.
+    cal = (hourloom.HourloomCalendar.Window(BASE, BASE + 9 * H).AddOpenRule(1, dt.time(9), dt.time(17))
+           .AddBreakRule(1, dt.time(12), dt.time(13)).SetOpenWindow("a", BASE, BASE + H)
+           .AddHoliday(dt.date(2024, 5, 8)).Capacity(BASE, BASE + 2 * H, 3))
+    items = ("02010190fd010090de03000101c0d10200d0ed02000180b0b6e30c00a0fa0300018082d6e30c0080c60a000180b0b6e30c00"
+             "c07000060101610080b0b6e30c00a0380000")
+    for x, stored in [(cal.And(hourloom.HourloomCalendar()), f"01050200000000000002{items}000200000000000000"),
+                      (cal.ToDefinition(), f"0106{items}"), (cal.TraceWorkDuration(BASE, 3 * H, BASE + 9 * 24 * H),
+                      "010f80b0b6e30c00e0a80100e0d8b7e30c000180b0b6e30c00e0a80100e0a80100")]:
+        assert _pickle._core.dump(x).hex() == stored and facts(_pickle.rebuild(bytes.fromhex(stored))) == facts(x)
+
+
 @settings(max_examples=200, deadline=None)
 @given(st.data())
 def test_damaged_payloads_raise_value_error(data):
