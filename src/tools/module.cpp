@@ -5,6 +5,7 @@
 //   _core.run(question, cal, first, second, until, minimum, out) -> how many answers are NaT
 //   _core.windows(cal, start_us, end_us) -> (starts, ends, capacities) as bytes
 //   _core.to_wall(real, bounds, offsets, out): real instants to a zone's wall clock
+//   _core.slots(starts, ends, caps, minimum, points, durations, bounds, backward, out): slots in windows
 //   _core.dump(obj) -> bytes;  _core.load(bytes) -> a new equal object (pickling)
 //   _core.classes: the classes dump serves, in payload order; _core.InternalError: hourloom's internal error
 #include <algorithm>
@@ -14,6 +15,7 @@
 
 #include "tools/borrow.h"
 #include "tools/columns.h"
+#include "tools/stretches.h"
 
 namespace hourloom::tools {
 
@@ -95,7 +97,9 @@ class Released {
 
 enum class Outcome { Done, Failed, Interrupted, NoMemory, Unexpected };
 
-Outcome run_released(Kernel& kernel, std::size_t n, std::optional<Failure>& failure) {
+// Work: a Kernel, or anything with its prepare() and run(from, to).
+template <class Work>
+Outcome run_released(Work& kernel, std::size_t n, std::optional<Failure>& failure) {
   Released released;
   try {
     failure = kernel.prepare();
@@ -113,6 +117,23 @@ Outcome run_released(Kernel& kernel, std::size_t n, std::optional<Failure>& fail
     return Outcome::Unexpected;
   }
   return failure ? Outcome::Failed : Outcome::Done;
+}
+
+// released_call: runs the work with the lock released; the call's result is
+// done() once it has run, else the exception of its failure (with the
+// element's position), of Ctrl-C, of memory or of an unexpected failure.
+template <class Work, class Done>
+PyObject* released_call(Work& work, std::size_t n, Done&& done) {
+  std::optional<Failure> failure;
+  switch (run_released(work, n, failure)) {
+    case Outcome::Done: return done();
+    case Outcome::Failed: return raise_failure(*failure, true);
+    case Outcome::Interrupted: return nullptr;
+    case Outcome::NoMemory: return PyErr_NoMemory();
+    case Outcome::Unexpected: break;
+  }
+  PyErr_SetString(PyExc_SystemError, "unexpected internal failure");
+  return nullptr;
 }
 
 PyObject* run(PyObject*, PyObject* args) noexcept {
@@ -136,14 +157,7 @@ PyObject* run(PyObject*, PyObject* args) noexcept {
     Job job{static_cast<Question>(question), first_buf.column(), second_buf.column(), until_buf.column(),
             minimum, out_buf.data(), n};
     Kernel kernel(std::move(source), job, python_reach());
-    std::optional<Failure> failure;
-    switch (run_released(kernel, n, failure)) {
-      case Outcome::Done: return PyLong_FromSize_t(kernel.missing());
-      case Outcome::Failed: return raise_failure(*failure, true);
-      case Outcome::Interrupted: return nullptr;
-      case Outcome::NoMemory: return PyErr_NoMemory();
-      case Outcome::Unexpected: break;
-    }
+    return released_call(kernel, n, [&] { return PyLong_FromSize_t(kernel.missing()); });
   } catch (const std::bad_alloc&) {
     return PyErr_NoMemory();
   } catch (...) {
@@ -232,6 +246,65 @@ PyObject* to_wall(PyObject*, PyObject* args) noexcept {
   Py_RETURN_NONE;
 }
 
+// SlotWork: the slots of `points` in the stretches of windows (Zoned's real
+// state windows) at capacity >= minimum; see slots().
+struct SlotWork {
+  const std::int64_t *starts, *ends, *caps;
+  std::size_t windows;
+  std::int64_t minimum;
+  Column points, durations, bounds;
+  bool backward;
+  std::int64_t* out;
+  std::optional<Stretches> stretches;
+
+  std::optional<Failure> prepare() {
+    stretches.emplace(starts, ends, caps, windows, minimum);
+    return std::nullopt;
+  }
+  std::optional<Failure> run(std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to; ++i)
+      out[i] = backward ? stretches->last_slot(points.at(i), durations.at(i), bounds.at(i))
+                        : stretches->first_slot(points.at(i), durations.at(i), bounds.at(i));
+    return std::nullopt;
+  }
+};
+
+// slots(starts, ends, caps, minimum, points, durations, bounds, backward, out):
+// out[i] is the start of the first slot of durations[i] from points[i] that
+// ends by bounds[i], or, backward, of the latest that ends by points[i] and
+// starts at or after bounds[i], inside the windows (sorted, in microseconds)
+// of capacity at least minimum; NaT when none. No value may be NaT.
+PyObject* slots(PyObject*, PyObject* args) noexcept {
+  PyObject *starts, *ends, *caps, *points, *durations, *bounds, *out;
+  long long minimum;
+  int backward;
+  if (!PyArg_ParseTuple(args, "OOOLOOOpO", &starts, &ends, &caps, &minimum, &points, &durations, &bounds, &backward,
+                        &out))
+    return nullptr;
+  try {
+    Buffer out_buf, starts_buf, ends_buf, caps_buf, points_buf, durations_buf, bounds_buf;
+    if (!out_buf.open(out, SIZE_MAX, true, "out") || !starts_buf.open(starts, SIZE_MAX, false, "starts"))
+      return nullptr;
+    const std::size_t n = out_buf.size(), windows = starts_buf.size();
+    if (!ends_buf.open(ends, windows, false, "ends") || !caps_buf.open(caps, windows, false, "caps") ||
+        !points_buf.open(points, n, false, "points") || !durations_buf.open(durations, n, false, "durations") ||
+        !bounds_buf.open(bounds, n, false, "bounds"))
+      return nullptr;
+    if (ends_buf.size() != windows || caps_buf.size() != windows) {
+      PyErr_Format(PyExc_ValueError, "ends, caps: expected %zu int64 values", windows);
+      return nullptr;
+    }
+    SlotWork work{starts_buf.data(), ends_buf.data(), caps_buf.data(), windows, minimum, points_buf.column(),
+                  durations_buf.column(), bounds_buf.column(), backward != 0, out_buf.data(), std::nullopt};
+    return released_call(work, n, [] { Py_RETURN_NONE; });
+  } catch (const std::bad_alloc&) {
+    return PyErr_NoMemory();
+  } catch (...) {
+  }
+  PyErr_SetString(PyExc_SystemError, "unexpected internal failure");
+  return nullptr;
+}
+
 // dump(obj) -> bytes: the compact payload of one of hourloom's objects.
 PyObject* dump_object(PyObject*, PyObject* obj) noexcept {
   try {
@@ -268,6 +341,7 @@ PyMethodDef g_methods[] = {
     {"run", run, METH_VARARGS, nullptr},
     {"windows", windows, METH_VARARGS, nullptr},
     {"to_wall", to_wall, METH_VARARGS, nullptr},
+    {"slots", slots, METH_VARARGS, nullptr},
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -34,8 +34,10 @@ def first(seq, default=None):
 @settings(max_examples=40, deadline=None)
 @given(calendars(), st.sampled_from(CHANGES), st.lists(st.tuples(minutes, minutes, st.integers(0, 20 * 60)),
                                                        min_size=1, max_size=6), st.booleans())
-# Opening at 02:00 on the Sunday New York's clocks fall back from 02:00 to 01:00.
-@example((None, hourloom.HourloomCalendar().AddOpenRule(0, dt.time(2), dt.time(0))), CHANGES[2], [(0, 0, 0)], False)
+# Opening at 02:00 on the Sunday New York's clocks fall back from 02:00 to 01:00,
+# for 22 hours: a slot of 22 hours fits exactly.
+@example((None, hourloom.HourloomCalendar().AddOpenRule(0, dt.time(2), dt.time(0))), CHANGES[2],
+         [(0, 0, 0), (0, SPAN, 22 * 60), (SPAN, 0, 22 * 60)], False)
 def test_zoned_walks_real_minutes(drawn, change, picks, compiled):
     cal, (zone, at) = drawn[1], change
     t0 = np.datetime64(at, "us") - np.timedelta64(36, "h")

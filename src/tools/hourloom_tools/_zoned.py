@@ -492,12 +492,11 @@ class Zoned:
             hi = max(int(s[ok].max()), int(horizon[ok].max()))
             first, last = self._real_range(self._offsets.segments(lo, hi))
             lo, hi = max(lo, first), min(hi, last)
-            p, q = _stretches(*self._real_windows(lo, max(hi, lo)), m)
-            for i in _np.flatnonzero(ok):
-                if back:
-                    out[i] = _last_in(p, q, int(s[i]), int(d[i]), max(int(horizon[i]), lo))
-                else:
-                    out[i] = _first_in(p, q, int(s[i]), int(d[i]), min(int(horizon[i]), hi))
+            starts, ends, caps = self._real_windows(lo, max(hi, lo))
+            bound = _np.maximum(horizon[ok], lo) if back else _np.minimum(horizon[ok], hi)
+            found = _np.empty(len(bound), _np.int64)
+            _core.slots(starts, ends, caps, m, s[ok], d[ok], bound, back, found)
+            out[ok] = found
         return self._aware(out.reshape(shape), _form([s_arg, d_arg, u_arg], shape))
 
     def first_slot(self, starts, durations, min_capacity=1, until=None):
@@ -512,47 +511,3 @@ class Zoned:
 
 
 Zoned.__module__ = "hourloom_tools"
-
-
-def _stretches(starts, ends, caps, m):
-    """The stretches of touching windows of capacity at least m: (starts, ends)."""
-    out = []
-    for a, b, c in zip(starts.tolist(), ends.tolist(), caps.tolist()):
-        if c < m:
-            continue
-        if out and out[-1][1] == a:
-            out[-1][1] = b
-        else:
-            out.append([a, b])
-    arr = _np.array(out, _np.int64).reshape(-1, 2)
-    return arr[:, 0].copy(), arr[:, 1].copy()
-
-
-def _first_in(p, q, s, d, end):
-    """The first slot of length d from s in the stretches [p, q), before end."""
-    if not s < end or end - s < d:
-        return _NAT
-    j = int(_np.searchsorted(q, s, side="right"))
-    while j < len(p) and p[j] < end:
-        x = max(int(p[j]), s)
-        if end - x < d:
-            return _NAT
-        if min(int(q[j]), end) - x >= d:
-            return x
-        j += 1
-    return _NAT
-
-
-def _last_in(p, q, e, d, start):
-    """The start of the latest slot of length d ending by e in the stretches [p, q), after start."""
-    if not start < e or e - start < d:
-        return _NAT
-    j = int(_np.searchsorted(p, e, side="left")) - 1
-    while j >= 0 and q[j] > start:
-        y = min(int(q[j]), e)
-        if y - start < d:
-            return _NAT
-        if y - max(int(p[j]), start) >= d:
-            return y - d
-        j -= 1
-    return _NAT
