@@ -42,12 +42,20 @@ Result<std::optional<Instant>> walk_back_work(const Calendar& c, Instant end, Du
   }
 }
 
-Result<std::optional<TimeWindow>> find_last_slot(const Calendar& c, Instant end, Duration d, Capacity minimum,
-                                                 std::optional<Instant> bound, TimeWindow reach) {
+Result<std::optional<TimeWindow>> last_slot_range(Instant end, Duration d, Capacity minimum,
+                                                  std::optional<Instant> bound, TimeWindow reach) {
   if (d.is_negative()) return fail(ErrorKind::Value, msg::kNegativeDuration);
   if (auto ok = require_positive_capacity(minimum); !ok) return std::unexpected(ok.error());
   const Instant begin = earliest_bound(end, bound, reach);
   if (!(begin < end) || end - begin < d) return std::nullopt;
+  return TimeWindow{begin, end};
+}
+
+Result<std::optional<TimeWindow>> find_last_slot(const Calendar& c, Instant end, Duration d, Capacity minimum,
+                                                 std::optional<Instant> bound, TimeWindow reach) {
+  const auto range = last_slot_range(end, d, minimum, bound, reach);
+  if (!range || !*range) return range;
+  const Instant begin = (*range)->start;
   BackwardStateWalk walk(c, begin, end);
   SlotScanBack scan(d, minimum, begin);
   while (true) {

@@ -78,5 +78,9 @@ class SlotScanBack {
 // when none. ValueError for d < 0, then for minimum < 1.
 Result<std::optional<TimeWindow>> find_last_slot(const Calendar& c, Instant end, Duration d, Capacity minimum,
                                                  std::optional<Instant> bound, TimeWindow reach = kFullReach);
+// last_slot_range: the checked question's search range [bound, end), or
+// absent when no slot of length d fits in it; the errors of find_last_slot.
+Result<std::optional<TimeWindow>> last_slot_range(Instant end, Duration d, Capacity minimum,
+                                                  std::optional<Instant> bound, TimeWindow reach = kFullReach);
 
 }  // namespace hourloom

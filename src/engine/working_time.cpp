@@ -157,12 +157,20 @@ Result<WorkingTimeTrace> trace_work_duration(const Calendar& c, Instant start, D
   return trace;
 }
 
-Result<std::optional<TimeWindow>> find_first_slot(const Calendar& c, Instant start, Duration d, Capacity minimum,
-                                                  std::optional<Instant> horizon, TimeWindow reach) {
+Result<std::optional<TimeWindow>> first_slot_range(Instant start, Duration d, Capacity minimum,
+                                                   std::optional<Instant> horizon, TimeWindow reach) {
   if (d.is_negative()) return fail(ErrorKind::Value, msg::kNegativeDuration);
   if (auto ok = require_positive_capacity(minimum); !ok) return std::unexpected(ok.error());
   const Instant end = search_horizon(start, horizon, reach);
   if (!(start < end) || end - start < d) return std::nullopt;
+  return TimeWindow{start, end};
+}
+
+Result<std::optional<TimeWindow>> find_first_slot(const Calendar& c, Instant start, Duration d, Capacity minimum,
+                                                  std::optional<Instant> horizon, TimeWindow reach) {
+  const auto range = first_slot_range(start, d, minimum, horizon, reach);
+  if (!range || !*range) return range;
+  const Instant end = (*range)->end;
   StateWalk walk(c, start, end);
   SlotScan scan(d, minimum, end);
   while (true) {

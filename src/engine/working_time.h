@@ -68,5 +68,9 @@ class SlotScan {
 // d < 0, then for minimum < 1.
 Result<std::optional<TimeWindow>> find_first_slot(const Calendar& c, Instant start, Duration d, Capacity minimum,
                                                   std::optional<Instant> horizon, TimeWindow reach = kFullReach);
+// first_slot_range: the checked question's search range [start, horizon), or
+// absent when no slot of length d fits in it; the errors of find_first_slot.
+Result<std::optional<TimeWindow>> first_slot_range(Instant start, Duration d, Capacity minimum,
+                                                   std::optional<Instant> horizon, TimeWindow reach = kFullReach);
 
 }  // namespace hourloom

@@ -159,6 +159,7 @@ std::optional<Failure> Kernel::prepare() {
   }
   // Check every instant once, and find the range the job touches.
   std::int64_t lo_us = INT64_MAX, hi_us = INT64_MIN, longest_us = 0, longest_back_us = 0;
+  std::int64_t until_lo_us = INT64_MAX, until_hi_us = INT64_MIN;
   const bool pairs = spans();
   const bool walk = j.question == Question::NextOpen || j.question == Question::AddWork;
   for (std::size_t i = 0; i < j.size; ++i) {
@@ -172,8 +173,24 @@ std::optional<Failure> Kernel::prepare() {
     hi_us = std::max({hi_us, a, pairs ? b : a});
     if (!pairs && j.second.given()) longest_us = std::max(longest_us, b);
     if (!pairs && j.second.given()) longest_back_us = std::max(longest_back_us, -b);  // b > kMissing
+    if (j.until.given()) {
+      until_lo_us = std::min(until_lo_us, j.until.at(i));
+      until_hi_us = std::max(until_hi_us, j.until.at(i));
+    }
   }
-  if (lo_us > hi_us || j.question == Question::FirstSlot || j.question == Question::LastSlot) return std::nullopt;
+  if (lo_us > hi_us) return std::nullopt;
+  if (j.question == Question::FirstSlot || j.question == Question::LastSlot) {
+    // A live calendar's states over every element's search range, unless too long.
+    if (!live()) return std::nullopt;
+    Instant lo = instant_at(lo_us);
+    Instant end = instant_at(hi_us);
+    if (j.question == Question::LastSlot)
+      lo = j.until.given() ? instant_at(std::min(lo_us, until_lo_us)) : earliest_bound(lo, std::nullopt, reach_);
+    else
+      end = j.until.given() ? instant_at(std::max(hi_us, until_hi_us)) : search_horizon(end, std::nullopt, reach_);
+    if (lo < end) compile(lo, end);
+    return std::nullopt;
+  }
 
   if (live()) {
     Instant lo = instant_at(lo_us);
@@ -380,7 +397,19 @@ Result<std::int64_t> Kernel::between(Instant a, Instant b, bool weighted) const 
   return micros_of_nanos(negate ? -total : total);
 }
 
+// A live calendar's compiled states answer when they hold the search range;
+// the calendar itself answers the others.
 Result<std::int64_t> Kernel::first_slot(Instant s, Duration d, std::optional<Instant> until) const {
+  if (own_) {
+    const auto range = first_slot_range(s, d, job_.minimum, until, reach_);
+    if (!range) return std::unexpected(range.error());
+    if (!*range) return kMissing;
+    if (own_->window().start <= s && (*range)->end <= own_->window().end) {
+      auto r = timeline_first_slot(*own_, s, d, job_.minimum, (*range)->end);
+      if (!r) return std::unexpected(r.error());
+      return *r ? micros_of((*r)->start) : kMissing;
+    }
+  }
   auto r = source_.timeline ? timeline_first_slot(*source_.timeline, s, d, job_.minimum, until)
                             : find_first_slot(*source_.calendar, s, d, job_.minimum, until, reach_);
   if (!r) return std::unexpected(r.error());
@@ -418,6 +447,16 @@ Result<std::optional<TimeWindow>> timeline_last_slot(const Timeline& tl, Instant
 }  // namespace
 
 Result<std::int64_t> Kernel::last_slot(Instant e, Duration d, std::optional<Instant> until) const {
+  if (own_) {
+    const auto range = last_slot_range(e, d, job_.minimum, until, reach_);
+    if (!range) return std::unexpected(range.error());
+    if (!*range) return kMissing;
+    if (own_->window().start <= (*range)->start && e <= own_->window().end) {
+      auto r = timeline_last_slot(*own_, e, d, job_.minimum, (*range)->start);
+      if (!r) return std::unexpected(r.error());
+      return *r ? micros_of((*r)->start) : kMissing;
+    }
+  }
   auto r = source_.timeline ? timeline_last_slot(*source_.timeline, e, d, job_.minimum, until)
                             : find_last_slot(*source_.calendar, e, d, job_.minimum, until, reach_);
   if (!r) return std::unexpected(r.error());

@@ -180,6 +180,10 @@ def test_walking_back_and_its_inverse_laws(drawn, rows, minimum, split, data):
     assert plain(ht.add_work(source, found[ok], D[ok])) == [t for t, k in zip(there, ok) if k]
     starts = [s for s in ends if s < 15 * hi]  # a timeline walks forward from inside its range only
     S, DS = column(map(instant, starts)), D[[s < 15 * hi for s in ends]]
+    if source is cal:  # horizons a day on: the states compiled over them answer
+        U1 = S + np.timedelta64(1, "D")
+        assert plain(ht.first_slot(cal, S, DS, minimum, U1)) == [
+            getattr(cal.FindFirstSlot(*r, minimum, u), "Start", None) for r, u in zip(zip(plain(S), plain(DS)), plain(U1))]
     ahead = ht.add_work(source, S, DS)
     back = ht.add_work(source, ahead, -DS)
     for s, x, a, b in zip(starts, DS, plain(ahead), plain(back)):
