@@ -99,7 +99,8 @@ bool plain_open_spans(const Calendar& c);
 // StateWalk: the state windows of [from, to) one at a time. A simple calendar
 // without capacity overrides or capacity entries is read straight from its
 // lazily expanded open spans (a week, then the rest; the first week from the
-// rules' week of open spans when no stored window reaches it; with a default capacity
+// rules' week of open spans, less a few closing windows, when no opening
+// window reaches it; with a default capacity
 // of 0 it is one closed window); any other is asked of the state sweep in pieces
 // of 7 days, then 14, 28 and so on (up to 448 days). Either way a question
 // answered in the first week pays for about a week, and a walk over the whole
@@ -113,13 +114,22 @@ class StateWalk {
 
  private:
   void stream_rest();
+  bool first_week_holes(const Calendar& c, TimeWindow first);
+  std::optional<TimeWindow> next_week_span();
   Result<std::optional<StateWindow>> next_buffered();
+
+  // The closing windows of the first week that the rules' week is read
+  // around, joined and in order; more than this many are streamed instead.
+  static constexpr std::size_t kHoles = 8;
 
   const Calendar* calendar_;
   Instant pos_;
   Instant to_;
   std::optional<OpenSpanStream> spans_;  // streaming mode, over [.., stream_end_)
-  std::optional<WeekSpans> week_;        // or, for a first week that no stored window reaches, this
+  std::optional<WeekSpans> week_;        // or, for a first week that no opening window reaches, this
+  InlineList<TimeWindow, kHoles> holes_;  // less these
+  std::size_t hole_ = 0;                  // the first hole that may still cut a span
+  std::optional<TimeWindow> week_rest_;   // what the holes left of the week's current span
   Instant stream_end_;
   std::optional<TimeWindow> span_;       // the next open span not yet handed out
   bool span_ready_ = false;
@@ -139,7 +149,7 @@ inline Result<std::optional<StateWindow>> StateWalk::next() {
     if (interrupted()) return fail(ErrorKind::Interrupted, msg::kInterrupted);
   }
   if (!span_ready_) {
-    span_ = week_ ? week_->next() : spans_->next();
+    span_ = !week_ ? spans_->next() : holes_.size() == 0 ? week_->next() : next_week_span();
     span_ready_ = true;
   }
   if (!span_ && stream_end_ < to_ && !(pos_ < stream_end_)) stream_rest();

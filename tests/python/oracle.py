@@ -110,14 +110,15 @@ def apply_entry_op(model, cal, op):
 
 
 @st.composite
-def simple_calendars(draw):
+def simple_calendars(draw, plain=False):
+    """plain: rules and closing windows only (open time the rules' weeks give, less the closings)."""
     model = {
-        "default": draw(st.integers(0, 3)),
-        "open_rules": draw(st.lists(rules, max_size=4)),
+        "default": draw(st.integers(1, 3) if plain else st.integers(0, 3)),
+        "open_rules": draw(st.lists(rules, min_size=plain, max_size=4)),
         "break_rules": draw(st.lists(rules, max_size=2)),
-        "open_windows": draw(st.lists(windows, max_size=3)),
+        "open_windows": [] if plain else draw(st.lists(windows, max_size=3)),
         "closed_windows": [],
-        "overrides": draw(st.lists(st.tuples(windows, capacities), max_size=5)),
+        "overrides": [] if plain else draw(st.lists(st.tuples(windows, capacities), max_size=5)),
         "entries": {},
     }
     cal = Cal().SetDefaultCapacity(model["default"])
@@ -127,7 +128,7 @@ def simple_calendars(draw):
         cal.AddBreakRule(*r)
     for w in model["open_windows"]:
         cal.AddOpenWindow(*w)
-    for closing in draw(st.lists(st.one_of(windows, holidays), max_size=3)):
+    for closing in draw(st.lists(windows if plain else st.one_of(windows, holidays), min_size=plain, max_size=3)):
         if isinstance(closing, dt.date):
             cal.AddHoliday(closing)
             midnight = dt.datetime.combine(closing, dt.time())
@@ -137,7 +138,7 @@ def simple_calendars(draw):
         model["closed_windows"].append(closing)
     for w, c in model["overrides"]:
         cal.AddCapacityOverride(*w, c)
-    for op in draw(entry_ops):
+    for op in [] if plain else draw(entry_ops):
         apply_entry_op(model, cal, op)
     return model, cal
 

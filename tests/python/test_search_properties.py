@@ -20,8 +20,8 @@ def first(items, default=None):
 
 
 @settings(max_examples=40, deadline=None)
-@given(calendars(), st.integers(0, SPAN_MINUTES - 1), st.integers(0, 24 * 60), st.integers(1, 3),
-       st.integers(1, 2 * 24 * 60))
+@given(st.one_of(calendars(), simple_calendars(plain=True)), st.integers(0, SPAN_MINUTES - 1),
+       st.integers(0, 24 * 60), st.integers(1, 3), st.integers(1, 2 * 24 * 60))
 def test_searches_match_a_scan_of_the_minute_model(calendar, start, amount, minimum, radius):
     model, cal = calendar
     caps = [model_capacity(model, instant(m)) for m in range(SPAN_MINUTES)]
