@@ -397,6 +397,16 @@ Result<std::int64_t> Kernel::between(Instant a, Instant b, bool weighted) const 
   return micros_of_nanos(negate ? -total : total);
 }
 
+namespace {
+
+// slot_start: a slot question's answer as the slot's start, NaT for none.
+Result<std::int64_t> slot_start(const Result<std::optional<TimeWindow>>& r) {
+  if (!r) return std::unexpected(r.error());
+  return *r ? micros_of((*r)->start) : kMissing;
+}
+
+}  // namespace
+
 // A live calendar's compiled states answer when they hold the search range;
 // the calendar itself answers the others.
 Result<std::int64_t> Kernel::first_slot(Instant s, Duration d, std::optional<Instant> until) const {
@@ -404,16 +414,11 @@ Result<std::int64_t> Kernel::first_slot(Instant s, Duration d, std::optional<Ins
     const auto range = first_slot_range(s, d, job_.minimum, until, reach_);
     if (!range) return std::unexpected(range.error());
     if (!*range) return kMissing;
-    if (own_->window().start <= s && (*range)->end <= own_->window().end) {
-      auto r = timeline_first_slot(*own_, s, d, job_.minimum, (*range)->end);
-      if (!r) return std::unexpected(r.error());
-      return *r ? micros_of((*r)->start) : kMissing;
-    }
+    if (own_->window().start <= s && (*range)->end <= own_->window().end)
+      return slot_start(timeline_first_slot(*own_, s, d, job_.minimum, (*range)->end));
   }
-  auto r = source_.timeline ? timeline_first_slot(*source_.timeline, s, d, job_.minimum, until)
-                            : find_first_slot(*source_.calendar, s, d, job_.minimum, until, reach_);
-  if (!r) return std::unexpected(r.error());
-  return *r ? micros_of((*r)->start) : kMissing;
+  return slot_start(source_.timeline ? timeline_first_slot(*source_.timeline, s, d, job_.minimum, until)
+                                     : find_first_slot(*source_.calendar, s, d, job_.minimum, until, reach_));
 }
 
 namespace {
@@ -451,16 +456,11 @@ Result<std::int64_t> Kernel::last_slot(Instant e, Duration d, std::optional<Inst
     const auto range = last_slot_range(e, d, job_.minimum, until, reach_);
     if (!range) return std::unexpected(range.error());
     if (!*range) return kMissing;
-    if (own_->window().start <= (*range)->start && e <= own_->window().end) {
-      auto r = timeline_last_slot(*own_, e, d, job_.minimum, (*range)->start);
-      if (!r) return std::unexpected(r.error());
-      return *r ? micros_of((*r)->start) : kMissing;
-    }
+    if (own_->window().start <= (*range)->start && e <= own_->window().end)
+      return slot_start(timeline_last_slot(*own_, e, d, job_.minimum, (*range)->start));
   }
-  auto r = source_.timeline ? timeline_last_slot(*source_.timeline, e, d, job_.minimum, until)
-                            : find_last_slot(*source_.calendar, e, d, job_.minimum, until, reach_);
-  if (!r) return std::unexpected(r.error());
-  return *r ? micros_of((*r)->start) : kMissing;
+  return slot_start(source_.timeline ? timeline_last_slot(*source_.timeline, e, d, job_.minimum, until)
+                                     : find_last_slot(*source_.calendar, e, d, job_.minimum, until, reach_));
 }
 
 // ---------------------------------------------------------------- the loop
