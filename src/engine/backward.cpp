@@ -11,6 +11,7 @@ Instant earliest_bound(Instant end, std::optional<Instant> bound, TimeWindow rea
 }
 
 Result<std::optional<StateWindow>> BackwardStateWalk::next() {
+  if (poll_.stop()) return fail(ErrorKind::Interrupted, msg::kInterrupted);
   while (left_ == 0) {
     if (!(from_ < pos_)) return std::nullopt;
     const Instant start = capped_sub(pos_, piece_, from_);

@@ -32,6 +32,7 @@ class BackwardStateWalk {
   Duration piece_ = kChunkLength;
   std::vector<StateWindow> buffer_;
   std::size_t left_ = 0;  // buffer_[0, left_) not yet handed out
+  InterruptPoll poll_;
 };
 
 // walk_back_work: the latest instant x >= the bound with open time d in

@@ -89,6 +89,10 @@ class StoredItems {
     if (index_) return index_->overlapping(range, f);
     return each([&](const IndexedItem& item) { return !overlaps(item.window, range) || keep_going(f, item); });
   }
+  // reach_into: whether an opening or closing item overlaps the non-empty range.
+  bool reach_into(TimeWindow range) const {
+    return !over(range, [](const IndexedItem& item) { return !opens(item.kind) && !closes(item.kind); });
+  }
   // sets_capacities: whether a non-empty override or Capacity entry is stored.
   bool sets_capacities() const;
   // each: f(item) for every non-empty stored item (empty windows hold no

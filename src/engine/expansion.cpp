@@ -9,6 +9,19 @@ namespace hourloom {
 
 namespace {
 
+// join_sorted: the join step of merge on a sorted list without empty windows.
+void join_sorted(std::vector<TimeWindow>& windows) {
+  std::size_t n = 0;
+  for (const TimeWindow& w : windows) {
+    if (n > 0 && joins_after(windows[n - 1], w)) {
+      if (windows[n - 1].end < w.end) windows[n - 1].end = w.end;
+    } else {
+      windows[n++] = w;
+    }
+  }
+  windows.resize(n);
+}
+
 // sort_small: sorts [first, last) by `less`; by insertion for the short
 // lists a stream sets up per question, which come nearly sorted.
 template <class T, class Less>
@@ -229,18 +242,15 @@ WeekSpans::WeekSpans(const std::vector<TimeWindow>& week, TimeWindow range) : we
 std::vector<TimeWindow> merge(std::vector<TimeWindow> windows) {
   std::erase_if(windows, [](const TimeWindow& w) { return is_empty(w); });
   std::sort(windows.begin(), windows.end(), window_order);
-  windows.erase(join_sorted(windows.begin(), windows.end()), windows.end());
+  join_sorted(windows);
   return windows;
 }
 
-std::vector<TimeWindow> loose_windows(const Calendar& c, LooseSide side, TimeWindow range) {
+std::vector<TimeWindow> loose_windows(const Calendar& c, TimeWindow range) {
   std::vector<TimeWindow> out;
   if (is_empty(range)) return out;
   StoredItems(c).over(range, [&](const IndexedItem& item) {
-    const bool wanted = side == LooseSide::Opening   ? opens(item.kind)
-                        : side == LooseSide::Closing ? closes(item.kind)
-                                                     : opens(item.kind) || closes(item.kind);
-    if (wanted) out.push_back(*clip(item.window, range));
+    if (opens(item.kind) || closes(item.kind)) out.push_back(*clip(item.window, range));
   });
   return out;
 }

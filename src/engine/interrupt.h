@@ -18,4 +18,18 @@ bool interrupted();
 
 inline constexpr unsigned kPollEvery = 4096;
 
+// InterruptPoll: a loop's countdown to its next look at the hook.
+class InterruptPoll {
+ public:
+  // stop: every kPollEvery-th call, whether the hook asks to stop.
+  bool stop() {
+    if (--left_ != 0) return false;
+    left_ = kPollEvery;
+    return interrupted();
+  }
+
+ private:
+  unsigned left_ = kPollEvery;
+};
+
 }  // namespace hourloom

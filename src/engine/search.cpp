@@ -1,11 +1,9 @@
 #include "engine/search.h"
 
 #include <algorithm>
-#include <utility>
 
 #include "engine/state.h"
 #include "engine/derived.h"
-#include "engine/expansion.h"
 #include "engine/interrupt.h"
 
 namespace hourloom {
@@ -152,49 +150,10 @@ StateWalk::StateWalk(const Calendar& c, Instant from, Instant to) : calendar_(&c
   }
   stream_end_ = capped_add(from, kChunkLength, to);
   const TimeWindow first{from, stream_end_};
-  if (clear_of_date_ends(from, stream_end_) && first_week_holes(c, first))
+  if (clear_of_date_ends(from, stream_end_) && !StoredItems(c).reach_into(first))
     week_.emplace(c.derived().rules_week_spans, first);
   else
     spans_.emplace(c, first);
-}
-
-// first_week_holes: the closing windows over the first week into holes_,
-// clipped, joined and in order; false when an opening window reaches the
-// week or there are too many, and the week is streamed.
-bool StateWalk::first_week_holes(const Calendar& c, TimeWindow first) {
-  bool few = true;
-  const bool no_opening = StoredItems(c).over(first, [&](const IndexedItem& item) {
-    if (opens(item.kind)) return false;
-    if (closes(item.kind)) {
-      if (holes_.size() == kHoles) return few = false;
-      holes_.push_back(*clip(item.window, first));
-    }
-    return true;
-  });
-  if (!no_opening || !few) return false;
-  if (holes_.size() < 2) return true;
-  std::sort(holes_.begin(), holes_.end(), window_order);
-  holes_.truncate(static_cast<std::size_t>(join_sorted(holes_.begin(), holes_.end()) - holes_.begin()));
-  return true;
-}
-
-// next_week_span: the next span of the rules' week less the holes. Both are
-// in order, so each hole is passed once.
-std::optional<TimeWindow> StateWalk::next_week_span() {
-  while (true) {
-    if (!week_rest_ && !(week_rest_ = week_->next())) return std::nullopt;
-    TimeWindow& w = *week_rest_;
-    while (hole_ < holes_.size() && !(w.start < holes_[hole_].end)) ++hole_;
-    if (hole_ == holes_.size() || !(holes_[hole_].start < w.end)) return std::exchange(week_rest_, std::nullopt);
-    const TimeWindow hole = holes_[hole_];
-    const std::optional<TimeWindow> before =
-        w.start < hole.start ? std::optional<TimeWindow>(TimeWindow{w.start, hole.start}) : std::nullopt;
-    if (hole.end < w.end)
-      w.start = hole.end;
-    else
-      week_rest_.reset();
-    if (before) return before;
-  }
 }
 
 // stream_rest: after the first week's stream, one over the rest of the range.

@@ -99,8 +99,7 @@ bool plain_open_spans(const Calendar& c);
 // StateWalk: the state windows of [from, to) one at a time. A simple calendar
 // without capacity overrides or capacity entries is read straight from its
 // lazily expanded open spans (a week, then the rest; the first week from the
-// rules' week of open spans, less a few closing windows, when no opening
-// window reaches it; with a default capacity
+// rules' week of open spans when no stored window reaches it; with a default capacity
 // of 0 it is one closed window); any other is asked of the state sweep in pieces
 // of 7 days, then 14, 28 and so on (up to 448 days). Either way a question
 // answered in the first week pays for about a week, and a walk over the whole
@@ -114,42 +113,30 @@ class StateWalk {
 
  private:
   void stream_rest();
-  bool first_week_holes(const Calendar& c, TimeWindow first);
-  std::optional<TimeWindow> next_week_span();
   Result<std::optional<StateWindow>> next_buffered();
-
-  // The closing windows of the first week that the rules' week is read
-  // around, joined and in order; more than this many are streamed instead.
-  static constexpr std::size_t kHoles = 8;
 
   const Calendar* calendar_;
   Instant pos_;
   Instant to_;
   std::optional<OpenSpanStream> spans_;  // streaming mode, over [.., stream_end_)
-  std::optional<WeekSpans> week_;        // or, for a first week that no opening window reaches, this
-  InlineList<TimeWindow, kHoles> holes_;  // less these
-  std::size_t hole_ = 0;                  // the first hole that may still cut a span
-  std::optional<TimeWindow> week_rest_;   // what the holes left of the week's current span
+  std::optional<WeekSpans> week_;        // or, for a first week that no stored window reaches, this
   Instant stream_end_;
   std::optional<TimeWindow> span_;       // the next open span not yet handed out
   bool span_ready_ = false;
   Duration piece_ = kChunkLength;        // piece mode
   std::vector<StateWindow> buffer_;
   std::size_t at_ = 0;
-  unsigned countdown_ = kPollEvery;  // steps to the next look at the interruption hook
+  InterruptPoll poll_;
 };
 
 // The streaming reads are defined here, so that a search's loop inlines them;
 // the piece mode and the switch to the second stream are out of line.
 inline Result<std::optional<StateWindow>> StateWalk::next() {
+  if (poll_.stop()) return fail(ErrorKind::Interrupted, msg::kInterrupted);
   if (!spans_ && !week_) return next_buffered();
   if (!(pos_ < to_)) return std::nullopt;
-  if (--countdown_ == 0) {
-    countdown_ = kPollEvery;
-    if (interrupted()) return fail(ErrorKind::Interrupted, msg::kInterrupted);
-  }
   if (!span_ready_) {
-    span_ = !week_ ? spans_->next() : holes_.size() == 0 ? week_->next() : next_week_span();
+    span_ = week_ ? week_->next() : spans_->next();
     span_ready_ = true;
   }
   if (!span_ && stream_end_ < to_ && !(pos_ < stream_end_)) stream_rest();

@@ -7,7 +7,6 @@
 //   while (auto span = spans.next()) use(*span);  // ordered, separated, non-empty
 #pragma once
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -46,16 +45,6 @@ class InlineList {
   }
   void resize(std::size_t n) {  // growth only; new values are unspecified
     while (size_ < n) push_back(T{});
-  }
-  void truncate(std::size_t n) {  // keeps the first n values
-    if (n >= size_) return;
-    if (size_ > N && n <= N) {
-      std::copy(spill_.begin(), spill_.begin() + static_cast<std::ptrdiff_t>(n), local_);
-      spill_.clear();
-    } else if (size_ > N) {
-      spill_.resize(n);
-    }
-    size_ = n;
   }
   T* data() { return size_ <= N ? local_ : spill_.data(); }
   const T* data() const { return size_ <= N ? local_ : spill_.data(); }

@@ -98,13 +98,10 @@ class SimpleSweep {
     const Instant end = range_.end;
     bool going = true;
     while (going && pos < end) {
-      if (polls_ && --countdown_ == 0) {
-        countdown_ = kPollEvery;
-        if (interrupted()) {
-          interrupted_ = true;
-          going = false;
-          break;
-        }
+      if (polls_ && poll_.stop()) {
+        interrupted_ = true;
+        going = false;
+        break;
       }
       const Instant from = pos;
       Capacity capacity = 0;
@@ -153,7 +150,7 @@ class SimpleSweep {
   std::uint32_t next_start_ = 0, next_end_ = 0;
   bool polls_;
   bool interrupted_ = false;
-  unsigned countdown_ = kPollEvery;
+  InterruptPoll poll_;
 };
 
 // CompositeWalk: a composite's simple calendars swept side by side, each
@@ -165,7 +162,7 @@ class CompositeWalk {
  public:
   CompositeWalk(const Calendar& c, TimeWindow range) : pos_(range.start), end_(range.end) {
     const std::vector<const Calendar*>& leaves = c.derived().leaves;
-    batch_ = std::max<std::size_t>(1, kHeld / leaves.size());
+    most_ = std::max<std::size_t>(1, kHeld / leaves.size());
     parts_.reserve(leaves.size());
     // The range is never empty, so every sweep has a first piece.
     for (const Calendar* leaf : leaves) {
@@ -186,12 +183,9 @@ class CompositeWalk {
   template <class Sink>
   bool drain(Sink&& sink) {
     while (pos_ < end_) {
-      if (--countdown_ == 0) {
-        countdown_ = kPollEvery;
-        if (interrupted()) {
-          interrupted_ = true;
-          return false;
-        }
+      if (poll_.stop()) {
+        interrupted_ = true;
+        return false;
       }
       const Instant from = pos_;
       Instant to = end_;
@@ -214,23 +208,27 @@ class CompositeWalk {
     std::unique_ptr<SimpleSweep> sweep;
     std::vector<StateWindow> pieces;  // the current batch
     std::size_t at = 0;               // the piece reaching past pos_
+    std::size_t batch = 16;           // the next batch's size, doubling up to most_
   };
-  // refill: the sweep's next batch; never empty while pos_ < end_.
+  // refill: the sweep's next batch; never empty while pos_ < end_. Batches
+  // start small, so a question answered early sweeps little.
   void refill(Part& part) const {
     part.pieces.clear();
     part.at = 0;
+    const std::size_t wanted = std::min(part.batch, most_);
     part.sweep->drain([&](Instant from, Instant to, Capacity capacity) {
       part.pieces.push_back({{from, to}, capacity});
-      return part.pieces.size() < batch_;
+      return part.pieces.size() < wanted;
     });
+    part.batch = 2 * wanted;
   }
 
   std::vector<Part> parts_;
-  std::size_t batch_ = 1;
+  std::size_t most_ = 1;  // the largest batch of one part
   Instant pos_;
   Instant end_;
   bool interrupted_ = false;
-  unsigned countdown_ = kPollEvery;
+  InterruptPoll poll_;
 };
 
 // StateStream: the sweep of a simple calendar or the walk of a composite.

@@ -100,11 +100,6 @@ class TimeIndex {
   void erase(const IndexedItem& item);
   // count: how many non-empty items of this kind the index holds.
   std::size_t count(ItemKind kind) const { return counts_[static_cast<std::size_t>(kind)]; }
-  std::size_t size() const {
-    std::size_t n = 0;
-    for (std::size_t k : counts_) n += k;
-    return n;
-  }
 
   // stab: f(item) for every item whose window holds t. f may return bool, and
   // false stops the search; stab then returns false.

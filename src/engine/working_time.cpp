@@ -89,7 +89,7 @@ Result<Duration> open_time(const Calendar& c, Instant from, Instant to) {
 // a range, clipped and sorted: where the weekly rules alone do not decide. On
 // plain open spans only the Open and Closed sides change open time.
 std::vector<TimeWindow> stored_windows(const Calendar& c, TimeWindow range) {
-  return merge(loose_windows(c, LooseSide::Either, range));
+  return merge(loose_windows(c, range));
 }
 
 // Open time of plain open spans by weeks. The weekly rules repeat every 7

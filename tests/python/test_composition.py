@@ -128,12 +128,13 @@ def test_composites_deep_and_wide():
     assert int(child("20")) <= 1.5 * int(child("1"))  # extra peak memory for the same 313,067 state windows
 
 
-def test_a_long_question_stops_at_ctrl_c_and_changes_nothing():
-    code = CHILD.split("\nif ")[0] + """
+@pytest.mark.parametrize("question", ["GetStateWindows", "GetWorkingDuration"])  # a sweep, a walk of pieces
+def test_a_long_question_stops_at_ctrl_c_and_changes_nothing(question):
+    code = CHILD.split("\nif ")[0] + f"""
 cal = hourloom.HourloomCalendar.Intersect(*[w] * 20)
 print("go", flush=True)
 try:
-    cal.GetStateWindows(dt.datetime.min, dt.datetime.max)  # many seconds
+    cal.{question}(dt.datetime.min, dt.datetime.max)  # many seconds
 except KeyboardInterrupt:
     print(cal.GetCapacityAt(t), len(w.AddHoliday(t.date()).ClosedWindows), flush=True)"""
     with subprocess.Popen([sys.executable, "-c", code], stdout=subprocess.PIPE, text=True) as child:
