@@ -1,6 +1,7 @@
 #include "timeline/timeline.h"
 
 #include "engine/analysis.h"
+#include "engine/backward.h"
 #include "engine/state.h"
 #include "engine/working_time.h"
 
@@ -185,6 +186,28 @@ Result<std::optional<TimeWindow>> timeline_first_slot(const Timeline& tl, Instan
     return step == SlotScan::Step::More;
   });
   return slot;
+}
+
+Result<std::optional<TimeWindow>> timeline_last_slot(const Timeline& tl, Instant end, Duration d, Capacity minimum,
+                                                     std::optional<Instant> bound) {
+  if (d.is_negative()) return fail(ErrorKind::Value, msg::kNegativeDuration);
+  const Instant begin = bound.value_or(tl.window().start);
+  if (auto inside = require_inside(tl, begin, end); !inside) return std::unexpected(inside.error());
+  if (!(begin < end)) return std::nullopt;
+  SlotScanBack scan(d, minimum, begin);
+  // The last state starting before end, down to the one holding begin.
+  std::size_t i = end == tl.window().end ? tl.size() - 1 : tl.locate(end);
+  if (!(tl.start_of(i) < end)) --i;
+  for (;; --i) {
+    const Instant from = tl.start_of(i) < begin ? begin : tl.start_of(i);
+    const Instant to = end < tl.end_of(i) ? end : tl.end_of(i);
+    switch (scan.feed({{from, to}, tl.capacity_of(i)})) {
+      case SlotScanBack::Step::More: break;
+      case SlotScanBack::Step::Found: return scan.slot();
+      case SlotScanBack::Step::Hopeless: return std::nullopt;
+    }
+    if (!(begin < from)) return std::nullopt;
+  }
 }
 
 std::vector<WindowMatch> windows_at_default_radius(const Calendar& c, Instant t, TimeWindow reach) {

@@ -126,6 +126,10 @@ Result<TimelineAnalysis> timeline_analyze_range(const Timeline& tl, Instant star
 // first, then the sub-range errors.
 Result<std::optional<TimeWindow>> timeline_first_slot(const Timeline& tl, Instant start, Duration duration,
                                                       Capacity minimum, std::optional<Instant> until);
+// timeline_last_slot: the mirror, as find_last_slot over the states of
+// [bound or the compiled start, end); the minimum is not checked either.
+Result<std::optional<TimeWindow>> timeline_last_slot(const Timeline& tl, Instant end, Duration duration,
+                                                     Capacity minimum, std::optional<Instant> bound);
 
 // windows_at_default_radius: the calendar's window matches at t: the state
 // window holding t within t -/+ 7 days (cut to `reach`) as an Available or

@@ -173,8 +173,12 @@ Result<Entry> take_entry(Reader& r) {
   HOURLOOM_READ(kind, r.byte_value());
   HOURLOOM_READ(w, r.window());
   HOURLOOM_READ(c, r.int32());
-  if (is_blank_id(*id)) return Reader::damaged();
-  return Entry{std::move(*id), static_cast<EntryKind>(*kind), *w, *c};
+  // What a calendar could have held: a kind it knows, and no negative capacity.
+  const auto known = static_cast<EntryKind>(*kind);
+  if (is_blank_id(*id) || *kind > static_cast<unsigned>(EntryKind::WithCapacity) ||
+      (known == EntryKind::WithCapacity && *c < 0))
+    return Reader::damaged();
+  return Entry{std::move(*id), known, *w, *c};
 }
 
 Result<WeeklyRule> take_rule(Reader& r) {

@@ -382,16 +382,18 @@ Result<std::int64_t> Kernel::between(Instant a, Instant b, bool weighted) const 
     total = integral_to(before, weighted, b, index_of(b)) - integral_to(before, weighted, a, index_of(a));
   } else if (!live()) {
     return fail(ErrorKind::Value, msg::kRangeOutsideTimeline);
+  } else if (!weighted) {
+    const auto open = get_working_duration(*source_.calendar, a, b);
+    if (!open) return std::unexpected(open.error());
+    total = static_cast<__int128>(open->seconds()) * kNanosPerSecond + open->nanos();
   } else {
-    // The state walk rather than get_working_duration, which keeps a measure
-    // of the weekly rules in the calendar on first use.
     StateWalk walk(*source_.calendar, a, b);
     while (true) {
       auto s = walk.next();
       if (!s) return std::unexpected(s.error());
       if (!*s) break;
       const __int128 len = nanos_of((*s)->window.end) - nanos_of((*s)->window.start);
-      if ((*s)->capacity > 0) total += weighted ? len * (*s)->capacity : len;
+      if ((*s)->capacity > 0) total += len * (*s)->capacity;
     }
   }
   return micros_of_nanos(negate ? -total : total);
@@ -407,58 +409,30 @@ Result<std::int64_t> slot_start(const Result<std::optional<TimeWindow>>& r) {
 
 }  // namespace
 
+std::optional<Result<std::int64_t>> slot_in_states(const Timeline& states, bool backward, Instant point, Duration d,
+                                                   Capacity minimum, std::optional<Instant> bound, TimeWindow reach) {
+  const auto range = backward ? last_slot_range(point, d, minimum, bound, reach)
+                              : first_slot_range(point, d, minimum, bound, reach);
+  if (!range) return std::unexpected(range.error());
+  if (!*range) return kMissing;
+  const TimeWindow w = states.window();
+  if ((*range)->start < w.start || w.end < (*range)->end) return std::nullopt;
+  return slot_start(backward ? timeline_last_slot(states, point, d, minimum, (*range)->start)
+                             : timeline_first_slot(states, point, d, minimum, (*range)->end));
+}
+
 // A live calendar's compiled states answer when they hold the search range;
 // the calendar itself answers the others.
 Result<std::int64_t> Kernel::first_slot(Instant s, Duration d, std::optional<Instant> until) const {
-  if (own_) {
-    const auto range = first_slot_range(s, d, job_.minimum, until, reach_);
-    if (!range) return std::unexpected(range.error());
-    if (!*range) return kMissing;
-    if (own_->window().start <= s && (*range)->end <= own_->window().end)
-      return slot_start(timeline_first_slot(*own_, s, d, job_.minimum, (*range)->end));
-  }
+  if (own_)
+    if (auto r = slot_in_states(*own_, false, s, d, job_.minimum, until, reach_)) return *r;
   return slot_start(source_.timeline ? timeline_first_slot(*source_.timeline, s, d, job_.minimum, until)
                                      : find_first_slot(*source_.calendar, s, d, job_.minimum, until, reach_));
 }
 
-namespace {
-
-// timeline_last_slot: find_last_slot over a timeline's states, which hold
-// [bound, end) (the bound defaults to the compiled start); the minimum is
-// not checked, as for the timeline's first slot.
-Result<std::optional<TimeWindow>> timeline_last_slot(const Timeline& tl, Instant end, Duration d, Capacity minimum,
-                                                     std::optional<Instant> until) {
-  if (d.is_negative()) return fail(ErrorKind::Value, msg::kNegativeDuration);
-  const Instant begin = until.value_or(tl.window().start);
-  if (end < begin) return fail(ErrorKind::Value, msg::kEndBeforeStart);
-  if (begin < tl.window().start || tl.window().end < end) return fail(ErrorKind::Value, msg::kRangeOutsideTimeline);
-  if (!(begin < end)) return std::nullopt;
-  SlotScanBack scan(d, minimum, begin);
-  // The last state starting before end, down to the one holding begin.
-  std::size_t i = end == tl.window().end ? tl.size() - 1 : tl.locate(end);
-  if (!(tl.start_of(i) < end)) --i;
-  for (;; --i) {
-    const Instant from = tl.start_of(i) < begin ? begin : tl.start_of(i);
-    const Instant to = end < tl.end_of(i) ? end : tl.end_of(i);
-    switch (scan.feed({{from, to}, tl.capacity_of(i)})) {
-      case SlotScanBack::Step::More: break;
-      case SlotScanBack::Step::Found: return scan.slot();
-      case SlotScanBack::Step::Hopeless: return std::nullopt;
-    }
-    if (!(begin < from)) return std::nullopt;
-  }
-}
-
-}  // namespace
-
 Result<std::int64_t> Kernel::last_slot(Instant e, Duration d, std::optional<Instant> until) const {
-  if (own_) {
-    const auto range = last_slot_range(e, d, job_.minimum, until, reach_);
-    if (!range) return std::unexpected(range.error());
-    if (!*range) return kMissing;
-    if (own_->window().start <= (*range)->start && e <= own_->window().end)
-      return slot_start(timeline_last_slot(*own_, e, d, job_.minimum, (*range)->start));
-  }
+  if (own_)
+    if (auto r = slot_in_states(*own_, true, e, d, job_.minimum, until, reach_)) return *r;
   return slot_start(source_.timeline ? timeline_last_slot(*source_.timeline, e, d, job_.minimum, until)
                                      : find_last_slot(*source_.calendar, e, d, job_.minimum, until, reach_));
 }

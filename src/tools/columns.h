@@ -73,6 +73,12 @@ std::optional<Instant> instant_from_micros(std::int64_t us, TimeWindow reach);
 Duration duration_from_micros(std::int64_t us);
 std::int64_t micros_of(Instant t);
 
+// slot_in_states: a first (or, backward, last) slot question from `point`,
+// with the scalar methods' checks and bounds, answered from states as the
+// slot's start or kMissing; absent when the states do not hold its range.
+std::optional<Result<std::int64_t>> slot_in_states(const Timeline& states, bool backward, Instant point, Duration d,
+                                                   Capacity minimum, std::optional<Instant> bound, TimeWindow reach);
+
 // MicroIndex: the states of a timeline keyed by whole microseconds, for
 // capacities of long columns: an instant of whole microseconds lies at or
 // after a boundary exactly when it lies at or after the boundary rounded up

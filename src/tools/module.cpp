@@ -15,7 +15,6 @@
 
 #include "tools/borrow.h"
 #include "tools/columns.h"
-#include "tools/stretches.h"
 
 namespace hourloom::tools {
 
@@ -246,25 +245,39 @@ PyObject* to_wall(PyObject*, PyObject* args) noexcept {
   Py_RETURN_NONE;
 }
 
-// SlotWork: the slots of `points` in the stretches of windows (Zoned's real
-// state windows) at capacity >= minimum; see slots().
+// SlotWork: the slots of `points` in states made of windows (Zoned's real
+// state windows); see slots().
 struct SlotWork {
   const std::int64_t *starts, *ends, *caps;
   std::size_t windows;
-  std::int64_t minimum;
+  Capacity minimum;
   Column points, durations, bounds;
   bool backward;
   std::int64_t* out;
-  std::optional<Stretches> stretches;
+  TimeWindow reach;
+  std::optional<Timeline> states;
 
   std::optional<Failure> prepare() {
-    stretches.emplace(starts, ends, caps, windows, minimum);
+    std::vector<StateWindow> list;
+    list.reserve(windows);
+    for (std::size_t i = 0; i < windows; ++i) {
+      const auto from = instant_from_micros(starts[i], reach), to = instant_from_micros(ends[i], reach);
+      if (!from || !to) return Failure{0, {ErrorKind::Value, text::kInstantRange}};
+      list.push_back({{*from, *to}, static_cast<Capacity>(caps[i])});
+    }
+    const TimeWindow covered = list.empty() ? TimeWindow{} : TimeWindow{list.front().window.start, list.back().window.end};
+    states.emplace(Calendar{}, covered, list);
     return std::nullopt;
   }
   std::optional<Failure> run(std::size_t from, std::size_t to) {
-    for (std::size_t i = from; i < to; ++i)
-      out[i] = backward ? stretches->last_slot(points.at(i), durations.at(i), bounds.at(i))
-                        : stretches->first_slot(points.at(i), durations.at(i), bounds.at(i));
+    for (std::size_t i = from; i < to; ++i) {
+      const auto point = instant_from_micros(points.at(i), reach), bound = instant_from_micros(bounds.at(i), reach);
+      if (!point || !bound) return Failure{i, {ErrorKind::Value, text::kInstantRange}};
+      const auto r = slot_in_states(*states, backward, *point, duration_from_micros(durations.at(i)), minimum, bound,
+                                    reach);
+      if (r && !*r) return Failure{i, r->error()};
+      out[i] = r ? **r : kMissing;
+    }
     return std::nullopt;
   }
 };
@@ -272,13 +285,13 @@ struct SlotWork {
 // slots(starts, ends, caps, minimum, points, durations, bounds, backward, out):
 // out[i] is the start of the first slot of durations[i] from points[i] that
 // ends by bounds[i], or, backward, of the latest that ends by points[i] and
-// starts at or after bounds[i], inside the windows (sorted, in microseconds)
-// of capacity at least minimum; NaT when none. No value may be NaT.
+// starts at or after bounds[i], inside gap-free windows (in microseconds) that
+// hold every such range; NaT when none. No value may be NaT.
 PyObject* slots(PyObject*, PyObject* args) noexcept {
   PyObject *starts, *ends, *caps, *points, *durations, *bounds, *out;
-  long long minimum;
+  int minimum;
   int backward;
-  if (!PyArg_ParseTuple(args, "OOOLOOOpO", &starts, &ends, &caps, &minimum, &points, &durations, &bounds, &backward,
+  if (!PyArg_ParseTuple(args, "OOOiOOOpO", &starts, &ends, &caps, &minimum, &points, &durations, &bounds, &backward,
                         &out))
     return nullptr;
   try {
@@ -295,7 +308,8 @@ PyObject* slots(PyObject*, PyObject* args) noexcept {
       return nullptr;
     }
     SlotWork work{starts_buf.data(), ends_buf.data(), caps_buf.data(), windows, minimum, points_buf.column(),
-                  durations_buf.column(), bounds_buf.column(), backward != 0, out_buf.data(), std::nullopt};
+                  durations_buf.column(), bounds_buf.column(), backward != 0, out_buf.data(), python_reach(),
+                  std::nullopt};
     return released_call(work, n, [] { Py_RETURN_NONE; });
   } catch (const std::bad_alloc&) {
     return PyErr_NoMemory();

@@ -168,6 +168,14 @@ def test_damaged_payloads_raise_value_error(data):
         _pickle.rebuild(payload[:2] + b"\x01" + payload[3:])  # a default capacity of -1
 
 
+def test_an_entry_of_an_unknown_kind_is_damaged():
+    cal = hourloom.HourloomCalendar().SetOpenWindow("a", BASE, BASE + H).SetClosedWindow("b", BASE, BASE + H)
+    o, c = (_pickle._core.dump(e) for e in cal.Entries)
+    at = next(i for i, (x, y) in enumerate(zip(o, c)) if x != y and {x, y} == {0, 1})
+    with pytest.raises(ValueError, match="^cannot rebuild a hourloom object: "):
+        _pickle.rebuild(o[:at] + b"\x07" + o[at + 1:])
+
+
 # ---------------------------------------------------------------- threads, processes, Dask
 
 STARTS = np.datetime64("2024-05-06T00:00", "us") + np.arange(200_000) * np.timedelta64(7 * 60 + 13, "s")

@@ -78,8 +78,7 @@ def _instants(x, name):
                 raise TypeError(f"argument '{name}': {_NAIVE}")
             arr = x.to_numpy()
         else:
-            utc = x.dt.tz_convert("UTC") if type(x).__name__ == "Series" else x.tz_convert("UTC")
-            arr = (utc.dt if type(x).__name__ == "Series" else utc).tz_localize(None).to_numpy()
+            arr = (x.dt if type(x).__name__ == "Series" else x).tz_convert(None).to_numpy()  # UTC, naive
         pandas = x
     else:
         arr = _np.asarray(x)
@@ -238,8 +237,8 @@ class Zoned:
 
     # ------------------------------------------------------------ helpers
 
-    def _segments(self, *columns, reach=0):
-        """The segments over the known instants of the columns, and reach beyond."""
+    def _segments(self, *columns):
+        """The segments over the known instants of the columns."""
         lo, hi = None, None
         for c in columns:
             if c is None or not c.size:
@@ -253,7 +252,7 @@ class Zoned:
             hi = top if hi is None else max(hi, top)
         if lo is None:
             return _Segments([], [0])
-        return self._offsets.segments(lo, min(hi + reach, _LAST_US))
+        return self._offsets.segments(lo, min(hi, _LAST_US))
 
     def _real_range(self, seg):
         """For a timeline: the real range it answers on, from the first real
