@@ -77,9 +77,9 @@ PyObject* calendar_close(PyObject* self, const Args& a) {
 // any other second argument is the radius unless searchRadius is given.
 PyObject* calendar_analyze(const Calendar& c, Instant t, PyObject* end, PyObject* radius) {
   if (end != Py_None) {
-    Instant until;
-    if (from_py(end, &until)) return to_py(range_analysis(c, t, until));
-    PyErr_Clear();
+    std::optional<Instant> until;
+    if (!instant_if_given(end, &until)) return nullptr;
+    if (until) return to_py(range_analysis(c, t, *until));
     if (radius == Py_None) radius = end;
   }
   std::optional<Duration> r;

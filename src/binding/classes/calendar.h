@@ -19,18 +19,22 @@ namespace hourloom::py {
 // under a shared hold; edits take the flag exclusively and reach the calendar
 // only through edited(). Objects that answer for the calendar as it is now
 // share one immutable copy of it (snapshot()), made on first demand and
-// taken again once an edit has advanced the calendar's generation, so an
-// unchanged calendar is copied once however many such objects are made.
+// dropped by the next edit, so an unchanged calendar is copied once however
+// many such objects are made.
 class CalendarBox {
  public:
   explicit CalendarBox(Calendar c) : value_(std::move(c)) {}
   BorrowFlag flag;
 
   const Calendar& value() const { return value_; }
-  Calendar& edited() { return value_; }
+  // edited: the calendar to edit; its snapshot goes, so the edit need not
+  // copy the derived data the snapshot shared.
+  Calendar& edited() {
+    snapshot_.reset();
+    return value_;
+  }
   std::shared_ptr<const Calendar> snapshot() const {
-    if (!snapshot_ || snapshot_->generation() != value_.generation())
-      snapshot_ = std::make_shared<const Calendar>(value_);
+    if (!snapshot_) snapshot_ = std::make_shared<const Calendar>(value_);
     return snapshot_;
   }
 

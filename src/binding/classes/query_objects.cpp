@@ -73,12 +73,11 @@ Result<bool> range_has_capacity(const Calendar& c, Instant start, Instant end, M
 }
 
 // range_first_slot: the first slot searched up to the range's end. A reversed
-// range is refused once the duration and minimum have passed their checks (a
-// search that ends at its own start runs just those checks).
+// range is refused once the duration and minimum have passed their checks.
 Result<std::optional<TimeWindow>> range_first_slot(const Calendar& c, Instant start, Instant end, Duration d,
                                                    Capacity minimum) {
   if (!(end < start)) return first_slot(c, start, d, minimum, end);
-  if (auto checked = first_slot(c, start, d, minimum, start); !checked) return checked;
+  if (auto checked = first_slot_range(start, d, minimum, start); !checked) return std::unexpected(checked.error());
   return fail(ErrorKind::Value, msg::kEndBeforeStart);
 }
 

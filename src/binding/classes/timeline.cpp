@@ -102,14 +102,10 @@ PyObject* analyze_many(const Timeline& tl, PyObject* given, bool with_matches) {
 // is the matches flag; anything else, a datetime that does not convert (one
 // with tzinfo, a missing one) included, is ignored.
 PyObject* analyze(const Timeline& tl, Instant t, PyObject* second, bool with_matches) {
-  if (is_datetime(second)) {
-    Instant end;
-    if (from_py(second, &end)) return to_py(timeline_analyze_range(tl, t, end));
-    if (!PyErr_ExceptionMatches(PyExc_TypeError) && !PyErr_ExceptionMatches(PyExc_ValueError)) return nullptr;
-    PyErr_Clear();
-  } else if (PyBool_Check(second)) {
-    with_matches = second == Py_True;
-  }
+  std::optional<Instant> end;
+  if (!instant_if_given(second, &end)) return nullptr;
+  if (end) return to_py(timeline_analyze_range(tl, t, *end));
+  if (PyBool_Check(second)) with_matches = second == Py_True;
   return to_py(timeline_instant_analysis(tl, t, with_matches, kPythonReach));
 }
 

@@ -60,9 +60,11 @@ PyClock split_time(TimeOfDay t) {
 
 // present: false with TypeError "expected a datetime, got NaT" for a missing
 // value, an instance of a datetime or date subclass that compares unequal to
-// itself (pandas' NaT, whose fields read as year 1); false with the error of
-// a comparison that fails. Plain datetime and date objects are never asked.
+// itself (pandas' NaT, whose fields read as year 1, so only year 1 is asked);
+// false with the error of a comparison that fails. Plain datetime and date
+// objects are never asked.
 bool present(PyObject* o) {
+  if (PyDateTime_GET_YEAR(o) != 1) return true;
   Ref equal(PyObject_RichCompare(o, o, Py_EQ));
   if (!equal) return false;
   int truth = PyObject_IsTrue(equal.get());
@@ -95,7 +97,14 @@ bool from_py(PyObject* o, Instant* out) {
   return true;
 }
 
-bool is_datetime(PyObject* o) { return PyDateTime_Check(o); }
+bool instant_if_given(PyObject* o, std::optional<Instant>* out) {
+  if (!PyDateTime_Check(o)) return true;
+  if (from_py(o, &out->emplace())) return true;
+  out->reset();
+  if (!PyErr_ExceptionMatches(PyExc_TypeError) && !PyErr_ExceptionMatches(PyExc_ValueError)) return false;
+  PyErr_Clear();
+  return true;
+}
 
 bool from_py(PyObject* o, Date* out) {
   if (!PyDate_CheckExact(o) && !PyDateTime_CheckExact(o)) {

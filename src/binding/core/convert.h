@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -33,8 +34,10 @@ bool from_py(PyObject* o, std::string* out);    // str only, as UTF-8
 bool from_py(PyObject* o, std::string_view* out);
 bool from_py(PyObject* o, bool* out);           // bool or NumPy bool only (an int is refused)
 
-// is_datetime: a datetime.datetime (of any subclass), whatever its tzinfo.
-bool is_datetime(PyObject* o);
+// instant_if_given: *out set to the instant o converts to; left empty when o
+// is no datetime or one that does not convert (that TypeError or ValueError
+// is cleared). False only for any other error, which stays set.
+bool instant_if_given(PyObject* o, std::optional<Instant>* out);
 
 // JsonText: the UTF-8 of a str argument, valid while the str lives. A str
 // holding lone surrogates has no UTF-8; it is encoded with each surrogate kept

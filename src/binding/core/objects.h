@@ -1,6 +1,6 @@
 // Python objects that own one engine value, the module's type objects by
 // TypeId, and the receiver check.
-//   PyObject* w = box(TypeId::TimeWindow, TimeWindow{a, b});
+//   PyObject* w = emplace<TimeWindow>(TypeId::TimeWindow, TimeWindow{a, b});
 //   const TimeWindow* v = unbox<TimeWindow>(TypeId::TimeWindow, obj);  // nullptr + TypeError
 #pragma once
 
@@ -58,12 +58,6 @@ PyObject* emplace(PyTypeObject* tp, A&&... args) {
 template <class V, class... A>
 PyObject* emplace(TypeId id, A&&... args) {
   return emplace<V>(type_of(id), std::forward<A>(args)...);
-}
-
-// box: a new object of class `id` owning `value`; nullptr on allocation failure.
-template <class T>
-PyObject* box(TypeId id, T&& value) {
-  return emplace<std::remove_cvref_t<T>>(type_of(id), std::forward<T>(value));
 }
 
 template <class T>
