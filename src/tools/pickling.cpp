@@ -18,28 +18,6 @@ constexpr std::int64_t unzigzag(std::uint64_t v) {
   return static_cast<std::int64_t>(v >> 1) ^ -static_cast<std::int64_t>(v & 1);
 }
 
-// The fields a calendar and a definition share, written from either.
-template <class Rules, class Windows, class Overrides, class Entries>
-void put_fields(Writer& w, std::int32_t capacity, const Rules& open, const Rules& breaks, const Windows& opened,
-                const Windows& closed, const Overrides& overrides, const Entries& entries, auto rule, auto window,
-                auto entry) {
-  w.signed_int(capacity);
-  for (const auto* rules : {&open, &breaks}) {
-    w.unsigned_int(rules->size());
-    for (const auto& r : *rules) rule(r);
-  }
-  for (const auto* windows : {&opened, &closed}) {
-    w.unsigned_int(windows->size());
-    for (const auto& x : *windows) window(x);
-  }
-  w.unsigned_int(overrides.size());
-  for (const auto& o : overrides) {
-    window(o);
-    w.signed_int(o.capacity);
-  }
-  w.unsigned_int(entries.size());
-  for (const auto& e : entries) entry(e);
-}
 
 }  // namespace
 
@@ -118,14 +96,8 @@ void Writer::calendar(const Calendar& root) {
   while (!pending.empty()) {
     const Calendar& c = *pending.back();
     pending.pop_back();
-    put_fields(
-        *this, c.default_capacity(), c.open_rules(), c.break_rules(), c.open_windows(), c.closed_windows(),
-        c.capacity_overrides(), c.entries(),
-        [this](const WeeklyRule& r) { rule(r); },
-        [this](const auto& x) {
-          if constexpr (requires { x.window; }) window(x.window); else window(x);
-        },
-        [this](const Entry& e) { entry(e); });
+    // A composite's own fields are those of an empty calendar.
+    definition(c.is_composite() ? Definition{} : to_definition(c).value());
     const std::vector<Calendar>& parts = c.components();
     unsigned_int(parts.size());
     for (auto part = parts.rbegin(); part != parts.rend(); ++part) pending.push_back(&*part);
@@ -133,12 +105,19 @@ void Writer::calendar(const Calendar& root) {
 }
 
 void Writer::definition(const Definition& d) {
-  put_fields(
-      *this, d.default_capacity, d.open_rules, d.break_rules, d.open_windows, d.closed_windows, d.capacity_windows,
-      d.entries,
-      [this](const RuleDefinition& r) { rule(r.day, r.start, r.end); },
-      [this](const auto& x) { window(TimeWindow{x.start, x.end}); },
-      [this](const EntryDefinition& e) { entry(e.id, e.kind, TimeWindow{e.start, e.end}, e.capacity); });
+  signed_int(d.default_capacity);
+  for (const auto* rules : {&d.open_rules, &d.break_rules}) {
+    unsigned_int(rules->size());
+    for (const RuleDefinition& r : *rules) rule(r.day, r.start, r.end);
+  }
+  for (const auto* windows : {&d.open_windows, &d.closed_windows}) {
+    unsigned_int(windows->size());
+    for (const WindowDefinition& x : *windows) window(TimeWindow{x.start, x.end});
+  }
+  unsigned_int(d.capacity_windows.size());
+  for (const CapacityDefinition& o : d.capacity_windows) with_capacity(TimeWindow{o.start, o.end}, o.capacity);
+  unsigned_int(d.entries.size());
+  for (const EntryDefinition& e : d.entries) entry(e.id, e.kind, TimeWindow{e.start, e.end}, e.capacity);
 }
 
 void Writer::states(const std::vector<StateWindow>& states) {
@@ -146,7 +125,8 @@ void Writer::states(const std::vector<StateWindow>& states) {
   for (const StateWindow& s : states) with_capacity(s);
 }
 
-// The states as their ends and capacities: each starts where the one before ends.
+// Each state's window and capacity; the reader checks that each starts where
+// the one before ends.
 void Writer::states(const Timeline& tl) {
   unsigned_int(tl.size());
   Instant from = tl.window().start;
