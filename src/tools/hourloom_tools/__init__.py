@@ -62,12 +62,11 @@ def _floor_us(arr, kind):
     return arr.astype(f"{kind}8[us]").view(_np.int64)
 
 
-def _object_values(flat, kind, name):
-    """Microseconds of an object array's items: datetimes (or timedeltas), their
-    numpy and pandas forms, None and NaT."""
+def _object_values(flat, read):
+    """Microseconds of an object array's items, each read by read(item)."""
     out = _np.empty(flat.shape, _np.int64)
     for i, v in enumerate(flat.ravel()):
-        out.flat[i] = _scalar_us(v, kind, name)
+        out.flat[i] = read(v)
     return out
 
 
@@ -106,7 +105,7 @@ def _convert(x, kind, name):
     if arr.dtype.kind == kind:
         us = _floor_us(arr, kind)
     elif arr.dtype.kind == "O" or arr.size == 0:
-        us = _object_values(arr, kind, name)
+        us = _object_values(arr, lambda v: _scalar_us(v, kind, name))  # datetimes or timedeltas, None, NaT
     else:
         what = "datetime64" if kind == "M" else "timedelta64"
         raise TypeError(f"argument '{name}': expected {what} values, got {arr.dtype}")
@@ -130,6 +129,13 @@ def _form(args, shape):
     return _Arg(None, scalar=all(a.scalar for a in given), pandas=pandas)
 
 
+def _run(question, cal, flat, out, minimum=1):
+    """The kernel over contiguous int64 columns (None where absent) into out;
+    how many answers are NaT."""
+    first, second, until = (flat + [None, None])[:3]
+    return _core.run(question, cal, first, second, until, minimum, out)
+
+
 def _ask(question, cal, args, minimum=1):
     """Broadcasts the _Args (None for an absent one) and runs the kernel: the raw
     int64 result of the broadcast shape and the pandas argument that shapes it."""
@@ -144,8 +150,7 @@ def _ask(question, cal, args, minimum=1):
         else:
             flat.append(_np.ascontiguousarray(_np.broadcast_to(a.us, shape)).reshape(-1))
     out = _np.empty(size, _np.int64)
-    first, second, until = (flat + [None, None])[:3]
-    missing = _core.run(question, cal, first, second, until, minimum, out)
+    missing = _run(question, cal, flat, out, minimum)
     form = _form(args, shape)
     return out.reshape(shape), form.pandas, form.scalar, missing
 
@@ -254,8 +259,9 @@ def last_slot(cal, ends, durations, min_capacity=1, until=None):
     return _wrap(raw, pandas, scalar, "M")
 
 
-def _bound(x, name):
-    arg = _convert(x, "M", name)
+def _bound(x, name, convert=lambda x, name: _convert(x, "M", name)):
+    """One instant given as x, in microseconds."""
+    arg = convert(x, name)
     if arg.us.size != 1 or arg.us.reshape(()) == _NAT:
         raise TypeError(f"argument '{name}': expected one instant")
     return int(arg.us.reshape(()))

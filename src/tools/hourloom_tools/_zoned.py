@@ -14,7 +14,7 @@ import zoneinfo as _zoneinfo
 
 import numpy as _np
 
-from . import _Arg, _convert, _counts, _form, _minimum, _wrap
+from . import _Arg, _bound, _convert, _counts, _form, _minimum, _object_values, _run, _wrap
 from . import _CAPACITY_AT, _NEXT_OPEN, _ADD_WORK, _WORKING_DURATION, _CAPACITY_TIME, _FIRST_SLOT, _LAST_SLOT
 from . import _NAT, _is_pandas, _floor_us
 from . import _core
@@ -85,13 +85,10 @@ def _instants(x, name):
     if arr.dtype.kind == "M":
         return _Arg(_floor_us(arr, "M"), pandas=pandas)
     if arr.dtype.kind == "O" or arr.size == 0:
-        out = _np.empty(arr.shape, _np.int64)
         try:
-            for i, v in enumerate(arr.ravel()):
-                out.flat[i] = _aware_us(v)
+            return _Arg(_object_values(arr, _aware_us), pandas=pandas)
         except TypeError as e:
             raise TypeError(f"argument '{name}': {e}") from None
-        return _Arg(out, pandas=pandas)
     raise TypeError(f"argument '{name}': expected datetime64 values, got {arr.dtype}")
 
 
@@ -288,9 +285,7 @@ class Zoned:
         """The wall-clock kernel over flat int64 columns (None where absent)."""
         size = max(len(c) for c in columns if c is not None)
         out = _np.empty(size, _np.int64)
-        flat = [None if c is None else _np.ascontiguousarray(c) for c in columns]
-        first, second, until = (flat + [None, None])[:3]
-        _core.run(question, self._cal, first, second, until, minimum, out)
+        _run(question, self._cal, [None if c is None else _np.ascontiguousarray(c) for c in columns], out, minimum)
         return out
 
     # ------------------------------------------------------------ capacities
@@ -301,7 +296,7 @@ class Zoned:
         # Each capacity is written where its instant was read, after reading it:
         # the wall-clock readings are answered in place.
         flat = raw.reshape(-1)
-        count = _core.run(_CAPACITY_AT, self._cal, flat, None, None, 1, flat)
+        count = _run(_CAPACITY_AT, self._cal, [flat], flat)
         return _counts(raw, arg.pandas, arg.scalar, count, fill, as_bool)
 
     def capacity_at(self, times, fill=None):
@@ -461,11 +456,7 @@ class Zoned:
         """The state windows of real [start, end): starts, ends and capacities. Aware
         bounds give lists of aware datetimes in the zone; datetime64 bounds give
         numpy arrays in UTC."""
-        a_arg, b_arg = _instants(start, "start"), _instants(end, "end")
-        for arg, name in ((a_arg, "start"), (b_arg, "end")):
-            if arg.us.size != 1 or arg.us.reshape(()) == _NAT:
-                raise TypeError(f"argument '{name}': expected one instant")
-        a, b = int(a_arg.us.reshape(())), int(b_arg.us.reshape(()))
+        a, b = _bound(start, "start", _instants), _bound(end, "end", _instants)
         if b < a:
             _core.windows(self._cal, a, b)  # the wall-clock functions' error
         starts, ends, caps = self._real_windows(a, b)
