@@ -53,15 +53,25 @@ std::int64_t ceil_micros(Instant t) {
 // instant_at: us microseconds since the epoch, inside the representable
 // dates (the caller has checked it against the reach).
 Instant instant_at(std::int64_t us) {
-  const std::int64_t s = floor_div(us, kMicrosPerSecond);
-  const std::int64_t day = floor_div(s, kSecondsPerDay);
-  const auto nanos = static_cast<std::uint32_t>((us - s * kMicrosPerSecond) * kNanosPerMicro);
-  return Instant::FromParts(Date::FromDays(static_cast<std::int32_t>(day)),
-                            *TimeOfDay::FromSeconds(static_cast<std::uint32_t>(s - day * kSecondsPerDay), nanos));
+  return *instant_of(floor_div(us, kMicrosPerSecond), floor_mod(us, kMicrosPerSecond) * kNanosPerMicro);
 }
 bool not_found(const Error& e) { return e.kind == ErrorKind::Runtime && Error{e.kind, msg::kWorkNotFound} == e; }
 
 }  // namespace
+
+// instant_of: seconds since the epoch and a fraction as an instant, or nullopt
+// outside the instant range or for a fraction no time of day holds.
+std::optional<Instant> instant_of(std::int64_t seconds, std::uint64_t nanos) {
+  if (seconds < Instant::Min().unix_seconds() || seconds > Instant::Max().unix_seconds() || nanos > UINT32_MAX)
+    return std::nullopt;
+  const auto day = floor_div(seconds, kSecondsPerDay);
+  const auto time = TimeOfDay::FromSeconds(static_cast<std::uint32_t>(floor_mod(seconds, kSecondsPerDay)),
+                                           static_cast<std::uint32_t>(nanos));
+  if (!time) return std::nullopt;
+  const Instant t = Instant::FromParts(Date::FromDays(static_cast<std::int32_t>(day)), *time);
+  if (Instant::Max() < t) return std::nullopt;  // a leap second after the last one
+  return t;
+}
 
 Duration duration_from_micros(std::int64_t us) {
   return Duration::FromNormalized(floor_div(us, kMicrosPerSecond),

@@ -70,6 +70,9 @@ struct Failure {
 // is absent outside the reach; micros_of(Instant) floors to the microsecond as
 // a datetime holds it (a leap second keeps the fraction within its second).
 std::optional<Instant> instant_from_micros(std::int64_t us, TimeWindow reach);
+// instant_of: seconds since the epoch and a fraction as an instant, or nullopt
+// outside the instant range or for a fraction no time of day holds.
+std::optional<Instant> instant_of(std::int64_t seconds, std::uint64_t nanos);
 Duration duration_from_micros(std::int64_t us);
 std::int64_t micros_of(Instant t);
 
