@@ -31,12 +31,9 @@ static_assert(std::size(kClassNames) == static_cast<std::size_t>(Kind::TraceStep
 bool load_classes(Classes* out) {
   py::Ref module(PyImport_ImportModule("hourloom"));
   if (!module) return false;
-  out->travelling = PyTuple_New(std::ssize(kClassNames));
-  if (!out->travelling) return false;
   for (std::size_t k = 0; k < std::size(kClassNames); ++k) {
-    out->by_kind[k + 1] = PyObject_GetAttrString(module.get(), kClassNames[k]);
+    Py_XSETREF(out->by_kind[k + 1], PyObject_GetAttrString(module.get(), kClassNames[k]));
     if (!out->by_kind[k + 1]) return false;
-    PyTuple_SET_ITEM(out->travelling, static_cast<Py_ssize_t>(k), Py_NewRef(out->by_kind[k + 1]));
   }
   // The internal error's class, as a duration beyond the representable range raises it.
   py::Ref hours(PyObject_GetAttrString(module.get(), "Hours"));
@@ -49,14 +46,12 @@ bool load_classes(Classes* out) {
   }
   out->internal_error = Py_NewRef(raised);
   PyErr_Clear();
-  out->calendar = out->by_kind[static_cast<int>(Kind::Calendar)];
-  out->timeline = out->by_kind[static_cast<int>(Kind::Timeline)];
   return true;
 }
 
 bool take_source(const Classes& classes, PyObject* obj, Source* out) {
   const auto* type = reinterpret_cast<PyObject*>(Py_TYPE(obj));
-  if (type == classes.calendar) {
+  if (type == classes.of(Kind::Calendar)) {
     auto& box = py::boxed_value<py::CalendarBox>(obj);
     py::SharedHold hold(box.flag);
     if (!hold) return false;
@@ -64,7 +59,7 @@ bool take_source(const Classes& classes, PyObject* obj, Source* out) {
     out->calendar->prepare();
     return true;
   }
-  if (type == classes.timeline) {
+  if (type == classes.of(Kind::Timeline)) {
     out->timeline = py::boxed_value<Timeline>(obj);
     return true;
   }

@@ -16,19 +16,16 @@
 namespace hourloom::tools {
 
 // Classes: hourloom's classes and the class of its internal error (which the
-// module does not name), owned for the process; calendar and timeline name
-// two of by_kind's.
+// module does not name), owned for the process.
 struct Classes {
-  PyObject* calendar = nullptr;
-  PyObject* timeline = nullptr;
-  PyObject* internal_error = nullptr;
-  // Every class whose instances travel, by the kind of their payload, and the
-  // same classes as a tuple in that order (pickling registers each).
+  PyObject* internal_error = nullptr;  // set last: loaded once it is set
+  // Every class whose instances travel, by the kind of their payload.
   PyObject* by_kind[static_cast<int>(Kind::TraceStep) + 1] = {};
-  PyObject* travelling = nullptr;
+  PyObject* of(Kind k) const { return by_kind[static_cast<int>(k)]; }
 };
 
-// load_classes: imports hourloom and keeps its classes; false with the import error.
+// load_classes: imports hourloom and keeps its classes; false with the import
+// error (a later call loads them again).
 bool load_classes(Classes* out);
 
 // take_source: under the interpreter lock, a calendar's current snapshot

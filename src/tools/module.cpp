@@ -369,12 +369,17 @@ PyModuleDef g_module_def = {
 
 PyMODINIT_FUNC PyInit__core() {
   using namespace hourloom::tools;
-  if (!g_classes.calendar && !load_classes(&g_classes)) return nullptr;
+  if (!g_classes.internal_error && !load_classes(&g_classes)) return nullptr;
   PyObject* module = PyModule_Create(&g_module_def);
+  if (!module) return nullptr;
   // The internal error's class, which pickling must name to send one back,
-  // and the classes pickling registers.
-  if (module && (PyModule_AddObjectRef(module, "InternalError", g_classes.internal_error) < 0 ||
-                 PyModule_AddObjectRef(module, "classes", g_classes.travelling) < 0))
-    Py_CLEAR(module);
+  // and the classes pickling registers, in the order of their payloads.
+  constexpr int kKinds = static_cast<int>(Kind::TraceStep);
+  PyObject* classes = PyTuple_New(kKinds);
+  for (int k = 0; classes && k < kKinds; ++k) PyTuple_SET_ITEM(classes, k, Py_NewRef(g_classes.by_kind[k + 1]));
+  const bool added = classes && PyModule_AddObjectRef(module, "InternalError", g_classes.internal_error) == 0 &&
+                     PyModule_AddObjectRef(module, "classes", classes) == 0;
+  Py_XDECREF(classes);
+  if (!added) Py_CLEAR(module);
   return module;
 }
