@@ -14,13 +14,12 @@ Result<std::optional<StateWindow>> BackwardStateWalk::next() {
   if (poll_.stop()) return fail(ErrorKind::Interrupted, msg::kInterrupted);
   while (left_ == 0) {
     if (!(from_ < pos_)) return std::nullopt;
-    const Instant start = capped_sub(pos_, piece_, from_);
+    const Instant start = capped_sub(pos_, pieces_.next(), from_);
     auto states = state_windows(*calendar_, start, pos_);
     if (!states) return std::unexpected(states.error());
     buffer_ = std::move(*states);
     left_ = buffer_.size();
     pos_ = start;
-    if (piece_ < kLongestPiece) piece_ = (piece_ + piece_).value();
   }
   return buffer_[--left_];
 }

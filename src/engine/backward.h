@@ -29,7 +29,7 @@ class BackwardStateWalk {
   const Calendar* calendar_;
   Instant from_;
   Instant pos_;  // the walk's pieces cover [pos_, to)
-  Duration piece_ = kChunkLength;
+  PieceLengths pieces_;
   std::vector<StateWindow> buffer_;
   std::size_t left_ = 0;  // buffer_[0, left_) not yet handed out
   InterruptPoll poll_;

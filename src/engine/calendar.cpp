@@ -135,24 +135,6 @@ class CalendarEditor {
     c.components_ = std::make_shared<std::vector<Calendar>>(std::move(components));
     return c;
   }
-
-  // same_items: equal default capacity and sequences, components aside.
-  static bool same_items(const Calendar& a, const Calendar& b) {
-    return a.default_capacity_ == b.default_capacity_ && a.open_rules_ == b.open_rules_ &&
-           a.break_rules_ == b.break_rules_ && a.open_windows_ == b.open_windows_ &&
-           a.closed_windows_ == b.closed_windows_ && a.capacity_overrides_ == b.capacity_overrides_ &&
-           a.entries_ == b.entries_;
-  }
-
-  static void reserve(Calendar& c, std::size_t open_rules, std::size_t break_rules, std::size_t open_windows,
-                      std::size_t closed_windows, std::size_t overrides, std::size_t entries) {
-    c.open_rules_.reserve(open_rules);
-    c.break_rules_.reserve(break_rules);
-    c.open_windows_.reserve(open_windows);
-    c.closed_windows_.reserve(closed_windows);
-    c.capacity_overrides_.reserve(overrides);
-    c.entries_.reserve(entries);
-  }
 };
 
 namespace {
@@ -250,7 +232,12 @@ bool operator==(const Calendar& a, const Calendar& b) {
   while (!pending.empty()) {
     const auto [x, y] = pending.back();
     pending.pop_back();
-    if (!CalendarEditor::same_items(*x, *y)) return false;
+    // Equal default capacity and sequences, then the components.
+    if (x->default_capacity_ != y->default_capacity_ || x->open_rules_ != y->open_rules_ ||
+        x->break_rules_ != y->break_rules_ || x->open_windows_ != y->open_windows_ ||
+        x->closed_windows_ != y->closed_windows_ || x->capacity_overrides_ != y->capacity_overrides_ ||
+        !(x->entries_ == y->entries_))
+      return false;
     if (x->components_ == y->components_) continue;  // shared, or both simple
     const std::vector<Calendar>& xs = x->components();
     const std::vector<Calendar>& ys = y->components();
@@ -277,7 +264,12 @@ void Calendar::prepare() const {
 
 void Calendar::reserve(std::size_t open_rules, std::size_t break_rules, std::size_t open_windows,
                        std::size_t closed_windows, std::size_t overrides, std::size_t entries) {
-  CalendarEditor::reserve(*this, open_rules, break_rules, open_windows, closed_windows, overrides, entries);
+  open_rules_.reserve(open_rules);
+  break_rules_.reserve(break_rules);
+  open_windows_.reserve(open_windows);
+  closed_windows_.reserve(closed_windows);
+  capacity_overrides_.reserve(overrides);
+  entries_.reserve(entries);
 }
 
 Result<void> add_open_rule(Calendar& c, std::uint8_t day, TimeOfDay start, TimeOfDay end) {

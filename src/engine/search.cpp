@@ -168,13 +168,12 @@ void StateWalk::stream_rest() {
 Result<std::optional<StateWindow>> StateWalk::next_buffered() {
   while (at_ == buffer_.size()) {
     if (!(pos_ < to_)) return std::nullopt;
-    const Instant end = capped_add(pos_, piece_, to_);
+    const Instant end = capped_add(pos_, pieces_.next(), to_);
     auto states = state_windows(*calendar_, pos_, end);
     if (!states) return std::unexpected(states.error());
     buffer_ = std::move(*states);
     at_ = 0;
     pos_ = end;
-    if (piece_ < kLongestPiece) piece_ = (piece_ + piece_).value();
   }
   return buffer_[at_++];
 }

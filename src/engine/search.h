@@ -17,6 +17,20 @@ namespace hourloom {
 inline constexpr Duration kChunkLength = Duration::FromSeconds(7 * kSecondsPerDay);
 // kLongestPiece: the longest piece a walk's doubling pieces grow to.
 inline constexpr Duration kLongestPiece = Duration::FromSeconds(448 * kSecondsPerDay);
+
+// PieceLengths: the lengths of a walk's pieces, a week and then doubling up
+// to kLongestPiece, so a question answered early sweeps little.
+class PieceLengths {
+ public:
+  Duration next() {
+    const Duration d = length_;
+    if (length_ < kLongestPiece) length_ = (length_ + length_).value();
+    return d;
+  }
+
+ private:
+  Duration length_ = kChunkLength;
+};
 inline constexpr Duration kDefaultSearchRadius = Duration::FromSeconds(7 * kSecondsPerDay);
 inline constexpr Duration kDefaultSearchSpan = Duration::FromSeconds(1830 * kSecondsPerDay);
 
@@ -123,7 +137,7 @@ class StateWalk {
   Instant stream_end_;
   std::optional<TimeWindow> span_;       // the next open span not yet handed out
   bool span_ready_ = false;
-  Duration piece_ = kChunkLength;        // piece mode
+  PieceLengths pieces_;                  // piece mode
   std::vector<StateWindow> buffer_;
   std::size_t at_ = 0;
   InterruptPoll poll_;
