@@ -49,7 +49,7 @@ def dask_rows():
                                         meta=("start", "M8[us]"))
 
     def run(scheduler, workers):
-        return best_of(lambda: due.compute(scheduler=scheduler, num_workers=workers), 3)[0] * 1e9
+        return best_of(lambda: due.compute(scheduler=scheduler, num_workers=workers), 7)[0] * 1e9
 
     one = run("threads", 1)
     return [row("dask threads, add_work over 4M rows, 2 threads", run("threads", 2), "1 thread", one, "<= 2/3"),
