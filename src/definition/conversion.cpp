@@ -45,7 +45,7 @@ Result<Calendar> build(D& d, bool take_ids) {
       std::string id = take_ids ? std::move(e.id) : e.id;
       return set_entry(c, std::move(id), static_cast<EntryKind>(e.kind), e.start, e.end, e.capacity);
     });
-  if (!ok) return std::unexpected(ok.error());
+  if (!ok) return Unexpected(ok.error());
   return c;
 }
 

@@ -5,7 +5,7 @@
 #pragma once
 
 #include <cstdint>
-#include <expected>
+#include "time/expected.h"
 #include <string>
 #include <vector>
 
@@ -60,6 +60,6 @@ struct JsonError {
 };
 
 template <class T>
-using JsonResult = std::expected<T, JsonError>;
+using JsonResult = Expected<T, JsonError>;
 
 }  // namespace hourloom

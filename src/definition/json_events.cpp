@@ -147,25 +147,25 @@ class SaxEvents {
 }  // namespace
 
 JsonResult<Definition> read_json_by_events(std::string_view text) {
-  if (is_blank_id(text)) return std::unexpected(JsonError{msg::kEmptyJson});
+  if (is_blank_id(text)) return Unexpected(JsonError{msg::kEmptyJson});
   std::string copy;
   std::vector<TamedNumber> tamed = tame_numbers(text, copy);
   std::string_view source = copy.empty() ? text : std::string_view(copy);
   RecordReader reader(source);
   if (source.starts_with(kByteOrderMark)) {
     reader.fail_at("syntax error while parsing value - unexpected byte order mark", 3);
-    return std::unexpected(reader.take_error());
+    return Unexpected(reader.take_error());
   }
   TrackingIterator first(source.data(), reader.read_to());
   TrackingIterator last(source.data() + source.size(), reader.read_to());
   SaxEvents events(reader, source.data(), reader.read_to(), std::move(tamed));
-  if (!json::sax_parse(first, last, &events)) return std::unexpected(reader.take_error());
+  if (!json::sax_parse(first, last, &events)) return Unexpected(reader.take_error());
   // The library takes a NUL byte between tokens for the end of the text (one
   // inside a string is an error), so the first NUL of a text it accepts
   // follows the value.
   if (auto nul = source.find('\0'); nul != source.npos) {
     reader.fail_at("syntax error while parsing value - invalid literal; expected end of input", nul + 1);
-    return std::unexpected(reader.take_error());
+    return Unexpected(reader.take_error());
   }
   return std::move(reader.definition());
 }

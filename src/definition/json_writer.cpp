@@ -203,7 +203,7 @@ JsonResult<std::string> write_json(const Definition& d, bool indented) {
     w.integer(e.capacity);
   });
   w.end('}', false);
-  if (w.problem()) return std::unexpected(JsonError{std::move(*w.problem())});
+  if (w.problem()) return Unexpected(JsonError{std::move(*w.problem())});
   return out;
 }
 

@@ -93,7 +93,7 @@ class Scanner {
 
 }  // namespace
 
-std::expected<Instant, const char*> parse_instant(std::string_view text) {
+Expected<Instant, const char*> parse_instant(std::string_view text) {
   Scanner s(text);
   std::int64_t year, month, day, hour, minute;
   TimeOfDay t;
@@ -109,28 +109,28 @@ std::expected<Instant, const char*> parse_instant(std::string_view text) {
   if (!e) e = s.separator(':');
   if (!e) e = s.seconds_and_fraction(hour, minute, t);
   if (!e) e = s.finish();
-  if (e) return std::unexpected(e);
+  if (e) return Unexpected(e);
   auto date = Date::FromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
-  if (!date) return std::unexpected(kImpossible);
+  if (!date) return Unexpected(kImpossible);
   return Instant::FromParts(*date, t);
 }
 
-std::expected<TimeOfDay, const char*> parse_time_of_day(std::string_view text) {
+Expected<TimeOfDay, const char*> parse_time_of_day(std::string_view text) {
   Scanner s(text);
   std::int64_t hour, minute;
   TimeOfDay t;
   const char* e = s.field(2, 0, 23, hour);
   if (!e) e = s.separator(':');
   if (!e) e = s.field(2, 0, 59, minute);
-  if (e) return std::unexpected(e);
+  if (e) return Unexpected(e);
   if (s.peek_separator(':')) {
     e = s.separator(':');
     if (!e) e = s.seconds_and_fraction(hour, minute, t);
-    if (e) return std::unexpected(e);
+    if (e) return Unexpected(e);
   } else {
     t = *TimeOfDay::FromSeconds(static_cast<std::uint32_t>(hour * 3600 + minute * 60));
   }
-  if (const char* f = s.finish()) return std::unexpected(f);
+  if (const char* f = s.finish()) return Unexpected(f);
   return t;
 }
 

@@ -5,7 +5,7 @@
 // digits is read (nine count).
 #pragma once
 
-#include <expected>
+#include "time/expected.h"
 #include <string_view>
 
 #include "time/values.h"
@@ -17,8 +17,8 @@ inline constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // parse_instant: "YYYY-MM-DDTHH:MM:SS[.f]" -> Instant, or one of the parser's
 // messages ("input is out of range", "premature end of input", ...).
-std::expected<Instant, const char*> parse_instant(std::string_view text);
+Expected<Instant, const char*> parse_instant(std::string_view text);
 // parse_time_of_day: "HH:MM[:SS[.f]]" -> TimeOfDay ("08:00" is 08:00:00).
-std::expected<TimeOfDay, const char*> parse_time_of_day(std::string_view text);
+Expected<TimeOfDay, const char*> parse_time_of_day(std::string_view text);
 
 }  // namespace hourloom

@@ -21,7 +21,7 @@ struct AtInstant {
 // window does not hold t (t at the end of the reach) is it asked for apart.
 Result<AtInstant> look_around(const Calendar& c, Instant t, std::optional<Duration> radius, TimeWindow reach) {
   auto around = transitions_around(c, t, radius, reach);
-  if (!around) return std::unexpected(around.error());
+  if (!around) return Unexpected(around.error());
   const Capacity capacity = around->holding ? *around->holding : get_capacity_at(c, t);
   const auto current = around->current_window(t, capacity >= 1 ? WantedState::Open : WantedState::Closed);
   return AtInstant{capacity, *around, current};
@@ -40,20 +40,20 @@ std::vector<WindowMatch> matches_of(const Calendar& c, Instant t, const AtInstan
 Result<std::vector<WindowMatch>> get_windows_at(const Calendar& c, Instant t, std::optional<Duration> radius,
                                                 TimeWindow reach) {
   auto at = look_around(c, t, radius, reach);
-  if (!at) return std::unexpected(at.error());
+  if (!at) return Unexpected(at.error());
   return matches_of(c, t, *at);
 }
 
 Result<InstantAnalysis> instant_analysis(const Calendar& c, Instant t, std::optional<Duration> radius,
                                          TimeWindow reach) {
   auto at = look_around(c, t, radius, reach);
-  if (!at) return std::unexpected(at.error());
+  if (!at) return Unexpected(at.error());
   return InstantAnalysis{t, at->capacity, at->current, at->around.previous, at->around.next, matches_of(c, t, *at)};
 }
 
 Result<TimelineAnalysis> range_analysis(const Calendar& c, Instant start, Instant end) {
   auto states = state_windows(c, start, end);
-  if (!states) return std::unexpected(states.error());
+  if (!states) return Unexpected(states.error());
   return TimelineAnalysis{TimeWindow{start, end}, std::move(*states)};
 }
 

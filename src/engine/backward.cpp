@@ -16,7 +16,7 @@ Result<std::optional<StateWindow>> BackwardStateWalk::next() {
     if (!(from_ < pos_)) return std::nullopt;
     const Instant start = capped_sub(pos_, pieces_.next(), from_);
     auto states = state_windows(*calendar_, start, pos_);
-    if (!states) return std::unexpected(states.error());
+    if (!states) return Unexpected(states.error());
     buffer_ = std::move(*states);
     left_ = buffer_.size();
     pos_ = start;
@@ -33,7 +33,7 @@ Result<std::optional<Instant>> walk_back_work(const Calendar& c, Instant end, Du
   Duration remaining = d;
   while (true) {
     auto s = walk.next();
-    if (!s) return std::unexpected(s.error());
+    if (!s) return Unexpected(s.error());
     if (!*s) return std::nullopt;
     if (!(*s)->can_work()) continue;
     const Duration available = length((*s)->window);
@@ -45,7 +45,7 @@ Result<std::optional<Instant>> walk_back_work(const Calendar& c, Instant end, Du
 Result<std::optional<TimeWindow>> last_slot_range(Instant end, Duration d, Capacity minimum,
                                                   std::optional<Instant> bound, TimeWindow reach) {
   if (d.is_negative()) return fail(ErrorKind::Value, msg::kNegativeDuration);
-  if (auto ok = require_positive_capacity(minimum); !ok) return std::unexpected(ok.error());
+  if (auto ok = require_positive_capacity(minimum); !ok) return Unexpected(ok.error());
   const Instant begin = earliest_bound(end, bound, reach);
   if (!(begin < end) || end - begin < d) return std::nullopt;
   return TimeWindow{begin, end};
@@ -60,7 +60,7 @@ Result<std::optional<TimeWindow>> find_last_slot(const Calendar& c, Instant end,
   SlotScanBack scan(d, minimum, begin);
   while (true) {
     auto s = walk.next();
-    if (!s) return std::unexpected(s.error());
+    if (!s) return Unexpected(s.error());
     if (!*s) return std::nullopt;
     switch (scan.feed(**s)) {
       case SlotScanBack::Step::More: break;

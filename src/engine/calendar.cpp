@@ -38,7 +38,7 @@ class CalendarEditor {
   static Result<void> add_rule(Calendar& c, bool opening, std::uint8_t day, TimeOfDay start, TimeOfDay end) {
     if (auto ok = refuse_composite(c); !ok) return ok;
     auto rule = make_weekly_rule(day, start, end);
-    if (!rule) return std::unexpected(rule.error());
+    if (!rule) return Unexpected(rule.error());
     (opening ? c.open_rules_ : c.break_rules_).push_back(*rule);
     edited(c, {CalendarEdit::What::Rules});
     return {};
@@ -47,7 +47,7 @@ class CalendarEditor {
   static Result<void> add_window(Calendar& c, bool opening, Instant start, Instant end) {
     if (auto ok = refuse_composite(c); !ok) return ok;
     auto w = make_window(start, end);
-    if (!w) return std::unexpected(w.error());
+    if (!w) return Unexpected(w.error());
     std::vector<TimeWindow>& windows = opening ? c.open_windows_ : c.closed_windows_;
     windows.push_back(*w);
     const auto order = static_cast<std::uint32_t>(windows.size() - 1);
@@ -67,7 +67,7 @@ class CalendarEditor {
     if (auto ok = refuse_composite(c); !ok) return ok;
     if (capacity < 0) return fail(ErrorKind::Value, msg::kNegativeCapacity);
     auto w = make_window(start, end);
-    if (!w) return std::unexpected(w.error());
+    if (!w) return Unexpected(w.error());
     c.capacity_overrides_.push_back({*w, capacity});
     const auto order = static_cast<std::uint32_t>(c.capacity_overrides_.size() - 1);
     edited(c, {CalendarEdit::What::Item, {*w, capacity, order, ItemKind::Override}});
@@ -80,7 +80,7 @@ class CalendarEditor {
     if (is_blank_id(id)) return fail(ErrorKind::Value, msg::kEmptyEntryId);
     if (kind == EntryKind::WithCapacity && capacity < 0) return fail(ErrorKind::Value, msg::kNegativeCapacity);
     auto w = make_window(start, end);
-    if (!w) return std::unexpected(w.error());
+    if (!w) return Unexpected(w.error());
     // An entry with the same id is overwritten in place and keeps its position.
     const EntryList::Change change = c.entries_.set(Entry{std::move(id), kind, *w, capacity});
     edited(c, {CalendarEdit::What::Entry, {}, &change});
@@ -88,7 +88,7 @@ class CalendarEditor {
   }
 
   static Result<bool> remove_entry(Calendar& c, std::string_view id) {
-    if (auto ok = refuse_composite(c); !ok) return std::unexpected(ok.error());
+    if (auto ok = refuse_composite(c); !ok) return Unexpected(ok.error());
     if (is_blank_id(id)) return fail(ErrorKind::Value, msg::kEmptyEntryId);
     auto change = c.entries_.remove(id);
     if (!change) return false;

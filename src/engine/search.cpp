@@ -26,7 +26,7 @@ constexpr Duration kOneDay = Duration::FromSeconds(kSecondsPerDay);
 Result<Transitions> transitions_around(const Calendar& c, Instant t, std::optional<Duration> radius,
                                        TimeWindow reach) {
   auto window = search_window_around(t, radius);
-  if (!window) return std::unexpected(window.error());
+  if (!window) return Unexpected(window.error());
   const TimeWindow cut = *search_window_around(t, radius, reach);  // the radius has passed the check
   Duration back = kOneDay;
   Duration ahead = kOneDay;
@@ -34,7 +34,7 @@ Result<Transitions> transitions_around(const Calendar& c, Instant t, std::option
     const Instant lo = t - window->start <= back ? window->start : (t - back).value();
     const Instant hi = capped_add(t, ahead, window->end);
     auto states = state_windows(c, lo, hi);
-    if (!states) return std::unexpected(states.error());
+    if (!states) return Unexpected(states.error());
     Transitions out;
     out.window = cut;
     // The list is gap-free, so the inner boundaries are the ends of all but the last window.
@@ -79,7 +79,7 @@ Result<std::optional<TimeWindow>> get_current_state_window(const Calendar& c, In
                                                            std::optional<Duration> radius, WantedState wanted,
                                                            TimeWindow reach) {
   auto found = transitions_around(c, t, radius, reach);
-  if (!found) return std::unexpected(found.error());
+  if (!found) return Unexpected(found.error());
   return found->current_window(t, wanted);
 }
 
@@ -94,14 +94,14 @@ std::optional<TimeWindow> Transitions::current_window(Instant t, WantedState wan
 Result<std::optional<Instant>> get_next_transition_time(const Calendar& c, Instant t, std::optional<Duration> radius,
                                                         TimeWindow reach) {
   auto found = transitions_around(c, t, radius, reach);
-  if (!found) return std::unexpected(found.error());
+  if (!found) return Unexpected(found.error());
   return found->next;
 }
 
 Result<std::optional<Instant>> get_previous_transition_time(const Calendar& c, Instant t,
                                                             std::optional<Duration> radius, TimeWindow reach) {
   auto found = transitions_around(c, t, radius, reach);
-  if (!found) return std::unexpected(found.error());
+  if (!found) return Unexpected(found.error());
   return found->previous;
 }
 
@@ -110,7 +110,7 @@ Result<std::optional<Instant>> get_previous_transition_time(const Calendar& c, I
 Result<std::optional<Instant>> get_nearest_transition_time(const Calendar& c, Instant t,
                                                            std::optional<Duration> radius, TimeWindow reach) {
   auto found = transitions_around(c, t, radius, reach);
-  if (!found) return std::unexpected(found.error());
+  if (!found) return Unexpected(found.error());
   if (found->at_instant) return t;
   if (!found->previous) return found->next;
   if (!found->next) return found->previous;
@@ -125,7 +125,7 @@ Result<std::optional<Instant>> get_next_open_time(const Calendar& c, Instant t, 
   StateWalk walk(c, t, search_horizon(t, horizon, reach));
   while (true) {
     auto s = walk.next();
-    if (!s) return std::unexpected(s.error());
+    if (!s) return Unexpected(s.error());
     if (!*s) return std::nullopt;
     if ((*s)->can_work()) return (*s)->window.start;
   }
@@ -170,7 +170,7 @@ Result<std::optional<StateWindow>> StateWalk::next_buffered() {
     if (!(pos_ < to_)) return std::nullopt;
     const Instant end = capped_add(pos_, pieces_.next(), to_);
     auto states = state_windows(*calendar_, pos_, end);
-    if (!states) return std::unexpected(states.error());
+    if (!states) return Unexpected(states.error());
     buffer_ = std::move(*states);
     at_ = 0;
     pos_ = end;

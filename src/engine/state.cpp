@@ -353,15 +353,15 @@ Capacity get_capacity_at(const Calendar& c, Instant t) {
 }
 
 Result<std::vector<TimeWindow>> get_capacity_windows(const Calendar& c, Instant start, Instant end, Capacity minimum) {
-  if (auto ok = require_positive_capacity(minimum); !ok) return std::unexpected(ok.error());
+  if (auto ok = require_positive_capacity(minimum); !ok) return Unexpected(ok.error());
   auto states = state_windows(c, start, end);
-  if (!states) return std::unexpected(states.error());
+  if (!states) return Unexpected(states.error());
   return keep_at_least(*states, minimum);
 }
 
 Result<std::vector<TimeWindow>> get_open_windows(const Calendar& c, Instant start, Instant end) {
   auto states = state_windows(c, start, end);
-  if (!states) return std::unexpected(states.error());
+  if (!states) return Unexpected(states.error());
   return keep_at_least(*states, 1);
 }
 
@@ -369,7 +369,7 @@ Result<std::vector<TimeWindow>> get_open_windows(const Calendar& c, Instant star
 // and two of them are never neighbours.
 Result<std::vector<TimeWindow>> get_unavailable_windows(const Calendar& c, Instant start, Instant end) {
   auto states = state_windows(c, start, end);
-  if (!states) return std::unexpected(states.error());
+  if (!states) return Unexpected(states.error());
   std::vector<TimeWindow> out;
   for (const StateWindow& s : *states)
     if (!s.can_work()) out.push_back(s.window);
@@ -384,7 +384,7 @@ Result<bool> window_can_work(const Calendar& c, TimeWindow w) {
 }
 
 Result<bool> window_has_capacity(const Calendar& c, TimeWindow w, Capacity minimum) {
-  if (auto ok = require_positive_capacity(minimum); !ok) return std::unexpected(ok.error());
+  if (auto ok = require_positive_capacity(minimum); !ok) return Unexpected(ok.error());
   if (is_empty(w)) return true;
   return all_at_least(c, w, minimum);
 }

@@ -47,7 +47,7 @@ Result<bool> window_has_capacity(const Calendar& c, TimeWindow w, Capacity minim
 struct MinimumCapacity {
   Capacity value = 1;
   static Result<MinimumCapacity> From(Capacity minimum) {
-    if (auto ok = require_positive_capacity(minimum); !ok) return std::unexpected(ok.error());
+    if (auto ok = require_positive_capacity(minimum); !ok) return Unexpected(ok.error());
     return MinimumCapacity{minimum};
   }
 };

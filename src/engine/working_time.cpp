@@ -36,7 +36,7 @@ Result<Instant> consume(const Calendar& c, Instant start, Duration d, std::optio
   };
   while (true) {
     auto s = walk.next();
-    if (!s) return std::unexpected(s.error());
+    if (!s) return Unexpected(s.error());
     if (!*s) return fail(ErrorKind::Runtime, msg::kWorkNotFound);
     if (!(*s)->can_work()) {
       if (steps) close_stretch();
@@ -76,7 +76,7 @@ Result<Duration> open_time(OpenSpanStream spans) {
   Duration total;
   while (auto span = spans.next()) {
     auto sum = total + length(*span);
-    if (!sum) return std::unexpected(sum.error());
+    if (!sum) return Unexpected(sum.error());
     total = *sum;
   }
   return total;
@@ -134,11 +134,11 @@ Result<Duration> get_working_duration(const Calendar& c, Instant start, Instant 
   Duration total;
   while (true) {
     auto s = walk.next();
-    if (!s) return std::unexpected(s.error());
+    if (!s) return Unexpected(s.error());
     if (!*s) return total;
     if (!(*s)->can_work()) continue;
     auto sum = total + length((*s)->window);
-    if (!sum) return std::unexpected(sum.error());
+    if (!sum) return Unexpected(sum.error());
     total = *sum;
   }
 }
@@ -152,7 +152,7 @@ Result<WorkingTimeTrace> trace_work_duration(const Calendar& c, Instant start, D
                                              std::optional<Instant> horizon, TimeWindow reach) {
   WorkingTimeTrace trace{start, d, start, {}};
   auto result = consume(c, start, d, horizon, reach, &trace.steps);
-  if (!result) return std::unexpected(result.error());
+  if (!result) return Unexpected(result.error());
   trace.result = *result;
   return trace;
 }
@@ -160,7 +160,7 @@ Result<WorkingTimeTrace> trace_work_duration(const Calendar& c, Instant start, D
 Result<std::optional<TimeWindow>> first_slot_range(Instant start, Duration d, Capacity minimum,
                                                    std::optional<Instant> horizon, TimeWindow reach) {
   if (d.is_negative()) return fail(ErrorKind::Value, msg::kNegativeDuration);
-  if (auto ok = require_positive_capacity(minimum); !ok) return std::unexpected(ok.error());
+  if (auto ok = require_positive_capacity(minimum); !ok) return Unexpected(ok.error());
   const Instant end = search_horizon(start, horizon, reach);
   if (!(start < end) || end - start < d) return std::nullopt;
   return TimeWindow{start, end};
@@ -175,7 +175,7 @@ Result<std::optional<TimeWindow>> find_first_slot(const Calendar& c, Instant sta
   SlotScan scan(d, minimum, end);
   while (true) {
     auto s = walk.next();
-    if (!s) return std::unexpected(s.error());
+    if (!s) return Unexpected(s.error());
     if (!*s) return std::nullopt;
     switch (scan.feed(**s)) {
       case SlotScan::Step::More: break;

@@ -3,8 +3,9 @@
 // of its kind, e.g. Error{ErrorKind::Value, msg::kEndBeforeStart} -> ValueError.
 #pragma once
 
-#include <expected>
 #include <string_view>
+
+#include "time/expected.h"
 
 namespace hourloom {
 
@@ -24,10 +25,10 @@ struct Error {
 };
 
 template <class T>
-using Result = std::expected<T, Error>;
+using Result = Expected<T, Error>;
 
-constexpr std::unexpected<Error> fail(ErrorKind kind, const char* message) {
-  return std::unexpected(Error{kind, message});
+constexpr Unexpected<Error> fail(ErrorKind kind, const char* message) {
+  return Unexpected(Error{kind, message});
 }
 
 // Every message the engine produces; the binding keeps its own texts apart

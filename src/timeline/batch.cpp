@@ -7,7 +7,7 @@ Result<std::vector<Capacity>> batch_capacities_at(const TimelineBatch& b, Instan
   out.reserve(b.timelines.size());
   for (const Timeline& tl : b.timelines) {
     auto capacity = timeline_capacity_at(tl, t);
-    if (!capacity) return std::unexpected(capacity.error());
+    if (!capacity) return Unexpected(capacity.error());
     out.push_back(*capacity);
   }
   return out;
@@ -19,7 +19,7 @@ Result<std::vector<InstantAnalysis>> batch_analyze(const TimelineBatch& b, Insta
   out.reserve(b.timelines.size());
   for (const Timeline& tl : b.timelines) {
     auto a = timeline_instant_analysis(tl, t, include_matches, reach);
-    if (!a) return std::unexpected(a.error());
+    if (!a) return Unexpected(a.error());
     out.push_back(std::move(*a));
   }
   return out;

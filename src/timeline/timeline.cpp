@@ -32,7 +32,7 @@ void for_each_clipped(const Timeline& tl, Instant start, Instant end, Visit visi
 // kept_windows: the clipped states that `keep` accepts, touching ones joined.
 template <class Keep>
 Result<std::vector<TimeWindow>> kept_windows(const Timeline& tl, Instant start, Instant end, Keep keep) {
-  if (auto inside = require_inside(tl, start, end); !inside) return std::unexpected(inside.error());
+  if (auto inside = require_inside(tl, start, end); !inside) return Unexpected(inside.error());
   std::vector<TimeWindow> out;
   for_each_clipped(tl, start, end, [&](TimeWindow w, Capacity capacity) {
     if (!keep(capacity)) return true;
@@ -80,7 +80,7 @@ Timeline::Timeline(Calendar calendar, TimeWindow window, const std::vector<State
 
 Result<Timeline> compile_timeline(const Calendar& c, Instant start, Instant end) {
   auto states = state_windows(c, start, end);
-  if (!states) return std::unexpected(states.error());
+  if (!states) return Unexpected(states.error());
   return Timeline(c, TimeWindow{start, end}, *states);
 }
 
@@ -92,13 +92,13 @@ Result<std::size_t> state_index_at(const Timeline& tl, Instant t) {
 
 Result<Capacity> timeline_capacity_at(const Timeline& tl, Instant t) {
   auto i = state_index_at(tl, t);
-  if (!i) return std::unexpected(i.error());
+  if (!i) return Unexpected(i.error());
   return tl.capacity_of(*i);
 }
 
 Result<bool> timeline_can_work(const Timeline& tl, Instant t) {
   auto capacity = timeline_capacity_at(tl, t);
-  if (!capacity) return std::unexpected(capacity.error());
+  if (!capacity) return Unexpected(capacity.error());
   return *capacity >= 1;
 }
 
@@ -124,12 +124,12 @@ InstantAnalysis state_analysis(const Timeline& tl, std::size_t i, Instant t, boo
 Result<InstantAnalysis> timeline_instant_analysis(const Timeline& tl, Instant t, bool include_matches,
                                                   TimeWindow reach) {
   auto i = state_index_at(tl, t);
-  if (!i) return std::unexpected(i.error());
+  if (!i) return Unexpected(i.error());
   return state_analysis(tl, *i, t, include_matches, reach);
 }
 
 Result<std::vector<StateWindow>> timeline_state_windows(const Timeline& tl, Instant start, Instant end) {
-  if (auto inside = require_inside(tl, start, end); !inside) return std::unexpected(inside.error());
+  if (auto inside = require_inside(tl, start, end); !inside) return Unexpected(inside.error());
   std::vector<StateWindow> out;
   for_each_clipped(tl, start, end, [&](TimeWindow w, Capacity capacity) {
     out.push_back({w, capacity});
@@ -148,14 +148,14 @@ Result<std::vector<TimeWindow>> timeline_unavailable_windows(const Timeline& tl,
 
 Result<std::vector<TimeWindow>> timeline_capacity_windows(const Timeline& tl, Instant start, Instant end,
                                                           Capacity minimum) {
-  if (auto ok = require_positive_capacity(minimum); !ok) return std::unexpected(ok.error());
+  if (auto ok = require_positive_capacity(minimum); !ok) return Unexpected(ok.error());
   return kept_windows(tl, start, end, [minimum](Capacity c) { return c >= minimum; });
 }
 
 // The open pieces' lengths add up to the open windows' (lengths of adjacent
 // windows add up) and, all lying inside one range of instants, cannot overflow.
 Result<Duration> timeline_working_duration(const Timeline& tl, Instant start, Instant end) {
-  if (auto inside = require_inside(tl, start, end); !inside) return std::unexpected(inside.error());
+  if (auto inside = require_inside(tl, start, end); !inside) return Unexpected(inside.error());
   Duration total;
   for_each_clipped(tl, start, end, [&](TimeWindow w, Capacity capacity) {
     if (capacity > 0) total = *(total + length(w));
@@ -166,7 +166,7 @@ Result<Duration> timeline_working_duration(const Timeline& tl, Instant start, In
 
 Result<TimelineAnalysis> timeline_analyze_range(const Timeline& tl, Instant start, Instant end) {
   auto segments = timeline_state_windows(tl, start, end);
-  if (!segments) return std::unexpected(segments.error());
+  if (!segments) return Unexpected(segments.error());
   return TimelineAnalysis{TimeWindow{start, end}, std::move(*segments)};
 }
 
@@ -177,7 +177,7 @@ Result<std::optional<TimeWindow>> timeline_first_slot(const Timeline& tl, Instan
                                                       Capacity minimum, std::optional<Instant> until) {
   if (duration.is_negative()) return fail(ErrorKind::Value, msg::kNegativeDuration);
   const Instant end = until.value_or(tl.window().end);
-  if (auto inside = require_inside(tl, start, end); !inside) return std::unexpected(inside.error());
+  if (auto inside = require_inside(tl, start, end); !inside) return Unexpected(inside.error());
   SlotScan scan(duration, minimum, end);
   std::optional<TimeWindow> slot;
   for_each_clipped(tl, start, end, [&](TimeWindow w, Capacity capacity) {
@@ -192,7 +192,7 @@ Result<std::optional<TimeWindow>> timeline_last_slot(const Timeline& tl, Instant
                                                      std::optional<Instant> bound) {
   if (d.is_negative()) return fail(ErrorKind::Value, msg::kNegativeDuration);
   const Instant begin = bound.value_or(tl.window().start);
-  if (auto inside = require_inside(tl, begin, end); !inside) return std::unexpected(inside.error());
+  if (auto inside = require_inside(tl, begin, end); !inside) return Unexpected(inside.error());
   if (!(begin < end)) return std::nullopt;
   SlotScanBack scan(d, minimum, begin);
   // The last state starting before end, down to the one holding begin.

@@ -304,7 +304,7 @@ Result<std::int64_t> Kernel::next_open(Instant t, std::optional<Instant> until) 
     }
   }
   auto r = get_next_open_time(*source_.calendar, t, until, reach_);
-  if (!r) return std::unexpected(r.error());
+  if (!r) return Unexpected(r.error());
   return *r ? micros_of(**r) : kMissing;
 }
 
@@ -339,7 +339,7 @@ Result<std::int64_t> Kernel::add_work(Instant s, Duration d, std::optional<Insta
   }
   if (d.is_zero()) return micros_of(s);
   auto r = add_work_duration(*source_.calendar, s, d, until, reach_);
-  if (!r) return not_found(r.error()) ? Result<std::int64_t>(kMissing) : std::unexpected(r.error());
+  if (!r) return not_found(r.error()) ? Result<std::int64_t>(kMissing) : Unexpected(r.error());
   return micros_of(*r);
 }
 
@@ -376,7 +376,7 @@ Result<std::int64_t> Kernel::walk_back(Instant e, Duration d, std::optional<Inst
   }
   if (d.is_zero()) return micros_of(e);
   auto r = walk_back_work(*source_.calendar, e, d, until, reach_);
-  if (!r) return std::unexpected(r.error());
+  if (!r) return Unexpected(r.error());
   return *r ? micros_of(**r) : kMissing;
 }
 
@@ -394,13 +394,13 @@ Result<std::int64_t> Kernel::between(Instant a, Instant b, bool weighted) const 
     return fail(ErrorKind::Value, msg::kRangeOutsideTimeline);
   } else if (!weighted) {
     const auto open = get_working_duration(*source_.calendar, a, b);
-    if (!open) return std::unexpected(open.error());
+    if (!open) return Unexpected(open.error());
     total = static_cast<__int128>(open->seconds()) * kNanosPerSecond + open->nanos();
   } else {
     StateWalk walk(*source_.calendar, a, b);
     while (true) {
       auto s = walk.next();
-      if (!s) return std::unexpected(s.error());
+      if (!s) return Unexpected(s.error());
       if (!*s) break;
       const __int128 len = nanos_of((*s)->window.end) - nanos_of((*s)->window.start);
       if ((*s)->capacity > 0) total += len * (*s)->capacity;
@@ -413,7 +413,7 @@ namespace {
 
 // slot_start: a slot question's answer as the slot's start, NaT for none.
 Result<std::int64_t> slot_start(const Result<std::optional<TimeWindow>>& r) {
-  if (!r) return std::unexpected(r.error());
+  if (!r) return Unexpected(r.error());
   return *r ? micros_of((*r)->start) : kMissing;
 }
 
@@ -423,7 +423,7 @@ std::optional<Result<std::int64_t>> slot_in_states(const Timeline& states, bool 
                                                    Capacity minimum, std::optional<Instant> bound, TimeWindow reach) {
   const auto range = backward ? last_slot_range(point, d, minimum, bound, reach)
                               : first_slot_range(point, d, minimum, bound, reach);
-  if (!range) return std::unexpected(range.error());
+  if (!range) return Unexpected(range.error());
   if (!*range) return kMissing;
   const TimeWindow w = states.window();
   if ((*range)->start < w.start || w.end < (*range)->end) return std::nullopt;
@@ -515,7 +515,7 @@ std::optional<Failure> Kernel::run(std::size_t from, std::size_t to) {
 Result<WindowColumns> window_columns(const Source& source, Instant start, Instant end) {
   auto states = source.timeline ? timeline_state_windows(*source.timeline, start, end)
                                 : state_windows(*source.calendar, start, end);
-  if (!states) return std::unexpected(states.error());
+  if (!states) return Unexpected(states.error());
   WindowColumns out;
   out.starts.reserve(states->size());
   out.ends.reserve(states->size());

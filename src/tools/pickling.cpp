@@ -165,7 +165,7 @@ void Writer::timeline(const Timeline& tl) {
 
 // ---------------------------------------------------------------- reading
 
-std::unexpected<Error> Reader::damaged() { return fail(ErrorKind::Value, kDamaged); }
+Unexpected<Error> Reader::damaged() { return fail(ErrorKind::Value, kDamaged); }
 
 std::optional<Kind> Reader::kind_of(std::string_view payload) {
   if (payload.size() < 2 || static_cast<unsigned char>(payload[0]) != kVersion) return std::nullopt;
@@ -197,13 +197,13 @@ Result<std::uint64_t> Reader::unsigned_int() {
 
 Result<std::int64_t> Reader::signed_int() {
   auto v = unsigned_int();
-  if (!v) return std::unexpected(v.error());
+  if (!v) return Unexpected(v.error());
   return unzigzag(*v);
 }
 
 Result<std::int32_t> Reader::int32() {
   auto v = signed_int();
-  if (!v) return std::unexpected(v.error());
+  if (!v) return Unexpected(v.error());
   if (*v < std::numeric_limits<std::int32_t>::min() || *v > std::numeric_limits<std::int32_t>::max())
     return damaged();
   return static_cast<std::int32_t>(*v);
@@ -211,7 +211,7 @@ Result<std::int32_t> Reader::int32() {
 
 Result<std::uint8_t> Reader::byte_value() {
   auto v = unsigned_int();
-  if (!v) return std::unexpected(v.error());
+  if (!v) return Unexpected(v.error());
   if (*v > 0xff) return damaged();
   return static_cast<std::uint8_t>(*v);
 }
@@ -258,14 +258,14 @@ Result<std::pair<Instant, Instant>> Reader::raw_window() {
 
 Result<TimeWindow> Reader::window() {
   auto w = raw_window();
-  if (!w) return std::unexpected(w.error());
+  if (!w) return Unexpected(w.error());
   if (w->second < w->first) return damaged();
   return TimeWindow{w->first, w->second};
 }
 
 Result<std::string> Reader::text() {
   auto n = count(1);
-  if (!n) return std::unexpected(n.error());
+  if (!n) return Unexpected(n.error());
   std::string s(reinterpret_cast<const char*>(pos_), *n);
   pos_ += *n;
   return s;
@@ -273,7 +273,7 @@ Result<std::string> Reader::text() {
 
 Result<std::size_t> Reader::count(std::size_t min_bytes) {
   auto n = unsigned_int();
-  if (!n) return std::unexpected(n.error());
+  if (!n) return Unexpected(n.error());
   if (*n > static_cast<std::uint64_t>(end_ - pos_) / min_bytes) return damaged();
   return static_cast<std::size_t>(*n);
 }
@@ -331,7 +331,7 @@ Result<Calendar> Reader::calendar() {
   while (true) {
     HOURLOOM_READ(d, definition());
     auto c = to_calendar(std::move(*d));
-    if (!c) return std::unexpected(Error{ErrorKind::Value, c.error().message});
+    if (!c) return Unexpected(Error{ErrorKind::Value, c.error().message});
     HOURLOOM_READ(parts, count(8));
     if (*parts > 0) {
       if (!(*c == Calendar{})) return damaged();

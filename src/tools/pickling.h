@@ -112,7 +112,7 @@ class Reader {
     if (value && pos_ != end_) return damaged();
     return value;
   }
-  static std::unexpected<Error> damaged();
+  static Unexpected<Error> damaged();
 
  private:
   Result<std::pair<Instant, Instant>> raw_window();
@@ -125,4 +125,4 @@ class Reader {
 // HOURLOOM_READ(var, expr): the next field of a payload into `var`, or its error returned at once.
 #define HOURLOOM_READ(var, expr) \
   auto var = (expr);             \
-  if (!var) return std::unexpected(var.error())
+  if (!var) return Unexpected(var.error())

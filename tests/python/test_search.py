@@ -184,3 +184,16 @@ def test_precedence_ties_and_exact_fits(many):
     day = Cal().Open(at(0, 8), at(0, 17))
     exact = TW(at(0, 8), at(0, 17))
     assert day.FindFirstSlot(at(0, 8), 9 * HOUR, 1, at(0, 17)) == day.Between(at(0, 8), at(0, 17)).FindFirstSlot(9 * HOUR) == exact
+
+
+def test_a_transition_found_after_a_closing_entry_is_an_instant():
+    # A found transition is an optional instant inside a result: a result type
+    # that kept its flag in the value's padding read it back as an error.
+    cal = hourloom.HourloomCalendar.FromJson(
+        '{"defaultCapacity":1,"openRules":[{"day":3,"start":"18:45:00","end":"08:00:00"},'
+        '{"day":5,"start":"11:15:00","end":"00:00:00"}],"breakRules":[{"day":4,"start":"12:30:00","end":"19:45:00"}],'
+        '"openWindows":[{"start":"2024-05-03T07:15:00","end":"2024-05-15T07:00:00"}],"closedWindows":[],'
+        '"capacityWindows":[],"entries":[{"id":"a","kind":1,"start":"2024-05-07T16:45:00",'
+        '"end":"2024-05-11T10:45:00","capacity":0}]}')
+    found = cal.GetNextTransitionTime(dt.datetime(2024, 5, 5, 17, 10), dt.timedelta(days=2, seconds=34320))
+    assert found == dt.datetime(2024, 5, 7, 16, 45)

@@ -96,7 +96,7 @@ Calendar empty_calendar() { return Calendar{}; }
 template <auto Edit, class Bound>
 Result<Calendar> calendar_with(Bound start, Bound end) {
   Calendar c;
-  if (auto ok = Edit(c, start, end); !ok) return std::unexpected(ok.error());
+  if (auto ok = Edit(c, start, end); !ok) return Unexpected(ok.error());
   return c;
 }
 

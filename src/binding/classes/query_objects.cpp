@@ -63,12 +63,12 @@ const Member kPointMembers[] = {
 // the range is known to be ordered.
 Result<bool> range_can_work(const Calendar& c, Instant start, Instant end) {
   auto w = make_window(start, end);
-  if (!w) return std::unexpected(w.error());
+  if (!w) return Unexpected(w.error());
   return window_can_work(c, *w);
 }
 Result<bool> range_has_capacity(const Calendar& c, Instant start, Instant end, MinimumCapacity minimum) {
   auto w = make_window(start, end);
-  if (!w) return std::unexpected(w.error());
+  if (!w) return Unexpected(w.error());
   return window_has_capacity(c, *w, minimum.value);
 }
 
@@ -77,7 +77,7 @@ Result<bool> range_has_capacity(const Calendar& c, Instant start, Instant end, M
 Result<std::optional<TimeWindow>> range_first_slot(const Calendar& c, Instant start, Instant end, Duration d,
                                                    Capacity minimum) {
   if (!(end < start)) return first_slot(c, start, d, minimum, end);
-  if (auto checked = first_slot_range(start, d, minimum, start); !checked) return std::unexpected(checked.error());
+  if (auto checked = first_slot_range(start, d, minimum, start); !checked) return Unexpected(checked.error());
   return fail(ErrorKind::Value, msg::kEndBeforeStart);
 }
 

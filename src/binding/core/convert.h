@@ -60,7 +60,7 @@ inline constexpr TimeWindow kPythonReach{
 
 // ticks_of: a computed duration in ticks; OverflowError beyond 64 bits.
 inline Result<std::int64_t> ticks_of(const Result<Duration>& d) {
-  if (!d) return std::unexpected(d.error());
+  if (!d) return Unexpected(d.error());
   return duration_to_ticks(*d);
 }
 
