@@ -90,7 +90,8 @@ PyObject* build_module() {
 
 }  // namespace hourloom::py
 
-extern "C" PyMODINIT_FUNC PyInit_hourloom(void) {
+// PyMODINIT_FUNC already declares the function extern "C" under C++.
+PyMODINIT_FUNC PyInit_hourloom(void) {
   using namespace hourloom::py;
   return guarded([]() -> PyObject* {
     PyInterpreterState* interpreter = PyInterpreterState_Get();

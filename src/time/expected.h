@@ -116,6 +116,23 @@ class [[nodiscard]] Expected {
     return has_value_ ? std::move(storage_.value) : static_cast<T>(std::forward<U>(fallback));
   }
 
+  // Comparisons as std::expected's: with a value (equal when one is held and
+  // equal), with an error, and with another result.
+  template <class U>
+    requires(!std::is_same_v<U, Expected>)
+  friend constexpr bool operator==(const Expected& x, const U& v) {
+    return x.has_value_ && static_cast<bool>(x.storage_.value == v);
+  }
+  template <class G>
+  friend constexpr bool operator==(const Expected& x, const Unexpected<G>& u) {
+    return !x.has_value_ && static_cast<bool>(x.storage_.error == u.error());
+  }
+  friend constexpr bool operator==(const Expected& x, const Expected& y) {
+    if (x.has_value_ != y.has_value_) return false;
+    return x.has_value_ ? static_cast<bool>(x.storage_.value == y.storage_.value)
+                        : static_cast<bool>(x.storage_.error == y.storage_.error);
+  }
+
  private:
   struct ErrorTag {};
   struct NothingTag {};

@@ -53,7 +53,8 @@ std::int64_t ceil_micros(Instant t) {
 // instant_at: us microseconds since the epoch, inside the representable
 // dates (the caller has checked it against the reach).
 Instant instant_at(std::int64_t us) {
-  return *instant_of(floor_div(us, kMicrosPerSecond), floor_mod(us, kMicrosPerSecond) * kNanosPerMicro);
+  return *instant_of(floor_div(us, kMicrosPerSecond),
+                     static_cast<std::uint64_t>(floor_mod(us, kMicrosPerSecond) * kNanosPerMicro));
 }
 bool not_found(const Error& e) { return e.kind == ErrorKind::Runtime && Error{e.kind, msg::kWorkNotFound} == e; }
 

@@ -19,7 +19,7 @@ TEST(StoredItems, IndexAndScanAgreeThroughEdits) {
     for (int k = 0; k < 2 * items; ++k) {
       Instant a = minute(), b = minute();
       if (b < a) std::swap(a, b);
-      const std::string id = std::to_string(rng() % items);
+      const std::string id = std::to_string(rng() % static_cast<unsigned>(items));
       switch (k < items ? rng() % 6 : 6) {  // half of the additions are entries, then only removals
         case 0: ASSERT_TRUE(add_open_window(c, a, b)); break;
         case 1: ASSERT_TRUE(add_closed_window(c, a, b)); break;

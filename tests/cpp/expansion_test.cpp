@@ -60,8 +60,10 @@ TEST(WeekSpans, ShiftedWeeksGiveTheRulesOpenSpans) {
     Calendar c;
     for (int k = 0; k < 4; ++k) {
       const auto d = static_cast<std::uint8_t>(rng() % 7);
-      const TimeOfDay s = hm(rng() % 24), e = hm(rng() % 24);
-      if (s != e) ASSERT_TRUE((k < 3 ? add_open_rule : add_break_rule)(c, d, s, e));
+      const TimeOfDay s = hm(static_cast<unsigned>(rng() % 24)), e = hm(static_cast<unsigned>(rng() % 24));
+      if (s != e) {
+        ASSERT_TRUE((k < 3 ? add_open_rule : add_break_rule)(c, d, s, e));
+      }
     }
     const Instant from = (at(1995, 1, 1) + Duration::FromSeconds(1800 * (rng() % 800'000))).value();  // 1995-2040
     const TimeWindow range{from, (from + Duration::FromSeconds(1800 * (rng() % 1600))).value()};

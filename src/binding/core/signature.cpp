@@ -1,6 +1,7 @@
 // Parsing declared parameter lists and matching call arguments against them,
 // with CPython's wording for the binding errors, e.g.
 //   HourloomCalendar.AddOpenRule() missing 1 required positional argument: 'end'
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -66,12 +67,12 @@ PyObject* unexpected_keyword(const Signature& s, PyObject* key) {
 
 // keyword_index: position of the parameter named `key`, or -1.
 Py_ssize_t keyword_index(const Signature& s, PyObject* key) {
-  auto n = static_cast<Py_ssize_t>(s.interned.size());
-  for (Py_ssize_t i = 0; i < n; ++i)
-    if (s.interned[i] == key) return i;
-  for (Py_ssize_t i = 0; i < n; ++i) {
+  const std::size_t n = s.interned.size();
+  for (std::size_t i = 0; i < n; ++i)
+    if (s.interned[i] == key) return static_cast<Py_ssize_t>(i);
+  for (std::size_t i = 0; i < n; ++i) {
     int eq = PyUnicode_Compare(s.interned[i], key);
-    if (eq == 0) return i;
+    if (eq == 0) return static_cast<Py_ssize_t>(i);
     if (eq == -1 && PyErr_Occurred()) PyErr_Clear();
   }
   return -1;
@@ -100,13 +101,13 @@ bool any_none(PyObject* const* args, Py_ssize_t n) {
 
 bool fill_defaults(const Signature& s, PyObject** slots) {
   std::vector<std::string> missing;
-  auto n = static_cast<Py_ssize_t>(s.names.size());
-  for (Py_ssize_t i = 0; i < n; ++i) {
+  const std::size_t n = s.names.size();
+  for (std::size_t i = 0; i < n; ++i) {
     if (slots[i] && !(slots[i] == Py_None && s.defaults[i])) continue;
     if (s.defaults[i])
       slots[i] = s.defaults[i];
     else
-      missing.push_back(s.names[static_cast<std::size_t>(i)]);
+      missing.push_back(s.names[i]);
   }
   if (missing.empty()) return true;
   PyErr_Format(PyExc_TypeError, text::kMissingFormat, s.display.c_str(),
@@ -165,7 +166,7 @@ const char* text_signature(const MethodDecl& decl) { return decl.signature->text
 PyObject* call_declared(const MethodDecl& decl, PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                         PyObject* kwnames) {
   const Signature& s = *decl.signature;
-  nargs = PyVectorcall_NARGS(nargs);
+  nargs = PyVectorcall_NARGS(static_cast<std::size_t>(nargs));
   Py_ssize_t nkw = kwnames ? PyTuple_GET_SIZE(kwnames) : 0;
   if (s.star) {
     if (nkw > 0) return unexpected_keyword(s, PyTuple_GET_ITEM(kwnames, 0));
