@@ -16,6 +16,21 @@ else
   PY="$PWD/build/venv/bin/python"
 fi
 
+# build_dir PREFIX -> PREFIX-<compiler>, and a checksum of CXXFLAGS and LDFLAGS
+# when there are any: a build directory keeps the compiler and flags it was
+# first configured with, so each toolchain builds in its own.
+build_dir() {
+  local compiler flags
+  compiler="${CXX:-c++}"
+  compiler="$(basename "${compiler##* }")"
+  flags="${CXXFLAGS:-}|${LDFLAGS:-}"
+  if [ "$flags" = "|" ]; then
+    echo "$1-$compiler"
+  else
+    echo "$1-$compiler-$(printf '%s' "$flags" | cksum | cut -d' ' -f1)"
+  fi
+}
+
 pip_install() { "$PY" -m pip install --quiet --disable-pip-version-check "$@"; }
 
 # requirements build|test -> the build system's requirements, or the `test`

@@ -7,6 +7,8 @@
 //   if (!r) use(r.error());
 #pragma once
 
+#include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -35,6 +37,20 @@ Unexpected(E) -> Unexpected<E>;
 struct BadExpectedAccess : std::exception {
   const char* what() const noexcept override { return "value() of a result holding an error"; }
 };
+
+// A build with HOURLOOM_CHECKED (the test scripts' checked builds, beside the
+// standard library's own checks) stops at a read of the alternative a result
+// does not hold, as a checked std::expected would: *r of an error, or
+// r.error() of a value.
+#ifdef HOURLOOM_CHECKED
+[[noreturn]] inline void wrong_alternative(const char* read) {
+  std::fprintf(stderr, "hourloom: %s of a result that does not hold one\n", read);
+  std::abort();
+}
+#define HOURLOOM_HOLDS(held, read) ((held) ? void(0) : ::hourloom::wrong_alternative(read))
+#else
+#define HOURLOOM_HOLDS(held, read) void(0)
+#endif
 
 template <class T, class E>
 class [[nodiscard]] Expected {
@@ -97,15 +113,17 @@ class [[nodiscard]] Expected {
   constexpr T& value() & { return checked(), storage_.value; }
   constexpr T&& value() && { return checked(), std::move(storage_.value); }
   // The unchecked reads: the caller has seen has_value().
-  constexpr const T& operator*() const& { return storage_.value; }
-  constexpr T& operator*() & { return storage_.value; }
-  constexpr T&& operator*() && { return std::move(storage_.value); }
-  constexpr const T* operator->() const { return std::addressof(storage_.value); }
-  constexpr T* operator->() { return std::addressof(storage_.value); }
+  constexpr const T& operator*() const& { return HOURLOOM_HOLDS(has_value_, "a value"), storage_.value; }
+  constexpr T& operator*() & { return HOURLOOM_HOLDS(has_value_, "a value"), storage_.value; }
+  constexpr T&& operator*() && { return HOURLOOM_HOLDS(has_value_, "a value"), std::move(storage_.value); }
+  constexpr const T* operator->() const {
+    return HOURLOOM_HOLDS(has_value_, "a value"), std::addressof(storage_.value);
+  }
+  constexpr T* operator->() { return HOURLOOM_HOLDS(has_value_, "a value"), std::addressof(storage_.value); }
   // error: only of an Expected that holds an error.
-  constexpr const E& error() const& { return storage_.error; }
-  constexpr E& error() & { return storage_.error; }
-  constexpr E&& error() && { return std::move(storage_.error); }
+  constexpr const E& error() const& { return HOURLOOM_HOLDS(!has_value_, "an error"), storage_.error; }
+  constexpr E& error() & { return HOURLOOM_HOLDS(!has_value_, "an error"), storage_.error; }
+  constexpr E&& error() && { return HOURLOOM_HOLDS(!has_value_, "an error"), std::move(storage_.error); }
 
   template <class U>
   constexpr T value_or(U&& fallback) const& {
@@ -199,8 +217,8 @@ class [[nodiscard]] Expected<void, E> {
   constexpr void value() const {
     if (has_error_) throw BadExpectedAccess{};
   }
-  constexpr const E& error() const& { return error_; }
-  constexpr E&& error() && { return std::move(error_); }
+  constexpr const E& error() const& { return HOURLOOM_HOLDS(has_error_, "an error"), error_; }
+  constexpr E&& error() && { return HOURLOOM_HOLDS(has_error_, "an error"), std::move(error_); }
 
  private:
   // An error is kept only when there is one; a success leaves E
