@@ -44,14 +44,44 @@ class CalendarEditor {
     return {};
   }
 
-  static Result<void> add_window(Calendar& c, bool opening, Instant start, Instant end) {
-    if (auto ok = refuse_composite(c); !ok) return ok;
-    auto w = make_window(start, end);
-    if (!w) return Unexpected(w.error());
+  // check_item: the checks of an edit that stores a window, in their fixed
+  // order: an entry's id (when `entry`), a capacity (when `sets_capacity`),
+  // then the window itself, which it returns.
+  struct Checked {
+    bool entry = false;
+    std::string_view id;
+    bool sets_capacity = false;
+    Capacity capacity = 0;
+  };
+  static Result<TimeWindow> check_item(const Calendar& c, const Checked& k, Instant start, Instant end) {
+    if (auto ok = refuse_composite(c); !ok) return Unexpected(ok.error());
+    if (k.entry && is_blank_id(k.id)) return fail(ErrorKind::Value, msg::kEmptyEntryId);
+    if (k.sets_capacity && k.capacity < 0) return fail(ErrorKind::Value, msg::kNegativeCapacity);
+    return make_window(start, end);
+  }
+
+  // store_window, store_override, store_entry: put a checked window in its
+  // sequence; what changed, for `edited`.
+  static CalendarEdit store_window(Calendar& c, bool opening, TimeWindow w) {
     std::vector<TimeWindow>& windows = opening ? c.open_windows_ : c.closed_windows_;
-    windows.push_back(*w);
+    windows.push_back(w);
     const auto order = static_cast<std::uint32_t>(windows.size() - 1);
-    edited(c, {CalendarEdit::What::Item, {*w, 0, order, opening ? ItemKind::OpenWindow : ItemKind::ClosedWindow}});
+    return {CalendarEdit::What::Item, {w, 0, order, opening ? ItemKind::OpenWindow : ItemKind::ClosedWindow}};
+  }
+  static CalendarEdit store_override(Calendar& c, TimeWindow w, Capacity capacity) {
+    c.capacity_overrides_.push_back({w, capacity});
+    const auto order = static_cast<std::uint32_t>(c.capacity_overrides_.size() - 1);
+    return {CalendarEdit::What::Item, {w, capacity, order, ItemKind::Override}};
+  }
+  // An entry with the same id is overwritten in place and keeps its position.
+  static EntryList::Change store_entry(Calendar& c, std::string id, EntryKind kind, TimeWindow w, Capacity capacity) {
+    return c.entries_.set(Entry{std::move(id), kind, w, capacity});
+  }
+
+  static Result<void> add_window(Calendar& c, bool opening, Instant start, Instant end) {
+    auto w = check_item(c, {}, start, end);
+    if (!w) return Unexpected(w.error());
+    edited(c, store_window(c, opening, *w));
     return {};
   }
 
@@ -64,27 +94,62 @@ class CalendarEditor {
   }
 
   static Result<void> add_capacity_override(Calendar& c, Instant start, Instant end, Capacity capacity) {
-    if (auto ok = refuse_composite(c); !ok) return ok;
-    if (capacity < 0) return fail(ErrorKind::Value, msg::kNegativeCapacity);
-    auto w = make_window(start, end);
+    auto w = check_item(c, {false, {}, true, capacity}, start, end);
     if (!w) return Unexpected(w.error());
-    c.capacity_overrides_.push_back({*w, capacity});
-    const auto order = static_cast<std::uint32_t>(c.capacity_overrides_.size() - 1);
-    edited(c, {CalendarEdit::What::Item, {*w, capacity, order, ItemKind::Override}});
+    edited(c, store_override(c, *w, capacity));
     return {};
   }
 
   static Result<void> set_entry(Calendar& c, std::string id, EntryKind kind, Instant start, Instant end,
                                 Capacity capacity) {
-    if (auto ok = refuse_composite(c); !ok) return ok;
-    if (is_blank_id(id)) return fail(ErrorKind::Value, msg::kEmptyEntryId);
-    if (kind == EntryKind::WithCapacity && capacity < 0) return fail(ErrorKind::Value, msg::kNegativeCapacity);
-    auto w = make_window(start, end);
+    auto w = check_item(c, {true, id, kind == EntryKind::WithCapacity, capacity}, start, end);
     if (!w) return Unexpected(w.error());
-    // An entry with the same id is overwritten in place and keeps its position.
-    const EntryList::Change change = c.entries_.set(Entry{std::move(id), kind, *w, capacity});
+    const EntryList::Change change = store_entry(c, std::move(id), kind, *w, capacity);
     edited(c, {CalendarEdit::What::Entry, {}, &change});
     return {};
+  }
+
+  // Batches: each edit checked as its single edit checks it, then all stored.
+  static bool is_entry(ItemKind kind) { return kind >= ItemKind::OpenEntry; }
+
+  static std::optional<EditFailure> check_edits(const Calendar& c, ItemKind kind, std::span<const WindowEdit> edits) {
+    for (std::size_t i = 0; i < edits.size(); ++i) {
+      const WindowEdit& e = edits[i];
+      if (auto w = check_item(c, {is_entry(kind), e.id, sets_capacity(kind), e.capacity}, e.start, e.end); !w)
+        return EditFailure{i, w.error()};
+    }
+    return std::nullopt;
+  }
+
+  // reserve_more: room for n more items, growing geometrically so that many
+  // small batches do not copy the sequence each time.
+  template <class T>
+  static void reserve_more(std::vector<T>& items, std::size_t n) {
+    if (items.capacity() - items.size() < n) items.reserve(std::max(items.size() + n, 2 * items.size()));
+  }
+
+  static std::optional<EditFailure> add_edits(Calendar& c, ItemKind kind, std::span<WindowEdit> edits) {
+    if (auto failure = check_edits(c, kind, edits)) return failure;
+    if (edits.empty()) return std::nullopt;
+    if (kind == ItemKind::OpenWindow || kind == ItemKind::ClosedWindow)
+      reserve_more(kind == ItemKind::OpenWindow ? c.open_windows_ : c.closed_windows_, edits.size());
+    else if (kind == ItemKind::Override)
+      reserve_more(c.capacity_overrides_, edits.size());
+    // Dropped first, so that a calendar left half edited (out of memory) is never answered from stale data.
+    edited(c, {CalendarEdit::What::Reset});
+    const EntryKind entry_kind = kind == ItemKind::OpenEntry     ? EntryKind::Open
+                                 : kind == ItemKind::ClosedEntry ? EntryKind::Closed
+                                                                 : EntryKind::WithCapacity;
+    for (WindowEdit& e : edits) {
+      const TimeWindow w{e.start, e.end};
+      if (kind == ItemKind::OpenWindow || kind == ItemKind::ClosedWindow)
+        store_window(c, kind == ItemKind::OpenWindow, w);
+      else if (kind == ItemKind::Override)
+        store_override(c, w, e.capacity);
+      else
+        store_entry(c, std::move(e.id), entry_kind, w, sets_capacity(kind) ? e.capacity : 0);
+    }
+    return std::nullopt;
   }
 
   static Result<bool> remove_entry(Calendar& c, std::string_view id) {
@@ -302,10 +367,16 @@ Result<void> add_closed_window(Calendar& c, Instant start, Instant end) {
   return CalendarEditor::add_window(c, false, start, end);
 }
 
-Result<void> add_holiday(Calendar& c, Date date) {
+Result<TimeWindow> holiday_window(Date date) {
   auto next = date.add_days(1);
   if (!next) return fail(ErrorKind::Overflow, msg::kDateOverflow);
-  return add_closed_window(c, Instant::FromParts(date, {}), Instant::FromParts(*next, {}));
+  return TimeWindow{Instant::FromParts(date, {}), Instant::FromParts(*next, {})};
+}
+
+Result<void> add_holiday(Calendar& c, Date date) {
+  auto w = holiday_window(date);
+  if (!w) return Unexpected(w.error());
+  return add_closed_window(c, w->start, w->end);
 }
 
 Result<void> set_default_capacity(Calendar& c, Capacity capacity) {
@@ -318,6 +389,14 @@ Result<void> add_capacity_override(Calendar& c, Instant start, Instant end, Capa
 
 Result<void> set_entry(Calendar& c, std::string id, EntryKind kind, Instant start, Instant end, Capacity capacity) {
   return CalendarEditor::set_entry(c, std::move(id), kind, start, end, capacity);
+}
+
+std::optional<EditFailure> check_window_edits(const Calendar& c, ItemKind kind, std::span<const WindowEdit> edits) {
+  return CalendarEditor::check_edits(c, kind, edits);
+}
+
+std::optional<EditFailure> add_window_edits(Calendar& c, ItemKind kind, std::span<WindowEdit> edits) {
+  return CalendarEditor::add_edits(c, kind, edits);
 }
 
 Result<bool> remove_entry(Calendar& c, std::string_view id) { return CalendarEditor::remove_entry(c, id); }

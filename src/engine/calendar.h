@@ -16,11 +16,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "engine/entry_list.h"
+#include "engine/time_index.h"
 #include "time/records.h"
 #include "time/weekly_rule.h"
 
@@ -97,9 +100,11 @@ Result<void> add_weekday_open_rules(Calendar& c, TimeOfDay start, TimeOfDay end)
 Result<void> add_weekday_break_rules(Calendar& c, TimeOfDay start, TimeOfDay end);
 Result<void> add_open_window(Calendar& c, Instant start, Instant end);
 Result<void> add_closed_window(Calendar& c, Instant start, Instant end);
-// add_holiday: [date 00:00, next date 00:00) as a closed window; OverflowError
-// "Date overflow." when the next date does not exist.
+// add_holiday: holiday_window(date) as a closed window.
 Result<void> add_holiday(Calendar& c, Date date);
+// holiday_window: [date 00:00, next date 00:00); OverflowError "Date overflow."
+// when the next date does not exist.
+Result<TimeWindow> holiday_window(Date date);
 Result<void> set_default_capacity(Calendar& c, Capacity capacity);
 Result<void> add_capacity_override(Calendar& c, Instant start, Instant end, Capacity capacity);
 // set_entry: replaces the entry with the same id in place (keeping its
@@ -119,6 +124,28 @@ Result<void> clear_closed_windows(Calendar& c);
 Result<void> clear_capacity_overrides(Calendar& c);
 Result<void> clear_entries(Calendar& c);
 Result<void> clear(Calendar& c);
+
+// Many edits at once. WindowEdit: one window of a batch, with the capacity of
+// an override or capacity entry and the id of an entry.
+struct WindowEdit {
+  std::string id;
+  Instant start, end;
+  Capacity capacity = 0;
+};
+// EditFailure: the first edit of a batch that would fail: its position and error.
+struct EditFailure {
+  std::size_t position;
+  Error error;
+};
+// check_window_edits: the first of the edits that its single edit of `kind`
+// would refuse (add_open_window, add_closed_window, add_capacity_override, or
+// set_entry for the entry kinds), with that edit's error.
+std::optional<EditFailure> check_window_edits(const Calendar& c, ItemKind kind, std::span<const WindowEdit> edits);
+// add_window_edits: the edits in order, as as many single edits would make
+// them (ids are moved out), or the first refused one's failure with nothing
+// changed. The generation advances once, and the derived data is dropped for
+// the next question to rebuild instead of being patched edit by edit.
+std::optional<EditFailure> add_window_edits(Calendar& c, ItemKind kind, std::span<WindowEdit> edits);
 
 // is_blank_id: empty or only Unicode white space (id is UTF-8).
 bool is_blank_id(std::string_view id);

@@ -67,6 +67,20 @@ bool take_source(const Classes& classes, PyObject* obj, Source* out) {
   return false;
 }
 
+bool EditHold::open(const Classes& classes, PyObject* obj) {
+  if (reinterpret_cast<PyObject*>(Py_TYPE(obj)) != classes.of(Kind::Calendar)) {
+    PyErr_Format(PyExc_TypeError, "expected a HourloomCalendar, got '%s'", Py_TYPE(obj)->tp_name);
+    return false;
+  }
+  auto& box = py::boxed_value<py::CalendarBox>(obj);
+  if (!hold_.emplace(box.flag)) return false;
+  box_ = &box;
+  return true;
+}
+
+const Calendar& EditHold::current() const { return box_->value(); }
+Calendar& EditHold::edited() { return box_->edited(); }
+
 PyObject* exception_class(const Classes& classes, ErrorKind kind) {
   return py::exception_type(kind, classes.internal_error);
 }

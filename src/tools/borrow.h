@@ -8,10 +8,16 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include <optional>
 #include <string>
 
+#include "binding/core/hold.h"
 #include "tools/columns.h"
 #include "tools/pickling.h"
+
+namespace hourloom::py {
+class CalendarBox;  // binding/classes/calendar.h
+}  // namespace hourloom::py
 
 namespace hourloom::tools {
 
@@ -35,6 +41,23 @@ bool load_classes(Classes* out);
 // other object, RuntimeError "Already mutably borrowed" while an edit holds
 // the calendar.
 bool take_source(const Classes& classes, PyObject* obj, Source* out);
+
+// EditHold: the calendar of a HourloomCalendar object, held exclusively
+// for an edit as long as this lives (hourloom's own edits take the same hold).
+class EditHold {
+ public:
+  // open: false with TypeError for any other object, RuntimeError "Already
+  // borrowed" while another hold is on it.
+  bool open(const Classes& classes, PyObject* obj);
+  // current: the calendar as it is; edited: the calendar to edit (its
+  // shared snapshot goes). Both after open().
+  const Calendar& current() const;
+  Calendar& edited();
+
+ private:
+  std::optional<py::ExclusiveHold> hold_;
+  py::CalendarBox* box_ = nullptr;
+};
 
 // exception_class: the Python class raised for an engine error of this kind,
 // as hourloom raises it.

@@ -7,6 +7,7 @@
 //   _core.to_wall(real, bounds, offsets, out): real instants to a zone's wall clock
 //   _core.slots(starts, ends, caps, minimum, points, durations, bounds, backward, out): slots in windows
 //   _core.dump(obj) -> bytes;  _core.load(bytes) -> a new equal object (pickling)
+//   _core.add_windows(cal, kind, n, starts, ends, capacities, ids), _core.add_holidays(cal, days): edits (build.h)
 //   _core.classes: the classes dump serves, in payload order; _core.InternalError: hourloom's internal error
 #include <algorithm>
 #include <chrono>
@@ -14,6 +15,7 @@
 #include <new>
 
 #include "tools/borrow.h"
+#include "tools/build.h"
 #include "tools/columns.h"
 
 namespace hourloom::tools {
@@ -349,6 +351,9 @@ PyObject* load_object(PyObject*, PyObject* arg) noexcept {
   return result;
 }
 
+PyObject* add_windows_of(PyObject*, PyObject* args) noexcept { return add_windows(g_classes, args); }
+PyObject* add_holidays_of(PyObject*, PyObject* args) noexcept { return add_holidays(g_classes, args); }
+
 PyMethodDef g_methods[] = {
     {"dump", dump_object, METH_O, nullptr},
     {"load", load_object, METH_O, nullptr},
@@ -356,6 +361,8 @@ PyMethodDef g_methods[] = {
     {"windows", windows, METH_VARARGS, nullptr},
     {"to_wall", to_wall, METH_VARARGS, nullptr},
     {"slots", slots, METH_VARARGS, nullptr},
+    {"add_windows", add_windows_of, METH_VARARGS, nullptr},
+    {"add_holidays", add_holidays_of, METH_VARARGS, nullptr},
     {nullptr, nullptr, 0, nullptr},
 };
 

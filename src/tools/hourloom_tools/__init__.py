@@ -19,7 +19,7 @@ from . import _core
 from . import _pickle  # noqa: F401  (registers the picklers of hourloom's classes)
 
 __all__ = ["capacity_at", "can_work", "next_open", "add_work", "working_duration", "capacity_time",
-           "first_slot", "last_slot", "windows", "plot", "Zoned"]
+           "first_slot", "last_slot", "windows", "plot", "Zoned", "add_windows", "add_holidays"]
 
 _CAPACITY_AT, _NEXT_OPEN, _ADD_WORK, _WORKING_DURATION, _CAPACITY_TIME, _FIRST_SLOT, _LAST_SLOT = range(7)
 _NAT = _np.iinfo(_np.int64).min
@@ -305,3 +305,4 @@ def plot(cal, start, end, ax=None):
 
 
 from ._zoned import Zoned  # noqa: E402  (it builds on the functions above)
+from ._build import add_windows, add_holidays  # noqa: E402
