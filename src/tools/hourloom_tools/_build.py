@@ -42,10 +42,12 @@ def _capacities(capacity):
     beyond it, for the edit to refuse at their position)."""
     if isinstance(capacity, (int, _np.integer)):
         return _np.asarray(min(max(int(capacity), _CAPACITY_RANGE[0]), _CAPACITY_RANGE[1]), _np.int64)
-    arr = _np.asarray(capacity.to_numpy() if _is_pandas(capacity) else capacity)
+    if _is_pandas(capacity):  # nullable integers as objects, a missing one refused at its position
+        capacity = capacity.to_numpy(None if isinstance(capacity.dtype, _np.dtype) else object)
+    arr = _np.asarray(capacity)
     if arr.dtype.kind in "iub":
-        if arr.dtype.kind == "u":
-            arr = _np.minimum(arr, _CAPACITY_RANGE[1])
+        if arr.dtype == _np.uint64:  # the one integer type beyond int64
+            arr = _np.minimum(arr, _np.uint64(_CAPACITY_RANGE[1]))
         return _np.clip(arr.astype(_np.int64), *_CAPACITY_RANGE)
     if arr.dtype.kind == "O" and arr.ndim:
         out = _np.empty(arr.shape, _np.int64)
