@@ -1,5 +1,5 @@
 import datetime
-from typing import Any, overload
+from typing import Any, Iterable, Literal, overload
 
 import numpy as np
 import numpy.typing as npt
@@ -7,7 +7,7 @@ import numpy.typing as npt
 from hourloom import HourloomCalendar, HourloomTimeline
 
 __all__ = ["capacity_at", "can_work", "next_open", "add_work", "working_duration", "capacity_time",
-           "first_slot", "last_slot", "windows", "plot", "Zoned"]
+           "first_slot", "last_slot", "windows", "plot", "Zoned", "add_windows", "add_holidays"]
 
 _Source = HourloomCalendar | HourloomTimeline
 _Instant = datetime.datetime | np.datetime64
@@ -75,6 +75,21 @@ def windows(
     """The state windows of [start, end): their starts, their ends and their capacities."""
 def plot(cal: _Source, start: _Instant, end: _Instant, ax: Any = None) -> Any:
     """Draws the state windows of [start, end) with matplotlib (capacity as bar height, closed time shaded) and returns the axes."""
+
+# Calendars from data: every edit made, in order, or none (the error names its position).
+def add_windows(
+    cal: HourloomCalendar,
+    starts: Any,
+    ends: Any,
+    kind: Literal["open", "closed", "capacity"],
+    *,
+    capacity: Any = None,
+    ids: Any = None,
+    zone: datetime.tzinfo | str | None = None,
+) -> HourloomCalendar:
+    """Adds a window from each start to each end (or, with ids, sets each entry); naive and datetime64 values are wall-clock times, aware ones are read in `zone`."""
+def add_holidays(cal: HourloomCalendar, source: Any, *, years: Iterable[int] | None = None) -> HourloomCalendar:
+    """Closes each whole day of a holidays package object (for `years`, when given), a mapping or iterable of dates, or datetime64 values."""
 
 _Aware = datetime.datetime | np.datetime64
 
