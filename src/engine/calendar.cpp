@@ -112,11 +112,48 @@ class CalendarEditor {
   // Batches: each edit checked as its single edit checks it, then all stored.
   static bool is_entry(ItemKind kind) { return kind >= ItemKind::OpenEntry; }
 
-  static std::optional<EditFailure> check_edits(const Calendar& c, ItemKind kind, std::span<const WindowEdit> edits) {
-    for (std::size_t i = 0; i < edits.size(); ++i) {
-      const WindowEdit& e = edits[i];
-      if (auto w = check_item(c, {is_entry(kind), e.id, sets_capacity(kind), e.capacity}, e.start, e.end); !w)
-        return EditFailure{i, w.error()};
+  static std::optional<EditFailure> check_edits(const Calendar& c, ItemKind kind, const WindowEdits& edits) {
+    const bool entries = is_entry(kind), capacities = sets_capacity(kind);
+    for (std::size_t i = 0; i < edits.windows.size(); ++i) {
+      const TimeWindow& w = edits.windows[i];
+      const Checked k{entries, entries ? std::string_view(edits.ids[i]) : std::string_view(), capacities,
+                      capacities ? edits.capacities[i] : 0};
+      if (auto ok = check_item(c, k, w.start, w.end); !ok) return EditFailure{i, ok.error()};
+    }
+    return std::nullopt;
+  }
+
+  static std::optional<EditFailure> add_edits(Calendar& c, ItemKind kind, WindowEdits& edits) {
+    if (auto failure = check_edits(c, kind, edits)) return failure;
+    const std::vector<TimeWindow>& windows = edits.windows;
+    if (windows.empty()) return std::nullopt;
+    // Dropped first, so that a calendar left half edited (out of memory) is never answered from stale data.
+    edited(c, {CalendarEdit::What::Reset});
+    switch (kind) {
+      case ItemKind::OpenWindow:
+      case ItemKind::ClosedWindow: {
+        std::vector<TimeWindow>& stored = kind == ItemKind::OpenWindow ? c.open_windows_ : c.closed_windows_;
+        if (stored.empty())
+          stored.swap(edits.windows);  // a calendar filled in one go takes the batch's own storage
+        else
+          stored.insert(stored.end(), windows.begin(), windows.end());
+        break;
+      }
+      case ItemKind::Override:
+        reserve_more(c.capacity_overrides_, windows.size());
+        for (std::size_t i = 0; i < windows.size(); ++i) store_override(c, windows[i], edits.capacities[i]);
+        break;
+      case ItemKind::OpenEntry:
+      case ItemKind::ClosedEntry:
+      case ItemKind::CapacityEntry: {
+        const EntryKind entry = kind == ItemKind::OpenEntry     ? EntryKind::Open
+                                : kind == ItemKind::ClosedEntry ? EntryKind::Closed
+                                                                : EntryKind::WithCapacity;
+        if (c.entries_.slot_count() == 0) c.entries_.reserve(windows.size());  // filled in one go
+        for (std::size_t i = 0; i < windows.size(); ++i)
+          store_entry(c, std::move(edits.ids[i]), entry, windows[i], sets_capacity(kind) ? edits.capacities[i] : 0);
+        break;
+      }
     }
     return std::nullopt;
   }
@@ -126,30 +163,6 @@ class CalendarEditor {
   template <class T>
   static void reserve_more(std::vector<T>& items, std::size_t n) {
     if (items.capacity() - items.size() < n) items.reserve(std::max(items.size() + n, 2 * items.size()));
-  }
-
-  static std::optional<EditFailure> add_edits(Calendar& c, ItemKind kind, std::span<WindowEdit> edits) {
-    if (auto failure = check_edits(c, kind, edits)) return failure;
-    if (edits.empty()) return std::nullopt;
-    if (kind == ItemKind::OpenWindow || kind == ItemKind::ClosedWindow)
-      reserve_more(kind == ItemKind::OpenWindow ? c.open_windows_ : c.closed_windows_, edits.size());
-    else if (kind == ItemKind::Override)
-      reserve_more(c.capacity_overrides_, edits.size());
-    // Dropped first, so that a calendar left half edited (out of memory) is never answered from stale data.
-    edited(c, {CalendarEdit::What::Reset});
-    const EntryKind entry_kind = kind == ItemKind::OpenEntry     ? EntryKind::Open
-                                 : kind == ItemKind::ClosedEntry ? EntryKind::Closed
-                                                                 : EntryKind::WithCapacity;
-    for (WindowEdit& e : edits) {
-      const TimeWindow w{e.start, e.end};
-      if (kind == ItemKind::OpenWindow || kind == ItemKind::ClosedWindow)
-        store_window(c, kind == ItemKind::OpenWindow, w);
-      else if (kind == ItemKind::Override)
-        store_override(c, w, e.capacity);
-      else
-        store_entry(c, std::move(e.id), entry_kind, w, sets_capacity(kind) ? e.capacity : 0);
-    }
-    return std::nullopt;
   }
 
   static Result<bool> remove_entry(Calendar& c, std::string_view id) {
@@ -391,11 +404,11 @@ Result<void> set_entry(Calendar& c, std::string id, EntryKind kind, Instant star
   return CalendarEditor::set_entry(c, std::move(id), kind, start, end, capacity);
 }
 
-std::optional<EditFailure> check_window_edits(const Calendar& c, ItemKind kind, std::span<const WindowEdit> edits) {
+std::optional<EditFailure> check_window_edits(const Calendar& c, ItemKind kind, const WindowEdits& edits) {
   return CalendarEditor::check_edits(c, kind, edits);
 }
 
-std::optional<EditFailure> add_window_edits(Calendar& c, ItemKind kind, std::span<WindowEdit> edits) {
+std::optional<EditFailure> add_window_edits(Calendar& c, ItemKind kind, WindowEdits& edits) {
   return CalendarEditor::add_edits(c, kind, edits);
 }
 

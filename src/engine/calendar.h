@@ -17,7 +17,6 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -125,12 +124,13 @@ Result<void> clear_capacity_overrides(Calendar& c);
 Result<void> clear_entries(Calendar& c);
 Result<void> clear(Calendar& c);
 
-// Many edits at once. WindowEdit: one window of a batch, with the capacity of
-// an override or capacity entry and the id of an entry.
-struct WindowEdit {
-  std::string id;
-  Instant start, end;
-  Capacity capacity = 0;
+// Many edits at once. WindowEdits: a batch of edits of one kind, one element
+// per window: its bounds as given (each is checked), and its capacity for the
+// capacity kinds and its id for the entry kinds.
+struct WindowEdits {
+  std::vector<TimeWindow> windows;
+  std::vector<Capacity> capacities;
+  std::vector<std::string> ids;
 };
 // EditFailure: the first edit of a batch that would fail: its position and error.
 struct EditFailure {
@@ -140,12 +140,12 @@ struct EditFailure {
 // check_window_edits: the first of the edits that its single edit of `kind`
 // would refuse (add_open_window, add_closed_window, add_capacity_override, or
 // set_entry for the entry kinds), with that edit's error.
-std::optional<EditFailure> check_window_edits(const Calendar& c, ItemKind kind, std::span<const WindowEdit> edits);
+std::optional<EditFailure> check_window_edits(const Calendar& c, ItemKind kind, const WindowEdits& edits);
 // add_window_edits: the edits in order, as as many single edits would make
 // them (ids are moved out), or the first refused one's failure with nothing
 // changed. The generation advances once, and the derived data is dropped for
 // the next question to rebuild instead of being patched edit by edit.
-std::optional<EditFailure> add_window_edits(Calendar& c, ItemKind kind, std::span<WindowEdit> edits);
+std::optional<EditFailure> add_window_edits(Calendar& c, ItemKind kind, WindowEdits& edits);
 
 // is_blank_id: empty or only Unicode white space (id is UTF-8).
 bool is_blank_id(std::string_view id);

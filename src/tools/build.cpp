@@ -1,5 +1,6 @@
 #include "tools/build.h"
 
+#include <algorithm>
 #include <new>
 #include <optional>
 #include <string>
@@ -64,16 +65,33 @@ Refusal refusal_raised(std::size_t position, const char* prefix) {
   return {position, plain ? type : PyExc_ValueError, std::string(prefix) + (utf8 ? utf8 : "cannot be converted")};
 }
 
-// instant_at: the wall-clock instant of us, or a refusal naming the argument.
-std::optional<Instant> instant_at(std::int64_t us, std::size_t i, const char* name, std::optional<Refusal>& refusal) {
-  if (us == kMissing) {
-    refusal = Refusal{i, PyExc_TypeError, std::string("argument '") + name + "': expected a datetime, got NaT"};
-    return std::nullopt;
+// Reach: the microseconds a datetime can hold, and the instant of each.
+class Reach {
+ public:
+  Reach() : first_(micros_of(python_reach().start)), last_(micros_of(python_reach().end)) {}
+  // instant: the instant of us, or a refusal naming the argument.
+  std::optional<Instant> instant(std::int64_t us, std::size_t i, const char* name,
+                                 std::optional<Refusal>& refusal) const {
+    if (us < first_ || us > last_) [[unlikely]] {
+      refuse(us, i, name, refusal);
+      return std::nullopt;
+    }
+    const std::int64_t seconds = floor_div(us, kMicrosPerSecond);
+    const auto nanos = static_cast<std::uint32_t>((us - seconds * kMicrosPerSecond) * kNanosPerMicro);
+    return Instant::FromParts(Date::FromDays(static_cast<std::int32_t>(floor_div(seconds, kSecondsPerDay))),
+                              *TimeOfDay::FromSeconds(static_cast<std::uint32_t>(floor_mod(seconds, kSecondsPerDay)), nanos));
   }
-  auto t = instant_from_micros(us, python_reach());
-  if (!t) refusal = Refusal{i, PyExc_ValueError, text::kInstantRange};
-  return t;
-}
+
+ private:
+  [[gnu::cold, gnu::noinline]] static void refuse(std::int64_t us, std::size_t i, const char* name,
+                                                  std::optional<Refusal>& refusal) {
+    if (us == kMissing)
+      refusal = Refusal{i, PyExc_TypeError, std::string("argument '") + name + "': expected a datetime, got NaT"};
+    else
+      refusal = Refusal{i, PyExc_ValueError, text::kInstantRange};
+  }
+  std::int64_t first_, last_;
+};
 
 constexpr const char* kDateRange = "Date is outside the range of date.";
 
@@ -85,17 +103,15 @@ PyObject* raise_at(PyObject* type, const char* text, std::size_t position) {
 // finish: the edits made when every element converted and the engine takes
 // them all; otherwise the first failure is raised: the engine's for an
 // element before the refused one, else the refusal.
-PyObject* finish(const Classes& classes, PyObject* cal, ItemKind kind, std::vector<WindowEdit>& edits,
+PyObject* finish(const Classes& classes, PyObject* cal, ItemKind kind, WindowEdits& edits,
                  const std::optional<Refusal>& refusal) {
   EditHold hold;
   if (!hold.open(classes, cal)) return nullptr;
-  if (auto f = check_window_edits(hold.current(), kind, edits))
-    return raise_at(exception_class(classes, f->error.kind), f->error.message, f->position);
+  const auto failure = refusal ? check_window_edits(hold.current(), kind, edits)
+                               : add_window_edits(hold.edited(), kind, edits);
+  if (failure)
+    return raise_at(exception_class(classes, failure->error.kind), failure->error.message, failure->position);
   if (refusal) return raise_at(refusal->type, refusal->text.c_str(), refusal->position);
-  if (!edits.empty() && add_window_edits(hold.edited(), kind, edits)) {
-    PyErr_SetString(PyExc_SystemError, "unexpected internal failure");  // checked just above
-    return nullptr;
-  }
   Py_RETURN_NONE;
 }
 
@@ -138,12 +154,14 @@ PyObject* add_windows(const Classes& classes, PyObject* args) noexcept {
       return nullptr;
     }
     const Column s = start_col.column(), e = end_col.column(), c = capacity_col.column();
-    std::vector<WindowEdit> edits;
-    edits.reserve(n);
+    const Reach reach;
+    WindowEdits edits;
+    edits.windows.reserve(n);
+    if (c.given()) edits.capacities.reserve(n);
+    if (ids != Py_None) edits.ids.reserve(n);
     std::optional<Refusal> refusal;
     // Each element converts as the scalar edit's arguments do, in their order: id, start, end, capacity.
-    for (std::size_t i = 0; i < n && !refusal; ++i) {
-      WindowEdit& edit = edits.emplace_back();
+    for (std::size_t i = 0; i < n; ++i) {
       if (ids != Py_None) {
         PyObject* id = PyList_GET_ITEM(ids, id_count == 1 ? 0 : static_cast<Py_ssize_t>(i));
         if (!PyUnicode_Check(id)) {
@@ -157,23 +175,25 @@ PyObject* add_windows(const Classes& classes, PyObject* args) noexcept {
           refusal = refusal_raised(i, "argument 'ids': ");
           break;
         }
-        edit.id.assign(utf8, static_cast<std::size_t>(length));
+        edits.ids.emplace_back(utf8, static_cast<std::size_t>(length));
       }
-      const auto start = instant_at(s.at(i), i, "starts", refusal);
-      const auto end = start ? instant_at(e.at(i), i, "ends", refusal) : std::nullopt;
+      const auto start = reach.instant(s.at(i), i, "starts", refusal);
+      const auto end = start ? reach.instant(e.at(i), i, "ends", refusal) : std::nullopt;
       if (!end) break;
-      edit.start = *start;
-      edit.end = *end;
       if (c.given()) {
         const std::int64_t capacity = c.at(i);
         if (capacity < INT32_MIN || capacity > INT32_MAX) {
           refusal = Refusal{i, PyExc_OverflowError, "out of range integral type conversion attempted"};
           break;
         }
-        edit.capacity = static_cast<Capacity>(capacity);
+        edits.capacities.push_back(static_cast<Capacity>(capacity));
       }
+      edits.windows.push_back({*start, *end});
     }
-    if (refusal) edits.resize(refusal->position);
+    if (refusal) {
+      edits.windows.resize(refusal->position);  // the elements before it, for the engine's checks
+      edits.ids.resize(std::min(edits.ids.size(), refusal->position));
+    }
     return finish(classes, cal, kind, edits, refusal);
   });
 }
@@ -187,8 +207,8 @@ PyObject* add_holidays(const Classes& classes, PyObject* args) noexcept {
     const std::size_t n = day_col.size();
     const Column d = day_col.column();
     const std::int64_t first = python_reach().start.date().days(), last = python_reach().end.date().days();
-    std::vector<WindowEdit> edits;
-    edits.reserve(n);
+    WindowEdits edits;
+    edits.windows.reserve(n);
     std::optional<Refusal> refusal;
     // Each day as add_holiday takes it: the date, then the day after it, then the window's checks.
     for (std::size_t i = 0; i < n && !refusal; ++i) {
@@ -200,7 +220,7 @@ PyObject* add_holidays(const Classes& classes, PyObject* args) noexcept {
       } else if (auto w = holiday_window(Date::FromDays(static_cast<std::int32_t>(day))); !w) {
         refusal = Refusal{i, exception_class(classes, w.error().kind), w.error().message};
       } else {
-        edits.push_back({{}, w->start, w->end, 0});
+        edits.windows.push_back(*w);
       }
     }
     return finish(classes, cal, ItemKind::ClosedWindow, edits, refusal);

@@ -63,10 +63,10 @@ def _capacities(capacity):
 
 
 def _ids(ids):
-    """Ids as an object array (str for the edit to check)."""
-    if isinstance(ids, str):
-        return _np.asarray(ids, object)
-    arr = _np.asarray(ids.to_numpy() if _is_pandas(ids) else ids)
+    """Ids as an object array (the edit checks that each is a str)."""
+    if _is_pandas(ids):
+        ids = ids.to_numpy()
+    arr = _np.asarray(ids) if hasattr(ids, "__array__") else _np.asarray(ids, object)
     return arr.astype(object) if arr.dtype.kind in "US" else arr
 
 
@@ -103,15 +103,18 @@ def add_windows(cal, starts, ends, kind, *, capacity=None, ids=None, zone=None):
     columns = [_wall(starts, "starts", zoned).us, _wall(ends, "ends", zoned).us]
     if capacity is not None:
         columns.append(_capacities(capacity))
-    if ids is not None:
-        columns.append(_ids(ids))
-    shape = _np.broadcast_shapes(*(c.shape for c in columns))
+    # A list of str is passed as it is (the edit checks each item); other ids go through numpy.
+    plain = type(ids) is list and not (ids and isinstance(ids[0], list))
+    id_values = None if ids is None or plain else _ids(ids)
+    shapes = [c.shape for c in columns] + ([(len(ids),)] if plain else [] if ids is None else [id_values.shape])
+    shape = _np.broadcast_shapes(*shapes)
     size = _math.prod(shape)
-    flat = [_flat(c, shape) for c in columns]
-    caps = _np.ascontiguousarray(flat[2]) if capacity is not None else None
-    id_list = flat[-1].tolist() if ids is not None else None
-    _core.add_windows(cal, _KINDS[kind][ids is not None], size, _np.ascontiguousarray(flat[0]),
-                      _np.ascontiguousarray(flat[1]), caps, id_list)
+    if plain and len(ids) not in (1, size):
+        id_values = _ids(ids)
+    id_list = ids if plain and id_values is None else None if ids is None else _flat(id_values, shape).tolist()
+    flat = [_np.ascontiguousarray(_flat(c, shape)) for c in columns]
+    _core.add_windows(cal, _KINDS[kind][ids is not None], size, flat[0], flat[1],
+                      flat[2] if capacity is not None else None, id_list)
     return cal
 
 
