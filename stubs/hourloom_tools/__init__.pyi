@@ -88,7 +88,7 @@ def add_windows(
     zone: datetime.tzinfo | str | None = None,
 ) -> HourloomCalendar:
     """Adds a window from each start to each end (or, with ids, sets each entry); naive and datetime64 values are wall-clock times, aware ones are read in `zone`."""
-def add_holidays(cal: HourloomCalendar, source: Any, *, years: Iterable[int] | None = None) -> HourloomCalendar:
+def add_holidays(cal: HourloomCalendar, source: Any, *, years: int | Iterable[int] | None = None) -> HourloomCalendar:
     """Closes each whole day of a holidays package object (for `years`, when given), a mapping or iterable of dates, or datetime64 values."""
 
 _Aware = datetime.datetime | np.datetime64

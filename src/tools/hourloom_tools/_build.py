@@ -109,9 +109,12 @@ def add_windows(cal, starts, ends, kind, *, capacity=None, ids=None, zone=None):
     shapes = [c.shape for c in columns] + ([(len(ids),)] if plain else [] if ids is None else [id_values.shape])
     shape = _np.broadcast_shapes(*shapes)
     size = _math.prod(shape)
-    if plain and len(ids) not in (1, size):
-        id_values = _ids(ids)
-    id_list = ids if plain and id_values is None else None if ids is None else _flat(id_values, shape).tolist()
+    if ids is None:
+        id_list = None
+    elif plain and len(ids) in (1, size):
+        id_list = ids
+    else:
+        id_list = _flat(_ids(ids) if plain else id_values, shape).tolist()
     flat = [_np.ascontiguousarray(_flat(c, shape)) for c in columns]
     _core.add_windows(cal, _KINDS[kind][ids is not None], size, flat[0], flat[1],
                       flat[2] if capacity is not None else None, id_list)
@@ -119,12 +122,12 @@ def add_windows(cal, starts, ends, kind, *, capacity=None, ids=None, zone=None):
 
 
 def _holiday_dates(source, years):
-    """The dates a holidays package object holds, or, for years, its dates of
-    each of those years (asking it for them), in order."""
+    """The dates a holidays package object holds, or, for years (one or many),
+    its dates of each of those years (asking it for them), in order."""
     if years is None:
         return list(source)
     dates = []
-    for y in years:
+    for y in [years] if isinstance(years, int) else years:
         first, last = _dt.date(y, 1, 1), _dt.date(y, 12, 31)
         dates += source[first:last] + ([last] if last in source else [])
     return dates
@@ -141,7 +144,7 @@ def add_holidays(cal, source, *, years=None):
         source = _holiday_dates(source, years)
     elif years is not None:
         raise TypeError("years= is for a holidays package object")
-    if not (isinstance(source, _np.ndarray) or _is_pandas(source) or hasattr(source, "__array__")):
+    if not (hasattr(source, "__array__") or _is_pandas(source)):
         source = [_np.datetime64(v, "D") if isinstance(v, _dt.date) and not isinstance(v, _dt.datetime) else v
                   for v in source]
     us = _convert(source, "M", "source").us.reshape(-1)
