@@ -44,7 +44,8 @@ class Ints {
   std::size_t size_ = 0;
 };
 
-// Refusal: why an element cannot be converted: the exception class and its text.
+// Refusal: why an element cannot be converted: the exception class (a built-in
+// one, alive for the process) and its text.
 struct Refusal {
   std::size_t position;
   PyObject* type;
@@ -60,9 +61,9 @@ Refusal refusal_raised(std::size_t position, const char* prefix) {
   py::Ref text(value ? PyObject_Str(value) : nullptr);
   const char* utf8 = text ? PyUnicode_AsUTF8(text.get()) : nullptr;
   PyErr_Clear();
-  // An exception that cannot be made from its text alone (UnicodeEncodeError) goes as ValueError.
-  const bool plain = type && !PyErr_GivenExceptionMatches(type, PyExc_UnicodeError);
-  return {position, plain ? type : PyExc_ValueError, std::string(prefix) + (utf8 ? utf8 : "cannot be converted")};
+  // UnicodeEncodeError cannot be made from its text alone: it goes as the ValueError it is.
+  PyObject* kind = type && PyErr_GivenExceptionMatches(type, PyExc_MemoryError) ? PyExc_MemoryError : PyExc_ValueError;
+  return {position, kind, std::string(prefix) + (utf8 ? utf8 : "cannot be converted")};
 }
 
 // Reach: the microseconds a datetime can hold, and the instant of each.
