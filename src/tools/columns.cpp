@@ -214,7 +214,7 @@ std::optional<Failure> Kernel::prepare() {
         lo = capped_sub(capped_sub(capped_sub(lo, back, reach_.start), back, reach_.start), kWalkMargin, reach_.start);
       }
     }
-    if (!compile(lo, end)) return std::nullopt;  // answered element by element instead
+    if (!compile(lo, end)) return pairs ? sweep_spans() : std::nullopt;  // else element by element
   }
   index_states();
   if (j.question == Question::AddWork || pairs) build_integrals(false);
@@ -393,21 +393,82 @@ Result<std::int64_t> Kernel::between(Instant a, Instant b, bool weighted) const 
     total = integral_to(before, weighted, b, index_of(b)) - integral_to(before, weighted, a, index_of(a));
   } else if (!live()) {
     return fail(ErrorKind::Value, msg::kRangeOutsideTimeline);
-  } else if (!weighted) {
-    const auto open = get_working_duration(*source_.calendar, a, b);
-    if (!open) return Unexpected(open.error());
-    total = static_cast<__int128>(open->seconds()) * kNanosPerSecond + open->nanos();
   } else {
-    StateWalk walk(*source_.calendar, a, b);
-    while (true) {
-      auto s = walk.next();
-      if (!s) return Unexpected(s.error());
-      if (!*s) break;
-      const __int128 len = nanos_of((*s)->window.end) - nanos_of((*s)->window.start);
-      if ((*s)->capacity > 0) total += len * (*s)->capacity;
-    }
+    auto walked = walk_between(a, b, weighted);
+    if (!walked) return Unexpected(walked.error());
+    total = *walked;
   }
   return micros_of_nanos(negate ? -total : total);
+}
+
+// walk_between: the calendar's own answer for a <= b, in nanoseconds.
+Result<__int128> Kernel::walk_between(Instant a, Instant b, bool weighted) const {
+  __int128 total = 0;
+  if (!weighted) {
+    const auto open = get_working_duration(*source_.calendar, a, b);
+    if (!open) return Unexpected(open.error());
+    return static_cast<__int128>(open->seconds()) * kNanosPerSecond + open->nanos();
+  }
+  StateWalk walk(*source_.calendar, a, b);
+  while (true) {
+    auto s = walk.next();
+    if (!s) return Unexpected(s.error());
+    if (!*s) return total;
+    const __int128 len = nanos_of((*s)->window.end) - nanos_of((*s)->window.start);
+    if ((*s)->capacity > 0) total += len * (*s)->capacity;
+  }
+}
+
+// sweep_spans: every distinct end of the elements' spans, in order, with the
+// open (or weighted) time before it, counted from the first end along the
+// stretches the spans cover: one walk over the union of the spans (the
+// calendar's walks go in pieces of bounded length), where asking each element
+// would walk the overlaps again and again. Stretches that no span covers are
+// never walked. Only an interruption fails; another error leaves the elements
+// to be asked one by one, which report it at its position.
+std::optional<Failure> Kernel::sweep_spans() {
+  const Job& j = job_;
+  const bool weighted = j.question == Question::CapacityTime;
+  std::vector<std::pair<std::int64_t, std::int64_t>> spans;
+  for (std::size_t i = 0; i < j.size; ++i) {
+    const std::int64_t a = j.first.at(i), b = j.second.at(i);
+    if (a != kMissing && b != kMissing && a != b) spans.emplace_back(std::min(a, b), std::max(a, b));
+  }
+  std::sort(spans.begin(), spans.end());
+  std::vector<std::int64_t> points;
+  points.reserve(2 * spans.size());
+  for (const auto& [a, b] : spans) {
+    points.push_back(a);
+    points.push_back(b);
+  }
+  std::sort(points.begin(), points.end());
+  points.erase(std::unique(points.begin(), points.end()), points.end());
+  std::vector<__int128> before(points.size());
+  std::int64_t covered_to = INT64_MIN;  // the latest end of the spans starting at or before the point
+  for (std::size_t k = 0, next = 0; k + 1 < points.size(); ++k) {
+    for (; next < spans.size() && spans[next].first <= points[k]; ++next)
+      covered_to = std::max(covered_to, spans[next].second);
+    __int128 part = 0;
+    if (covered_to > points[k]) {
+      auto walked = walk_between(instant_at(points[k]), instant_at(points[k + 1]), weighted);
+      if (!walked && walked.error().kind == ErrorKind::Interrupted) return Failure{0, walked.error()};
+      if (!walked) return std::nullopt;
+      part = *walked;
+    }
+    before[k + 1] = before[k] + part;
+  }
+  swept_points_ = std::move(points);
+  swept_before_ = std::move(before);
+  return std::nullopt;
+}
+
+// swept: an element's answer from sweep_spans.
+Result<std::int64_t> Kernel::swept(std::int64_t a, std::int64_t b) const {
+  const auto at = [&](std::int64_t us) {
+    const auto k = std::lower_bound(swept_points_.begin(), swept_points_.end(), us) - swept_points_.begin();
+    return swept_before_[static_cast<std::size_t>(k)];
+  };
+  return micros_of_nanos(at(b) - at(a));
 }
 
 namespace {
@@ -442,6 +503,8 @@ Result<std::int64_t> Kernel::first_slot(Instant s, Duration d, std::optional<Ins
 }
 
 Result<std::int64_t> Kernel::last_slot(Instant e, Duration d, std::optional<Instant> until) const {
+  if (source_.timeline && index_of(e) == Timeline::kOutside)
+    return fail(ErrorKind::Value, msg::kTimestampOutsideTimeline);  // as a walk back from e says
   if (own_)
     if (auto r = slot_in_states(*own_, true, e, d, job_.minimum, until, reach_)) return *r;
   return slot_start(source_.timeline ? timeline_last_slot(*source_.timeline, e, d, job_.minimum, until)
@@ -501,8 +564,10 @@ std::optional<Failure> Kernel::run(std::size_t from, std::size_t to) {
       case Question::AddWork:
         r = b < 0 ? walk_back(t, duration_from_micros(-b), until) : add_work(t, duration_from_micros(b), until);
         break;
-      case Question::WorkingDuration: r = between(t, instant_at(b), false); break;
-      case Question::CapacityTime: r = between(t, instant_at(b), true); break;
+      case Question::WorkingDuration:
+      case Question::CapacityTime:
+        r = swept_points_.empty() ? between(t, instant_at(b), j.question == Question::CapacityTime) : swept(a, b);
+        break;
       case Question::FirstSlot: r = first_slot(t, duration_from_micros(b), until); break;
       case Question::LastSlot: r = last_slot(t, duration_from_micros(b), until); break;
     }

@@ -125,7 +125,8 @@ class MicroIndex {
 // Kernel: answers one job element by element. A calendar's elements are
 // answered from a timeline compiled by prepare() over the instants the job
 // touches, when that range is not too long for the number of elements; what
-// the range does not decide is asked of the calendar itself. A timeline
+// the range does not decide is asked of the calendar itself, but spans (open
+// and weighted time) too far apart to compile from one walk over their union. A timeline
 // answers from its own states, and a walk that would need time outside its
 // compiled range gives kMissing. A negative AddWork duration walks back from
 // the element's instant, `until` being the earliest instant it may use.
@@ -169,6 +170,9 @@ class Kernel {
   Result<std::int64_t> add_work(Instant s, Duration d, std::optional<Instant> until) const;
   Result<std::int64_t> walk_back(Instant e, Duration d, std::optional<Instant> until) const;
   Result<std::int64_t> between(Instant a, Instant b, bool weighted) const;
+  Result<__int128> walk_between(Instant a, Instant b, bool weighted) const;
+  std::optional<Failure> sweep_spans();
+  Result<std::int64_t> swept(std::int64_t a, std::int64_t b) const;
   Result<std::int64_t> first_slot(Instant s, Duration d, std::optional<Instant> until) const;
   Result<std::int64_t> last_slot(Instant e, Duration d, std::optional<Instant> until) const;
 
@@ -184,6 +188,8 @@ class Kernel {
   std::size_t missing_ = 0;
   std::vector<__int128> open_before_;    // open time before state i (ns), i in [0, size]
   std::vector<__int128> weighted_before_;  // capacity-weighted time before state i
+  std::vector<std::int64_t> swept_points_;  // see sweep_spans(): the ends of the spans, ascending,
+  std::vector<__int128> swept_before_;      // with the time before each
 };
 
 // window_columns: the state windows of [start, end) as three columns: starts

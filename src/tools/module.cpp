@@ -14,6 +14,7 @@
 #include <cstring>
 #include <new>
 
+#include "engine/interrupt.h"
 #include "tools/borrow.h"
 #include "tools/build.h"
 #include "tools/columns.h"
@@ -24,9 +25,12 @@ namespace {
 
 Classes g_classes;
 
-// Elements run in chunks; between chunks, Ctrl-C is looked for once this much
-// time has passed since the last look.
+// Elements run in chunks, shorter while elements are slow, so that a chunk
+// lasts about kChunkTime; Ctrl-C is looked for between chunks and by the
+// engine's long walks (through its interruption hook), once kSignalInterval
+// has passed since the last look.
 constexpr std::size_t kChunk = 1024;
+constexpr auto kChunkTime = std::chrono::milliseconds(5);
 constexpr auto kSignalInterval = std::chrono::milliseconds(20);
 
 // Buffer: one int64 buffer of the caller, released on every return path.
@@ -38,11 +42,15 @@ class Buffer {
   ~Buffer() {
     if (held_) PyBuffer_Release(&view_);
   }
-  // open: None leaves the buffer absent; anything else must be a contiguous
-  // one-dimensional int64 buffer of 1 or `size` items (any number for
-  // SIZE_MAX; exactly `size` when writable).
-  bool open(PyObject* obj, std::size_t size, bool writable, const char* name) {
-    if (obj == Py_None) return true;
+  // open: a contiguous one-dimensional int64 buffer of 1 or `size` items (any
+  // number for SIZE_MAX; exactly `size` when writable or `exact`); None leaves
+  // an optional buffer absent and is refused for any other.
+  bool open(PyObject* obj, std::size_t size, bool writable, const char* name, bool optional = false,
+            bool exact = false) {
+    if (obj == Py_None) {
+      if (!optional) PyErr_Format(PyExc_TypeError, "%s: expected an int64 buffer, got None", name);
+      return optional;
+    }
     const int flags = PyBUF_C_CONTIGUOUS | PyBUF_FORMAT | (writable ? PyBUF_WRITABLE : 0);
     if (PyObject_GetBuffer(obj, &view_, flags) < 0) return false;
     held_ = true;
@@ -50,7 +58,7 @@ class Buffer {
     if (*f == '<' || *f == '=' || *f == '@') ++f;
     const bool int64 = view_.itemsize == 8 && (std::strcmp(f, "q") == 0 || std::strcmp(f, "l") == 0);
     const auto n = static_cast<std::size_t>(view_.len / 8);
-    if (!int64 || view_.ndim > 1 || (size != SIZE_MAX && n != size && (n != 1 || writable))) {
+    if (!int64 || view_.ndim > 1 || (size != SIZE_MAX && n != size && (n != 1 || writable || exact))) {
       PyErr_Format(PyExc_ValueError, "%s: expected %zu int64 values", name, size);
       return false;
     }
@@ -68,6 +76,7 @@ class Buffer {
 };
 
 PyObject* raise_failure(const Failure& f, bool with_position) {
+  if (f.error.kind == ErrorKind::Interrupted && PyErr_Occurred()) return nullptr;  // Ctrl-C's own exception
   if (with_position)
     PyErr_Format(exception_class(g_classes, f.error.kind), "%s (at position %zu)", f.error.message, f.position);
   else
@@ -75,26 +84,44 @@ PyObject* raise_failure(const Failure& f, bool with_position) {
   return nullptr;
 }
 
-// Released: runs the body with the interpreter lock released; the body may
-// take it back through check_signals(). A C++ exception ends the body and is
-// reported after the lock is held again.
+// Released: runs the body with the interpreter lock released; the body (and
+// the engine's walks inside it, through interrupt_hook) takes it back now and
+// then in stop() to run the signal handlers. A C++ exception ends the body and
+// is reported after the lock is held again.
 class Released {
  public:
-  Released() : state_(PyEval_SaveThread()) {}
+  Released() : state_(PyEval_SaveThread()), outer_(current_) { current_ = this; }
   Released(const Released&) = delete;
   Released& operator=(const Released&) = delete;
-  ~Released() { PyEval_RestoreThread(state_); }
-  // check_signals: false when a signal handler raised (Ctrl-C).
-  bool check_signals() {
+  ~Released() {
+    current_ = outer_;
     PyEval_RestoreThread(state_);
-    const bool ok = PyErr_CheckSignals() == 0;
-    state_ = PyEval_SaveThread();
-    return ok;
   }
+  // stop: whether a signal handler raised (Ctrl-C; its exception stays
+  // pending), looked for once kSignalInterval has passed since the last look.
+  bool stop() {
+    if (stopped_) return true;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - looked_ < kSignalInterval) return false;
+    looked_ = now;
+    PyEval_RestoreThread(state_);
+    stopped_ = PyErr_CheckSignals() != 0;
+    state_ = PyEval_SaveThread();
+    return stopped_;
+  }
+  bool stopped() const { return stopped_; }
+  // interrupt_hook: the engine's interruption hook in this module: the
+  // released call running on this thread, if any, asks stop().
+  static bool interrupt_hook() { return current_ != nullptr && current_->stop(); }
 
  private:
   PyThreadState* state_;
+  Released* outer_;
+  std::chrono::steady_clock::time_point looked_ = std::chrono::steady_clock::now();
+  bool stopped_ = false;
+  static thread_local Released* current_;
 };
+thread_local Released* Released::current_ = nullptr;
 
 enum class Outcome { Done, Failed, Interrupted, NoMemory, Unexpected };
 
@@ -104,19 +131,21 @@ Outcome run_released(Work& kernel, std::size_t n, std::optional<Failure>& failur
   Released released;
   try {
     failure = kernel.prepare();
-    auto looked = std::chrono::steady_clock::now();
-    for (std::size_t from = 0; !failure && from < n; from += kChunk) {
-      if (const auto now = std::chrono::steady_clock::now(); now - looked >= kSignalInterval) {
-        if (!released.check_signals()) return Outcome::Interrupted;
-        looked = now;
-      }
-      failure = kernel.run(from, std::min(n, from + kChunk));
+    std::size_t chunk = kChunk;
+    for (std::size_t from = 0, to; !failure && from < n && !released.stop(); from = to) {
+      to = std::min(n, from + chunk);
+      const auto began = std::chrono::steady_clock::now();
+      failure = kernel.run(from, to);
+      const auto took = std::chrono::steady_clock::now() - began;
+      if (took > kChunkTime && chunk > 1) chunk /= 2;
+      if (took < kChunkTime / 8 && chunk < kChunk) chunk *= 2;
     }
   } catch (const std::bad_alloc&) {
     return Outcome::NoMemory;
   } catch (...) {
     return Outcome::Unexpected;
   }
+  if (released.stopped()) return Outcome::Interrupted;  // also ends an engine walk, as a failure
   return failure ? Outcome::Failed : Outcome::Done;
 }
 
@@ -150,8 +179,10 @@ PyObject* run(PyObject*, PyObject* args) noexcept {
     Buffer out_buf, first_buf, second_buf, until_buf;
     if (!out_buf.open(out, SIZE_MAX, true, "out")) return nullptr;
     const std::size_t n = out_buf.size();
-    if (!first_buf.open(first, n, false, "first") || !second_buf.open(second, n, false, "second") ||
-        !until_buf.open(until, n, false, "until"))
+    const auto q = static_cast<Question>(question);
+    const bool alone = q == Question::CapacityAt || q == Question::NextOpen;  // no second column
+    if (!first_buf.open(first, n, false, "first") || !second_buf.open(second, n, false, "second", alone) ||
+        !until_buf.open(until, n, false, "until", true))
       return nullptr;
     Source source;
     if (!take_source(g_classes, cal, &source)) return nullptr;
@@ -188,7 +219,7 @@ PyObject* windows(PyObject*, PyObject* args) noexcept {
       Released released;
       columns = window_columns(source, *start, *end);
     }
-    if (!columns) return raise_failure({0, columns.error()}, false);
+    if (!columns) return raise_failure({0, columns.error()}, false);  // Ctrl-C among them
     PyObject* starts = bytes_of(columns->starts);
     PyObject* ends = starts ? bytes_of(columns->ends) : nullptr;
     PyObject* capacities = ends ? bytes_of(columns->capacities) : nullptr;
@@ -211,6 +242,7 @@ PyObject* windows(PyObject*, PyObject* args) noexcept {
 // bounds); NaT stays NaT, and a sum past int64 gives the largest int64, which
 // lies outside every reach. Few bounds (a zone changes its clocks about twice a
 // year) are summed without branches, as random instants would mispredict them.
+// Offsets are under a day, as a tzinfo's must be, and bounds ascend.
 PyObject* to_wall(PyObject*, PyObject* args) noexcept {
   PyObject *real, *bounds, *offsets, *out;
   if (!PyArg_ParseTuple(args, "OOOO", &real, &bounds, &offsets, &out)) return nullptr;
@@ -218,12 +250,18 @@ PyObject* to_wall(PyObject*, PyObject* args) noexcept {
   if (!out_buf.open(out, SIZE_MAX, true, "out")) return nullptr;
   const std::size_t n = out_buf.size();
   if (!real_buf.open(real, n, false, "real") || !bounds_buf.open(bounds, SIZE_MAX, false, "bounds") ||
-      !offsets_buf.open(offsets, bounds_buf.size() + 1, false, "offsets"))
+      !offsets_buf.open(offsets, bounds_buf.size() + 1, false, "offsets", false, true))
     return nullptr;
   const Column r = real_buf.column();
   const std::int64_t* b = bounds_buf.data();
   const std::int64_t* o = offsets_buf.data();
   const std::size_t m = bounds_buf.size();
+  constexpr std::int64_t kDay = kSecondsPerDay * kMicrosPerSecond;
+  for (std::size_t k = 0; k <= m; ++k)
+    if (o[k] <= -kDay || o[k] >= kDay || (k > 0 && k < m && b[k] < b[k - 1])) {
+      PyErr_SetString(PyExc_ValueError, "to_wall: offsets must lie within a day and bounds ascend");
+      return nullptr;
+    }
   std::int64_t* w = out_buf.data();
   constexpr std::size_t kFew = 8;
   std::int64_t steps[kFew] = {};
@@ -231,6 +269,7 @@ PyObject* to_wall(PyObject*, PyObject* args) noexcept {
   {
     Released released;
     for (std::size_t i = 0; i < n; ++i) {
+      if (i % (kChunk << 8) == 0 && released.stop()) return nullptr;
       const std::int64_t us = r.at(i);
       std::int64_t off = o[0];
       if (m <= kFew) {
@@ -309,6 +348,13 @@ PyObject* slots(PyObject*, PyObject* args) noexcept {
       PyErr_Format(PyExc_ValueError, "ends, caps: expected %zu int64 values", windows);
       return nullptr;
     }
+    // The windows must make states: each starts where the last ended, before its own end.
+    const std::int64_t *s = starts_buf.data(), *e = ends_buf.data(), *c = caps_buf.data();
+    for (std::size_t i = 0; i < windows; ++i)
+      if (!(s[i] < e[i]) || (i > 0 && s[i] != e[i - 1]) || c[i] < INT32_MIN || c[i] > INT32_MAX) {
+        PyErr_SetString(PyExc_ValueError, "slots: windows must follow each other without gaps, with int32 capacities");
+        return nullptr;
+      }
     SlotWork work{starts_buf.data(), ends_buf.data(), caps_buf.data(), windows, minimum, points_buf.column(),
                   durations_buf.column(), bounds_buf.column(), backward != 0, out_buf.data(), python_reach(),
                   std::nullopt};
@@ -379,6 +425,7 @@ PyMODINIT_FUNC PyInit__core() {
   if (!g_classes.internal_error && !load_classes(&g_classes)) return nullptr;
   PyObject* module = PyModule_Create(&g_module_def);
   if (!module) return nullptr;
+  hourloom::set_interrupt_hook(&Released::interrupt_hook);  // this module's copy of the engine
   // The internal error's class, which pickling must name to send one back,
   // and the classes pickling registers, in the order of their payloads.
   constexpr int kKinds = static_cast<int>(Kind::TraceStep);

@@ -1,8 +1,10 @@
 """hourloom_tools against a loop of the scalar methods, on random calendars and
 timelines, and the input and output forms of its functions."""
 import datetime as dt
+import math
 import re
 import time
+from fractions import Fraction
 
 import numpy as np
 import pytest
@@ -10,11 +12,13 @@ from hypothesis import given, settings, strategies as st
 
 import hourloom
 import hourloom_tools as ht
+from hourloom_tools import _core
 from conftest import raises
 from oracle import BASE, QUARTERS, SPAN_MINUTES, calendars, instant, model_capacity
 
 pd = pytest.importorskip("pandas")
 NAT = np.datetime64("NaT", "us")
+V = np.array([0, 10, 20], np.int64)
 H = dt.timedelta(hours=1)
 
 # Instants on quarter hours (state boundaries) and odd seconds, around the model's span, some NaT,
@@ -259,10 +263,60 @@ def test_input_and_output_forms():
                               [dt.datetime(2024, 5, 6), dt.datetime(2024, 5, 7)]), ValueError,
      "Timestamp is outside the compiled timeline. (at position 1)"),
     (lambda c: ht.capacity_at(object(), dt.datetime(2024, 5, 6)), TypeError, "HourloomCalendar"),
+    (lambda c: ht.last_slot(c.Compile(dt.datetime(2024, 5, 6), dt.datetime(2024, 5, 7)),
+                            [dt.datetime(2024, 5, 6, 9), dt.datetime(2024, 5, 8)], H), ValueError,
+     "Timestamp is outside the compiled timeline. (at position 1)"),
+    (lambda c: ht.capacity_at(c, [NAT], fill=2**63), ValueError, "fill: 9223372036854775808 is outside the int64 range"),
+    (lambda c: ht.capacity_at(c, [NAT], fill=1.5), TypeError, "fill: expected an int, got 'float'"),
+    (lambda c: ht.can_work(c, [NAT], fill=1), TypeError, "fill: expected a bool, got 'int'"),
+    # The private kernel checks what the public functions always pass right.
+    (lambda c: _core.run(2, c, V, None, None, 1, np.empty(3, np.int64)), TypeError, "second: expected an int64 buffer"),
+    (lambda c: _core.to_wall(V, V[:2], V[:1], np.empty(3, np.int64)), ValueError, "offsets: expected 3 int64 values"),
+    (lambda c: _core.to_wall(V, V[:1], np.array([0, 2**62]), np.empty(3, np.int64)), ValueError, "within a day"),
+    (lambda c: _core.slots(V[:2], V[1:] + 1, V[:2], 1, V, V, V, False, np.empty(3, np.int64)), ValueError, "without gaps"),
 ])
 def test_errors_name_their_position(call, error, text):
     with pytest.raises(error, match=re.escape(text)):
         call(hourloom_week())
+
+
+UNITS = {"Y": None, "M": None, "W": 604_800_000_000, "D": 86_400_000_000, "7D": 604_800_000_000, "h": 3_600_000_000,
+         "m": 60_000_000, "s": 1_000_000, "ms": 1_000, "us": 1, "ns": Fraction(1, 1000), "10ns": Fraction(1, 100)}
+
+
+@settings(max_examples=150, deadline=None)
+@given(st.sampled_from(sorted(UNITS)), st.lists(st.one_of(st.integers(-2**63 + 1, 2**63 - 1), st.integers(-10**6, 10**6)),
+                                                min_size=1, max_size=3))
+def test_every_unit_is_read_exactly_or_refused(unit, values):
+    """Instants that no datetime holds are refused at their position; durations past int64 microseconds find nothing."""
+    cal, epoch, huge, mon9 = hourloom_week(), dt.datetime(1970, 1, 1), dt.timedelta.max // 2, dt.datetime(2024, 5, 6, 9)
+    times, expected = [], []
+    for v in values:
+        months = v * (12 if unit == "Y" else 1) if UNITS[unit] is None else None
+        us = None if months is not None else math.floor(v * UNITS[unit])
+        try:
+            times.append(dt.datetime(1970 + months // 12, months % 12 + 1, 1) if months is not None
+                         else epoch + dt.timedelta(microseconds=us))
+        except (ValueError, OverflowError):
+            times.append(None)
+    arr = np.array(values, f"M8[{unit}]")
+    if None in times:
+        with raises(ValueError, f"Instant is outside the range of datetime. (at position {times.index(None)})"):
+            ht.capacity_at(cal, arr)
+    else:
+        assert ht.capacity_at(cal, arr).tolist() == [cal.GetCapacityAt(t) for t in times]
+    per = UNITS[unit] or (31_556_952_000_000 if unit == "Y" else 2_629_746_000_000)  # numpy's average year, month
+    for v in values:
+        us = math.floor(v * per)
+        d = dt.timedelta(microseconds=us) if abs(us) < 2**63 else huge if us > 0 else -huge
+        if us < 0:
+            with raises(ValueError, "Duration cannot be negative. (at position 0)"):
+                ht.first_slot(cal, mon9, np.array([v], f"m8[{unit}]"))
+        else:
+            assert ht.first_slot(cal, mon9, np.array([v], f"m8[{unit}]")).tolist() == [
+                getattr(cal.FindFirstSlot(mon9, d), "Start", None)]
+    assert ht.add_work(cal, mon9, dt.timedelta(microseconds=2**64) + H) is None  # Python's timedelta too
+    assert ht.first_slot(cal, mon9, dt.timedelta.max) is None
 
 
 def test_plot_draws_the_windows(monkeypatch):
@@ -275,16 +329,32 @@ def test_plot_draws_the_windows(monkeypatch):
         ht.plot(cal, monday, monday)
 
 
-def test_ctrl_c_stops_a_long_call():
+CHILD = """
+import datetime as dt, sys, numpy as np, hourloom, hourloom_tools as ht
+w = hourloom.HourloomCalendar.Weekdays(dt.time(8), dt.time(17))
+cal = hourloom.HourloomCalendar.Intersect(*[w] * 20)
+day = np.datetime64("2024-01-01", "us") + np.arange(31) * np.timedelta64(1, "D")
+print("go", flush=True)
+try:
+    if sys.argv[1] == "spans":  # one walk over the union of the spans: many seconds
+        ht.working_duration(cal, day - np.timedelta64(700_000, "D"), day + np.timedelta64(2_900_000, "D"))
+    elif sys.argv[1] == "weighted":
+        ht.capacity_time(cal, np.datetime64("9999-12-26"), day)
+    else:  # no slot of 20 hours: each element walks to year 9000
+        ht.first_slot(cal, day, dt.timedelta(hours=20), 1, np.datetime64("9000-01-01"))
+except KeyboardInterrupt:
+    print(ht.capacity_at(cal, day[0] + np.timedelta64(9, "h")), len(w.AddHoliday(day[1].item()).ClosedWindows), flush=True)
+"""
+
+
+@pytest.mark.parametrize("case", ["spans", "weighted", "slots"])
+def test_a_long_column_stops_at_ctrl_c_and_changes_nothing(case):
     import signal
-    import threading
-    starts = np.datetime64("2024-01-01", "us") + np.arange(200_000) * np.timedelta64(1, "h")
-    timer = threading.Timer(0.2, signal.raise_signal, (signal.SIGINT,))
-    timer.start()
-    began = time.monotonic()
-    try:
-        with pytest.raises(KeyboardInterrupt):  # no slot of 20 hours: every element walks five years
-            ht.first_slot(hourloom_week(), starts, 20 * H)
-    finally:
-        timer.cancel()  # a call that ends first must not leave the signal to the test run
-    assert time.monotonic() - began < 3
+    import subprocess
+    import sys
+    with subprocess.Popen([sys.executable, "-c", CHILD, case], stdout=subprocess.PIPE, text=True) as child:
+        assert child.stdout.readline() == "go\n"
+        time.sleep(0.3)
+        sent = time.perf_counter()
+        child.send_signal(signal.SIGINT)
+        assert child.stdout.readline() == "1 1\n" and time.perf_counter() - sent < 0.5

@@ -25,6 +25,13 @@ _CAPACITY_AT, _NEXT_OPEN, _ADD_WORK, _WORKING_DURATION, _CAPACITY_TIME, _FIRST_S
 _NAT = _np.iinfo(_np.int64).min
 _ZONED = "time-zone-aware input is not supported here: use hourloom_tools.Zoned for time zones"
 _FINER = {"ns": 1_000, "ps": 1_000_000, "fs": 1_000_000_000, "as": 1_000_000_000_000}
+# Microseconds per unit (numpy's average year and month for durations).
+_US_PER = {"Y": 31_556_952_000_000, "M": 2_629_746_000_000, "W": 604_800_000_000, "D": 86_400_000_000,
+           "h": 3_600_000_000, "m": 60_000_000, "s": 1_000_000, "ms": 1_000, "us": 1}
+_FIRST_US, _LAST_US = -62_135_596_800_000_000, 253_402_300_799_999_999  # datetime.min and max
+_MONTHS = ((1 - 1970) * 12, (9999 - 1970) * 12 + 11)  # their months since 1970-01
+_LONGEST = _np.iinfo(_np.int64).max
+_OUTSIDE = _LONGEST  # an instant no datetime holds
 _INT32 = (-2**31, 2**31 - 1)
 
 
@@ -47,19 +54,56 @@ def _is_series(x):
     return type(x).__name__ == "Series"
 
 
+def _zone_of(x):
+    """The time zone of a tz-aware column: pandas (numpy- or Arrow-backed), pyarrow
+    or polars; None for any other."""
+    dtype = getattr(x, "dtype", None)
+    arrow = getattr(dtype, "pyarrow_dtype", None) or getattr(x, "type", None)
+    return getattr(dtype, "tz", None) or getattr(dtype, "time_zone", None) or getattr(arrow, "tz", None)
+
+
 def _floor_us(arr, kind):
-    """A datetime64/timedelta64 array of any unit as int64 microseconds, finer units floored."""
+    """A datetime64/timedelta64 array of any unit as int64 microseconds, finer
+    units floored, in exact integer arithmetic. An instant no datetime holds
+    becomes _OUTSIDE (refused at its position); a duration past int64
+    microseconds becomes the longest of its sign, which finds nothing, as any
+    duration longer than the dates do."""
     if not arr.dtype.isnative:
         arr = arr.astype(arr.dtype.newbyteorder("="))
-    unit = _np.datetime_data(arr.dtype)[0]
-    if arr.dtype == f"{kind}8[us]":
-        return arr.view(_np.int64)
+    unit, count = _np.datetime_data(arr.dtype)
+    raw = arr.view(_np.int64)
+    if unit == "generic":
+        return arr.astype(f"{kind}8[us]").view(_np.int64)
+    if kind == "M" and unit in ("Y", "M"):  # calendar units: in range, numpy's conversion is exact
+        per = 12 if unit == "Y" else 1
+        lo, hi = -(-_MONTHS[0] // (per * count)), _MONTHS[1] // (per * count)
+        ok = (raw >= lo) & (raw <= hi)
+        out = _np.where(ok, raw, 0).view(arr.dtype).astype("M8[us]").view(_np.int64)
+        return _np.where(ok, out, _np.where(raw == _NAT, _NAT, _OUTSIDE))
     if unit in _FINER:
-        raw = arr.view(_np.int64)
-        out = _np.floor_divide(raw, _FINER[unit])
+        g = _math.gcd(count, _FINER[unit])
+        num, den = count // g, _FINER[unit] // g
+    else:
+        num, den = _US_PER[unit] * count, 1
+    # Values outside [lo, hi] leave the range: floor(raw * num / den) is monotone in raw.
+    first, last = (_FIRST_US, _LAST_US) if kind == "M" else (-_LONGEST, _LONGEST)
+    lo = max(-(-first * den // num), _NAT + 1)
+    hi = min(-(-(last + 1) * den // num) - 1, _LONGEST)
+    if num == 1 and den == 1:  # microseconds: the kernel refuses instants outside the dates
+        return raw
+    if lo == _NAT + 1 and hi == _LONGEST and num == 1:  # every value but NaT in range
+        out = _np.floor_divide(raw, den)
         out[raw == _NAT] = _NAT
         return out
-    return arr.astype(f"{kind}8[us]").view(_np.int64)
+    ok = (raw >= lo) & (raw <= hi)
+    q, r = _np.divmod(_np.where(ok, raw, 0), den)
+    if num * den < 2**62:
+        out = q * num + r * num // den
+    else:  # a unit no one uses: Python integers
+        out = _np.array([int(a) * num + int(b) * num // den for a, b in zip(q.ravel(), r.ravel())],
+                        _np.int64).reshape(q.shape)
+    far = _OUTSIDE if kind == "M" else _np.where(raw > 0, _LONGEST, -_LONGEST)
+    return _np.where(ok, out, _np.where(raw == _NAT, _NAT, far))
 
 
 def _object_values(flat, read):
@@ -84,7 +128,8 @@ def _scalar_us(v, kind, name):
     if kind == "M" and isinstance(v, _dt.datetime):
         return int(_np.datetime64(v, "us").view(_np.int64))
     if kind == "m" and isinstance(v, _dt.timedelta):
-        return int(_np.timedelta64(v, "us").view(_np.int64))
+        us = (v.days * 86_400 + v.seconds) * 1_000_000 + v.microseconds
+        return max(-_LONGEST, min(us, _LONGEST))
     what = "datetime" if kind == "M" else "timedelta"
     raise TypeError(f"argument '{name}': expected {what} values, got '{type(v).__name__}'")
 
@@ -93,14 +138,12 @@ def _convert(x, kind, name):
     """x as an _Arg of int64 microseconds; kind "M" for instants, "m" for durations."""
     if x is None or isinstance(x, (_dt.datetime, _dt.timedelta, _np.generic)) or type(x).__name__ == "NaTType":
         return _Arg(_np.asarray(_scalar_us(x, kind, name), _np.int64), scalar=True)
+    if _zone_of(x) is not None:
+        raise TypeError(_ZONED)
     pandas = None
     if _is_pandas(x):
-        if getattr(x.dtype, "tz", None) is not None:
-            raise TypeError(_ZONED)
         pandas = x
         x = x.to_numpy()
-    elif getattr(getattr(x, "type", None), "tz", None) or getattr(getattr(x, "dtype", None), "time_zone", None):
-        raise TypeError(_ZONED)  # pyarrow and polars columns with a zone
     arr = _np.asarray(x)
     if arr.dtype.kind == kind:
         us = _floor_us(arr, kind)
@@ -180,9 +223,26 @@ def _pandas_like(pandas, values, dtype=None):
     return pd.Index(values, name=pandas.name, dtype=dtype)
 
 
+def _fill(fill, as_bool):
+    """fill= checked: a bool for flags, an int that int64 holds for capacities, or None."""
+    if fill is None:
+        return None
+    if as_bool:
+        if not isinstance(fill, (bool, _np.bool_)):
+            raise TypeError(f"fill: expected a bool, got '{type(fill).__name__}'")
+        return bool(fill)
+    if isinstance(fill, (bool, _np.bool_)) or not hasattr(type(fill), "__index__"):
+        raise TypeError(f"fill: expected an int, got '{type(fill).__name__}'")
+    value = _operator.index(fill)
+    if not _NAT <= value <= _LONGEST:
+        raise ValueError(f"fill: {value} is outside the int64 range")
+    return value
+
+
 def _counts(raw, pandas, scalar, count, fill, as_bool):
     """Capacities (or can-work flags) with the missing-value rules of their form;
     count: how many are missing."""
+    fill = _fill(fill, as_bool)
     values = raw >= 1 if as_bool else raw
     if scalar:
         if count:
@@ -197,7 +257,7 @@ def _counts(raw, pandas, scalar, count, fill, as_bool):
         if fill is None:
             position = int(_np.flatnonzero(missing.reshape(-1))[0])
             raise ValueError(f"NaT has no capacity; pass fill= to give one (at position {position})")
-        values = _np.where(missing, fill, values)
+        values = _np.where(missing, _np.asarray(fill, values.dtype), values)
     return _pandas_like(pandas, values) if pandas is not None else values
 
 
