@@ -5,7 +5,9 @@
   - add_work of 8 hours over 100k starts against pandas' CustomBusinessHour and
     a Python loop of AddWorkDuration;
   - working_duration over 100k pairs up to 30 days apart against a loop of
-    GetWorkingDuration and businesstimedelta;
+    GetWorkingDuration and businesstimedelta; over 100 pairs each spanning most
+    of 0001-9999 on an Intersect of 20 weekday calendars against one
+    GetWorkingDuration over the whole range;
   - walking back: add_work of -8 hours from the 100k ends reached against the
     forward walks that reached them, and last_slot against first_slot;
   - two pooled threads on halves of 4M values against one thread on all of them;
@@ -29,6 +31,7 @@ from bench_state import START, realistic  # noqa: E402
 from common import best_of, report, row  # noqa: E402
 
 import hourloom_tools as ht  # noqa: E402
+from hourloom import HourloomCalendar  # noqa: E402
 
 YEAR_US = 366 * 86_400 * 1_000_000
 
@@ -123,6 +126,18 @@ def work_rows(cal):
     return out
 
 
+def long_rows():
+    week = HourloomCalendar.Weekdays(dt.time(8), dt.time(17))
+    cal = HourloomCalendar.Intersect(*[week] * 20)
+    rng = np.random.default_rng(7)
+    starts = np.datetime64("0001-01-01", "us") + rng.integers(0, 200 * 365, 100).astype("m8[D]")
+    ends = np.datetime64("9999-12-31", "us") - rng.integers(0, 200 * 365, 100).astype("m8[D]")
+    one = best_of(lambda: cal.GetWorkingDuration(dt.datetime.min, dt.datetime.max), 1)[0]
+    column = best_of(lambda: ht.working_duration(cal, starts, ends), 1)[0]
+    return [row("working_duration, 100 pairs over most of 0001-9999, Intersect of 20", column * 1e9,
+                "one GetWorkingDuration over 0001-9999", one * 1e9, "<= 3")]
+
+
 def zoned_rows(cal):
     berlin = ht.Zoned(cal, "Europe/Berlin")
     aware = pd.Series(random_instants(100_000, 5)).dt.tz_localize("UTC").dt.tz_convert("Europe/Berlin")
@@ -153,7 +168,7 @@ def zoned_rows(cal):
 
 def rows():
     cal = realistic(1)
-    return capacity_rows(cal) + work_rows(cal) + zoned_rows(cal)
+    return capacity_rows(cal) + work_rows(cal) + long_rows() + zoned_rows(cal)
 
 
 if __name__ == "__main__":

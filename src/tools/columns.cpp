@@ -1,6 +1,7 @@
 #include "tools/columns.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "engine/backward.h"
@@ -55,6 +56,28 @@ std::int64_t ceil_micros(Instant t) {
 Instant instant_at(std::int64_t us) {
   return *instant_of(floor_div(us, kMicrosPerSecond),
                      static_cast<std::uint64_t>(floor_mod(us, kMicrosPerSecond) * kNanosPerMicro));
+}
+// gallop_lower_bound: std::lower_bound(first, last, value), searched from
+// first in steps of 1, 2, 4, ...: the cost grows with the log of the answer's
+// distance from first.
+template <class It, class T>
+It gallop_lower_bound(It first, It last, const T& value) {
+  typename std::iterator_traits<It>::difference_type step = 1;
+  while (step < last - first && first[step - 1] < value) {  // [first, first + step) all before value
+    first += step;
+    step *= 2;
+  }
+  return std::lower_bound(first, last - first < step ? last : first + step, value);
+}
+// gallop_upper_bound_back: std::upper_bound(first, last, value), searched from last back.
+template <class It, class T>
+It gallop_upper_bound_back(It first, It last, const T& value) {
+  typename std::iterator_traits<It>::difference_type step = 1;
+  while (step < last - first && value < last[-step]) {  // [last - step, last) all after value
+    last -= step;
+    step *= 2;
+  }
+  return std::upper_bound(last - first < step ? first : last - step, last, value);
 }
 bool not_found(const Error& e) { return e.kind == ErrorKind::Runtime && Error{e.kind, msg::kWorkNotFound} == e; }
 
@@ -218,6 +241,7 @@ std::optional<Failure> Kernel::prepare() {
   }
   index_states();
   if (j.question == Question::AddWork || pairs) build_integrals(false);
+  if (j.question == Question::AddWork && micro_) build_micro_sums();
   if (j.question == Question::CapacityTime) build_integrals(true);
   return std::nullopt;
 }
@@ -254,6 +278,23 @@ void Kernel::build_integrals(bool weighted) {
     if (c > 0) sum += weighted ? len * c : len;
   }
   before[tl.size()] = sum;
+}
+
+// build_micro_sums: open_us_, when every boundary of the states is a whole
+// microsecond (as for any calendar made from Python values).
+void Kernel::build_micro_sums() {
+  const Timeline& tl = *states();
+  const auto whole = [](Instant t) { return !t.is_leap() && t.nanos() % kNanosPerMicro == 0; };
+  if (tl.size() == 0 || !whole(tl.window().end)) return;
+  std::vector<std::int64_t> sums(tl.size() + 1);
+  std::int64_t sum = 0;
+  for (std::size_t i = 0; i < tl.size(); ++i) {
+    if (!whole(tl.start_of(i))) return;
+    sums[i] = sum;
+    if (tl.capacity_of(i) > 0) sum += micros_of(tl.end_of(i)) - micros_of(tl.start_of(i));
+  }
+  sums[tl.size()] = sum;
+  open_us_ = std::move(sums);
 }
 
 std::size_t Kernel::locate(Instant t) const {
@@ -320,16 +361,9 @@ Result<std::int64_t> Kernel::add_work(Instant s, Duration d, std::optional<Insta
           integral_to(open_before_, false, s, k) + static_cast<__int128>(d.seconds()) * kNanosPerSecond + d.nanos();
       // The first state whose end reaches the target holds the answer (it is
       // open, as the open time before it falls short). It usually lies a few
-      // states on: gallop from k until hi reaches the end or the target.
-      const std::size_t n = open_before_.size();
-      std::size_t lo = k + 1, hi = k + 1;
-      for (std::size_t step = 1; hi < n && open_before_[hi] < target; step *= 2) {
-        lo = hi + 1;
-        hi = lo + step;
-      }
-      const auto end = open_before_.begin() + static_cast<std::ptrdiff_t>(std::min(hi + 1, n));
-      auto it = std::lower_bound(open_before_.begin() + static_cast<std::ptrdiff_t>(std::min(lo, n)), end, target);
-      if (it == end) it = open_before_.end();
+      // states on, so the search gallops from k.
+      const auto it =
+          gallop_lower_bound(open_before_.begin() + static_cast<std::ptrdiff_t>(k + 1), open_before_.end(), target);
       if (it != open_before_.end()) {
         const auto j = static_cast<std::size_t>(it - open_before_.begin()) - 1;
         const Instant answer = (tl->start_of(j) + duration_of_nanos(target - open_before_[j])).value();
@@ -356,19 +390,10 @@ Result<std::int64_t> Kernel::walk_back(Instant e, Duration d, std::optional<Inst
       const __int128 target =
           integral_to(open_before_, false, e, k) - (static_cast<__int128>(d.seconds()) * kNanosPerSecond + d.nanos());
       if (target >= 0) {
-        // Gallop back from k until open_before_[lo] <= target < open_before_[hi].
+        // The last state up to k whose open time before it is at most the target, galloping back from k.
         const auto first = open_before_.begin();
-        std::size_t i = k;
-        if (open_before_[k] > target) {
-          std::size_t hi = k, lo = k;
-          for (std::size_t step = 1;; step *= 2) {
-            lo = hi > step ? hi - step : 0;
-            if (lo == 0 || open_before_[lo] <= target) break;
-            hi = lo;
-          }
-          i = static_cast<std::size_t>(std::upper_bound(first + static_cast<std::ptrdiff_t>(lo),
-                                                        first + static_cast<std::ptrdiff_t>(hi), target) - first) - 1;
-        }
+        const auto i = static_cast<std::size_t>(
+            gallop_upper_bound_back(first, first + static_cast<std::ptrdiff_t>(k + 1), target) - first - 1);
         const Instant answer = (tl->start_of(i) + duration_of_nanos(target - open_before_[i])).value();
         return bound <= answer ? micros_of(answer) : kMissing;
       }
@@ -540,18 +565,72 @@ std::optional<Failure> Kernel::run_capacities(std::size_t from, std::size_t to) 
   return std::nullopt;
 }
 
+// run_walks: AddWork in int64 microseconds, from states indexed by whole
+// microseconds whose boundaries all are whole microseconds (open_us_), as
+// add_work and walk_back answer from open_before_; an element these states
+// do not settle is asked as run() asks it. A stretch's closing instant, not
+// the next opening, ends a forward walk; a walk back ends at the latest instant.
+std::optional<Failure> Kernel::run_walks(std::size_t from, std::size_t to) {
+  const Job& j = job_;
+  const MicroIndex& index = *micro_;
+  const std::int64_t* before = open_us_.data();
+  const std::size_t m = open_us_.size() - 1;
+  constexpr std::int64_t kSpan = kDefaultSearchSpan.seconds() * kMicrosPerSecond;
+  std::size_t hint = 0;
+  for (std::size_t i = from; i < to; ++i) {
+    const std::int64_t s = j.first.at(i), d = j.second.at(i), u = j.until.given() ? j.until.at(i) : 0;
+    if (d != 0 && d != kMissing && u != kMissing && index.holds(s) && !(j.until.given() && outside(u))) {
+      hint = ascending_ ? index.state_near(s, hint) : index.state(s);
+      const std::int64_t at = before[hint] + (index.capacity_of(hint) > 0 ? s - index.start_of(hint) : 0);
+      if (d > 0 && d <= before[m] - at) {
+        // The first state whose open time before it reaches the target ends
+        // in the state holding the answer (one there is, as d <= the rest).
+        const std::int64_t target = at + d;
+        const auto k =
+            static_cast<std::size_t>(gallop_lower_bound(before + hint + 1, before + m + 1, target) - before) - 1;
+        const std::int64_t answer = index.start_of(k) + (target - before[k]);
+        const std::int64_t horizon = std::min(j.until.given() ? u : s + kSpan, reach_last_us_);
+        j.out[i] = answer <= horizon ? answer : kMissing;
+        missing_ += answer > horizon;
+        continue;
+      }
+      if (d < 0 && -d <= at) {
+        // The last state up to hint whose open time before it does not pass the target.
+        const std::int64_t target = at + d;
+        const auto k =
+            static_cast<std::size_t>(gallop_upper_bound_back(before, before + hint + 1, target) - before) - 1;
+        const std::int64_t answer = index.start_of(k) + (target - before[k]);
+        const std::int64_t bound = std::max(j.until.given() ? u : s - kSpan, reach_first_us_);
+        j.out[i] = answer >= bound ? answer : kMissing;
+        missing_ += answer < bound;
+        continue;
+      }
+    }
+    if (auto f = run_one(i, hint)) return f;
+  }
+  return std::nullopt;
+}
+
 std::optional<Failure> Kernel::run(std::size_t from, std::size_t to) {
   const Job& j = job_;
   if (micro_ && j.question == Question::CapacityAt) return run_capacities(from, to);
+  if (!open_us_.empty()) return run_walks(from, to);
   std::size_t hint = 0;
-  for (std::size_t i = from; i < to; ++i) {
+  for (std::size_t i = from; i < to; ++i)
+    if (auto f = run_one(i, hint)) return f;
+  return std::nullopt;
+}
+
+inline std::optional<Failure> Kernel::run_one(std::size_t i, std::size_t& hint) {
+  const Job& j = job_;
+  {
     const std::int64_t a = j.first.at(i);
     const std::int64_t b = j.second.given() ? j.second.at(i) : 0;
     const std::int64_t u = j.until.given() ? j.until.at(i) : 0;
     if (a == kMissing || b == kMissing || u == kMissing) {
       j.out[i] = kMissing;
       ++missing_;
-      continue;
+      return std::nullopt;
     }
     if (beyond_reach(a, b, u)) return Failure{i, {ErrorKind::Value, text::kInstantRange}};
     const Instant t = instant_at(a);

@@ -113,6 +113,7 @@ class MicroIndex {
     return state(us);
   }
   std::int64_t capacity_of(std::size_t i) const { return capacities_[i]; }
+  std::int64_t start_of(std::size_t i) const { return starts_[i]; }
 
  private:
   std::vector<std::int64_t> starts_;  // state i is [starts_[i], starts_[i + 1]); the last entry is the end
@@ -180,6 +181,9 @@ class Kernel {
   Job job_;
   TimeWindow reach_;
   std::optional<Failure> run_capacities(std::size_t from, std::size_t to);
+  std::optional<Failure> run_walks(std::size_t from, std::size_t to);
+  std::optional<Failure> run_one(std::size_t i, std::size_t& hint);
+  void build_micro_sums();
 
   std::optional<Timeline> own_;          // a calendar's compiled stretch
   std::optional<MicroIndex> micro_;      // finds states for long columns
@@ -187,6 +191,7 @@ class Kernel {
   std::int64_t reach_first_us_ = 0, reach_last_us_ = 0;
   std::size_t missing_ = 0;
   std::vector<__int128> open_before_;    // open time before state i (ns), i in [0, size]
+  std::vector<std::int64_t> open_us_;    // the same in microseconds, when every boundary is a whole one
   std::vector<__int128> weighted_before_;  // capacity-weighted time before state i
   std::vector<std::int64_t> swept_points_;  // see sweep_spans(): the ends of the spans, ascending,
   std::vector<__int128> swept_before_;      // with the time before each

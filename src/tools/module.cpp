@@ -352,7 +352,8 @@ PyObject* slots(PyObject*, PyObject* args) noexcept {
     const std::int64_t *s = starts_buf.data(), *e = ends_buf.data(), *c = caps_buf.data();
     for (std::size_t i = 0; i < windows; ++i)
       if (!(s[i] < e[i]) || (i > 0 && s[i] != e[i - 1]) || c[i] < INT32_MIN || c[i] > INT32_MAX) {
-        PyErr_SetString(PyExc_ValueError, "slots: windows must follow each other without gaps, with int32 capacities");
+        PyErr_SetString(PyExc_ValueError,
+                        "slots: windows must follow each other without gaps, with int32 capacities");
         return nullptr;
       }
     SlotWork work{starts_buf.data(), ends_buf.data(), caps_buf.data(), windows, minimum, points_buf.column(),
