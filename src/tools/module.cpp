@@ -25,12 +25,13 @@ namespace {
 
 Classes g_classes;
 
-// Elements run in chunks, shorter while elements are slow, so that a chunk
-// lasts about kChunkTime; Ctrl-C is looked for between chunks and by the
-// engine's long walks (through its interruption hook), once kSignalInterval
-// has passed since the last look.
+// Elements run in chunks of up to kChunk, from one element on, twice as long
+// while a chunk is quick and half as long while it is slow, so that a chunk
+// lasts about kChunkTime even where elements do not poll. Ctrl-C is looked for
+// between chunks and by the engine's long walks (through its interruption
+// hook), once kSignalInterval has passed since the last look.
 constexpr std::size_t kChunk = 1024;
-constexpr auto kChunkTime = std::chrono::milliseconds(5);
+constexpr auto kChunkTime = std::chrono::microseconds(5000);
 constexpr auto kSignalInterval = std::chrono::milliseconds(20);
 
 // Buffer: one int64 buffer of the caller, released on every return path.
@@ -131,7 +132,7 @@ Outcome run_released(Work& kernel, std::size_t n, std::optional<Failure>& failur
   Released released;
   try {
     failure = kernel.prepare();
-    std::size_t chunk = kChunk;
+    std::size_t chunk = 1;
     for (std::size_t from = 0, to; !failure && from < n && !released.stop(); from = to) {
       to = std::min(n, from + chunk);
       const auto began = std::chrono::steady_clock::now();
