@@ -207,6 +207,8 @@ def test_windows_and_walks_past_a_timeline():
     # Walking back: a stretch filled exactly gives its start; a timeline sees nothing before its range.
     mon9 = BASE + dt.timedelta(days=1, hours=9)
     assert ht.add_work(cal, mon9, np.array([-1, 0, -2], "m8[h]")).tolist() == [mon9 - H, mon9, mon9 - 65 * H]
+    far = [mon9, mon9 + dt.timedelta(days=3000)]  # too long a range to compile: the calendar's own walks
+    assert ht.add_work(cal, far, -H).tolist()[0] == ht.last_slot(cal, far, H).tolist()[0] == mon9 - H
     assert ht.add_work(tl, [mon9, BASE + dt.timedelta(days=4)], -2 * H).tolist() == [None, mon9 + 54 * H]
     assert ht.last_slot(tl, mon9, [H, 2 * H, 0 * H]).tolist() == [mon9 - H, None, mon9]
     with raises(ValueError, "Timestamp is outside the compiled timeline. (at position 0)"):
