@@ -9,33 +9,24 @@
 #include <string_view>
 
 #include "time/format.h"
+#include "time/utf8.h"
 
 namespace hourloom {
 
 namespace {
 
-// utf8_problem: nothing for valid UTF-8 (shortest forms, no surrogates, at most
-// U+10FFFF); otherwise what is wrong and at which byte.
+// utf8_problem: nothing for valid UTF-8 (time/utf8.h); otherwise what is
+// wrong and at which byte.
 std::optional<std::string> utf8_problem(std::string_view s) {
-  auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-  auto hex = [](unsigned b) {
+  auto hex = [&](std::size_t i) {
     const char* digits = "0123456789ABCDEF";
+    const auto b = static_cast<unsigned char>(s[i]);
     return std::string{'0', 'x', digits[b >> 4], digits[b & 15]};
   };
   for (std::size_t i = 0; i < s.size();) {
-    unsigned b = byte(i);
-    // n: the continuation bytes the lead byte announces; 4 for a byte no character starts with.
-    std::size_t n = b < 0x80 ? 0 : b < 0xC2 ? 4 : b <= 0xDF ? 1 : b <= 0xEF ? 2 : b <= 0xF4 ? 3 : 4;
-    if (n == 4) return "invalid UTF-8 byte at index " + std::to_string(i) + ": " + hex(b);
-    // The second byte's range is narrower after E0 (no overlong), ED (no surrogate), F0 and F4.
-    unsigned lo = b == 0xE0 ? 0xA0 : b == 0xF0 ? 0x90 : 0x80;
-    unsigned hi = b == 0xED ? 0x9F : b == 0xF4 ? 0x8F : 0xBF;
-    for (std::size_t k = 1; k <= n; ++k, lo = 0x80, hi = 0xBF) {
-      if (i + k == s.size()) return "incomplete UTF-8 string; last byte: " + hex(byte(i + k - 1));
-      if (byte(i + k) < lo || byte(i + k) > hi)
-        return "invalid UTF-8 byte at index " + std::to_string(i + k) + ": " + hex(byte(i + k));
-    }
-    i += n + 1;
+    if (decode_utf8(s, i)) continue;
+    if (i == s.size()) return "incomplete UTF-8 string; last byte: " + hex(i - 1);
+    return "invalid UTF-8 byte at index " + std::to_string(i) + ": " + hex(i);
   }
   return std::nullopt;
 }

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "engine/derived.h"
+#include "time/utf8.h"
 
 namespace hourloom {
 
@@ -216,45 +217,6 @@ class CalendarEditor {
 };
 
 namespace {
-
-// decode_utf8: the code point starting at s[i], advancing i past it; nullopt
-// (and i past the offending byte) for a malformed or overlong sequence.
-std::optional<char32_t> decode_utf8(std::string_view s, std::size_t& i) {
-  auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-  unsigned char b0 = byte(i);
-  if (b0 < 0x80) {
-    ++i;
-    return b0;
-  }
-  std::size_t len = 0;
-  char32_t cp = 0;
-  char32_t min = 0;
-  if ((b0 & 0xE0) == 0xC0) {
-    len = 2, cp = b0 & 0x1F, min = 0x80;
-  } else if ((b0 & 0xF0) == 0xE0) {
-    len = 3, cp = b0 & 0x0F, min = 0x800;
-  } else if ((b0 & 0xF8) == 0xF0) {
-    len = 4, cp = b0 & 0x07, min = 0x10000;
-  } else {
-    ++i;
-    return std::nullopt;
-  }
-  if (s.size() - i < len) {
-    i = s.size();
-    return std::nullopt;
-  }
-  for (std::size_t k = 1; k < len; ++k) {
-    unsigned char b = byte(i + k);
-    if ((b & 0xC0) != 0x80) {
-      i += k;
-      return std::nullopt;
-    }
-    cp = (cp << 6) | (b & 0x3F);
-  }
-  i += len;
-  if (cp < min || cp > 0x10FFFF) return std::nullopt;
-  return cp;
-}
 
 // is_unicode_space: the code points Python's str.isspace() accepts.
 constexpr bool is_unicode_space(char32_t cp) {

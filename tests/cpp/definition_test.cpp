@@ -25,11 +25,25 @@ TEST(DefinitionJson, MalformedUtf8IsAnErrorWithAPosition) {
 }
 
 TEST(DefinitionJson, WriterRefusesAnIdThatIsNotUtf8) {
+  const std::pair<std::string, std::string> refused[] = {
+      {"\xFF", "invalid UTF-8 byte at index 0: 0xFF"},
+      {"ab\xC0\xA0", "invalid UTF-8 byte at index 2: 0xC0"},          // overlong space
+      {"\xE0\x9F\xBF", "invalid UTF-8 byte at index 1: 0x9F"},        // overlong U+07FF
+      {"\xED\xA0\x80", "invalid UTF-8 byte at index 1: 0xA0"},        // a surrogate
+      {"\xF4\x90\x80\x80", "invalid UTF-8 byte at index 1: 0x90"},   // above U+10FFFF
+      {"\xC3\xA9\xE3\x80", "incomplete UTF-8 string; last byte: 0x80"},
+      {"\xE3\x80x", "invalid UTF-8 byte at index 2: 0x78"},
+  };
+  for (const auto& [id, message] : refused) {
+    Definition d;
+    d.entries.push_back({id, 0, {}, {}, 0});
+    auto text = write_json(d, false);
+    ASSERT_FALSE(text) << id;
+    EXPECT_EQ(text.error().message, message);
+  }
   Definition d;
-  d.entries.push_back({"\xFF", 0, {}, {}, 0});
-  auto text = write_json(d, false);
-  ASSERT_FALSE(text);
-  EXPECT_FALSE(text.error().message.starts_with("[json.exception"));
+  d.entries.push_back({"\xED\x9F\xBF\xEE\x80\x80\xF4\x8F\xBF\xBF\xF0\x90\x80\x80", 0, {}, {}, 0});
+  EXPECT_TRUE(write_json(d, false));  // U+D7FF, U+E000, U+10FFFF, U+10000
 }
 
 // EndsWithAPosition: message ends with " at line L column C".
