@@ -2,7 +2,6 @@
 
 #include <iterator>
 #include <memory>
-#include <type_traits>
 
 #include "binding/classes/calendar.h"
 #include "binding/core/convert.h"
@@ -94,12 +93,14 @@ const T& value_of(PyObject* obj) {
   return py::boxed_value<T>(obj);
 }
 
+// put_object and take_object mirror each other: the values of each kind are
+// written and read by the Writer and Reader methods of the same names; the
+// query objects, which only the binding knows, are their calendar and instants.
 bool put_object(Kind kind, PyObject* obj, Writer& w) {
   switch (kind) {
     case Kind::Window: w.window(value_of<TimeWindow>(obj)); break;
     case Kind::Rule: w.rule(value_of<WeeklyRule>(obj)); break;
-    case Kind::CapacityWindow: w.with_capacity(value_of<CapacityWindow>(obj)); break;
-    case Kind::StateWindow: w.with_capacity(value_of<StateWindow>(obj)); break;
+    case Kind::CapacityWindow: w.capacity_window(value_of<CapacityWindow>(obj)); break;
     case Kind::Entry: w.entry(value_of<Entry>(obj)); break;
     case Kind::Calendar: {
       auto& box = py::boxed_value<py::CalendarBox>(obj);
@@ -123,19 +124,10 @@ bool put_object(Kind kind, PyObject* obj, Writer& w) {
       break;
     }
     case Kind::Timeline: w.timeline(value_of<Timeline>(obj)); break;
-    case Kind::TimelineBatch: {
-      const auto& b = value_of<TimelineBatch>(obj);
-      w.unsigned_int(b.timelines.size());
-      for (const Timeline& tl : b.timelines) w.timeline(tl);
-      break;
-    }
+    case Kind::TimelineBatch: w.batch(value_of<TimelineBatch>(obj)); break;
     case Kind::InstantAnalysis: w.analysis(value_of<InstantAnalysis>(obj)); break;
-    case Kind::TimelineAnalysis: {
-      const auto& a = value_of<TimelineAnalysis>(obj);
-      w.window(a.window);
-      w.states(a.segments);
-      break;
-    }
+    case Kind::TimelineAnalysis: w.timeline_analysis(value_of<TimelineAnalysis>(obj)); break;
+    case Kind::StateWindow: w.state(value_of<StateWindow>(obj)); break;
     case Kind::WindowMatch: w.match(value_of<WindowMatch>(obj)); break;
     case Kind::Trace: w.trace(value_of<WorkingTimeTrace>(obj)); break;
     case Kind::TraceStep: w.step(value_of<WorkingTimeTraceStep>(obj)); break;
@@ -143,90 +135,17 @@ bool put_object(Kind kind, PyObject* obj, Writer& w) {
   return true;
 }
 
-// take_pair: the next window and capacity (or duration) pair of a payload.
-template <class T>
-Result<T> take_pair(Reader& r) {
-  HOURLOOM_READ(w, r.window());
-  if constexpr (std::is_same_v<T, WorkingTimeTraceStep>) {
-    HOURLOOM_READ(d, r.duration());
-    return T{*w, *d};
-  } else {
-    HOURLOOM_READ(c, r.int32());
-    if (*c < 0) return Reader::damaged();
-    return T{*w, *c};
-  }
-}
-
-template <class T>
-Result<std::vector<T>> take_pairs(Reader& r) {
-  HOURLOOM_READ(n, r.count(5));
-  std::vector<T> items;
-  items.reserve(*n);
-  for (std::size_t i = 0; i < *n; ++i) {
-    HOURLOOM_READ(item, take_pair<T>(r));
-    items.push_back(*item);
-  }
-  return items;
-}
-
-Result<WorkingTimeTrace> take_trace(Reader& r) {
-  HOURLOOM_READ(start, r.instant());
-  HOURLOOM_READ(requested, r.duration());
-  HOURLOOM_READ(result, r.instant());
-  HOURLOOM_READ(steps, take_pairs<WorkingTimeTraceStep>(r));
-  return WorkingTimeTrace{*start, *requested, *result, std::move(*steps)};
-}
-
-Result<Entry> take_entry(Reader& r) {
-  HOURLOOM_READ(id, r.text());
-  HOURLOOM_READ(kind, r.byte_value());
-  HOURLOOM_READ(w, r.window());
-  HOURLOOM_READ(c, r.int32());
-  // What a calendar could have held: a kind it knows, and no negative capacity.
-  const auto known = static_cast<EntryKind>(*kind);
-  if (is_blank_id(*id) || *kind > static_cast<unsigned>(EntryKind::WithCapacity) ||
-      (known == EntryKind::WithCapacity && *c < 0))
-    return Reader::damaged();
-  return Entry{std::move(*id), known, *w, *c};
-}
-
-Result<WeeklyRule> take_rule(Reader& r) {
-  HOURLOOM_READ(day, r.byte_value());
-  HOURLOOM_READ(start, r.time_of_day());
-  HOURLOOM_READ(end, r.time_of_day());
-  auto rule = make_weekly_rule(*day, *start, *end);
-  if (!rule) return Reader::damaged();
-  return rule;
-}
-
-Result<TimelineBatch> take_batch(Reader& r) {
-  HOURLOOM_READ(n, r.count(12));
-  TimelineBatch b;
-  b.timelines.reserve(*n);
-  for (std::size_t i = 0; i < *n; ++i) {
-    HOURLOOM_READ(tl, r.timeline());
-    b.timelines.push_back(std::move(*tl));
-  }
-  return b;
-}
-
-Result<py::PointQuery> take_point(Reader& r) {
+Result<py::PointQuery> point_query(Reader& r) {
   HOURLOOM_READ(c, r.calendar());
   HOURLOOM_READ(at, r.instant());
   return py::PointQuery{std::make_shared<const Calendar>(std::move(*c)), *at};
 }
 
-Result<py::RangeQuery> take_range(Reader& r) {
+Result<py::RangeQuery> range_query(Reader& r) {
   HOURLOOM_READ(c, r.calendar());
   HOURLOOM_READ(start, r.instant());
   HOURLOOM_READ(end, r.instant());
   return py::RangeQuery{std::make_shared<const Calendar>(std::move(*c)), *start, *end};
-}
-
-Result<TimelineAnalysis> take_timeline_analysis(Reader& r) {
-  HOURLOOM_READ(w, r.window());
-  HOURLOOM_READ(segments, take_pairs<StateWindow>(r));
-  return TimelineAnalysis{*w, std::move(*segments)};
 }
 
 // rebuilt: a new object of `type` holding the value `V` read from the whole
@@ -266,21 +185,21 @@ PyObject* load(const Classes& classes, std::string_view payload) {
   Reader r(payload, *kind);
   switch (*kind) {
     case Kind::Window: return rebuilt<TimeWindow>(type, r, r.window());
-    case Kind::Rule: return rebuilt<WeeklyRule>(type, r, take_rule(r));
-    case Kind::CapacityWindow: return rebuilt<CapacityWindow>(type, r, take_pair<CapacityWindow>(r));
-    case Kind::Entry: return rebuilt<Entry>(type, r, take_entry(r));
+    case Kind::Rule: return rebuilt<WeeklyRule>(type, r, r.rule());
+    case Kind::CapacityWindow: return rebuilt<CapacityWindow>(type, r, r.capacity_window());
+    case Kind::Entry: return rebuilt<Entry>(type, r, r.entry());
     case Kind::Calendar: return rebuilt<py::CalendarBox>(type, r, r.calendar());
     case Kind::Definition: return rebuilt<Definition>(type, r, r.definition());
-    case Kind::PointQuery: return rebuilt<py::PointQuery>(type, r, take_point(r));
-    case Kind::RangeQuery: return rebuilt<py::RangeQuery>(type, r, take_range(r));
+    case Kind::PointQuery: return rebuilt<py::PointQuery>(type, r, point_query(r));
+    case Kind::RangeQuery: return rebuilt<py::RangeQuery>(type, r, range_query(r));
     case Kind::Timeline: return rebuilt<Timeline>(type, r, r.timeline());
-    case Kind::TimelineBatch: return rebuilt<TimelineBatch>(type, r, take_batch(r));
+    case Kind::TimelineBatch: return rebuilt<TimelineBatch>(type, r, r.batch());
     case Kind::InstantAnalysis: return rebuilt<InstantAnalysis>(type, r, r.analysis());
-    case Kind::TimelineAnalysis: return rebuilt<TimelineAnalysis>(type, r, take_timeline_analysis(r));
-    case Kind::StateWindow: return rebuilt<StateWindow>(type, r, take_pair<StateWindow>(r));
+    case Kind::TimelineAnalysis: return rebuilt<TimelineAnalysis>(type, r, r.timeline_analysis());
+    case Kind::StateWindow: return rebuilt<StateWindow>(type, r, r.state());
     case Kind::WindowMatch: return rebuilt<WindowMatch>(type, r, r.match());
-    case Kind::Trace: return rebuilt<WorkingTimeTrace>(type, r, take_trace(r));
-    case Kind::TraceStep: return rebuilt<WorkingTimeTraceStep>(type, r, take_pair<WorkingTimeTraceStep>(r));
+    case Kind::Trace: return rebuilt<WorkingTimeTrace>(type, r, r.trace());
+    case Kind::TraceStep: return rebuilt<WorkingTimeTraceStep>(type, r, r.step());
   }
   return nullptr;
 }

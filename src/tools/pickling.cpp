@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "definition/conversion.h"
+#include "time/utf8.h"
 #include "tools/columns.h"
 
 namespace hourloom::tools {
@@ -77,6 +78,14 @@ void Writer::with_capacity(TimeWindow w, std::int64_t capacity) {
   window(w);
   signed_int(capacity);
 }
+
+void Writer::match(const WindowMatch& m) {
+  unsigned_int(static_cast<std::uint8_t>(m.kind));
+  window(m.window);
+  // A present capacity is written shifted by one; zero marks an absent one.
+  unsigned_int(m.capacity ? zigzag(*m.capacity) + 1 : 0);
+}
+
 void Writer::step(const WorkingTimeTraceStep& s) {
   window(s.window);
   duration(s.duration);
@@ -89,20 +98,23 @@ void Writer::trace(const WorkingTimeTrace& t) {
   for (const WorkingTimeTraceStep& s : t.steps) step(s);
 }
 
-// A calendar is its own items and its number of components, then each
-// component the same way: depth first, with a stack of its own, so that any
-// depth that can be built can be written.
-void Writer::calendar(const Calendar& root) {
-  std::vector<const Calendar*> pending{&root};
-  while (!pending.empty()) {
-    const Calendar& c = *pending.back();
-    pending.pop_back();
-    // A composite's own fields are those of an empty calendar.
-    definition(c.is_composite() ? Definition{} : to_definition(c).value());
-    const std::vector<Calendar>& parts = c.components();
-    unsigned_int(parts.size());
-    for (auto part = parts.rbegin(); part != parts.rend(); ++part) pending.push_back(&*part);
+void Writer::analysis(const InstantAnalysis& a) {
+  instant(a.instant);
+  signed_int(a.capacity);
+  unsigned_int(a.current_window.has_value());
+  if (a.current_window) window(*a.current_window);
+  for (const auto* t : {&a.previous_transition, &a.next_transition}) {
+    unsigned_int(t->has_value());
+    if (*t) instant(**t);
   }
+  unsigned_int(a.matches.size());
+  for (const WindowMatch& m : a.matches) match(m);
+}
+
+void Writer::timeline_analysis(const TimelineAnalysis& a) {
+  window(a.window);
+  unsigned_int(a.segments.size());
+  for (const StateWindow& s : a.segments) state(s);
 }
 
 void Writer::definition(const Definition& d) {
@@ -121,46 +133,33 @@ void Writer::definition(const Definition& d) {
   for (const EntryDefinition& e : d.entries) entry(e.id, e.kind, TimeWindow{e.start, e.end}, e.capacity);
 }
 
-void Writer::states(const std::vector<StateWindow>& states) {
-  unsigned_int(states.size());
-  for (const StateWindow& s : states) with_capacity(s);
-}
-
-// Each state's window and capacity; the reader checks that each starts where
-// the one before ends.
-void Writer::states(const Timeline& tl) {
-  unsigned_int(tl.size());
-  Instant from = tl.window().start;
-  for (std::size_t i = 0; i < tl.size(); ++i) {
-    with_capacity(TimeWindow{from, tl.end_of(i)}, tl.capacity_of(i));
-    from = tl.end_of(i);
+// A calendar is written node by node, depth first, with a stack of its own so
+// that any depth that can be built can be written: each node is its own items
+// and its number of components. A composite (the intersection of its
+// components) has the items of an empty calendar.
+void Writer::calendar(const Calendar& root) {
+  std::vector<const Calendar*> pending{&root};
+  while (!pending.empty()) {
+    const Calendar& c = *pending.back();
+    pending.pop_back();
+    definition(c.is_composite() ? Definition{} : to_definition(c).value());
+    const std::vector<Calendar>& parts = c.components();
+    unsigned_int(parts.size());
+    for (auto part = parts.rbegin(); part != parts.rend(); ++part) pending.push_back(&*part);
   }
 }
 
-void Writer::match(const WindowMatch& m) {
-  unsigned_int(static_cast<std::uint8_t>(m.kind));
-  window(m.window);
-  // A present capacity is written shifted by one; zero marks an absent one.
-  unsigned_int(m.capacity ? zigzag(*m.capacity) + 1 : 0);
-}
-
-void Writer::analysis(const InstantAnalysis& a) {
-  instant(a.instant);
-  signed_int(a.capacity);
-  unsigned_int(a.current_window.has_value());
-  if (a.current_window) window(*a.current_window);
-  for (const auto* t : {&a.previous_transition, &a.next_transition}) {
-    unsigned_int(t->has_value());
-    if (*t) instant(**t);
-  }
-  unsigned_int(a.matches.size());
-  for (const WindowMatch& m : a.matches) match(m);
-}
-
+// The calendar, the window, then each state's window and capacity.
 void Writer::timeline(const Timeline& tl) {
   calendar(tl.calendar());
   window(tl.window());
-  states(tl);
+  unsigned_int(tl.size());
+  for (std::size_t i = 0; i < tl.size(); ++i) with_capacity(TimeWindow{tl.start_of(i), tl.end_of(i)}, tl.capacity_of(i));
+}
+
+void Writer::batch(const TimelineBatch& b) {
+  unsigned_int(b.timelines.size());
+  for (const Timeline& tl : b.timelines) timeline(tl);
 }
 
 // ---------------------------------------------------------------- reading
@@ -268,7 +267,14 @@ Result<std::string> Reader::text() {
   if (!n) return Unexpected(n.error());
   std::string s(reinterpret_cast<const char*>(pos_), *n);
   pos_ += *n;
+  if (!is_utf8(s)) return damaged();
   return s;
+}
+
+Result<Capacity> Reader::capacity() {
+  auto c = int32();
+  if (c && *c < 0) return damaged();
+  return c;
 }
 
 Result<std::size_t> Reader::count(std::size_t min_bytes) {
@@ -276,6 +282,144 @@ Result<std::size_t> Reader::count(std::size_t min_bytes) {
   if (!n) return Unexpected(n.error());
   if (*n > static_cast<std::uint64_t>(end_ - pos_) / min_bytes) return damaged();
   return static_cast<std::size_t>(*n);
+}
+
+Result<WeeklyRule> Reader::rule() {
+  HOURLOOM_READ(day, byte_value());
+  HOURLOOM_READ(start, time_of_day());
+  HOURLOOM_READ(end, time_of_day());
+  auto r = make_weekly_rule(*day, *start, *end);
+  if (!r) return damaged();
+  return r;
+}
+
+// An entry as a calendar holds it: a non-blank id, a kind it knows, and no
+// negative capacity where the capacity counts.
+Result<Entry> Reader::entry() {
+  HOURLOOM_READ(id, text());
+  HOURLOOM_READ(kind, byte_value());
+  HOURLOOM_READ(w, window());
+  HOURLOOM_READ(c, int32());
+  const auto known = static_cast<EntryKind>(*kind);
+  if (is_blank_id(*id) || *kind > static_cast<unsigned>(EntryKind::WithCapacity) ||
+      (known == EntryKind::WithCapacity && *c < 0))
+    return damaged();
+  return Entry{std::move(*id), known, *w, *c};
+}
+
+Result<CapacityWindow> Reader::capacity_window() {
+  HOURLOOM_READ(w, window());
+  HOURLOOM_READ(c, capacity());
+  return CapacityWindow{*w, *c};
+}
+
+// A state is never empty.
+Result<StateWindow> Reader::state() {
+  HOURLOOM_READ(w, window());
+  HOURLOOM_READ(c, capacity());
+  if (!(w->start < w->end)) return damaged();
+  return StateWindow{*w, *c};
+}
+
+// A match holds the instant asked about, so its window is not empty; its
+// capacity is the state's for Available (1 or more) and Unavailable (0), the
+// item's for a capacity override, 0 or none for a closed window, and none for
+// the rest.
+Result<WindowMatch> Reader::match() {
+  HOURLOOM_READ(kind, byte_value());
+  HOURLOOM_READ(w, window());
+  HOURLOOM_READ(c, unsigned_int());
+  if (*kind > static_cast<std::uint8_t>(WindowKind::CapacityOverride) || !(w->start < w->end)) return damaged();
+  WindowMatch m{static_cast<WindowKind>(*kind), *w, std::nullopt};
+  if (*c != 0) {
+    const auto v = unzigzag(*c - 1);
+    if (v < 0 || v > std::numeric_limits<Capacity>::max()) return damaged();
+    m.capacity = static_cast<Capacity>(v);
+  }
+  bool fits = false;
+  switch (m.kind) {
+    case WindowKind::Available: fits = m.capacity >= 1; break;
+    case WindowKind::Unavailable: fits = m.capacity == 0; break;
+    case WindowKind::CapacityOverride: fits = m.capacity.has_value(); break;
+    case WindowKind::ClosedWindow: fits = !m.capacity || m.capacity == 0; break;
+    case WindowKind::OpenRule:
+    case WindowKind::OpenWindow:
+    case WindowKind::BreakRule: fits = !m.capacity; break;
+  }
+  if (!fits) return damaged();
+  return m;
+}
+
+// A step is a stretch of open time used whole: never empty, its duration its length.
+Result<WorkingTimeTraceStep> Reader::step() {
+  HOURLOOM_READ(w, window());
+  HOURLOOM_READ(d, duration());
+  if (!(w->start < w->end) || *d != length(*w)) return damaged();
+  return WorkingTimeTraceStep{*w, *d};
+}
+
+// The steps follow one another from the start; they add up to the requested
+// duration, and the walk ends where the last one does (at the start when
+// there are none).
+Result<WorkingTimeTrace> Reader::trace() {
+  HOURLOOM_READ(start, instant());
+  HOURLOOM_READ(requested, duration());
+  HOURLOOM_READ(result, instant());
+  HOURLOOM_READ(n, count(6));
+  WorkingTimeTrace t{*start, *requested, *start, {}};
+  t.steps.reserve(*n);
+  Duration used;
+  for (std::size_t i = 0; i < *n; ++i) {
+    HOURLOOM_READ(s, step());
+    auto sum = used + s->duration;
+    if (s->window.start < t.result || !sum) return damaged();
+    used = *sum;
+    t.result = s->window.end;
+    t.steps.push_back(*s);
+  }
+  if (used != *requested || t.result != *result) return damaged();
+  return t;
+}
+
+// The capacity is 0 or more; the current window holds the instant, the
+// previous transition comes before it and the next after it, and every match
+// holds it.
+Result<InstantAnalysis> Reader::analysis() {
+  InstantAnalysis a;
+  HOURLOOM_READ(t, instant());
+  HOURLOOM_READ(c, capacity());
+  a.instant = *t;
+  a.capacity = *c;
+  HOURLOOM_READ(has_window, unsigned_int());
+  if (*has_window > 1) return damaged();
+  if (*has_window) {
+    HOURLOOM_READ(w, window());
+    if (!contains(*w, *t)) return damaged();
+    a.current_window = *w;
+  }
+  for (auto* transition : {&a.previous_transition, &a.next_transition}) {
+    HOURLOOM_READ(has, unsigned_int());
+    if (*has > 1) return damaged();
+    if (*has) {
+      HOURLOOM_READ(at, instant());
+      if (transition == &a.previous_transition ? !(*at < *t) : !(*t < *at)) return damaged();
+      *transition = *at;
+    }
+  }
+  HOURLOOM_READ(n, count(5));
+  a.matches.reserve(*n);
+  for (std::size_t i = 0; i < *n; ++i) {
+    HOURLOOM_READ(m, match());
+    if (!contains(m->window, *t)) return damaged();
+    a.matches.push_back(*m);
+  }
+  return a;
+}
+
+Result<TimelineAnalysis> Reader::timeline_analysis() {
+  HOURLOOM_READ(w, window());
+  HOURLOOM_READ(segments, states(*w));
+  return TimelineAnalysis{*w, std::move(*segments)};
 }
 
 Result<Definition> Reader::definition() {
@@ -319,9 +463,9 @@ Result<Definition> Reader::definition() {
   return d;
 }
 
-// A calendar is its own items, read back through the editing rules that
-// check them, then its components, depth first with a stack of its own. A
-// composite has no items of its own.
+// Each node's items are read back through the editing rules that check them;
+// a node with components must have the items of an empty calendar, and is
+// made once its last component is read.
 Result<Calendar> Reader::calendar() {
   struct Open {
     std::size_t left;  // components still to read
@@ -351,66 +495,19 @@ Result<Calendar> Reader::calendar() {
   }
 }
 
-// The states of a window: ordered, each starting where the one before ends,
-// the first at the window's start and the last ending at its end.
 Result<std::vector<StateWindow>> Reader::states(TimeWindow within) {
   HOURLOOM_READ(n, count(5));
   std::vector<StateWindow> states;
   states.reserve(*n);
   Instant from = within.start;
   for (std::size_t i = 0; i < *n; ++i) {
-    HOURLOOM_READ(w, window());
-    HOURLOOM_READ(c, int32());
-    if (w->start != from || !(w->start < w->end) || *c < 0 || (i > 0 && states.back().capacity == *c))
-      return damaged();
-    states.push_back({*w, *c});
-    from = w->end;
+    HOURLOOM_READ(s, state());
+    if (s->window.start != from || (i > 0 && states.back().capacity == s->capacity)) return damaged();
+    states.push_back(*s);
+    from = s->window.end;
   }
   if (from != within.end) return damaged();
   return states;
-}
-
-Result<WindowMatch> Reader::match() {
-  HOURLOOM_READ(kind, byte_value());
-  HOURLOOM_READ(w, window());
-  HOURLOOM_READ(c, unsigned_int());
-  if (*kind > static_cast<std::uint8_t>(WindowKind::CapacityOverride)) return damaged();
-  WindowMatch m{static_cast<WindowKind>(*kind), *w, std::nullopt};
-  if (*c != 0) {
-    const auto v = unzigzag(*c - 1);
-    if (v < std::numeric_limits<Capacity>::min() || v > std::numeric_limits<Capacity>::max()) return damaged();
-    m.capacity = static_cast<Capacity>(v);
-  }
-  return m;
-}
-
-Result<InstantAnalysis> Reader::analysis() {
-  InstantAnalysis a;
-  HOURLOOM_READ(t, instant());
-  HOURLOOM_READ(c, int32());
-  a.instant = *t;
-  a.capacity = *c;
-  HOURLOOM_READ(has_window, unsigned_int());
-  if (*has_window > 1) return damaged();
-  if (*has_window) {
-    HOURLOOM_READ(w, window());
-    a.current_window = *w;
-  }
-  for (auto* transition : {&a.previous_transition, &a.next_transition}) {
-    HOURLOOM_READ(has, unsigned_int());
-    if (*has > 1) return damaged();
-    if (*has) {
-      HOURLOOM_READ(at, instant());
-      *transition = *at;
-    }
-  }
-  HOURLOOM_READ(n, count(5));
-  a.matches.reserve(*n);
-  for (std::size_t i = 0; i < *n; ++i) {
-    HOURLOOM_READ(m, match());
-    a.matches.push_back(*m);
-  }
-  return a;
 }
 
 Result<Timeline> Reader::timeline() {
@@ -418,6 +515,17 @@ Result<Timeline> Reader::timeline() {
   HOURLOOM_READ(w, window());
   HOURLOOM_READ(s, states(*w));
   return Timeline(std::move(*c), *w, *s);
+}
+
+Result<TimelineBatch> Reader::batch() {
+  HOURLOOM_READ(n, count(12));
+  TimelineBatch b;
+  b.timelines.reserve(*n);
+  for (std::size_t i = 0; i < *n; ++i) {
+    HOURLOOM_READ(tl, timeline());
+    b.timelines.push_back(std::move(*tl));
+  }
+  return b;
 }
 
 }  // namespace hourloom::tools

@@ -1,13 +1,15 @@
 // The compact binary form of hourloom's values that pickling carries: a
 // version byte, the kind of value, then its fields as variable-length
-// integers. Reading checks every field and every count against what is left,
-// so a damaged payload gives an error, never a crash or a runaway allocation.
-//   std::string b = encode(calendar);  Result<Calendar> c = decode_calendar(b);
+// integers.
+//   Writer w(Kind::Calendar);  w.calendar(c);  std::string b = w.take();
+//   Reader r(b, Kind::Calendar);  Result<Calendar> back = r.finish(r.calendar());
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "definition/definition.h"
@@ -37,7 +39,8 @@ enum class Kind : std::uint8_t {
   TraceStep,
 };
 
-// Encoding: appends to one buffer; cannot fail.
+// Encoding: appends to one buffer; cannot fail. Each value that travels has
+// a method here and one of the same name in Reader, which reads it back.
 class Writer {
  public:
   explicit Writer(Kind kind);
@@ -51,34 +54,35 @@ class Writer {
   void window(TimeWindow w);  // the end as an offset from the start
   void text(std::string_view s);
 
-  // The items of a calendar or definition (day: the weekday number, Sunday 0;
-  // kind: the entry kind's number), and the records that hold the same fields.
-  void rule(unsigned day, TimeOfDay start, TimeOfDay end);
   void rule(const WeeklyRule& r);
-  void entry(std::string_view id, std::uint8_t kind, TimeWindow w, std::int64_t capacity);
   void entry(const Entry& e);
-  // with_capacity: a window and its capacity (a capacity window, an override, a state).
-  void with_capacity(TimeWindow w, std::int64_t capacity);
-  template <class T>
-    requires requires(const T& x) { x.window; x.capacity; }
-  void with_capacity(const T& x) { with_capacity(x.window, x.capacity); }
+  void capacity_window(const CapacityWindow& w) { with_capacity(w.window, w.capacity); }
+  void state(const StateWindow& s) { with_capacity(s.window, s.capacity); }
+  void match(const WindowMatch& m);
   void step(const WorkingTimeTraceStep& s);
   void trace(const WorkingTimeTrace& t);
-
-  void calendar(const Calendar& c);
-  void definition(const Definition& d);
-  void states(const Timeline& tl);
-  void states(const std::vector<StateWindow>& states);
   void analysis(const InstantAnalysis& a);
-  void match(const WindowMatch& m);
+  void timeline_analysis(const TimelineAnalysis& a);
+  void definition(const Definition& d);
+  void calendar(const Calendar& c);
   void timeline(const Timeline& tl);
+  void batch(const TimelineBatch& b);
 
  private:
+  // The same fields for a calendar's items and a definition's records (day:
+  // the weekday number, Sunday 0; kind: the entry kind's number).
+  void rule(unsigned day, TimeOfDay start, TimeOfDay end);
+  void entry(std::string_view id, std::uint8_t kind, TimeWindow w, std::int64_t capacity);
+  void with_capacity(TimeWindow w, std::int64_t capacity);
   std::string out_;
 };
 
-// Decoding: each getter returns the next field, or an error once the payload
-// is found damaged (every later getter then fails too).
+// Decoding: each method reads the next value, or gives an error once the
+// payload is found damaged (every later read then fails too). A payload is
+// untrusted: a value is given back only when the engine could have made it
+// (a record as a question answers it, a calendar through its editing rules,
+// text as valid UTF-8); anything else is damage, and is never a crash or a
+// runaway allocation either.
 class Reader {
  public:
   // Reader: a payload that must hold `kind`.
@@ -88,23 +92,25 @@ class Reader {
 
   Result<std::uint64_t> unsigned_int();
   Result<std::int64_t> signed_int();
-  Result<std::int32_t> int32();
-  Result<std::uint8_t> byte_value();
   Result<Instant> instant();
   Result<Duration> duration();
   Result<TimeOfDay> time_of_day();
   Result<TimeWindow> window();  // an ordered window; raw_window for a definition's
   Result<std::string> text();
-  // count: a sequence's length, refused when the remaining bytes could not
-  // hold that many items of at least `min_bytes` each.
-  Result<std::size_t> count(std::size_t min_bytes);
 
-  Result<Calendar> calendar();
-  Result<Definition> definition();
-  Result<std::vector<StateWindow>> states(TimeWindow within);
-  Result<InstantAnalysis> analysis();
+  Result<WeeklyRule> rule();
+  Result<Entry> entry();
+  Result<CapacityWindow> capacity_window();
+  Result<StateWindow> state();
   Result<WindowMatch> match();
+  Result<WorkingTimeTraceStep> step();
+  Result<WorkingTimeTrace> trace();
+  Result<InstantAnalysis> analysis();
+  Result<TimelineAnalysis> timeline_analysis();
+  Result<Definition> definition();
+  Result<Calendar> calendar();
   Result<Timeline> timeline();
+  Result<TimelineBatch> batch();
 
   // finish: the value's error, or an error when bytes are left over.
   template <class T>
@@ -115,7 +121,16 @@ class Reader {
   static Unexpected<Error> damaged();
 
  private:
+  Result<std::int32_t> int32();
+  Result<std::uint8_t> byte_value();
+  Result<Capacity> capacity();  // an int32 of at least 0
+  // count: a sequence's length, refused when the remaining bytes could not
+  // hold that many items of at least `min_bytes` each.
+  Result<std::size_t> count(std::size_t min_bytes);
   Result<std::pair<Instant, Instant>> raw_window();
+  // states: the states of `within`: ordered, gap-free, covering it, each of
+  // capacity 0 or more and differing from the one before.
+  Result<std::vector<StateWindow>> states(TimeWindow within);
   const unsigned char* pos_;
   const unsigned char* end_;
 };
