@@ -9,6 +9,7 @@
 #include "engine/state.h"
 #include "engine/time_index.h"
 #include "engine/working_time.h"
+#include "time/gallop.h"
 
 namespace hourloom::tools {
 
