@@ -4,6 +4,7 @@
 #include "engine/backward.h"
 #include "engine/state.h"
 #include "engine/working_time.h"
+#include "timeline/micro_index.h"
 
 namespace hourloom {
 
@@ -76,6 +77,12 @@ Timeline::Timeline(Calendar calendar, TimeWindow window, const std::vector<State
     frozen->bucket_first.push_back(static_cast<std::uint32_t>(last));
   }
   frozen_ = std::move(frozen);
+}
+
+const MicroIndex& Timeline::micro_index() const {
+  const Frozen& f = *frozen_;
+  std::call_once(f.micro_built, [&] { f.micro = std::make_shared<const MicroIndex>(*this); });
+  return *f.micro;
 }
 
 Result<Timeline> compile_timeline(const Calendar& c, Instant start, Instant end) {

@@ -9,12 +9,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
 #include "engine/calendar.h"
 
 namespace hourloom {
+
+class MicroIndex;
 
 class Timeline {
  public:
@@ -30,6 +33,10 @@ class Timeline {
   Instant start_of(std::size_t i) const { return i == 0 ? frozen_->window.start : frozen_->ends[i - 1]; }
   Instant end_of(std::size_t i) const { return frozen_->ends[i]; }
   Capacity capacity_of(std::size_t i) const { return frozen_->capacities[i]; }
+
+  // micro_index: the states keyed by whole microseconds, built on first use
+  // and kept with them (copies share it); any number of threads may ask.
+  const MicroIndex& micro_index() const;
 
   // locate: the index of the state holding t, or kOutside when t is before the
   // compiled start or not before the compiled end. The bucket of t's second
@@ -83,6 +90,8 @@ class Timeline {
     // state for the final entry). There are about twice as many buckets as states.
     int bucket_shift = 0;
     std::vector<std::uint32_t> bucket_first;
+    mutable std::once_flag micro_built;
+    mutable std::shared_ptr<const MicroIndex> micro;
   };
   std::shared_ptr<const Frozen> frozen_;
 };

@@ -47,11 +47,6 @@ Result<std::int64_t> micros_of_nanos(__int128 ns) {
   if (us <= kMissing || us > INT64_MAX) return fail(ErrorKind::Overflow, text::kResultRange);
   return static_cast<std::int64_t>(us);
 }
-// ceil_micros: the first whole microsecond at or after t.
-std::int64_t ceil_micros(Instant t) {
-  if (t.is_leap()) return (t.unix_seconds() + 1) * kMicrosPerSecond;
-  return t.unix_seconds() * kMicrosPerSecond + (t.nanos() + kNanosPerMicro - 1) / kNanosPerMicro;
-}
 // instant_at: us microseconds since the epoch, inside the representable
 // dates (the caller has checked it against the reach).
 Instant instant_at(std::int64_t us) {
@@ -114,33 +109,6 @@ std::int64_t micros_of(Instant t) {
 }
 
 // ---------------------------------------------------------------- preparing
-
-MicroIndex::MicroIndex(const Timeline& tl) {
-  const std::size_t m = tl.size();
-  starts_.reserve(m + 1);
-  capacities_.reserve(m + 1);
-  for (std::size_t i = 0; i < m; ++i) {
-    starts_.push_back(ceil_micros(tl.start_of(i)));
-    capacities_.push_back(tl.capacity_of(i));
-  }
-  end_ = ceil_micros(tl.window().end);
-  starts_.push_back(end_);
-  starts_.push_back(INT64_MAX);  // state_near reads one past the end
-  capacities_.push_back(kMissing);
-  first_ = starts_.front();
-  // About eight buckets per state.
-  const auto span = static_cast<std::uint64_t>(end_ - first_);
-  while ((span >> shift_) > 8 * m + 1) ++shift_;
-  const auto buckets = static_cast<std::size_t>(span >> shift_) + 1;
-  bucket_first_.reserve(buckets + 1);
-  std::size_t i = 0;
-  for (std::size_t b = 0; b < buckets; ++b) {
-    const std::int64_t at = first_ + static_cast<std::int64_t>(static_cast<std::uint64_t>(b) << shift_);
-    while (i + 1 < m && starts_[i + 1] <= at) ++i;
-    bucket_first_.push_back(static_cast<std::uint32_t>(i));
-  }
-  bucket_first_.push_back(static_cast<std::uint32_t>(m == 0 ? 0 : m - 1));
-}
 
 // Long columns of capacities are asked of a MicroIndex. A timeline the size
 // of the column or larger is searched as it is.
@@ -264,7 +232,7 @@ bool Kernel::compile(Instant start, Instant end) {
 // index_states: a MicroIndex over the states when the column is at least as
 // long as they are (a longer timeline is searched as it is).
 void Kernel::index_states() {
-  if (states()->size() <= job_.size) micro_.emplace(*states());
+  if (states()->size() <= job_.size) micro_ = &states()->micro_index();
 }
 
 void Kernel::build_integrals(bool weighted) {

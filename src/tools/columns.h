@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/calendar.h"
+#include "timeline/micro_index.h"
 #include "timeline/timeline.h"
 
 namespace hourloom::tools {
@@ -82,47 +83,6 @@ std::int64_t micros_of(Instant t);
 std::optional<Result<std::int64_t>> slot_in_states(const Timeline& states, bool backward, Instant point, Duration d,
                                                    Capacity minimum, std::optional<Instant> bound, TimeWindow reach);
 
-// MicroIndex: the states of a timeline keyed by whole microseconds, for
-// capacities of long columns: an instant of whole microseconds lies at or
-// after a boundary exactly when it lies at or after the boundary rounded up
-// to the microsecond, so the answers are the timeline's. Buckets of equal
-// length name the state holding their first instant, as the timeline's do.
-class MicroIndex {
- public:
-  explicit MicroIndex(const Timeline& tl);
-  bool holds(std::int64_t us) const { return first_ <= us && us < end_; }
-  // state: the state holding us (which holds()). Buckets are shorter than
-  // most states: two steps without a branch settle nearly every instant, a
-  // loop the rest.
-  std::size_t state(std::int64_t us) const {
-    const std::int64_t* b = starts_.data();
-    std::size_t i = bucket_first_[static_cast<std::size_t>(static_cast<std::uint64_t>(us - first_) >> shift_)];
-    i += static_cast<std::size_t>(b[i + 1] <= us);
-    i += static_cast<std::size_t>(b[i + 1] <= us);
-    while (b[i + 1] <= us) ++i;
-    return i;
-  }
-  // state_near: the same, found at once when us lies in state `hint` (the
-  // previous answer of an ascending run) or the next one.
-  std::size_t state_near(std::int64_t us, std::size_t hint) const {
-    const std::int64_t* b = starts_.data();
-    if (b[hint] <= us) {
-      if (us < b[hint + 1]) return hint;
-      if (us < b[hint + 2]) return hint + 1;
-    }
-    return state(us);
-  }
-  std::int64_t capacity_of(std::size_t i) const { return capacities_[i]; }
-  std::int64_t start_of(std::size_t i) const { return starts_[i]; }
-
- private:
-  std::vector<std::int64_t> starts_;  // state i is [starts_[i], starts_[i + 1]); the last entry is the end
-  std::vector<std::int64_t> capacities_;
-  std::vector<std::uint32_t> bucket_first_;
-  std::int64_t first_ = 0, end_ = 0;
-  int shift_ = 0;
-};
-
 // Kernel: answers one job element by element. A calendar's elements are
 // answered from a timeline compiled by prepare() over the instants the job
 // touches, when that range is not too long for the number of elements; what
@@ -186,7 +146,7 @@ class Kernel {
   void build_micro_sums();
 
   std::optional<Timeline> own_;          // a calendar's compiled stretch
-  std::optional<MicroIndex> micro_;      // finds states for long columns
+  const MicroIndex* micro_ = nullptr;    // finds states for long columns (kept with the states)
   bool ascending_ = false;               // the column mostly ascends
   std::int64_t reach_first_us_ = 0, reach_last_us_ = 0;
   std::size_t missing_ = 0;
