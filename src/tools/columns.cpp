@@ -53,28 +53,6 @@ Instant instant_at(std::int64_t us) {
   return *instant_of(floor_div(us, kMicrosPerSecond),
                      static_cast<std::uint64_t>(floor_mod(us, kMicrosPerSecond) * kNanosPerMicro));
 }
-// gallop_lower_bound: std::lower_bound(first, last, value), searched from
-// first in steps of 1, 2, 4, ...: the cost grows with the log of the answer's
-// distance from first.
-template <class It, class T>
-It gallop_lower_bound(It first, It last, const T& value) {
-  typename std::iterator_traits<It>::difference_type step = 1;
-  while (step < last - first && first[step - 1] < value) {  // [first, first + step) all before value
-    first += step;
-    step *= 2;
-  }
-  return std::lower_bound(first, last - first < step ? last : first + step, value);
-}
-// gallop_upper_bound_back: std::upper_bound(first, last, value), searched from last back.
-template <class It, class T>
-It gallop_upper_bound_back(It first, It last, const T& value) {
-  typename std::iterator_traits<It>::difference_type step = 1;
-  while (step < last - first && value < last[-step]) {  // [last - step, last) all after value
-    last -= step;
-    step *= 2;
-  }
-  return std::upper_bound(last - first < step ? first : last - step, last, value);
-}
 bool not_found(const Error& e) { return e.kind == ErrorKind::Runtime && Error{e.kind, msg::kWorkNotFound} == e; }
 
 }  // namespace
