@@ -13,11 +13,20 @@ import functools as _functools
 from . import _core
 
 
-def rebuild(payload):
-    """The hourloom object a payload describes; ValueError for a damaged payload."""
+def rebuild(payload, kind=None):
+    """The hourloom object a payload describes; ValueError for a damaged payload.
+
+    kind: the name of the class that was pickled. A payload names its class in
+    one byte only, and classes with the same fields read each other's bytes, so
+    the pickle names it again and a payload of another class is refused.
+    Pickles written without it still load.
+    """
     if not isinstance(payload, bytes):
         raise ValueError(f"cannot rebuild a hourloom object: expected bytes, got '{type(payload).__name__}'")
-    return _core.load(payload)
+    obj = _core.load(payload)
+    if kind is not None and type(obj).__name__ != kind:
+        raise ValueError(f"cannot rebuild a hourloom object: the payload holds a {type(obj).__name__}, not a {kind}")
+    return obj
 
 
 def rebuild_internal_error(*args):
@@ -26,7 +35,7 @@ def rebuild_internal_error(*args):
 
 
 def _reduce(obj):
-    return rebuild, (_core.dump(obj),)
+    return rebuild, (_core.dump(obj), type(obj).__name__)
 
 
 def _reduce_internal_error(error):
