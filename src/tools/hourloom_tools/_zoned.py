@@ -9,8 +9,14 @@ and joins the answers on the real line.
     berlin = Zoned(cal, "Europe/Berlin")
     due = berlin.add_work(tickets["opened"], pd.Timedelta(hours=8))
 """
+import bisect as _bisect
+import calendar as _calendar
 import datetime as _dt
+import os as _os
+import re as _re
+import struct as _struct
 import zoneinfo as _zoneinfo
+from importlib import resources as _resources
 
 import numpy as _np
 
@@ -137,12 +143,13 @@ class _Segments:
         return self._ends[k]
 
 
-class _Offsets:
-    """The offsets of a tzinfo, read from the tzinfo and kept per year."""
+class _Sampled:
+    """The offsets of any tzinfo, read from the tzinfo and kept per year: daily
+    samples, each change bisected to the second. Two changes within a day that
+    cancel are missed; zoneinfo zones are read from their files instead."""
 
     def __init__(self, zone):
         self.zone = zone
-        self.fixed = isinstance(zone, _dt.timezone)
         self.years = {}
 
     def at(self, us):
@@ -150,8 +157,7 @@ class _Offsets:
         return t.astimezone(self.zone).utcoffset() // _US
 
     def _year(self, year):
-        """The changes in a year: (real instant, offset from then on), by daily
-        steps and bisection to the second."""
+        """The changes in a year: (real instant, offset from then on)."""
         if year in self.years:
             return self.years[year]
         first = max((_dt.datetime(year, 1, 1, tzinfo=_UTC) - _EPOCH) // _US, _FIRST_US)
@@ -175,20 +181,196 @@ class _Offsets:
         self.years[year] = changes
         return changes
 
+    def changes(self, lo, hi):
+        """The changes in real (lo, hi]: (instant, offset from then on), in order."""
+        lo, hi = max(lo, _FIRST_US), min(hi, _LAST_US)
+        if isinstance(self.zone, _dt.timezone) or lo >= hi:
+            return []
+        y0, y1 = (_year_of(v // _SECOND_US) for v in (lo, hi))
+        return [(t, o) for y in range(y0, y1 + 1) for t, o in self._year(y) if lo < t <= hi]
+
+
+# ---------------------------------------------------------------- zone files
+
+
+def _days_before_year(year):
+    """Days from 1970-01-01 to January 1 of the year (proleptic Gregorian)."""
+    y = year - 1
+    return y * 365 + y // 4 - y // 100 + y // 400 - 719162
+
+
+def _year_of(seconds):
+    """The UTC year of an instant in seconds, held to 1-9999."""
+    days = min(max(seconds // 86400, _days_before_year(1)), _days_before_year(10000) - 1)
+    return (_dt.date(1970, 1, 1) + _dt.timedelta(days=days)).year
+
+
+def _clock(text):
+    """Seconds of "[+-]h[:mm[:ss]]"."""
+    sign = -1 if text.startswith("-") else 1
+    h, m, s = (int(v) for v in (text.lstrip("+-").split(":") + ["0", "0"])[:3])
+    return sign * (h * 3600 + m * 60 + s)
+
+
+class _Rule:
+    """A TZif footer's yearly rule "STD offset DST [offset],start[/time],end[/time]",
+    read as zoneinfo reads it: each UTC year has its own start and end, standard
+    and daylight offsets in seconds east of UTC."""
+    _NAME = r"(<[^>]*>|[^<0-9:.+,-]+)"
+    _RE = _re.compile(rf"{_NAME}([+-]?[0-9:]+)?(?:{_NAME}([+-]?[0-9:]+)?)?(?:,([^,]+),([^,]+))?", _re.ASCII)
+
+    def __init__(self, text):
+        m = self._RE.fullmatch(text)
+        if m is None or (m[3] is None) != (m[5] is None):
+            raise ValueError(f"unreadable zone rule {text!r}")
+        self.std = -_clock(m[2] or "0")
+        self.dst = -_clock(m[4]) if m[4] else self.std + 3600
+        self.dates = (self._date(m[5]), self._date(m[6])) if m[5] else None
+        self.years = {}
+
+    @staticmethod
+    def _date(text):
+        day, _, time = text.partition("/")
+        return day, _clock(time) if time else 7200
+
+    @staticmethod
+    def _local(spec, year):
+        """Local seconds since the epoch of a date spec in a year (zoneinfo's reading)."""
+        (day, time) = spec
+        if day[0] == "M":
+            month, week, weekday = (int(v) for v in day[1:].split("."))
+            first, length = _calendar.monthrange(year, month)
+            mday = (weekday - (first + 1)) % 7 + 1 + (week - 1) * 7
+            days = _days_before_year(year) + (_dt.date(year, month, 1).toordinal() - _dt.date(year, 1, 1).toordinal())
+            days += (mday - 7 if mday > length else mday) - 1
+        else:
+            n = int(day.lstrip("J"))
+            days = _days_before_year(year) - 1 + n + (day[0] == "J" and n >= 59 and _calendar.isleap(year))
+        return days * 86400 + time
+
+    def year(self, year):
+        """A UTC year's (offset at a second of it, its first second, its
+        changes [(second, offset from then on)] in order)."""
+        if year not in self.years:
+            first, after = _days_before_year(year) * 86400, _days_before_year(year + 1) * 86400
+            start = self._local(self.dates[0], year) - self.std
+            end = self._local(self.dates[1], year) - self.dst
+            at = lambda t: self.dst if ((start <= t < end) if start < end else not (end <= t < start)) else self.std
+            points = sorted(t for t in (start, end) if first < t < after)
+            changes, o = [], at(first)
+            for t in points:
+                if at(t) != o:
+                    o = at(t)
+                    changes.append((t, o))
+            self.years[year] = (at, first, changes)
+        return self.years[year]
+
+
+class _ZoneFile:
+    """The offsets of a zoneinfo zone, read exactly from the TZif file its key
+    names: the transitions it lists, then its footer's rule, as zoneinfo reads
+    them (in whole seconds: an instant's offset is that of its second)."""
+
+    def __init__(self, data):
+        self.trans, self.offsets, self.before, self.after = _read_tzif(data)
+        self.rule = self.after if isinstance(self.after, _Rule) else None
+
+    def _at(self, t):
+        """The offset at second t, in seconds."""
+        trans = self.trans
+        if trans and t < trans[0]:
+            return self.before
+        if (not trans or t > trans[-1]) and self.rule:
+            return self.rule.year(_year_of(t))[0](t)
+        if not trans or (len(trans) == 1 and t > trans[0]):
+            return self.after
+        return self.offsets[_bisect.bisect_right(trans, t) - 1]
+
+    def at(self, us):
+        return self._at(us // _SECOND_US) * _SECOND_US
+
+    def changes(self, lo, hi):
+        """The changes in real (lo, hi]: (instant, offset from then on), in order."""
+        lo, hi = lo // _SECOND_US, hi // _SECOND_US  # seconds t with lo < t * 10**6 <= hi
+        trans = self.trans
+        points = trans[_bisect.bisect_right(trans, lo):_bisect.bisect_right(trans, hi)]
+        if self.rule and hi > (trans[-1] if trans else lo):
+            after = trans[-1] + 1 if trans else lo + 1
+            if lo < after:
+                points.append(after)
+            for y in range(_year_of(max(lo, after)), _year_of(hi) + 1):
+                _, first, changes = self.rule.year(y)
+                points += [t for t in [first] + [t for t, _ in changes] if max(lo, after - 1) < t <= hi]
+        out, o = [], self._at(lo)
+        for t in points:
+            if self._at(t) != o:
+                o = self._at(t)
+                out.append((t * _SECOND_US, o * _SECOND_US))
+        return out
+
+
+def _read_tzif(data):
+    """A TZif file's transitions (seconds), the offset from each on, the offset
+    before the first, and what follows the last: a fixed offset or a _Rule."""
+    if data[:4] != b"TZif":
+        raise ValueError("not a TZif file")
+    head = _struct.Struct(">6l")
+    counts = head.unpack_from(data, 20)
+    at = 44
+    if data[4:5] >= b"2":  # skip the 32-bit block for the 64-bit one
+        isut, isstd, leap, times, types, chars = counts
+        at += times * 5 + types * 6 + chars + leap * 8 + isstd + isut
+        counts = head.unpack_from(data, at + 20)
+        at += 44
+        width = 8
+    else:
+        width = 4
+    isut, isstd, leap, times, types, chars = counts
+    trans = list(_struct.unpack_from(f">{times}{'q' if width == 8 else 'l'}", data, at))
+    at += times * width
+    index = data[at:at + times]
+    at += times
+    kinds = [_struct.unpack_from(">lBB", data, at + 6 * i) for i in range(types)]
+    at += types * 6 + chars + leap * (width + 4) + isstd + isut
+    offsets = [kinds[i][0] for i in index]
+    before = next((k[0] for k in kinds if not k[1]), offsets[0] if offsets else None)
+    footer = data[at:].split(b"\n")[1].decode() if width == 8 and data[at:at + 1] == b"\n" else ""
+    if footer:
+        rule = _Rule(footer)
+        after = rule if rule.dates else rule.std
+    else:
+        after = offsets[-1] if offsets else kinds[-1][0]
+    return trans, offsets, before, after
+
+
+def _zone_data(key):
+    """The TZif bytes zoneinfo reads for a key: the first file on its path, else the tzdata package's."""
+    for root in _zoneinfo.TZPATH:
+        path = _os.path.join(root, key)
+        if _os.path.isfile(path):
+            with open(path, "rb") as f:
+                return f.read()
+    *package, name = key.split("/")
+    return _resources.files(".".join(["tzdata", "zoneinfo", *package])).joinpath(name).read_bytes()
+
+
+class _Offsets:
+    """A zone's offsets (microseconds east of UTC), exact for zoneinfo zones and
+    fixed offsets, sampled for other tzinfos."""
+
+    def __init__(self, zone):
+        self.source = _Sampled(zone)
+        key = getattr(zone, "key", None)
+        if isinstance(zone, _zoneinfo.ZoneInfo) and key:
+            try:
+                self.source = _ZoneFile(_zone_data(key))
+            except (OSError, ValueError, ModuleNotFoundError, _struct.error):
+                pass
+
     def segments(self, lo, hi):
         """The segments of real [lo, hi]."""
-        lo, hi = max(lo, _FIRST_US), min(hi, _LAST_US)
-        if self.fixed or lo > hi:
-            return _Segments([], [self.at(lo if lo <= hi else 0)])
-        bounds, offsets = [], [self.at(lo)]
-        y0 = (_EPOCH + _dt.timedelta(microseconds=int(max(lo, _FIRST_US)))).year
-        y1 = (_EPOCH + _dt.timedelta(microseconds=int(min(hi, _LAST_US)))).year
-        for y in range(y0, y1 + 1):
-            for t, o in self._year(y):
-                if lo < t <= hi and o != offsets[-1]:
-                    bounds.append(t)
-                    offsets.append(o)
-        return _Segments(bounds, offsets)
+        changes = self.source.changes(lo, hi) if lo < hi else []
+        return _Segments([t for t, _ in changes], [self.source.at(lo)] + [o for _, o in changes])
 
 
 _OFFSETS = {}
@@ -249,7 +431,7 @@ class Zoned:
             hi = top if hi is None else max(hi, top)
         if lo is None:
             return _Segments([], [0])
-        return self._offsets.segments(lo, min(hi, _LAST_US))
+        return self._offsets.segments(lo, hi)
 
     def _real_range(self, seg):
         """For a timeline: the real range it answers on, from the first real
