@@ -240,8 +240,8 @@ PyObject* windows(PyObject*, PyObject* args) noexcept {
 
 // to_wall: out[i] = real[i] plus the offset of its segment, where segment k
 // runs over [bounds[k - 1], bounds[k]) with offsets[k] (one more offset than
-// bounds); NaT stays NaT, and a sum past int64 gives the largest int64, which
-// lies outside every reach. Few bounds (a zone changes its clocks about twice a
+// bounds); NaT stays NaT, and a real instant outside the reach or a sum past
+// int64 gives the largest int64, which lies outside every reach. Few bounds (a zone changes its clocks about twice a
 // year) are summed without branches, as random instants would mispredict them.
 // Offsets are under a day, as a tzinfo's must be, and bounds ascend.
 PyObject* to_wall(PyObject*, PyObject* args) noexcept {
@@ -264,6 +264,8 @@ PyObject* to_wall(PyObject*, PyObject* args) noexcept {
       return nullptr;
     }
   std::int64_t* w = out_buf.data();
+  const TimeWindow reach = python_reach();
+  const std::int64_t first_us = micros_of(reach.start), last_us = micros_of(reach.end);  // whole microseconds
   constexpr std::size_t kFew = 8;
   std::int64_t steps[kFew] = {};
   for (std::size_t k = 0; k < m && k < kFew; ++k) steps[k] = o[k + 1] - o[k];
@@ -279,7 +281,7 @@ PyObject* to_wall(PyObject*, PyObject* args) noexcept {
         off = o[std::upper_bound(b, b + m, us) - b];
       }
       std::int64_t wall;
-      if (__builtin_add_overflow(us, off, &wall)) wall = INT64_MAX;
+      if (__builtin_add_overflow(us, off, &wall) || us < first_us || last_us < us) wall = INT64_MAX;
       const std::int64_t keep = -static_cast<std::int64_t>(us == kMissing);
       w[i] = (kMissing & keep) | (wall & ~keep);
     }

@@ -37,6 +37,10 @@ _DEFAULT_SPAN_US = 1830 * _DAY_US  # the walks' default search span
 # Real instants whose offsets can be read: a day inside the years a datetime holds.
 _FIRST_US = (_dt.datetime(1, 1, 2, tzinfo=_UTC) - _EPOCH) // _US
 _LAST_US = (_dt.datetime(9999, 12, 30, tzinfo=_UTC) - _EPOCH) // _US
+# The instants a datetime holds, real or read on the wall clock.
+_REACH_FIRST = (_dt.datetime.min.replace(tzinfo=_UTC) - _EPOCH) // _US
+_REACH_LAST = (_dt.datetime.max.replace(tzinfo=_UTC) - _EPOCH) // _US
+_FOREVER = _np.iinfo(_np.int64).max
 
 
 def _zone_of(zone):
@@ -396,6 +400,7 @@ class Zoned:
         except TypeError:  # an unhashable tzinfo
             self._offsets = _Offsets(self._zone)
         self._timeline = isinstance(cal, hourloom.HourloomTimeline)
+        self._range = None
 
     @property
     def calendar(self):
@@ -433,21 +438,38 @@ class Zoned:
             return _Segments([], [0])
         return self._offsets.segments(lo, hi)
 
-    def _real_range(self, seg):
-        """For a timeline: the real range it answers on, from the first real
-        instant whose reading reaches its compiled start to the first whose
-        reading reaches its compiled end (unbounded for a calendar)."""
-        if not self._timeline:
-            return _NAT, _np.iinfo(_np.int64).max
-        window = self._cal.Window
-        return tuple(self._first_reaching(seg, int(_np.datetime64(t, "us").view(_np.int64)))
-                     for t in (window.Start, window.End))
+    def _real_range(self):
+        """For a timeline: the real range [first, last] it answers on, from the
+        first real instant whose reading reaches its compiled start to the first
+        whose reading reaches its compiled end, and that end on the wall clock
+        (unbounded for a calendar). Walks stay inside it; later instants, whose
+        readings may fall back inside the compiled range, are outside."""
+        if self._range is None:
+            if not self._timeline:
+                self._range = (_NAT, _FOREVER, _FOREVER)
+            else:
+                window = self._cal.Window
+                walls = [int(_np.datetime64(t, "us").view(_np.int64)) for t in (window.Start, window.End)]
+                self._range = (*(self._first_reaching(w) for w in walls), walls[1])
+        return self._range
 
-    def _first_reaching(self, seg, wall):
+    def _first_reaching(self, wall):
+        # A reading lies within 26 hours of its real instant.
+        seg = self._offsets.segments(wall - 2 * _DAY_US, wall + 2 * _DAY_US)
         for k in range(len(seg.offsets)):
             o = int(seg.offsets[k])
             if k == len(seg.offsets) - 1 or int(seg.end(k)) + o > wall:
                 return max(int(seg.start(k)), wall - o)
+
+    def _readings(self, seg, us):
+        """The wall-clock readings of real instants; for a timeline, those past
+        its real range whose readings fall back inside it read just past its
+        compiled end, so that it refuses them as it refuses later instants."""
+        wall = seg.wall(us)
+        if self._timeline:
+            _, last, end = self._real_range()
+            wall[(us > last) & (wall < end)] = end + 1
+        return wall
 
     def _aware(self, raw, arg):
         """Real instants (UTC microseconds) in the form of the argument that shapes them."""
@@ -474,7 +496,7 @@ class Zoned:
 
     def _capacities(self, times, fill, as_bool):
         arg = _instants(times, "times")
-        raw = self._segments(arg.us).wall(arg.us)
+        raw = self._readings(self._segments(arg.us), arg.us)
         # Each capacity is written where its instant was read, after reading it:
         # the wall-clock readings are answered in place.
         flat = raw.reshape(-1)
@@ -530,11 +552,14 @@ class Zoned:
         instant answers where it stays inside the instant's segment; the others
         walk again one segment at a time."""
         back = _np.zeros(len(s), bool) if d is None else d < 0
-        horizon = _np.where(back, s - _DEFAULT_SPAN_US, s + _DEFAULT_SPAN_US) if until is None else until
+        if until is None:  # the default span, cut to the instants a datetime holds
+            horizon = _np.clip(_np.where(back, s - _DEFAULT_SPAN_US, s + _DEFAULT_SPAN_US), _REACH_FIRST, _REACH_LAST)
+        else:
+            horizon = until
         horizon = _np.where(s == _NAT, _NAT, horizon)
         seg = self._segments(s, horizon)
         # The wall-clock walk without a horizon gives the errors, at their positions.
-        wall = seg.wall(s)
+        wall = self._readings(seg, s)
         raw = self._naive(question, [wall, d, None])
         out = raw - (wall - s)
         # An answer past a change of offset does not count, nor an open instant
@@ -560,7 +585,7 @@ class Zoned:
     def _rewalk(self, question, seg, cur, rest, horizon, backward):
         """The walks from cur, one segment at a time, while they have not
         answered and the next segment starts inside the horizon and the range."""
-        first, last = self._real_range(seg)
+        first, last, _ = self._real_range()
         out = _np.full(len(cur), _NAT, _np.int64)
         cur = cur.copy()
         rest = None if rest is None else rest.copy()
@@ -569,9 +594,14 @@ class Zoned:
         while live.size:
             kk = k[live]
             off = seg.offsets[kk]
-            stop = (_np.maximum(seg.start(kk), horizon[live]) if backward
-                    else _np.minimum(seg.end(kk), horizon[live]))
-            raw = self._naive(question, [cur[live] + off, None if rest is None else rest[live], stop + off])
+            stop = (_np.maximum(_np.maximum(seg.start(kk), horizon[live]), first) if backward
+                    else _np.minimum(_np.minimum(seg.end(kk), horizon[live]), last))
+            # A walk ends at the horizon, the range's ends, or the wall clock's.
+            ended = cur[live] <= stop if backward else cur[live] >= stop
+            stop = _np.clip(stop + off, _REACH_FIRST, _REACH_LAST)
+            ended |= cur[live] + off <= stop if backward else cur[live] + off >= stop
+            live, off, stop = live[~ended], off[~ended], stop[~ended]
+            raw = self._naive(question, [cur[live] + off, None if rest is None else rest[live], stop])
             found = raw != _NAT
             out[live[found]] = raw[found] - off[found]
             live = live[~found]
@@ -621,7 +651,9 @@ class Zoned:
             if a >= b:
                 continue
             o = int(seg.offsets[k])
-            st, en, caps = _core.windows(self._cal, a + o, b + o)
+            if max(a + o, _REACH_FIRST) >= min(b + o, _REACH_LAST):
+                continue  # read outside the instants a datetime holds
+            st, en, caps = _core.windows(self._cal, max(a + o, _REACH_FIRST), min(b + o, _REACH_LAST))
             parts.append((_np.frombuffer(st, _np.int64) - o, _np.frombuffer(en, _np.int64) - o,
                           _np.frombuffer(caps, _np.int64)))
         if not parts:
@@ -653,16 +685,16 @@ class Zoned:
         m = _minimum(min_capacity)
         (s, d, u), shape = _broadcast(s_arg, d_arg, u_arg)
         # The wall-clock function gives the errors (negative durations, capacities, timeline ranges).
-        self._naive(question, [self._segments(s).wall(s), d, None], m)
+        self._naive(question, [self._readings(self._segments(s), s), d, None], m)
         back = question == _LAST_SLOT
         span = -_DEFAULT_SPAN_US if back else _DEFAULT_SPAN_US
-        horizon = _np.where(s == _NAT, _NAT, s + span) if u is None else u
+        horizon = _np.where(s == _NAT, _NAT, _np.clip(s + span, _REACH_FIRST, _REACH_LAST)) if u is None else u
         out = _np.full(len(s), _NAT, _np.int64)
         ok = (s != _NAT) & (d != _NAT) & (horizon != _NAT)
         if ok.any():
             lo = min(int(s[ok].min()), int(horizon[ok].min()))
             hi = max(int(s[ok].max()), int(horizon[ok].max()))
-            first, last = self._real_range(self._offsets.segments(lo, hi))
+            first, last, _ = self._real_range()
             lo, hi = max(lo, first), min(hi, last)
             starts, ends, caps = self._real_windows(lo, max(hi, lo))
             bound = _np.maximum(horizon[ok], lo) if back else _np.minimum(horizon[ok], hi)
