@@ -73,30 +73,44 @@ def _aware_us(v):
     return (v - _EPOCH) // _US
 
 
+class _Instants(_Arg):
+    """Real instants, and whether they came as a numpy scalar."""
+    __slots__ = ("numpy",)
+
+    def __init__(self, us, scalar=False, pandas=None, numpy=False):
+        super().__init__(us, scalar, pandas)
+        self.numpy = numpy
+
+
 def _instants(x, name):
-    """x as an _Arg of real instants (UTC microseconds)."""
+    """x as _Instants (UTC microseconds)."""
     if x is None or isinstance(x, (_dt.datetime, _np.generic)) or type(x).__name__ == "NaTType":
         try:
-            return _Arg(_np.asarray(_aware_us(x), _np.int64), scalar=True)
+            return _Instants(_np.asarray(_aware_us(x), _np.int64), scalar=True, numpy=isinstance(x, _np.generic))
         except TypeError as e:
             raise TypeError(f"argument '{name}': {e}") from None
     pandas = None
     if _is_pandas(x):
         tz = getattr(x.dtype, "tz", None)
+        arrow = getattr(x.dtype, "pyarrow_dtype", None)
+        if tz is None and getattr(arrow, "tz", None):  # Arrow-backed: as pandas' aware values, the unit kept
+            import pandas as pd
+            pandas, x = x, x.astype(pd.DatetimeTZDtype(arrow.unit, "UTC"))
+            tz = x.dtype.tz
         if tz is None:
             if x.dtype.kind == "M":
                 raise TypeError(f"argument '{name}': {_NAIVE}")
             arr = x.to_numpy()
         else:
             arr = (x.dt if type(x).__name__ == "Series" else x).tz_convert(None).to_numpy()  # UTC, naive
-        pandas = x
+        pandas = x if pandas is None else pandas
     else:
         arr = _np.asarray(x)
     if arr.dtype.kind == "M":
-        return _Arg(_floor_us(arr, "M"), pandas=pandas)
+        return _Instants(_floor_us(arr, "M"), pandas=pandas)
     if arr.dtype.kind == "O" or arr.size == 0:
         try:
-            return _Arg(_object_values(arr, _aware_us), pandas=pandas)
+            return _Instants(_object_values(arr, _aware_us), pandas=pandas)
         except TypeError as e:
             raise TypeError(f"argument '{name}': {e}") from None
     raise TypeError(f"argument '{name}': expected datetime64 values, got {arr.dtype}")
@@ -471,9 +485,13 @@ class Zoned:
             wall[(us > last) & (wall < end)] = end + 1
         return wall
 
-    def _aware(self, raw, arg):
-        """Real instants (UTC microseconds) in the form of the argument that shapes them."""
+    def _aware(self, raw, args, shape):
+        """Real instants (UTC microseconds) in the form of the arguments that
+        shape them: a numpy scalar of instants first gives numpy's, in UTC."""
         values = raw.view("M8[us]")
+        arg = _form(args, shape)
+        if arg.scalar and args[0].numpy:
+            return values.reshape(())[()]
         if arg.scalar:
             us = int(raw.reshape(()))
             return None if us == _NAT else (_EPOCH + _dt.timedelta(microseconds=us)).astimezone(self._zone)
@@ -580,7 +598,7 @@ class Zoned:
             if todo.size:
                 out[todo] = self._rewalk(question, seg, s[todo], None if d is None else d[todo], horizon[todo],
                                          backward)
-        return self._aware(out.reshape(shape), _form(args, shape))
+        return self._aware(out.reshape(shape), args, shape)
 
     def _rewalk(self, question, seg, cur, rest, horizon, backward):
         """The walks from cur, one segment at a time, while they have not
@@ -701,7 +719,7 @@ class Zoned:
             found = _np.empty(len(bound), _np.int64)
             _core.slots(starts, ends, caps, m, s[ok], d[ok], bound, back, found)
             out[ok] = found
-        return self._aware(out.reshape(shape), _form([s_arg, d_arg, u_arg], shape))
+        return self._aware(out.reshape(shape), [s_arg, d_arg, u_arg], shape)
 
     def first_slot(self, starts, durations, min_capacity=1, until=None):
         """The real start of each first slot of the duration whose capacity stays at
