@@ -4,7 +4,7 @@
 // under the interpreter lock, then answers with the lock released.
 //   _core.run(question, cal, first, second, until, minimum, out) -> how many answers are NaT
 //   _core.windows(cal, start_us, end_us) -> (starts, ends, capacities) as bytes
-//   _core.to_wall(real, bounds, offsets, out): real instants to a zone's wall clock
+//   _core.to_wall(real, bounds, offsets, out[, index]): real instants to a zone's wall clock
 //   _core.slots(starts, ends, caps, minimum, points, durations, bounds, backward, out): slots in windows
 //   _core.dump(obj) -> bytes;  _core.load(bytes) -> a new equal object (pickling)
 //   _core.add_windows(cal, kind, n, starts, ends, capacities, ids), _core.add_holidays(cal, days): edits (build.h)
@@ -238,20 +238,23 @@ PyObject* windows(PyObject*, PyObject* args) noexcept {
   return nullptr;
 }
 
-// to_wall: out[i] = real[i] plus the offset of its segment, where segment k
+// to_wall: out[i] = real[i] plus the offset of its segment k, where segment k
 // runs over [bounds[k - 1], bounds[k]) with offsets[k] (one more offset than
-// bounds); NaT stays NaT, and a real instant outside the reach or a sum past
-// int64 gives the largest int64, which lies outside every reach. Few bounds (a zone changes its clocks about twice a
-// year) are summed without branches, as random instants would mispredict them.
-// Offsets are under a day, as a tzinfo's must be, and bounds ascend.
+// bounds), and index[i] = k when an index buffer is given. NaT stays NaT (in
+// segment 0); a real instant outside the reach or a sum past int64 reads as the
+// largest int64, which lies outside every reach. Few bounds (a zone changes its
+// clocks about twice a year) are counted without branches, as random instants
+// would mispredict them. Offsets are under a day, as a tzinfo's must be, and
+// bounds ascend.
 PyObject* to_wall(PyObject*, PyObject* args) noexcept {
-  PyObject *real, *bounds, *offsets, *out;
-  if (!PyArg_ParseTuple(args, "OOOO", &real, &bounds, &offsets, &out)) return nullptr;
-  Buffer out_buf, real_buf, bounds_buf, offsets_buf;
+  PyObject *real, *bounds, *offsets, *out, *index = Py_None;
+  if (!PyArg_ParseTuple(args, "OOOO|O", &real, &bounds, &offsets, &out, &index)) return nullptr;
+  Buffer out_buf, real_buf, bounds_buf, offsets_buf, index_buf;
   if (!out_buf.open(out, SIZE_MAX, true, "out")) return nullptr;
   const std::size_t n = out_buf.size();
   if (!real_buf.open(real, n, false, "real") || !bounds_buf.open(bounds, SIZE_MAX, false, "bounds") ||
-      !offsets_buf.open(offsets, bounds_buf.size() + 1, false, "offsets", false, true))
+      !offsets_buf.open(offsets, bounds_buf.size() + 1, false, "offsets", false, true) ||
+      !index_buf.open(index, n, true, "index", true))
     return nullptr;
   const Column r = real_buf.column();
   const std::int64_t* b = bounds_buf.data();
@@ -264,26 +267,26 @@ PyObject* to_wall(PyObject*, PyObject* args) noexcept {
       return nullptr;
     }
   std::int64_t* w = out_buf.data();
+  std::int64_t* segment = index == Py_None ? nullptr : index_buf.data();
   const TimeWindow reach = python_reach();
   const std::int64_t first_us = micros_of(reach.start), last_us = micros_of(reach.end);  // whole microseconds
-  constexpr std::size_t kFew = 8;
-  std::int64_t steps[kFew] = {};
-  for (std::size_t k = 0; k < m && k < kFew; ++k) steps[k] = o[k + 1] - o[k];
+  constexpr std::size_t kFew = 16;
   {
     Released released;
     for (std::size_t i = 0; i < n; ++i) {
       if (i % (kChunk << 8) == 0 && released.stop()) return nullptr;
       const std::int64_t us = r.at(i);
-      std::int64_t off = o[0];
+      std::size_t k = 0;
       if (m <= kFew) {
-        for (std::size_t k = 0; k < m; ++k) off += steps[k] & -static_cast<std::int64_t>(us >= b[k]);
+        for (std::size_t j = 0; j < m; ++j) k += static_cast<std::size_t>(us >= b[j]);
       } else {
-        off = o[std::upper_bound(b, b + m, us) - b];
+        k = static_cast<std::size_t>(std::upper_bound(b, b + m, us) - b);
       }
       std::int64_t wall;
-      if (__builtin_add_overflow(us, off, &wall) || us < first_us || last_us < us) wall = INT64_MAX;
+      if (__builtin_add_overflow(us, o[k], &wall) || us < first_us || last_us < us) wall = INT64_MAX;
       const std::int64_t keep = -static_cast<std::int64_t>(us == kMissing);
       w[i] = (kMissing & keep) | (wall & ~keep);
+      if (segment) segment[i] = static_cast<std::int64_t>(k);
     }
   }
   Py_RETURN_NONE;

@@ -126,6 +126,22 @@ def _known(us):
     return us[us != _NAT]
 
 
+def _extent(*columns):
+    """The least and greatest known instants of the columns (None where absent), or None."""
+    lo = hi = None
+    for c in columns:
+        if c is None or not c.size:
+            continue
+        top, bottom = int(c.max()), int(c.min())
+        if bottom == _NAT:
+            if top == _NAT:
+                continue
+            bottom = int(_known(c).min())
+        lo = bottom if lo is None else min(lo, bottom)
+        hi = top if hi is None else max(hi, top)
+    return None if lo is None else (lo, hi)
+
+
 # ---------------------------------------------------------------- the zone's segments
 
 
@@ -145,11 +161,13 @@ class _Segments:
             return _np.zeros(_np.shape(us), _np.intp)
         return _np.searchsorted(self.bounds, us, side="right")
 
-    def wall(self, us):
-        """Wall-clock readings of real instants, NaT kept."""
+    def wall(self, us, index=None):
+        """Wall-clock readings of real instants, NaT kept; index: an int64 array
+        of their shape given the segment of each."""
         us = _np.ascontiguousarray(us, _np.int64)
         out = _np.empty(us.shape, _np.int64)
-        _core.to_wall(us.reshape(-1), self.bounds, self.offsets, out.reshape(-1))
+        _core.to_wall(us.reshape(-1), self.bounds, self.offsets, out.reshape(-1),
+                      None if index is None else index.reshape(-1))
         return out
 
     def start(self, k):
@@ -437,20 +455,8 @@ class Zoned:
 
     def _segments(self, *columns):
         """The segments over the known instants of the columns."""
-        lo, hi = None, None
-        for c in columns:
-            if c is None or not c.size:
-                continue
-            top, bottom = int(c.max()), int(c.min())
-            if bottom == _NAT:
-                if top == _NAT:
-                    continue
-                bottom = int(_known(c).min())
-            lo = bottom if lo is None else min(lo, bottom)
-            hi = top if hi is None else max(hi, top)
-        if lo is None:
-            return _Segments([], [0])
-        return self._offsets.segments(lo, hi)
+        extent = _extent(*columns)
+        return self._offsets.segments(*extent) if extent else _Segments([], [0])
 
     def _real_range(self):
         """For a timeline: the real range [first, last] it answers on, from the
@@ -475,11 +481,12 @@ class Zoned:
             if k == len(seg.offsets) - 1 or int(seg.end(k)) + o > wall:
                 return max(int(seg.start(k)), wall - o)
 
-    def _readings(self, seg, us):
-        """The wall-clock readings of real instants; for a timeline, those past
-        its real range whose readings fall back inside it read just past its
-        compiled end, so that it refuses them as it refuses later instants."""
-        wall = seg.wall(us)
+    def _readings(self, seg, us, index=None):
+        """The wall-clock readings of real instants (index: see _Segments.wall);
+        for a timeline, those past its real range whose readings fall back
+        inside it read just past its compiled end, so that it refuses them as
+        it refuses later instants."""
+        wall = seg.wall(us, index)
         if self._timeline:
             _, last, end = self._real_range()
             wall[(us > last) & (wall < end)] = end + 1
@@ -497,7 +504,7 @@ class Zoned:
             return None if us == _NAT else (_EPOCH + _dt.timedelta(microseconds=us)).astimezone(self._zone)
         if arg.pandas is not None:
             import pandas as pd
-            idx = pd.DatetimeIndex(values.reshape(-1)).tz_localize("UTC").tz_convert(self._zone)
+            idx = pd.DatetimeIndex(raw.reshape(-1), dtype=pd.DatetimeTZDtype("us", self._zone))  # from UTC
             if type(arg.pandas).__name__ == "Series":
                 return pd.Series(idx, index=arg.pandas.index, name=arg.pandas.name)
             return idx.rename(arg.pandas.name)
@@ -570,34 +577,43 @@ class Zoned:
         instant answers where it stays inside the instant's segment; the others
         walk again one segment at a time."""
         back = _np.zeros(len(s), bool) if d is None else d < 0
-        if until is None:  # the default span, cut to the instants a datetime holds
-            horizon = _np.clip(_np.where(back, s - _DEFAULT_SPAN_US, s + _DEFAULT_SPAN_US), _REACH_FIRST, _REACH_LAST)
-        else:
-            horizon = until
-        horizon = _np.where(s == _NAT, _NAT, horizon)
-        seg = self._segments(s, horizon)
+        some_back = bool(back.any())
+        extent = _extent(s) if until is None else _extent(s, until)
+        if extent and until is None:  # the default span, cut to the instants a datetime holds
+            extent = (max(extent[0] - _DEFAULT_SPAN_US, _REACH_FIRST) if some_back else extent[0],
+                      min(extent[1] + _DEFAULT_SPAN_US, _REACH_LAST))
+        seg = self._offsets.segments(*extent) if extent else _Segments([], [0])
         # The wall-clock walk without a horizon gives the errors, at their positions.
-        wall = self._readings(seg, s)
+        k = _np.empty(len(s), _np.int64)
+        wall = self._readings(seg, s, k)
         raw = self._naive(question, [wall, d, None])
         out = raw - (wall - s)
-        # An answer past a change of offset does not count, nor an open instant
-        # at one: the change's instant reads the later offset. Walking back, the
-        # time just before an instant at a change has the earlier offset.
-        again = _np.zeros(len(s), bool)
-        past = (lambda b: b <= out) if d is None else (lambda b: b < out)
-        for b in seg.bounds:
-            again |= _np.where(back, (out < b) & (b <= s), (s < b) & past(b))
-        again = (again | (raw == _NAT)) & (s != _NAT) & (horizon != _NAT)
+        missing = raw == _NAT
+        again = missing
+        if len(seg.bounds):
+            # An answer past the change that ends the instant's segment does not
+            # count, nor an open instant at it: the change's instant reads the
+            # later offset. Walking back, the time just before an instant at a
+            # change has the earlier offset.
+            ahead = out >= seg.end(k) if d is None else out > seg.end(k)
+            again = again | (_np.where(back, out < seg.start(k), ahead) if some_back else ahead)
+        again &= s != _NAT
         if until is not None:
+            again &= until != _NAT
             # A walk may end at until; an open instant lies before it; no work ends where it starts.
             late = out >= until if d is None else _np.where(back, out < until, out > until) & (d != 0)
             out[late & ~again] = _NAT
-        out[raw == _NAT] = _NAT
-        for backward in (False, True):
+        out[missing] = _NAT
+        for backward in (False, True) if some_back else (False,):
             todo = _np.flatnonzero(again & (back == backward))
             if todo.size:
-                out[todo] = self._rewalk(question, seg, s[todo], None if d is None else d[todo], horizon[todo],
-                                         backward)
+                cur = s[todo]
+                if until is None:
+                    span = -_DEFAULT_SPAN_US if backward else _DEFAULT_SPAN_US
+                    horizon = _np.clip(cur + span, _REACH_FIRST, _REACH_LAST)
+                else:
+                    horizon = until[todo]
+                out[todo] = self._rewalk(question, seg, cur, None if d is None else d[todo], horizon, backward)
         return self._aware(out.reshape(shape), args, shape)
 
     def _rewalk(self, question, seg, cur, rest, horizon, backward):
