@@ -2,7 +2,10 @@
 clock changes, reading the wall clock and asking the naive calendar; over UTC
 against the naive functions; and its input and output forms."""
 import datetime as dt
+import io
 import pickle
+import struct
+import zoneinfo
 from zoneinfo import ZoneInfo
 
 import numpy as np
@@ -14,6 +17,7 @@ import hourloom_tools as ht
 from conftest import raises
 from oracle import calendars
 from test_tools import durations, instants, plain, sources
+from hourloom_tools import _zoned
 
 UTC = dt.timezone.utc
 MIN = np.timedelta64(1, "m")
@@ -130,3 +134,57 @@ def test_zoned_forms():
     pytz = pytest.importorskip("pytz")
     with raises(TypeError, "pytz zones ignore fold"):
         ht.Zoned(z.calendar, pytz.timezone("Europe/Berlin"))
+
+
+def test_zoned_ends_of_time_over_utc_are_naive():
+    """Within the default search span of the ends of time."""
+    cal = hourloom.HourloomCalendar.Weekdays(dt.time(8), dt.time(17))
+    ends, hour = np.array(["0001-01-01T06", "0001-01-03", "9999-12-28", "9999-12-31T18"], "M8[us]"), np.timedelta64(1, "h")
+    for name, args in [("next_open", (ends,)), ("add_work", (ends, hour)), ("add_work", (ends, -hour)),
+                       ("first_slot", (ends, hour)), ("last_slot", (ends, hour))]:
+        assert plain(getattr(ht.Zoned(cal, "UTC"), name)(*args)) == plain(getattr(ht, name)(cal, *args)), name
+    # Readings past the ends: 19:00 on the last Friday in Tokyo, 01:04 on the first Monday in New York.
+    for zone, t, questions in [("Asia/Tokyo", "9999-12-31T10", [("next_open",), ("first_slot", hour)]),
+                               ("America/New_York", "0001-01-01T06", [("add_work", -hour), ("last_slot", hour)])]:
+        for name, *rest in questions:
+            assert np.isnat(getattr(ht.Zoned(cal, zone), name)(np.datetime64(t), *rest)), (zone, name)
+
+
+def test_zoned_offsets_are_exact():
+    """Every zone's changes against astimezone on both sides of each, over two
+    centuries, the ends of time and an aware instant between each two; and two
+    changes within a day that cancel, which daily samples of a zone miss."""
+    us = dt.timedelta(microseconds=1)
+    epoch = dt.datetime(1970, 1, 1, tzinfo=UTC)
+    lo, hi = ((dt.datetime(*d, tzinfo=UTC) - epoch) // us for d in ((1900, 1, 1), (2100, 1, 1)))
+    first, last = ((d.replace(tzinfo=UTC) - epoch) // us for d in (dt.datetime.min, dt.datetime.max))
+    day = 86_400_000_000
+
+    def offset(zone, t, o):
+        try:
+            return (epoch + dt.timedelta(microseconds=int(t))).astimezone(zone).utcoffset() // us
+        except OverflowError:  # read outside the years a datetime holds
+            return o
+
+    def check(zone, offsets):
+        for a, b in ((lo, hi), (first, first + 3 * day), (last - 3 * day, last), (first + day // 8,) * 2,
+                     (last - day // 8,) * 2):
+            seg = offsets.segments(a, b)
+            edges = np.concatenate(([a], seg.bounds, [b]))
+            for k, o in enumerate(seg.offsets):
+                assert [offset(zone, t, o) for t in (edges[k], (edges[k] + edges[k + 1]) // 2, edges[k + 1] - 1)] == [o] * 3
+        return offsets.segments(lo, hi)
+
+    for key in zoneinfo.available_timezones():
+        check(ZoneInfo(key), _zoned._Offsets(ZoneInfo(key)))
+    # An hour at +01:00 from second `two`, then the footer's UTC.
+    two = 1_700_000_000
+    kinds = [0, 3600, 0]
+
+    def block(fmt):
+        return (b"TZif2" + bytes(15) + struct.pack(">6l", 0, 0, 0, 2, 3, 4) + struct.pack(fmt, two, two + 3600)
+                + bytes([1, 2]) + b"".join(struct.pack(">lBB", o, 0, 0) for o in kinds) + b"ABC\0")
+
+    data = block(">2l") + block(">2q") + b"\nABC0\n"
+    seg = check(ZoneInfo.from_file(io.BytesIO(data)), _zoned._Offsets(None, data))
+    assert (seg.bounds // 10**6).tolist() == [two, two + 3600]

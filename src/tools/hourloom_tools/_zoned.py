@@ -394,14 +394,17 @@ class _Offsets:
     """A zone's offsets (microseconds east of UTC), exact for zoneinfo zones and
     fixed offsets, sampled for other tzinfos."""
 
-    def __init__(self, zone):
+    def __init__(self, zone, data=None):
+        """data: the zone's TZif bytes, read by key for a zoneinfo zone when not given."""
         self.source = _Sampled(zone)
         key = getattr(zone, "key", None)
-        if isinstance(zone, _zoneinfo.ZoneInfo) and key:
-            try:
-                self.source = _ZoneFile(_zone_data(key))
-            except (OSError, ValueError, ModuleNotFoundError, _struct.error):
-                pass
+        try:
+            if data is None and isinstance(zone, _zoneinfo.ZoneInfo) and key:
+                data = _zone_data(key)
+            if data is not None:
+                self.source = _ZoneFile(data)
+        except (OSError, ValueError, ModuleNotFoundError, _struct.error):
+            pass
 
     def segments(self, lo, hi):
         """The segments of real [lo, hi]."""
@@ -608,11 +611,8 @@ class Zoned:
             todo = _np.flatnonzero(again & (back == backward))
             if todo.size:
                 cur = s[todo]
-                if until is None:
-                    span = -_DEFAULT_SPAN_US if backward else _DEFAULT_SPAN_US
-                    horizon = _np.clip(cur + span, _REACH_FIRST, _REACH_LAST)
-                else:
-                    horizon = until[todo]
+                span = -_DEFAULT_SPAN_US if backward else _DEFAULT_SPAN_US
+                horizon = cur + span if until is None else until[todo]
                 out[todo] = self._rewalk(question, seg, cur, None if d is None else d[todo], horizon, backward)
         return self._aware(out.reshape(shape), args, shape)
 
