@@ -128,12 +128,37 @@ def test_zoned_forms():
     out = z.next_open(s)
     assert str(out.dtype) == "datetime64[us, Europe/Berlin]" and out.name == "x" and out.isna().tolist() == [False, True]
     assert z.capacity_at(np.array(["2024-05-06T10:00"], "M8[us]")).tolist() == [1]
+    # Arrow-backed aware data is aware; a numpy scalar is answered in numpy, in UTC.
+    pa = pytest.importorskip("pyarrow")
+    assert z.next_open(s.astype(pd.ArrowDtype(pa.timestamp("us", tz="America/New_York")))).equals(out)
+    got = z.next_open(np.datetime64("2024-05-06T14:00"))
+    assert (type(got), got) == (np.datetime64, np.datetime64("2024-05-06T14:00", "us"))
     for naive in (dt.datetime(2024, 5, 6), pd.Series(pd.to_datetime(["2024-05-06"]))):
         with raises(TypeError, "argument 'times': a naive datetime is ambiguous here: attach a zone"):
             z.capacity_at(naive)
     pytz = pytest.importorskip("pytz")
     with raises(TypeError, "pytz zones ignore fold"):
         ht.Zoned(z.calendar, pytz.timezone("Europe/Berlin"))
+
+
+def test_zoned_timeline_at_clock_changes():
+    cal = hourloom.HourloomCalendar()
+    for day in range(7):
+        cal.AddOpenRule(day, dt.time(0), dt.time(23))
+    # Compiled up to 02:30 on Berlin's autumn Sunday: its real range ends at
+    # 00:30 UTC, and 01:00-01:30 UTC read 02:00-02:30 again, in CET.
+    z = ht.Zoned(cal.Compile(dt.datetime(2024, 10, 26), dt.datetime(2024, 10, 27, 2, 30)), "Europe/Berlin")
+    again = dt.datetime(2024, 10, 27, 1, 10, tzinfo=UTC)
+    assert z.capacity_at(again - dt.timedelta(minutes=50)) == 1
+    for call in (z.capacity_at, z.can_work, z.next_open, lambda t: z.add_work(t, dt.timedelta(minutes=1))):
+        with raises(ValueError, "Timestamp is outside the compiled timeline."):
+            call(again)
+    # Compiled from a skipped time: the real range starts when the clocks jump past it.
+    for zone, start, real in [("Europe/Berlin", dt.datetime(2024, 3, 31, 2, 30), dt.datetime(2024, 3, 31, 1)),
+                              ("Pacific/Apia", dt.datetime(2011, 12, 30, 12), dt.datetime(2011, 12, 30, 10))]:
+        z = ht.Zoned(cal.Compile(start, start + dt.timedelta(days=2)), zone)
+        real = real.replace(tzinfo=UTC)
+        assert (z.capacity_at(real), z.add_work(real, -dt.timedelta(microseconds=1))) == (1, None)
 
 
 def test_zoned_ends_of_time_over_utc_are_naive():
