@@ -2,9 +2,10 @@
 
 The capacity at a real instant is the calendar's capacity at its wall-clock
 reading in the zone. The zone's offsets over the range a call touches are cut
-into segments of one offset each; inside a segment the wall clock is the real
-clock shifted, so each question runs the wall-clock kernels segment by segment
-and joins the answers on the real line.
+into segments of one offset each (a zoneinfo zone's changes read exactly from
+its TZif file); inside a segment the wall clock is the real clock shifted, so
+each question runs the wall-clock kernels segment by segment and joins the
+answers on the real line.
 
     berlin = Zoned(cal, "Europe/Berlin")
     due = berlin.add_work(tickets["opened"], pd.Timedelta(hours=8))
@@ -154,7 +155,7 @@ class _Segments:
         self.bounds = _np.asarray(bounds, _np.int64)
         self.offsets = _np.asarray(offsets, _np.int64)
         self._starts = _np.concatenate(([_NAT], self.bounds))
-        self._ends = _np.concatenate((self.bounds, [_np.iinfo(_np.int64).max]))
+        self._ends = _np.concatenate((self.bounds, [_FOREVER]))
 
     def index(self, us):
         if not len(self.bounds):
@@ -431,7 +432,7 @@ class Zoned:
         self._cal = cal
         self._zone = _zone_of(zone)
         try:  # zones of the same key share what was read of their offsets
-            self._offsets = _OFFSETS.setdefault(self._zone, _Offsets(self._zone))
+            self._offsets = _OFFSETS.get(self._zone) or _OFFSETS.setdefault(self._zone, _Offsets(self._zone))
         except TypeError:  # an unhashable tzinfo
             self._offsets = _Offsets(self._zone)
         self._timeline = isinstance(cal, hourloom.HourloomTimeline)
