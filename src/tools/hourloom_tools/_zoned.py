@@ -183,7 +183,9 @@ class _Segments:
 class _Sampled:
     """The offsets of any tzinfo, read from the tzinfo and kept per year: daily
     samples, each change bisected to the second. Two changes within a day that
-    cancel are missed; zoneinfo zones are read from their files instead."""
+    cancel are missed, and the first and last days of time, which astimezone
+    cannot always read, take the offsets of the days beside them; zoneinfo
+    zones are read from their files instead."""
 
     def __init__(self, zone):
         self.zone = zone
