@@ -153,6 +153,12 @@ def test_zoned_timeline_at_clock_changes():
     for call in (z.capacity_at, z.can_work, z.next_open, lambda t: z.add_work(t, dt.timedelta(minutes=1))):
         with raises(ValueError, "Timestamp is outside the compiled timeline."):
             call(again)
+    # Compiled from 02:30 that Sunday: 00:40 UTC reads 02:40 CEST, yet the real
+    # range starts at 01:30 UTC, once the repeated hour is past.
+    z = ht.Zoned(cal.Compile(dt.datetime(2024, 10, 27, 2, 30), dt.datetime(2024, 10, 28)), "Europe/Berlin")
+    with raises(ValueError, "Timestamp is outside the compiled timeline."):
+        z.capacity_at(again - dt.timedelta(minutes=30))
+    assert z.add_work(again + dt.timedelta(minutes=30), -dt.timedelta(minutes=20)) is None
     # Compiled from a skipped time: the real range starts when the clocks jump past it.
     for zone, start, real in [("Europe/Berlin", dt.datetime(2024, 3, 31, 2, 30), dt.datetime(2024, 3, 31, 1)),
                               ("Pacific/Apia", dt.datetime(2011, 12, 30, 12), dt.datetime(2011, 12, 30, 10))]:

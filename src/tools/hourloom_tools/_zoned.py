@@ -465,37 +465,53 @@ class Zoned:
         return self._offsets.segments(*extent) if extent else _Segments([], [0])
 
     def _real_range(self):
-        """For a timeline: the real range [first, last] it answers on, from the
-        first real instant whose reading reaches its compiled start to the first
-        whose reading reaches its compiled end, and that end on the wall clock
-        (unbounded for a calendar). Walks stay inside it; later instants, whose
-        readings may fall back inside the compiled range, are outside."""
+        """For a timeline: the real range [first, last] it answers on, and its
+        compiled start and end on the wall clock (unbounded for a calendar).
+        The range is the longest one whose readings stay inside the compiled
+        range: from the instant after which readings no longer fall below the
+        start to the first whose reading reaches the end. Where a clock change
+        repeats an hour, instants before it or after it may read inside the
+        compiled range as well; they are outside."""
         if self._range is None:
             if not self._timeline:
-                self._range = (_NAT, _FOREVER, _FOREVER)
+                self._range = (_NAT, _FOREVER, _NAT, _FOREVER)
             else:
                 window = self._cal.Window
-                walls = [int(_np.datetime64(t, "us").view(_np.int64)) for t in (window.Start, window.End)]
-                self._range = (*(self._first_reaching(w) for w in walls), walls[1])
+                start, end = (int(_np.datetime64(t, "us").view(_np.int64)) for t in (window.Start, window.End))
+                self._range = (self._last_rising(start), self._first_reaching(end), start, end)
         return self._range
 
+    def _near(self, wall):
+        """The segments around the real instants that read `wall`: a reading
+        lies within 26 hours of its real instant."""
+        return self._offsets.segments(wall - 2 * _DAY_US, wall + 2 * _DAY_US)
+
     def _first_reaching(self, wall):
-        # A reading lies within 26 hours of its real instant.
-        seg = self._offsets.segments(wall - 2 * _DAY_US, wall + 2 * _DAY_US)
+        """The first real instant whose reading is at least wall."""
+        seg = self._near(wall)
         for k in range(len(seg.offsets)):
             o = int(seg.offsets[k])
             if k == len(seg.offsets) - 1 or int(seg.end(k)) + o > wall:
                 return max(int(seg.start(k)), wall - o)
 
+    def _last_rising(self, wall):
+        """The real instant from which readings are at least wall."""
+        seg = self._near(wall)
+        for k in reversed(range(len(seg.offsets))):
+            o = int(seg.offsets[k])
+            if wall - o > int(seg.start(k)):  # part of segment k reads below wall
+                return min(wall - o, int(seg.end(k)))
+
     def _readings(self, seg, us, index=None):
         """The wall-clock readings of real instants (index: see _Segments.wall);
-        for a timeline, those past its real range whose readings fall back
-        inside it read just past its compiled end, so that it refuses them as
-        it refuses later instants."""
+        for a timeline, those outside its real range whose readings fall inside
+        the compiled range read just outside it, so that it refuses them as it
+        refuses the instants around them."""
         wall = seg.wall(us, index)
         if self._timeline:
-            _, last, end = self._real_range()
+            first, last, start, end = self._real_range()
             wall[(us > last) & (wall < end)] = end + 1
+            wall[(us < first) & (wall >= start)] = start - 1
         return wall
 
     def _aware(self, raw, args, shape):
@@ -622,7 +638,7 @@ class Zoned:
     def _rewalk(self, question, seg, cur, rest, horizon, backward):
         """The walks from cur, one segment at a time, while they have not
         answered and the next segment starts inside the horizon and the range."""
-        first, last, _ = self._real_range()
+        first, last, _, _ = self._real_range()
         out = _np.full(len(cur), _NAT, _np.int64)
         cur = cur.copy()
         rest = None if rest is None else rest.copy()
@@ -731,7 +747,7 @@ class Zoned:
         if ok.any():
             lo = min(int(s[ok].min()), int(horizon[ok].min()))
             hi = max(int(s[ok].max()), int(horizon[ok].max()))
-            first, last, _ = self._real_range()
+            first, last, _, _ = self._real_range()
             lo, hi = max(lo, first), min(hi, last)
             starts, ends, caps = self._real_windows(lo, max(hi, lo))
             bound = _np.maximum(horizon[ok], lo) if back else _np.minimum(horizon[ok], hi)
