@@ -153,6 +153,8 @@ def test_zoned_timeline_at_clock_changes():
     for call in (z.capacity_at, z.can_work, z.next_open, lambda t: z.add_work(t, dt.timedelta(minutes=1))):
         with raises(ValueError, "Timestamp is outside the compiled timeline."):
             call(again)
+    with raises(ValueError, "Range is outside the compiled timeline."):
+        z.working_duration(again, again + dt.timedelta(minutes=10))
     # Compiled from 02:30 that Sunday: 00:40 UTC reads 02:40 CEST, yet the real
     # range starts at 01:30 UTC, once the repeated hour is past.
     z = ht.Zoned(cal.Compile(dt.datetime(2024, 10, 27, 2, 30), dt.datetime(2024, 10, 28)), "Europe/Berlin")

@@ -566,7 +566,7 @@ class Zoned:
         seg = self._segments(a, b)
         missing = (a == _NAT) | (b == _NAT)
         ia, ib = seg.index(a), seg.index(b)
-        wa, wb = seg.wall(a), seg.wall(b)
+        wa, wb = self._readings(seg, a), self._readings(seg, b)
         same = (ia == ib) | missing
         # F(u) = C[k] + the wall-clock answer from the start of u's segment k
         # (or from the earliest instant) to u; the answer is F(b) - F(a), or
