@@ -319,10 +319,8 @@ class _ZoneFile:
         trans = self.trans
         if trans and t < trans[0]:
             return self.before
-        if (not trans or t > trans[-1]) and self.rule:
-            return self.rule.year(_year_of(t))[0](t)
-        if not trans or (len(trans) == 1 and t > trans[0]):
-            return self.after
+        if not trans or t > trans[-1]:
+            return self.rule.year(_year_of(t))[0](t) if self.rule else self.after
         return self.offsets[_bisect.bisect_right(trans, t) - 1]
 
     def at(self, us):
@@ -333,11 +331,11 @@ class _ZoneFile:
         lo, hi = lo // _SECOND_US, hi // _SECOND_US  # seconds t with lo < t * 10**6 <= hi
         trans = self.trans
         points = trans[_bisect.bisect_right(trans, lo):_bisect.bisect_right(trans, hi)]
-        if self.rule and hi > (trans[-1] if trans else lo):
+        if hi > (trans[-1] if trans else lo):  # the footer's from the second after the last
             after = trans[-1] + 1 if trans else lo + 1
             if lo < after:
                 points.append(after)
-            for y in range(_year_of(max(lo, after)), _year_of(hi) + 1):
+            for y in range(_year_of(max(lo, after)), _year_of(hi) + 1) if self.rule else ():
                 _, first, changes = self.rule.year(y)
                 points += [t for t in [first] + [t for t, _ in changes] if max(lo, after - 1) < t <= hi]
         out, o = [], self._at(lo)
