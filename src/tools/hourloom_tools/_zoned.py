@@ -128,19 +128,22 @@ def _known(us):
 
 
 def _extent(*columns):
-    """The least and greatest known instants of the columns (None where absent), or None."""
+    """The least and greatest known instants of the columns (None where absent),
+    and whether any is NaT; None when none is known."""
     lo = hi = None
+    nat = False
     for c in columns:
         if c is None or not c.size:
             continue
         top, bottom = int(c.max()), int(c.min())
         if bottom == _NAT:
+            nat = True
             if top == _NAT:
                 continue
             bottom = int(_known(c).min())
         lo = bottom if lo is None else min(lo, bottom)
         hi = top if hi is None else max(hi, top)
-    return None if lo is None else (lo, hi)
+    return None if lo is None else (lo, hi, nat)
 
 
 # ---------------------------------------------------------------- the zone's segments
@@ -156,6 +159,12 @@ class _Segments:
         self.offsets = _np.asarray(offsets, _np.int64)
         self._starts = _np.concatenate(([_NAT], self.bounds))
         self._ends = _np.concatenate((self.bounds, [_FOREVER]))
+
+    def upto(self, us):
+        """The segments as far as the one holding real instant us, the last
+        of them unbounded: the same readings and segment indexes up to us."""
+        j = int(_np.searchsorted(self.bounds, us, side="right")) + 1
+        return self if j >= len(self.bounds) else _Segments(self.bounds[:j], self.offsets[:j + 1])
 
     def index(self, us):
         if not len(self.bounds):
@@ -460,7 +469,7 @@ class Zoned:
     def _segments(self, *columns):
         """The segments over the known instants of the columns."""
         extent = _extent(*columns)
-        return self._offsets.segments(*extent) if extent else _Segments([], [0])
+        return self._offsets.segments(extent[0], extent[1]) if extent else _Segments([], [0])
 
     def _real_range(self):
         """For a timeline: the real range [first, last] it answers on, and its
@@ -598,26 +607,29 @@ class Zoned:
         walk again one segment at a time."""
         back = _np.zeros(len(s), bool) if d is None else d < 0
         some_back = bool(back.any())
-        extent = _extent(s) if until is None else _extent(s, until)
-        if extent and until is None:  # the default span, cut to the instants a datetime holds
-            extent = (max(extent[0] - _DEFAULT_SPAN_US, _REACH_FIRST) if some_back else extent[0],
-                      min(extent[1] + _DEFAULT_SPAN_US, _REACH_LAST))
-        seg = self._offsets.segments(*extent) if extent else _Segments([], [0])
+        starts = _extent(s)
+        extent = _extent(s, until) if until is not None else starts and (
+            max(starts[0] - _DEFAULT_SPAN_US, _REACH_FIRST) if some_back else starts[0],
+            min(starts[1] + _DEFAULT_SPAN_US, _REACH_LAST))  # the default span, cut to what a datetime holds
+        seg = self._offsets.segments(extent[0], extent[1]) if extent else _Segments([], [0])
+        near = seg.upto(starts[1]) if starts else seg  # enough for reading the instants
         # The wall-clock walk without a horizon gives the errors, at their positions.
         k = _np.empty(len(s), _np.int64)
-        wall = self._readings(seg, s, k)
-        raw = self._naive(question, [wall, d, None])
-        out = raw - (wall - s)
-        missing = raw == _NAT
+        wall = self._readings(near, s, k)
+        out = self._naive(question, [wall, d, None])
+        missing = out == _NAT
+        wall -= s
+        out -= wall  # the answers on the real line
         again = missing
-        if len(seg.bounds):
+        if len(near.bounds):
             # An answer past the change that ends the instant's segment does not
             # count, nor an open instant at it: the change's instant reads the
             # later offset. Walking back, the time just before an instant at a
             # change has the earlier offset.
-            ahead = out >= seg.end(k) if d is None else out > seg.end(k)
-            again = again | (_np.where(back, out < seg.start(k), ahead) if some_back else ahead)
-        again &= s != _NAT
+            ahead = out >= near.end(k) if d is None else out > near.end(k)
+            again = again | (_np.where(back, out < near.start(k), ahead) if some_back else ahead)
+        if not starts or starts[2]:
+            again &= s != _NAT
         if until is not None:
             again &= until != _NAT
             # A walk may end at until; an open instant lies before it; no work ends where it starts.
@@ -686,7 +698,8 @@ class Zoned:
         s_arg, d_arg = _instants(starts, "starts"), _convert(durations, "m", "durations")
         u_arg = None if until is None else _instants(until, "until")
         (s, d, u), shape = _broadcast(s_arg, d_arg, u_arg)
-        s = _np.where(d == _NAT, _NAT, s)
+        if (d_arg.us == _NAT).any():
+            s = _np.where(d == _NAT, _NAT, s)
         if u is not None:
             s = _np.where(u == _NAT, _NAT, s)
         return self._walk(_ADD_WORK, s, d, u, shape, [s_arg, d_arg, u_arg])
