@@ -103,7 +103,7 @@ def _instants(x, name):
                 raise TypeError(f"argument '{name}': {_NAIVE}")
             arr = x.to_numpy()
         else:
-            arr = (x.dt if type(x).__name__ == "Series" else x).tz_convert(None).to_numpy()  # UTC, naive
+            arr = _np.asarray(x.array.tz_convert(None))  # UTC, naive
         pandas = x if pandas is None else pandas
     else:
         arr = _np.asarray(x)
