@@ -6,8 +6,10 @@ released.
 
 Each function takes a calendar (simple or composite) or a compiled timeline
 first. Arguments broadcast by numpy's rules; a scalar in gives a Python
-scalar out, a pandas Series or Index gives the same back, anything else gives
-a numpy array of the broadcast shape. NaT in gives a missing value out.
+scalar out, a pandas Series, Index or array, a polars Series or a pyarrow
+Array or ChunkedArray gives the same back, anything else gives a numpy array
+of the broadcast shape. pandas Series with different indexes are aligned on
+their labels first. NaT (or null) in gives a missing value out.
 """
 import datetime as _dt
 import math as _math
@@ -16,6 +18,7 @@ import operator as _operator
 import numpy as _np
 
 from . import _core
+from . import _frames
 from . import _pickle  # noqa: F401  (registers the picklers of hourloom's classes)
 
 __all__ = ["capacity_at", "can_work", "next_open", "add_work", "working_duration", "capacity_time",
@@ -39,7 +42,8 @@ _INT32 = (-2**31, 2**31 - 1)
 
 
 class _Arg:
-    """One converted argument: int64 microseconds of the given shape, and what it came as."""
+    """One converted argument: int64 microseconds of the given shape, and what it
+    came as: a scalar, or the pandas, polars or pyarrow column in `pandas`."""
     __slots__ = ("us", "scalar", "pandas")
 
     def __init__(self, us, scalar=False, pandas=None):
@@ -47,11 +51,7 @@ class _Arg:
 
 
 def _is_pandas(x):
-    return type(x).__module__.partition(".")[0] == "pandas" and hasattr(x, "index" if _is_series(x) else "dtype")
-
-
-def _is_series(x):
-    return type(x).__name__ == "Series"
+    return _frames.library(x) == "pandas"
 
 
 def _zone_of(x):
@@ -141,9 +141,9 @@ def _convert(x, kind, name):
     if _zone_of(x) is not None:
         raise TypeError(_ZONED)
     pandas = None
-    if _is_pandas(x):
+    if _frames.library(x) is not None:
         pandas = x
-        x = x.to_numpy()
+        x = _frames.read(x)
     arr = _np.asarray(x)
     if arr.dtype.kind == kind:
         us = _floor_us(arr, kind)
@@ -164,11 +164,14 @@ def _minimum(m):
 
 def _form(args, shape):
     """What a result of the broadcast shape comes as: an _Arg without values,
-    scalar when every given argument is, with the pandas argument of its length."""
+    scalar when every given argument is, with the first column argument of its
+    length, named as the pandas arguments are."""
     given = [a for a in args if a is not None]
     size = _math.prod(shape)
     pandas = next((a.pandas for a in given if a.pandas is not None and len(a.pandas) == size and len(shape) == 1),
                   None)
+    if _is_pandas(pandas):
+        pandas = _frames.named(pandas, [a.pandas for a in given])
     return _Arg(None, scalar=all(a.scalar for a in given), pandas=pandas)
 
 
@@ -212,15 +215,8 @@ def _wrap(raw, pandas, scalar, kind):
         v = values.reshape(()).item()
         return None if v is None or raw.reshape(()) == _NAT else v
     if pandas is not None:
-        return _pandas_like(pandas, values)
+        return _frames.like(pandas, values.reshape(-1), None if _is_pandas(pandas) else raw.reshape(-1) == _NAT)
     return values
-
-
-def _pandas_like(pandas, values, dtype=None):
-    import pandas as pd
-    if _is_series(pandas):
-        return pd.Series(values, index=pandas.index, name=pandas.name, dtype=dtype, copy=False)
-    return pd.Index(values, name=pandas.name, dtype=dtype)
 
 
 def _fill(fill, as_bool):
@@ -250,15 +246,13 @@ def _counts(raw, pandas, scalar, count, fill, as_bool):
         return bool(values.reshape(())) if as_bool else int(values.reshape(()))
     missing = raw == _NAT if count or pandas is not None else None
     if pandas is not None and fill is None:
-        import pandas as pd
-        arr = pd.arrays.BooleanArray(values, missing) if as_bool else pd.arrays.IntegerArray(values, missing)
-        return _pandas_like(pandas, arr)
+        return _frames.like(pandas, values.reshape(-1), missing.reshape(-1))
     if count:
         if fill is None:
             position = int(_np.flatnonzero(missing.reshape(-1))[0])
             raise ValueError(f"NaT has no capacity; pass fill= to give one (at position {position})")
         values = _np.where(missing, _np.asarray(fill, values.dtype), values)
-    return _pandas_like(pandas, values) if pandas is not None else values
+    return _frames.like(pandas, values.reshape(-1), None) if pandas is not None else values
 
 
 # ---------------------------------------------------------------- the functions
@@ -278,6 +272,7 @@ def can_work(cal, times, fill=None):
 
 def next_open(cal, times, until=None):
     """The next open instant from each instant (GetNextOpenTime); NaT when none comes before until."""
+    times, until = _frames.align([times, until])
     raw, pandas, scalar, _ = _ask(_NEXT_OPEN, cal, [_convert(times, "M", "times"), None, _until(until)])
     return _wrap(raw, pandas, scalar, "M")
 
@@ -286,6 +281,7 @@ def add_work(cal, starts, durations, until=None):
     """The instant each duration of working time from each start ends (AddWorkDuration); NaT when not found.
     A negative duration walks back from its instant to the latest start that still
     finishes there, `until` then being the earliest instant it may use."""
+    starts, durations, until = _frames.align([starts, durations, until])
     args = [_convert(starts, "M", "starts"), _convert(durations, "m", "durations"), _until(until)]
     raw, pandas, scalar, _ = _ask(_ADD_WORK, cal, args)
     return _wrap(raw, pandas, scalar, "M")
@@ -293,6 +289,7 @@ def add_work(cal, starts, durations, until=None):
 
 def working_duration(cal, starts, ends):
     """The open time of each [start, end) (GetWorkingDuration), negative where the end comes first."""
+    starts, ends = _frames.align([starts, ends])
     args = [_convert(starts, "M", "starts"), _convert(ends, "M", "ends")]
     raw, pandas, scalar, _ = _ask(_WORKING_DURATION, cal, args)
     return _wrap(raw, pandas, scalar, "m")
@@ -300,6 +297,7 @@ def working_duration(cal, starts, ends):
 
 def capacity_time(cal, starts, ends):
     """The integral of capacity over each [start, end): two people for three hours is six hours."""
+    starts, ends = _frames.align([starts, ends])
     args = [_convert(starts, "M", "starts"), _convert(ends, "M", "ends")]
     raw, pandas, scalar, _ = _ask(_CAPACITY_TIME, cal, args)
     return _wrap(raw, pandas, scalar, "m")
@@ -307,6 +305,7 @@ def capacity_time(cal, starts, ends):
 
 def first_slot(cal, starts, durations, min_capacity=1, until=None):
     """The start of each first slot (FindFirstSlot); NaT when none."""
+    starts, durations, until = _frames.align([starts, durations, until])
     args = [_convert(starts, "M", "starts"), _convert(durations, "m", "durations"), _until(until)]
     raw, pandas, scalar, _ = _ask(_FIRST_SLOT, cal, args, _minimum(min_capacity))
     return _wrap(raw, pandas, scalar, "M")
@@ -314,6 +313,7 @@ def first_slot(cal, starts, durations, min_capacity=1, until=None):
 
 def last_slot(cal, ends, durations, min_capacity=1, until=None):
     """The start of each latest slot that finishes by its end, no earlier than until; NaT when none."""
+    ends, durations, until = _frames.align([ends, durations, until])
     args = [_convert(ends, "M", "ends"), _convert(durations, "m", "durations"), _until(until)]
     raw, pandas, scalar, _ = _ask(_LAST_SLOT, cal, args, _minimum(min_capacity))
     return _wrap(raw, pandas, scalar, "M")

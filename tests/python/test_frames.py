@@ -1,0 +1,90 @@
+"""hourloom_tools with pandas, polars and pyarrow columns: each container
+against the scalar loop, with its nulls; pandas alignment against pandas' own."""
+import datetime as dt
+
+import numpy as np
+import pytest
+
+import hourloom
+import hourloom_tools as ht
+
+pd = pytest.importorskip("pandas")
+pl = pytest.importorskip("polars")
+pa = pytest.importorskip("pyarrow")
+
+H = dt.timedelta(hours=1)
+MON9 = dt.datetime(2024, 5, 6, 9)
+STARTS = [MON9, None, MON9 + 12 * H, MON9 + 80 * H]
+ENDS = [MON9 + 30 * H, MON9, None, MON9 + 2 * H]
+WORK = [8 * H, 2 * H, H, None]
+
+
+def week():
+    return hourloom.HourloomCalendar.Weekdays(dt.time(8), dt.time(17)).SetDefaultCapacity(2)
+
+
+def arrow_series(values, kind):
+    return pd.Series(pd.array(np.array(values, f"{kind}8[us]"), dtype=pd.ArrowDtype(
+        pa.timestamp("us") if kind == "M" else pa.duration("us"))), name="v")
+
+
+# Each container: how to make one of values, its type out, and its values as Python objects (None for missing).
+CONTAINERS = {
+    "series": (lambda v, k: pd.Series(np.array(v, f"{k}8[us]"), index=list("abcd")[:len(v)], name="v"), pd.Series,
+               lambda r: [None if x is pd.NA or x != x else x for x in r.astype(object).tolist()]),
+    "index": (lambda v, k: pd.Index(np.array(v, f"{k}8[us]"), name="v"), pd.Index,
+              lambda r: [None if x is pd.NA or x != x else x for x in r.astype(object).tolist()]),
+    "pandas array": (lambda v, k: pd.array(np.array(v, f"{k}8[us]")), pd.api.extensions.ExtensionArray,
+                     lambda r: [None if x is pd.NA or x != x else x for x in r.astype(object).tolist()]),
+    "arrow dtype": (arrow_series, pd.Series, lambda r: [None if x is pd.NA or x != x else x for x in r.tolist()]),
+    "polars": (lambda v, k: pl.Series("v", np.array(v, f"{k}8[us]")), pl.Series, lambda r: r.to_list()),
+    "pyarrow": (lambda v, k: pa.array(np.array(v, f"{k}8[us]")), pa.Array, lambda r: r.to_pylist()),
+    "chunked": (lambda v, k: pa.chunked_array([pa.array(np.array(v, f"{k}8[us]"))]), pa.ChunkedArray,
+                lambda r: r.to_pylist()),
+}
+
+
+def loop(fn, *columns):
+    return [None if any(a is None for a in args) else fn(*args) for args in zip(*columns)]
+
+
+@pytest.mark.parametrize("name", CONTAINERS)
+def test_every_container_gives_its_own_kind_with_the_scalar_loops_answers(name):
+    make, kind, values = CONTAINERS[name]
+    cal = week()
+    s, e, d = make(STARTS, "M"), make(ENDS, "M"), make(WORK, "m")
+    cases = [
+        (ht.capacity_at(cal, s), loop(cal.GetCapacityAt, STARTS)),
+        (ht.can_work(cal, s), loop(lambda t: cal.GetCapacityAt(t) >= 1, STARTS)),
+        (ht.next_open(cal, s), loop(cal.GetNextOpenTime, STARTS)),
+        (ht.add_work(cal, s, d), loop(cal.AddWorkDuration, STARTS, WORK)),
+        (ht.working_duration(cal, s, e), loop(lambda a, b: cal.GetWorkingDuration(a, b) if a <= b
+                                              else -cal.GetWorkingDuration(b, a), STARTS, ENDS)),
+        (ht.first_slot(cal, s, d), loop(lambda a, x: cal.FindFirstSlot(a, x).Start, STARTS, WORK)),
+    ]
+    for got, expected in cases:
+        assert isinstance(got, kind) and values(got) == expected
+        if name in ("series", "index", "arrow dtype", "polars"):
+            assert got.name == "v"
+        if name == "arrow dtype":
+            assert isinstance(got.dtype, pd.ArrowDtype)
+    assert values(ht.capacity_at(cal, s, fill=-1)) == [2, -1, 0, 0]
+
+
+def test_pandas_arguments_align_on_their_labels_as_pandas_does():
+    cal = week()
+    starts = pd.Series(pd.to_datetime(["2024-05-06 10:00", "2024-05-07 10:00", "2024-05-08 10:00"]),
+                       index=["a", "b", "c"], name="t")
+    work = pd.Series(pd.to_timedelta([1, 5, 2, 3], unit="h"), index=["b", "a", "a", "d"], name="t")
+    for d in (work, work.rename("other"), work.iloc[:2]):
+        got = ht.add_work(cal, starts, d)
+        left, right = starts.align(d, join="outer")
+        assert got.index.equals((starts + d).index) and got.name == (starts + d).name
+        assert got.tolist() == [pd.NaT if pd.isna(a) or pd.isna(b) else pd.Timestamp(cal.AddWorkDuration(a, b))
+                                for a, b in zip(left, right)]
+    # Three: the union of the labels. Labels in another order pair by label.
+    horizon = pd.Series([pd.Timestamp("2024-05-10")], index=["z"], name="t")
+    got = ht.add_work(cal, starts, work.iloc[:2], horizon)
+    assert list(got.index) == ["a", "b", "c", "z"] and got.name == "t" and got.isna().tolist() == [1, 1, 1, 1]
+    shuffled = starts.iloc[::-1]
+    assert ht.working_duration(cal, starts, shuffled).tolist() == [pd.Timedelta(0)] * 3
