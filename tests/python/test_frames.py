@@ -88,3 +88,32 @@ def test_pandas_arguments_align_on_their_labels_as_pandas_does():
     assert list(got.index) == ["a", "b", "c", "z"] and got.name == "t" and got.isna().tolist() == [1, 1, 1, 1]
     shuffled = starts.iloc[::-1]
     assert ht.working_duration(cal, starts, shuffled).tolist() == [pd.Timedelta(0)] * 3
+
+
+ACCESSOR_CHECK = """
+import datetime as dt, sys
+{first}
+import numpy as np, pandas as pd, polars as pl, hourloom
+{second}
+cal = hourloom.HourloomCalendar.Weekdays(dt.time(8), dt.time(17))
+t = pd.Series(pd.to_datetime(["2024-05-06 10:00", None]), name="opened")
+got = t.hourloom.add_work(cal, "8h")
+assert got.equals(ht.add_work(cal, t, pd.Timedelta(hours=8))), got
+lf = pl.LazyFrame({{"opened": t, "hours": [1, 2]}})
+out = lf.with_columns(due=pl.col("opened").hourloom.add_work(cal, pl.duration(hours=pl.col("hours"))),
+                      open=pl.col("opened").hourloom.can_work(cal)).collect()
+assert out["due"].to_list() == [dt.datetime(2024, 5, 6, 11), None], out
+assert out["open"].to_list() == [True, None] and out.schema["due"] == pl.Datetime("us"), out
+"""
+
+
+@pytest.mark.parametrize("order", ["before", "after"])
+def test_accessors_register_whatever_the_import_order(order):
+    import subprocess
+    import sys
+    imports = {"first": "import hourloom_tools as ht", "second": ""}
+    if order == "after":
+        imports = {"first": "", "second": "import hourloom_tools as ht"}
+    code = ACCESSOR_CHECK.format(**imports)
+    run = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True)
+    assert run.returncode == 0, run.stderr
