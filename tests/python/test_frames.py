@@ -117,3 +117,14 @@ def test_accessors_register_whatever_the_import_order(order):
     code = ACCESSOR_CHECK.format(**imports)
     run = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True)
     assert run.returncode == 0, run.stderr
+
+
+def test_zoned_lists_give_lists_in_the_zone():
+    from zoneinfo import ZoneInfo
+    berlin = ZoneInfo("Europe/Berlin")
+    z = ht.Zoned(week(), "Europe/Berlin")
+    starts = (dt.datetime(2024, 5, 6, 16, tzinfo=berlin), None)
+    got = z.add_work(starts, H * 2)
+    assert got == [dt.datetime(2024, 5, 7, 9, tzinfo=berlin), None] and got[0].tzinfo is berlin
+    assert z.next_open(list(starts)) == [starts[0], None]
+    assert z.capacity_at(list(starts)) == [2, None]

@@ -90,8 +90,11 @@ def like(x, values, missing):
     """values (1-d numpy; missing: a mask of the missing ones or None) in the
     container x came in: a pandas Series, Index or array of the same kind
     (nullable for integers and flags), a polars Series of its name, or a
-    pyarrow Array or ChunkedArray, with nulls."""
+    pyarrow Array or ChunkedArray, with nulls; or a list of Python values,
+    None for missing, for a list or tuple."""
     which = library(x)
+    if isinstance(x, (list, tuple)):  # Zoned's lists
+        return [None if m else v for v, m in zip(values.tolist(), missing if missing is not None else values != values)]
     if which == "pyarrow":
         import pyarrow as pa
         arr = pa.array(values, type=_arrow_type(values), mask=missing)

@@ -107,6 +107,7 @@ def _instants(x, name):
         pandas = x if pandas is None else pandas
     else:
         arr = _np.asarray(x)
+        pandas = x if isinstance(x, (list, tuple)) else None  # a list in gives a list out
     if arr.dtype.kind == "M":
         return _Instants(_floor_us(arr, "M"), pandas=pandas)
     if arr.dtype.kind == "O" or arr.size == 0:
@@ -531,6 +532,9 @@ class Zoned:
         if arg.scalar:
             us = int(raw.reshape(()))
             return None if us == _NAT else (_EPOCH + _dt.timedelta(microseconds=us)).astimezone(self._zone)
+        if isinstance(arg.pandas, (list, tuple)):
+            return [None if us == _NAT else (_EPOCH + _dt.timedelta(microseconds=us)).astimezone(self._zone)
+                    for us in raw.reshape(-1).tolist()]
         if arg.pandas is not None:
             import pandas as pd
             idx = pd.DatetimeIndex(raw.reshape(-1), dtype=pd.DatetimeTZDtype("us", self._zone))  # from UTC
