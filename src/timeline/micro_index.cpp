@@ -7,15 +7,20 @@ std::int64_t ceil_micros(Instant t) {
   return t.unix_seconds() * kMicrosPerSecond + (t.nanos() + kNanosPerMicro - 1) / kNanosPerMicro;
 }
 
-MicroIndex::MicroIndex(const Timeline& tl) {
+MicroIndex::MicroIndex(const Timeline& tl, std::int64_t tick) {
+  const std::int64_t per_second = kNanosPerSecond / tick;
+  const auto ceil = [&](Instant t) {
+    if (t.is_leap()) return (t.unix_seconds() + 1) * per_second;
+    return t.unix_seconds() * per_second + (t.nanos() + tick - 1) / tick;
+  };
   const std::size_t m = tl.size();
   starts_.reserve(m + 2);
   capacities_.reserve(m + 1);
   for (std::size_t i = 0; i < m; ++i) {
-    starts_.push_back(ceil_micros(tl.start_of(i)));
+    starts_.push_back(ceil(tl.start_of(i)));
     capacities_.push_back(tl.capacity_of(i));
   }
-  end_ = ceil_micros(tl.window().end);
+  end_ = ceil(tl.window().end);
   starts_.push_back(end_);
   starts_.push_back(INT64_MAX);  // state_near reads one past the end
   capacities_.push_back(INT64_MIN);

@@ -15,14 +15,14 @@ namespace hourloom {
 // ceil_micros: the first whole microsecond at or after t, since the epoch.
 std::int64_t ceil_micros(Instant t);
 
-// MicroIndex: the states of a timeline keyed by whole microseconds: an
-// instant of whole microseconds lies at or after a boundary exactly when it
-// lies at or after the boundary rounded up to the microsecond, so the answers
-// are the timeline's. Buckets of equal
+// MicroIndex: the states of a timeline keyed by whole microseconds (or ticks
+// of `tick` nanoseconds, when the window fits int64 of them): an instant of
+// whole ticks lies at or after a boundary exactly when it lies at or after the
+// boundary rounded up to the tick, so the answers are the timeline's. Buckets of equal
 // length name the state holding their first instant, as the timeline's do.
 class MicroIndex {
  public:
-  explicit MicroIndex(const Timeline& tl);
+  explicit MicroIndex(const Timeline& tl, std::int64_t tick = kNanosPerMicro);
   bool holds(std::int64_t us) const { return first_ <= us && us < end_; }
   // state: the state holding us (which holds()). Buckets are shorter than
   // most states: two steps without a branch settle nearly every instant, a

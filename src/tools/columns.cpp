@@ -15,7 +15,6 @@ namespace hourloom::tools {
 
 namespace {
 
-constexpr Duration kMicro = Duration::FromNormalized(0, kNanosPerMicro);
 // A calendar is compiled over the job's range when the range is at most this
 // long, or at most this long per element.
 constexpr std::int64_t kCompileAlwaysSeconds = 400 * kSecondsPerDay;
@@ -41,17 +40,38 @@ Duration duration_of_nanos(__int128 ns) {
   const __int128 s = divide(ns, kNanosPerSecond);
   return Duration::FromNormalized(static_cast<std::int64_t>(s), static_cast<std::uint32_t>(ns - s * kNanosPerSecond));
 }
-// micros_of_nanos: a signed span truncated toward zero, as a timedelta holds it.
-Result<std::int64_t> micros_of_nanos(__int128 ns) {
-  const __int128 us = divide(ns, kNanosPerMicro);
-  if (us <= kMissing || us > INT64_MAX) return fail(ErrorKind::Overflow, text::kResultRange);
-  return static_cast<std::int64_t>(us);
+// ticks_of_nanos: a signed span in ticks of `tick` nanoseconds, truncated
+// toward zero as a timedelta holds it; an error past int64 ticks.
+Result<std::int64_t> ticks_of_nanos(__int128 ns, std::int64_t tick) {
+  const __int128 v = tick == 1 ? ns : divide(ns, tick);
+  if (v <= kMissing || v > INT64_MAX)
+    return fail(ErrorKind::Overflow, tick == 1 ? text::kNanosResultRange : text::kResultRange);
+  return static_cast<std::int64_t>(v);
 }
-// instant_at: us microseconds since the epoch, inside the representable
-// dates (the caller has checked it against the reach).
-Instant instant_at(std::int64_t us) {
-  return *instant_of(floor_div(us, kMicrosPerSecond),
-                     static_cast<std::uint64_t>(floor_mod(us, kMicrosPerSecond) * kNanosPerMicro));
+// ticks128: t in ticks since the epoch, floored (a leap second keeps the
+// fraction within its second).
+__int128 ticks128(Instant t, std::int64_t tick) {
+  const std::int64_t fraction = t.is_leap() ? std::int64_t{t.nanos()} - kNanosPerSecond : std::int64_t{t.nanos()};
+  return static_cast<__int128>(t.unix_seconds()) * (kNanosPerSecond / tick) + floor_div(fraction, tick);
+}
+// ceil_ticks: the first whole tick at or after t.
+__int128 ceil_ticks(Instant t, std::int64_t tick) {
+  if (t.is_leap()) return static_cast<__int128>(t.unix_seconds() + 1) * (kNanosPerSecond / tick);
+  return static_cast<__int128>(t.unix_seconds()) * (kNanosPerSecond / tick) + (t.nanos() + tick - 1) / tick;
+}
+// clamped: v within the int64 values a column may hold (NaT and the largest excluded).
+std::int64_t clamped(__int128 v) {
+  return static_cast<std::int64_t>(std::clamp<__int128>(v, INT64_MIN + 1, INT64_MAX - 1));
+}
+// instant_at: v ticks since the epoch, inside the representable dates (the
+// caller has checked it against the reach).
+Instant instant_at(std::int64_t v, std::int64_t tick) {
+  const std::int64_t per_second = kNanosPerSecond / tick;
+  return *instant_of(floor_div(v, per_second), static_cast<std::uint64_t>(floor_mod(v, per_second) * tick));
+}
+Duration duration_from_ticks(std::int64_t v, std::int64_t tick) {
+  const std::int64_t per_second = kNanosPerSecond / tick;
+  return Duration::FromNormalized(floor_div(v, per_second), static_cast<std::uint32_t>(floor_mod(v, per_second) * tick));
 }
 bool not_found(const Error& e) { return e.kind == ErrorKind::Runtime && Error{e.kind, msg::kWorkNotFound} == e; }
 
@@ -71,14 +91,17 @@ std::optional<Instant> instant_of(std::int64_t seconds, std::uint64_t nanos) {
   return t;
 }
 
-Duration duration_from_micros(std::int64_t us) {
-  return Duration::FromNormalized(floor_div(us, kMicrosPerSecond),
-                                  static_cast<std::uint32_t>(floor_mod(us, kMicrosPerSecond) * kNanosPerMicro));
-}
+Duration duration_from_micros(std::int64_t us) { return duration_from_ticks(us, kNanosPerMicro); }
 
 std::optional<Instant> instant_from_micros(std::int64_t us, TimeWindow reach) {
-  if (us == kMissing || us < ceil_micros(reach.start) || micros_of(reach.end) < us) return std::nullopt;
-  return instant_at(us);
+  if (us == kMissing || us < ceil_ticks(reach.start, kNanosPerMicro) || micros_of(reach.end) < us) return std::nullopt;
+  return instant_at(us, kNanosPerMicro);
+}
+
+Result<std::int64_t> ticks_of(Instant t, std::int64_t tick) {
+  const __int128 v = ticks128(t, tick);
+  if (v <= kMissing || v > INT64_MAX) return fail(ErrorKind::Value, text::kNanosInstantRange);
+  return static_cast<std::int64_t>(v);
 }
 
 std::int64_t micros_of(Instant t) {
@@ -95,8 +118,9 @@ constexpr std::size_t kAscentSample = 4096;
 
 std::optional<Failure> Kernel::prepare() {
   const Job& j = job_;
-  reach_first_us_ = ceil_micros(reach_.start);
-  reach_last_us_ = micros_of(reach_.end);
+  tick_ = j.nanos ? 1 : kNanosPerMicro;
+  reach_first_us_ = clamped(ceil_ticks(reach_.start, tick_));
+  reach_last_us_ = clamped(ticks128(reach_.end, tick_));
   if (j.question == Question::CapacityAt && j.size >= kMicroIndexFrom) {
     // A sample tells whether the column ascends; run() checks each instant
     // as it goes, and a calendar is compiled over the column's range.
@@ -132,8 +156,8 @@ std::optional<Failure> Kernel::prepare() {
       lo = std::max(lo, reach_first_us_);  // run() reports instants outside the reach
       hi = std::min(hi, reach_last_us_);
       if (lo > hi) return std::nullopt;
-      const Instant end = capped_add(*instant_from_micros(hi, reach_), kMicro, reach_.end);
-      if (!compile(*instant_from_micros(lo, reach_), end)) return std::nullopt;
+      const Instant end = capped_add(instant_at(hi, tick_), one_tick(), reach_.end);
+      if (!compile(instant_at(lo, tick_), end)) return std::nullopt;
     }
     index_states();
     return std::nullopt;
@@ -163,24 +187,24 @@ std::optional<Failure> Kernel::prepare() {
   if (j.question == Question::FirstSlot || j.question == Question::LastSlot) {
     // A live calendar's states over every element's search range, unless too long.
     if (!live()) return std::nullopt;
-    Instant lo = instant_at(lo_us);
-    Instant end = instant_at(hi_us);
+    Instant lo = instant_at(lo_us, tick_);
+    Instant end = instant_at(hi_us, tick_);
     if (j.question == Question::LastSlot)
-      lo = j.until.given() ? instant_at(std::min(lo_us, until_lo_us)) : earliest_bound(lo, std::nullopt, reach_);
+      lo = j.until.given() ? instant_at(std::min(lo_us, until_lo_us), tick_) : earliest_bound(lo, std::nullopt, reach_);
     else
-      end = j.until.given() ? instant_at(std::max(hi_us, until_hi_us)) : search_horizon(end, std::nullopt, reach_);
+      end = j.until.given() ? instant_at(std::max(hi_us, until_hi_us), tick_) : search_horizon(end, std::nullopt, reach_);
     if (lo < end) compile(lo, end);
     return std::nullopt;
   }
 
   if (live()) {
-    Instant lo = instant_at(lo_us);
-    Instant end = capped_add(instant_at(hi_us), kMicro, reach_.end);
+    Instant lo = instant_at(lo_us, tick_);
+    Instant end = capped_add(instant_at(hi_us, tick_), one_tick(), reach_.end);
     if (walk) {
-      const Duration longest = duration_from_micros(longest_us);
+      const Duration longest = duration_from_ticks(longest_us, tick_);
       end = capped_add(capped_add(capped_add(end, longest, reach_.end), longest, reach_.end), kWalkMargin, reach_.end);
       if (longest_back_us > 0) {
-        const Duration back = duration_from_micros(longest_back_us);
+        const Duration back = duration_from_ticks(longest_back_us, tick_);
         lo = capped_sub(capped_sub(capped_sub(lo, back, reach_.start), back, reach_.start), kWalkMargin, reach_.start);
       }
     }
@@ -210,7 +234,15 @@ bool Kernel::compile(Instant start, Instant end) {
 // index_states: a MicroIndex over the states when the column is at least as
 // long as they are (a longer timeline is searched as it is).
 void Kernel::index_states() {
-  if (states()->size() <= job_.size) micro_ = &states()->micro_index();
+  if (states()->size() > job_.size) return;
+  if (tick_ == kNanosPerMicro) {
+    micro_ = &states()->micro_index();
+    return;
+  }
+  // Nanoseconds: an index of our own, when the states' window fits int64 of them.
+  const TimeWindow w = states()->window();
+  if (INT64_MIN < ceil_ticks(w.start, tick_) && ceil_ticks(w.end, tick_) < INT64_MAX)
+    micro_ = &own_index_.emplace(*states(), tick_);
 }
 
 void Kernel::build_integrals(bool weighted) {
@@ -231,14 +263,15 @@ void Kernel::build_integrals(bool weighted) {
 // microsecond (as for any calendar made from Python values).
 void Kernel::build_micro_sums() {
   const Timeline& tl = *states();
-  const auto whole = [](Instant t) { return !t.is_leap() && t.nanos() % kNanosPerMicro == 0; };
+  const auto whole = [this](Instant t) { return !t.is_leap() && t.nanos() % tick_ == 0; };
   if (tl.size() == 0 || !whole(tl.window().end)) return;
   std::vector<std::int64_t> sums(tl.size() + 1);
   std::int64_t sum = 0;
   for (std::size_t i = 0; i < tl.size(); ++i) {
     if (!whole(tl.start_of(i))) return;
     sums[i] = sum;
-    if (tl.capacity_of(i) > 0) sum += micros_of(tl.end_of(i)) - micros_of(tl.start_of(i));
+    if (tl.capacity_of(i) > 0)
+      sum += static_cast<std::int64_t>(ticks128(tl.end_of(i), tick_) - ticks128(tl.start_of(i), tick_));
   }
   sums[tl.size()] = sum;
   open_us_ = std::move(sums);
@@ -246,7 +279,7 @@ void Kernel::build_micro_sums() {
 
 std::size_t Kernel::locate(Instant t) const {
   if (!micro_) return states()->locate(t);
-  const std::int64_t us = micros_of(t);  // a whole microsecond, as every column value
+  const std::int64_t us = clamped(ticks128(t, tick_));  // a whole tick, as every column value
   return micro_->holds(us) ? micro_->state(us) : Timeline::kOutside;
 }
 
@@ -287,21 +320,21 @@ Result<std::int64_t> Kernel::next_open(Instant t, std::optional<Instant> until) 
       while (i < tl->size() && tl->capacity_of(i) < 1) ++i;
       if (i < tl->size()) {
         const Instant open = std::max(t, tl->start_of(i));
-        return open < horizon ? micros_of(open) : kMissing;
+        return open < horizon ? out(open) : kMissing;
       }
       if (!live() || !(tl->window().end < horizon)) return kMissing;
     }
   }
   auto r = get_next_open_time(*source_.calendar, t, until, reach_);
   if (!r) return Unexpected(r.error());
-  return *r ? micros_of(**r) : kMissing;
+  return *r ? out(**r) : Result<std::int64_t>(kMissing);
 }
 
 Result<std::int64_t> Kernel::add_work(Instant s, Duration d, std::optional<Instant> until) const {
   if (const Timeline* tl = states()) {
     const std::size_t k = locate(s);
     if (k == Timeline::kOutside && !live()) return fail(ErrorKind::Value, msg::kTimestampOutsideTimeline);
-    if (d.is_zero()) return micros_of(s);
+    if (d.is_zero()) return out(s);
     if (k != Timeline::kOutside) {
       const Instant horizon = search_horizon(s, until, reach_);
       const __int128 target =
@@ -314,15 +347,15 @@ Result<std::int64_t> Kernel::add_work(Instant s, Duration d, std::optional<Insta
       if (it != open_before_.end()) {
         const auto j = static_cast<std::size_t>(it - open_before_.begin()) - 1;
         const Instant answer = (tl->start_of(j) + duration_of_nanos(target - open_before_[j])).value();
-        return answer <= horizon ? micros_of(answer) : kMissing;
+        return answer <= horizon ? out(answer) : kMissing;
       }
       if (!live() || !(tl->window().end < horizon)) return kMissing;
     }
   }
-  if (d.is_zero()) return micros_of(s);
+  if (d.is_zero()) return out(s);
   auto r = add_work_duration(*source_.calendar, s, d, until, reach_);
   if (!r) return not_found(r.error()) ? Result<std::int64_t>(kMissing) : Unexpected(r.error());
-  return micros_of(*r);
+  return out(*r);
 }
 
 // The latest instant whose open time before e is d short of e's: the state
@@ -332,7 +365,7 @@ Result<std::int64_t> Kernel::walk_back(Instant e, Duration d, std::optional<Inst
   if (const Timeline* tl = states()) {
     const std::size_t k = index_of(e);
     if (k == Timeline::kOutside && !live()) return fail(ErrorKind::Value, msg::kTimestampOutsideTimeline);
-    if (d.is_zero()) return micros_of(e);
+    if (d.is_zero()) return out(e);
     if (k != Timeline::kOutside) {
       const __int128 target =
           integral_to(open_before_, false, e, k) - (static_cast<__int128>(d.seconds()) * kNanosPerSecond + d.nanos());
@@ -342,15 +375,15 @@ Result<std::int64_t> Kernel::walk_back(Instant e, Duration d, std::optional<Inst
         const auto i = static_cast<std::size_t>(
             gallop_upper_bound_back(first, first + static_cast<std::ptrdiff_t>(k + 1), target) - first - 1);
         const Instant answer = (tl->start_of(i) + duration_of_nanos(target - open_before_[i])).value();
-        return bound <= answer ? micros_of(answer) : kMissing;
+        return bound <= answer ? out(answer) : kMissing;
       }
       if (!live() || !(bound < tl->window().start)) return kMissing;
     }
   }
-  if (d.is_zero()) return micros_of(e);
+  if (d.is_zero()) return out(e);
   auto r = walk_back_work(*source_.calendar, e, d, until, reach_);
   if (!r) return Unexpected(r.error());
-  return *r ? micros_of(**r) : kMissing;
+  return *r ? out(**r) : Result<std::int64_t>(kMissing);
 }
 
 // between: open time (or capacity-weighted time) of [a, b), negated when b < a.
@@ -370,7 +403,7 @@ Result<std::int64_t> Kernel::between(Instant a, Instant b, bool weighted) const 
     if (!walked) return Unexpected(walked.error());
     total = *walked;
   }
-  return micros_of_nanos(negate ? -total : total);
+  return ticks_of_nanos(negate ? -total : total, tick_);
 }
 
 // walk_between: the calendar's own answer for a <= b, in nanoseconds.
@@ -422,7 +455,7 @@ std::optional<Failure> Kernel::sweep_spans() {
       covered_to = std::max(covered_to, spans[next].second);
     __int128 part = 0;
     if (covered_to > points[k]) {
-      auto walked = walk_between(instant_at(points[k]), instant_at(points[k + 1]), weighted);
+      auto walked = walk_between(instant_at(points[k], tick_), instant_at(points[k + 1], tick_), weighted);
       if (!walked && walked.error().kind == ErrorKind::Interrupted) return Failure{0, walked.error()};
       if (!walked) return std::nullopt;
       part = *walked;
@@ -440,21 +473,22 @@ Result<std::int64_t> Kernel::swept(std::int64_t a, std::int64_t b) const {
     const auto k = std::lower_bound(swept_points_.begin(), swept_points_.end(), us) - swept_points_.begin();
     return swept_before_[static_cast<std::size_t>(k)];
   };
-  return micros_of_nanos(at(b) - at(a));
+  return ticks_of_nanos(at(b) - at(a), tick_);
 }
 
 namespace {
 
-// slot_start: a slot question's answer as the slot's start, NaT for none.
-Result<std::int64_t> slot_start(const Result<std::optional<TimeWindow>>& r) {
+// slot_start: a slot question's answer as the slot's start in ticks, NaT for none.
+Result<std::int64_t> slot_start(const Result<std::optional<TimeWindow>>& r, std::int64_t tick) {
   if (!r) return Unexpected(r.error());
-  return *r ? micros_of((*r)->start) : kMissing;
+  return *r ? ticks_of((*r)->start, tick) : Result<std::int64_t>(kMissing);
 }
 
 }  // namespace
 
 std::optional<Result<std::int64_t>> slot_in_states(const Timeline& states, bool backward, Instant point, Duration d,
-                                                   Capacity minimum, std::optional<Instant> bound, TimeWindow reach) {
+                                                   Capacity minimum, std::optional<Instant> bound, TimeWindow reach,
+                                                   std::int64_t tick) {
   const auto range = backward ? last_slot_range(point, d, minimum, bound, reach)
                               : first_slot_range(point, d, minimum, bound, reach);
   if (!range) return Unexpected(range.error());
@@ -462,25 +496,28 @@ std::optional<Result<std::int64_t>> slot_in_states(const Timeline& states, bool 
   const TimeWindow w = states.window();
   if ((*range)->start < w.start || w.end < (*range)->end) return std::nullopt;
   return slot_start(backward ? timeline_last_slot(states, point, d, minimum, (*range)->start)
-                             : timeline_first_slot(states, point, d, minimum, (*range)->end));
+                             : timeline_first_slot(states, point, d, minimum, (*range)->end),
+                    tick);
 }
 
 // A live calendar's compiled states answer when they hold the search range;
 // the calendar itself answers the others.
 Result<std::int64_t> Kernel::first_slot(Instant s, Duration d, std::optional<Instant> until) const {
   if (own_)
-    if (auto r = slot_in_states(*own_, false, s, d, job_.minimum, until, reach_)) return *r;
+    if (auto r = slot_in_states(*own_, false, s, d, job_.minimum, until, reach_, tick_)) return *r;
   return slot_start(source_.timeline ? timeline_first_slot(*source_.timeline, s, d, job_.minimum, until)
-                                     : find_first_slot(*source_.calendar, s, d, job_.minimum, until, reach_));
+                                     : find_first_slot(*source_.calendar, s, d, job_.minimum, until, reach_),
+                    tick_);
 }
 
 Result<std::int64_t> Kernel::last_slot(Instant e, Duration d, std::optional<Instant> until) const {
   if (source_.timeline && index_of(e) == Timeline::kOutside)
     return fail(ErrorKind::Value, msg::kTimestampOutsideTimeline);  // as a walk back from e says
   if (own_)
-    if (auto r = slot_in_states(*own_, true, e, d, job_.minimum, until, reach_)) return *r;
+    if (auto r = slot_in_states(*own_, true, e, d, job_.minimum, until, reach_, tick_)) return *r;
   return slot_start(source_.timeline ? timeline_last_slot(*source_.timeline, e, d, job_.minimum, until)
-                                     : find_last_slot(*source_.calendar, e, d, job_.minimum, until, reach_));
+                                     : find_last_slot(*source_.calendar, e, d, job_.minimum, until, reach_),
+                    tick_);
 }
 
 // ---------------------------------------------------------------- the loop
@@ -499,7 +536,7 @@ std::optional<Failure> Kernel::run_capacities(std::size_t from, std::size_t to) 
       } else {
         if (outside(us)) return Failure{i, {ErrorKind::Value, text::kInstantRange}};
         if (live()) {
-          j.out[i] = get_capacity_at(*source_.calendar, instant_at(us));
+          j.out[i] = get_capacity_at(*source_.calendar, instant_at(us, tick_));
           continue;
         }
         return Failure{i, {ErrorKind::Value, msg::kTimestampOutsideTimeline}};
@@ -522,7 +559,7 @@ std::optional<Failure> Kernel::run_walks(std::size_t from, std::size_t to) {
   const MicroIndex& index = *micro_;
   const std::int64_t* before = open_us_.data();
   const std::size_t m = open_us_.size() - 1;
-  constexpr std::int64_t kSpan = kDefaultSearchSpan.seconds() * kMicrosPerSecond;
+  const std::int64_t span = kDefaultSearchSpan.seconds() * (kNanosPerSecond / tick_);
   std::size_t hint = 0;
   for (std::size_t i = from; i < to; ++i) {
     const std::int64_t s = j.first.at(i), d = j.second.at(i), u = j.until.given() ? j.until.at(i) : 0;
@@ -536,7 +573,7 @@ std::optional<Failure> Kernel::run_walks(std::size_t from, std::size_t to) {
         const auto k =
             static_cast<std::size_t>(gallop_lower_bound(before + hint + 1, before + m + 1, target) - before) - 1;
         const std::int64_t answer = index.start_of(k) + (target - before[k]);
-        const std::int64_t horizon = std::min(j.until.given() ? u : s + kSpan, reach_last_us_);
+        const std::int64_t horizon = std::min(j.until.given() ? u : clamped(__int128{s} + span), reach_last_us_);
         j.out[i] = answer <= horizon ? answer : kMissing;
         missing_ += answer > horizon;
         continue;
@@ -547,7 +584,7 @@ std::optional<Failure> Kernel::run_walks(std::size_t from, std::size_t to) {
         const auto k =
             static_cast<std::size_t>(gallop_upper_bound_back(before, before + hint + 1, target) - before) - 1;
         const std::int64_t answer = index.start_of(k) + (target - before[k]);
-        const std::int64_t bound = std::max(j.until.given() ? u : s - kSpan, reach_first_us_);
+        const std::int64_t bound = std::max(j.until.given() ? u : clamped(__int128{s} - span), reach_first_us_);
         j.out[i] = answer >= bound ? answer : kMissing;
         missing_ += answer < bound;
         continue;
@@ -580,22 +617,22 @@ inline std::optional<Failure> Kernel::run_one(std::size_t i, std::size_t& hint) 
       return std::nullopt;
     }
     if (beyond_reach(a, b, u)) return Failure{i, {ErrorKind::Value, text::kInstantRange}};
-    const Instant t = instant_at(a);
+    const Instant t = instant_at(a, tick_);
     std::optional<Instant> until;
-    if (j.until.given()) until = instant_at(u);
+    if (j.until.given()) until = instant_at(u, tick_);
     Result<std::int64_t> r;
     switch (j.question) {
       case Question::CapacityAt: r = capacity_at(t, hint); break;
       case Question::NextOpen: r = next_open(t, until); break;
       case Question::AddWork:
-        r = b < 0 ? walk_back(t, duration_from_micros(-b), until) : add_work(t, duration_from_micros(b), until);
+        r = b < 0 ? walk_back(t, duration_from_ticks(-b, tick_), until) : add_work(t, duration_from_ticks(b, tick_), until);
         break;
       case Question::WorkingDuration:
       case Question::CapacityTime:
-        r = swept_points_.empty() ? between(t, instant_at(b), j.question == Question::CapacityTime) : swept(a, b);
+        r = swept_points_.empty() ? between(t, instant_at(b, tick_), j.question == Question::CapacityTime) : swept(a, b);
         break;
-      case Question::FirstSlot: r = first_slot(t, duration_from_micros(b), until); break;
-      case Question::LastSlot: r = last_slot(t, duration_from_micros(b), until); break;
+      case Question::FirstSlot: r = first_slot(t, duration_from_ticks(b, tick_), until); break;
+      case Question::LastSlot: r = last_slot(t, duration_from_ticks(b, tick_), until); break;
     }
     if (!r) return Failure{i, r.error()};
     missing_ += *r == kMissing;

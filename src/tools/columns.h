@@ -24,6 +24,8 @@ inline constexpr std::int64_t kMissing = INT64_MIN;
 namespace text {
 inline constexpr const char* kInstantRange = "Instant is outside the range of datetime.";
 inline constexpr const char* kResultRange = "Duration is outside the timedelta64[us] range.";
+inline constexpr const char* kNanosResultRange = "Duration is outside the timedelta64[ns] range.";
+inline constexpr const char* kNanosInstantRange = "Instant is outside the datetime64[ns] range.";
 }  // namespace text
 
 enum class Question : unsigned char {
@@ -49,8 +51,9 @@ struct Column {
   std::int64_t at(std::size_t i) const { return values[i * step]; }
 };
 
-// Job: the question, its columns and the output (int64 microseconds,
-// capacities for CapacityAt). kMissing in any column gives kMissing out.
+// Job: the question, its columns and the output (int64 microseconds, or
+// nanoseconds when `nanos`; capacities for CapacityAt). kMissing in any
+// column gives kMissing out.
 struct Job {
   Question question = Question::CapacityAt;
   Column first;   // instants, or starts (ends for LastSlot and walks back)
@@ -59,6 +62,7 @@ struct Job {
   Capacity minimum = 1;
   std::int64_t* out = nullptr;
   std::size_t size = 0;
+  bool nanos = false;
 };
 
 // Failure: the first element whose question failed, with the engine error.
@@ -76,12 +80,16 @@ std::optional<Instant> instant_from_micros(std::int64_t us, TimeWindow reach);
 std::optional<Instant> instant_of(std::int64_t seconds, std::uint64_t nanos);
 Duration duration_from_micros(std::int64_t us);
 std::int64_t micros_of(Instant t);
+// ticks_of: t in ticks of `tick` nanoseconds (1000: microseconds), floored;
+// an error past int64 ticks.
+Result<std::int64_t> ticks_of(Instant t, std::int64_t tick);
 
 // slot_in_states: a first (or, backward, last) slot question from `point`,
 // with the scalar methods' checks and bounds, answered from states as the
 // slot's start or kMissing; absent when the states do not hold its range.
 std::optional<Result<std::int64_t>> slot_in_states(const Timeline& states, bool backward, Instant point, Duration d,
-                                                   Capacity minimum, std::optional<Instant> bound, TimeWindow reach);
+                                                   Capacity minimum, std::optional<Instant> bound, TimeWindow reach,
+                                                   std::int64_t tick = kNanosPerMicro);
 
 // Kernel: answers one job element by element. A calendar's elements are
 // answered from a timeline compiled by prepare() over the instants the job
@@ -106,6 +114,12 @@ class Kernel {
  private:
   const Timeline* states() const { return source_.timeline ? &*source_.timeline : own_ ? &*own_ : nullptr; }
   bool live() const { return !source_.timeline; }
+  // out: an answer in the job's ticks; an error past int64 nanoseconds.
+  Result<std::int64_t> out(Instant t) const {
+    if (tick_ != 1) return micros_of(t);
+    return ticks_of(t, tick_);
+  }
+  Duration one_tick() const { return Duration::FromNormalized(0, static_cast<std::uint32_t>(tick_)); }
   // spans: the second column holds the ends of spans, not durations.
   bool spans() const {
     return job_.question == Question::WorkingDuration || job_.question == Question::CapacityTime;
@@ -147,8 +161,10 @@ class Kernel {
 
   std::optional<Timeline> own_;          // a calendar's compiled stretch
   const MicroIndex* micro_ = nullptr;    // finds states for long columns (kept with the states)
+  std::optional<MicroIndex> own_index_;  // the index in nanoseconds, for a job in them
   bool ascending_ = false;               // the column mostly ascends
-  std::int64_t reach_first_us_ = 0, reach_last_us_ = 0;
+  std::int64_t tick_ = kNanosPerMicro;  // nanoseconds per column value
+  std::int64_t reach_first_us_ = 0, reach_last_us_ = 0;  // the reach in ticks
   std::size_t missing_ = 0;
   std::vector<__int128> open_before_;    // open time before state i (ns), i in [0, size]
   std::vector<std::int64_t> open_us_;    // the same in microseconds, when every boundary is a whole one

@@ -2,7 +2,7 @@
 // (the thin Python layer has made them contiguous datetime64[us] or
 // timedelta64[us] values, viewed as int64), reads the calendar or timeline
 // under the interpreter lock, then answers with the lock released.
-//   _core.run(question, cal, first, second, until, minimum, out) -> how many answers are NaT
+//   _core.run(question, cal, first, second, until, minimum, out, nanos=False) -> how many answers are NaT
 //   _core.windows(cal, start_us, end_us) -> (starts, ends, capacities) as bytes
 //   _core.to_wall(real, bounds, offsets, out[, index]): real instants to a zone's wall clock
 //   _core.slots(starts, ends, caps, minimum, points, durations, bounds, backward, out): slots in windows
@@ -170,8 +170,10 @@ PyObject* released_call(Work& work, std::size_t n, Done&& done) {
 PyObject* run(PyObject*, PyObject* args) noexcept {
   int question = 0;
   int minimum = 1;
+  int nanos = 0;
   PyObject *cal, *first, *second, *until, *out;
-  if (!PyArg_ParseTuple(args, "iOOOOiO", &question, &cal, &first, &second, &until, &minimum, &out)) return nullptr;
+  if (!PyArg_ParseTuple(args, "iOOOOiO|p", &question, &cal, &first, &second, &until, &minimum, &out, &nanos))
+    return nullptr;
   if (question < 0 || question > static_cast<int>(Question::LastSlot)) {
     PyErr_SetString(PyExc_ValueError, "unknown question");
     return nullptr;
@@ -188,7 +190,7 @@ PyObject* run(PyObject*, PyObject* args) noexcept {
     Source source;
     if (!take_source(g_classes, cal, &source)) return nullptr;
     Job job{static_cast<Question>(question), first_buf.column(), second_buf.column(), until_buf.column(),
-            minimum, out_buf.data(), n};
+            minimum, out_buf.data(), n, nanos != 0};
     Kernel kernel(std::move(source), job, python_reach());
     return released_call(kernel, n, [&] { return PyLong_FromSize_t(kernel.missing()); });
   } catch (const std::bad_alloc&) {

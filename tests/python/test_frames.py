@@ -4,9 +4,12 @@ import datetime as dt
 
 import numpy as np
 import pytest
+from hypothesis import given, settings, strategies as st
 
 import hourloom
 import hourloom_tools as ht
+from conftest import raises
+from oracle import BASE, SPAN_MINUTES, calendars, instant, model_capacity
 
 pd = pytest.importorskip("pandas")
 pl = pytest.importorskip("polars")
@@ -128,3 +131,61 @@ def test_zoned_lists_give_lists_in_the_zone():
     assert got == [dt.datetime(2024, 5, 7, 9, tzinfo=berlin), None] and got[0].tzinfo is berlin
     assert z.next_open(list(starts)) == [starts[0], None]
     assert z.capacity_at(list(starts)) == [2, None]
+
+
+MINUTE = 60 * 10**9
+points = st.integers(0, SPAN_MINUTES * MINUTE - 1)
+
+
+@settings(max_examples=60, deadline=None)
+@given(calendars(), st.lists(st.tuples(points, points, st.integers(0, 6 * 60 * MINUTE)), min_size=1, max_size=8))
+def test_nanoseconds_are_kept_exactly(drawn, rows):
+    """[ns] columns against integer arithmetic on the model's minutes (nanoseconds from BASE)."""
+    model, cal = drawn
+    caps = [model_capacity(model, instant(m)) for m in range(SPAN_MINUTES)]
+
+    def open_time(a, b, weighted=False):
+        return sum(max(0, min(b, (m + 1) * MINUTE) - max(a, m * MINUTE)) * (c if weighted else 1)
+                   for m, c in enumerate(caps) if c >= 1)
+
+    def walk(a, d):
+        if d == 0:
+            return a
+        for m in range(a // MINUTE, SPAN_MINUTES):
+            if caps[m] >= 1:
+                here = (m + 1) * MINUTE - max(a, m * MINUTE)
+                if d <= here:
+                    return max(a, m * MINUTE) + d  # a closing instant, when the work ends there
+                d -= here
+        return None
+
+    base = int(np.datetime64(BASE, "ns").view(np.int64))
+    a, b, d = (np.array(c, np.int64) for c in zip(*rows))
+    starts, ends = (base + a).view("M8[ns]"), (base + np.maximum(a, b)).view("M8[ns]")
+    got = ht.working_duration(cal, starts, ends)
+    assert got.dtype == "m8[ns]" and got.view(np.int64).tolist() == [open_time(x, max(x, y)) for x, y, _ in rows]
+    assert ht.capacity_time(cal, starts, ends).view(np.int64).tolist() == [
+        open_time(x, max(x, y), True) for x, y, _ in rows]
+    done = ht.add_work(cal, starts, d.view("m8[ns]"))
+    for (x, _, w), r in zip(rows, done.view(np.int64).tolist()):
+        expected = walk(x, w)
+        if expected is not None:
+            assert r - base == expected
+
+
+def test_nanoseconds_outside_their_range_are_refused_at_their_position():
+    cal = hourloom.HourloomCalendar.Weekdays(dt.time(8), dt.time(17))
+    late = np.array(["2024-05-06", "2262-04-11"], "M8[ns]")
+    with raises(ValueError, "Instant is outside the datetime64[ns] range. (at position 1)"):
+        ht.add_work(cal, late, np.timedelta64(9, "D").astype("m8[ns]"))
+    with raises(OverflowError, "Duration is outside the timedelta64[ns] range. (at position 0)"):
+        ht.capacity_time(cal.SetDefaultCapacity(3), np.array(["1678-01-01"], "M8[ns]"), dt.datetime(2261, 1, 1))
+    # Scalars keep their types, pandas' with their nanoseconds; [us] columns stay in [us].
+    cal.SetDefaultCapacity(1)
+    t = pd.Timestamp("2024-05-06 10:00:00.000000900")
+    assert ht.add_work(cal, t, pd.Timedelta(200, "ns")) == pd.Timestamp("2024-05-06 10:00:00.000001100")
+    assert ht.working_duration(cal, t, t + pd.Timedelta(200, "ns")) == pd.Timedelta(200, "ns")
+    assert ht.add_work(cal, dt.datetime(2024, 5, 6, 10), H) == dt.datetime(2024, 5, 6, 11)
+    assert ht.next_open(cal, np.array(["2024-05-06"], "M8[ms]")).dtype == "M8[us]"
+    s = pl.Series("t", np.array(["2024-05-06T10:00:00.000000001"], "M8[ns]"))
+    assert ht.next_open(cal, s).dtype == pl.Datetime("ns") and ht.next_open(cal, s)[0] == s[0]

@@ -236,8 +236,8 @@ def test_input_and_output_forms():
     grid = np.datetime64(mon9) + np.arange(6).reshape(2, 3, 1) * np.timedelta64(1, "h")
     assert ht.add_work(cal, grid, np.array([1, 2], "m8[h]")).shape == (2, 3, 2)
     assert ht.capacity_at(cal, np.array(np.datetime64(mon9))).shape == ()
-    # Any unit, floored; big-endian, strided, read-only and object arrays; the input unchanged.
-    ns = np.array([np.datetime64(mon9) - np.timedelta64(1, "ns")], "M8[ns]")
+    # Any unit finer than [us] but [ns], floored; big-endian, strided, read-only and object arrays; the input unchanged.
+    ns = np.array([np.datetime64(mon9) - np.timedelta64(10, "ns")], "M8[10ns]")
     assert ht.next_open(cal, ns)[0] == np.datetime64(mon9 - dt.timedelta(microseconds=1), "us")
     big = np.array([mon9, mon9 + 12 * H] * 2, "M8[us]").astype(">M8[us]")[::2]
     big.flags.writeable = False
@@ -315,7 +315,7 @@ def test_every_unit_is_read_exactly_or_refused(unit, values):
             with raises(ValueError, "Duration cannot be negative. (at position 0)"):
                 ht.first_slot(cal, mon9, np.array([v], f"m8[{unit}]"))
         else:
-            assert ht.first_slot(cal, mon9, np.array([v], f"m8[{unit}]")).tolist() == [
+            assert ht.first_slot(cal, mon9, np.array([v], f"m8[{unit}]")).astype("M8[us]").tolist() == [
                 getattr(cal.FindFirstSlot(mon9, d), "Start", None)]
     assert ht.add_work(cal, mon9, dt.timedelta(microseconds=2**64) + H) is None  # Python's timedelta too
     assert ht.first_slot(cal, mon9, dt.timedelta.max) is None

@@ -42,12 +42,13 @@ _INT32 = (-2**31, 2**31 - 1)
 
 
 class _Arg:
-    """One converted argument: int64 microseconds of the given shape, and what it
-    came as: a scalar, or the pandas, polars or pyarrow column in `pandas`."""
-    __slots__ = ("us", "scalar", "pandas")
+    """One converted argument: int64 microseconds (nanoseconds when ns) of the
+    given shape, and what it came as: a scalar, or the pandas, polars or pyarrow
+    column (or the pandas scalar) in `pandas`; kind "M" or "m"."""
+    __slots__ = ("us", "scalar", "pandas", "kind", "ns")
 
-    def __init__(self, us, scalar=False, pandas=None):
-        self.us, self.scalar, self.pandas = us, scalar, pandas
+    def __init__(self, us, scalar=False, pandas=None, kind=None, ns=False):
+        self.us, self.scalar, self.pandas, self.kind, self.ns = us, scalar, pandas, kind, ns
 
 
 def _is_pandas(x):
@@ -134,10 +135,19 @@ def _scalar_us(v, kind, name):
     raise TypeError(f"argument '{name}': expected {what} values, got '{type(v).__name__}'")
 
 
-def _convert(x, kind, name):
-    """x as an _Arg of int64 microseconds; kind "M" for instants, "m" for durations."""
+def _is_ns(dtype):
+    return _np.datetime_data(dtype) == ("ns", 1)
+
+
+def _convert(x, kind, name, nanos=False):
+    """x as an _Arg of int64 microseconds; kind "M" for instants, "m" for durations.
+    With nanos, values given in [ns] (pandas scalars or columns) are kept in
+    nanoseconds, and the _Arg says so."""
     if x is None or isinstance(x, (_dt.datetime, _dt.timedelta, _np.generic)) or type(x).__name__ == "NaTType":
-        return _Arg(_np.asarray(_scalar_us(x, kind, name), _np.int64), scalar=True)
+        pandas = x if type(x).__module__.partition(".")[0] == "pandas" and hasattr(x, "unit") else None
+        if nanos and pandas is not None and x.unit == "ns" and getattr(x, "tzinfo", None) is None:
+            return _Arg(_np.asarray(x.value, _np.int64), True, pandas, kind, True)
+        return _Arg(_np.asarray(_scalar_us(x, kind, name), _np.int64), True, pandas, kind)
     if _zone_of(x) is not None:
         raise TypeError(_ZONED)
     pandas = None
@@ -145,6 +155,10 @@ def _convert(x, kind, name):
         pandas = x
         x = _frames.read(x)
     arr = _np.asarray(x)
+    if arr.dtype.kind == kind and nanos and _is_ns(arr.dtype):
+        if not arr.dtype.isnative:
+            arr = arr.astype(arr.dtype.newbyteorder("="))
+        return _Arg(arr.view(_np.int64), pandas=pandas, kind=kind, ns=True)
     if arr.dtype.kind == kind:
         us = _floor_us(arr, kind)
     elif arr.dtype.kind == "O" or arr.size == 0:
@@ -152,7 +166,29 @@ def _convert(x, kind, name):
     else:
         what = "datetime64" if kind == "M" else "timedelta64"
         raise TypeError(f"argument '{name}': expected {what} values, got {arr.dtype}")
-    return _Arg(us, pandas=pandas)
+    return _Arg(us, pandas=pandas, kind=kind)
+
+
+def _nanoseconds(args):
+    """args (None for an absent one) all in nanoseconds when a column among them
+    is given in [ns], or, scalars all, one of them: (args, whether in ns). A
+    microsecond count [ns] cannot hold becomes an instant outside the range,
+    or the longest duration of its sign."""
+    given = [a for a in args if a is not None]
+    columns = [a for a in given if not a.scalar] or given
+    if not any(a.ns for a in columns):
+        return args, False
+    out = []
+    for a in args:
+        if a is None or a.ns:
+            out.append(a)
+            continue
+        us = a.us
+        ok = (us >= -(_LONGEST // 1_000)) & (us <= _LONGEST // 1_000)
+        far = _OUTSIDE if a.kind == "M" else _np.where(us > 0, _LONGEST, -_LONGEST)
+        ns = _np.where(ok, us * _np.where(ok, 1_000, 0), _np.where(us == _NAT, _NAT, far))
+        out.append(_Arg(ns.astype(_np.int64), a.scalar, a.pandas, a.kind, True))
+    return out, True
 
 
 def _minimum(m):
@@ -168,23 +204,27 @@ def _form(args, shape):
     length, named as the pandas arguments are."""
     given = [a for a in args if a is not None]
     size = _math.prod(shape)
-    pandas = next((a.pandas for a in given if a.pandas is not None and len(a.pandas) == size and len(shape) == 1),
-                  None)
-    if _is_pandas(pandas):
-        pandas = _frames.named(pandas, [a.pandas for a in given])
-    return _Arg(None, scalar=all(a.scalar for a in given), pandas=pandas)
+    scalar = all(a.scalar for a in given)
+    pandas = next((a.pandas for a in given if a.pandas is not None and a.scalar == scalar and
+                   (scalar or (len(a.pandas) == size and len(shape) == 1))), None)
+    if _is_pandas(pandas) and not scalar:
+        pandas = _frames.named(pandas, [a.pandas for a in given if not a.scalar])
+    return _Arg(None, scalar=scalar, pandas=pandas)
 
 
-def _run(question, cal, flat, out, minimum=1):
-    """The kernel over contiguous int64 columns (None where absent) into out;
-    how many answers are NaT."""
+def _run(question, cal, flat, out, minimum=1, nanos=False):
+    """The kernel over contiguous int64 columns (None where absent) into out,
+    microseconds or nanoseconds; how many answers are NaT."""
     first, second, until = (flat + [None, None])[:3]
-    return _core.run(question, cal, first, second, until, minimum, out)
+    return _core.run(question, cal, first, second, until, minimum, out, nanos)
 
 
 def _ask(question, cal, args, minimum=1):
-    """Broadcasts the _Args (None for an absent one) and runs the kernel: the raw
-    int64 result of the broadcast shape and the pandas argument that shapes it."""
+    """Broadcasts the _Args (None for an absent one) and runs the kernel, in
+    nanoseconds when an argument is given in them: the raw int64 result of the
+    broadcast shape, the argument that shapes it, whether scalar, how many
+    answers are missing, and the unit."""
+    args, nanos = _nanoseconds(args)
     shape = _np.broadcast_shapes(*(a.us.shape for a in args if a is not None))
     size = _math.prod(shape)
     flat = []
@@ -196,24 +236,29 @@ def _ask(question, cal, args, minimum=1):
         else:
             flat.append(_np.ascontiguousarray(_np.broadcast_to(a.us, shape)).reshape(-1))
     out = _np.empty(size, _np.int64)
-    missing = _run(question, cal, flat, out, minimum)
+    missing = _run(question, cal, flat, out, minimum, nanos)
     form = _form(args, shape)
-    return out.reshape(shape), form.pandas, form.scalar, missing
+    return out.reshape(shape), form.pandas, form.scalar, missing, "ns" if nanos else "us"
 
 
 def _until(until):
-    return None if until is None else _convert(until, "M", "until")
+    return None if until is None else _convert(until, "M", "until", True)
 
 
 # ---------------------------------------------------------------- results
 
 
-def _wrap(raw, pandas, scalar, kind):
-    """The result in the form of its input: a Python scalar, a Series or Index, or numpy."""
-    values = raw.view(f"{kind}8[us]")
+def _wrap(raw, pandas, scalar, kind, unit="us"):
+    """The result in the form of its input: a Python scalar (a pandas one for a
+    pandas scalar), a Series or Index, another library's column, or numpy."""
+    values = raw.view(f"{kind}8[{unit}]")
     if scalar:
-        v = values.reshape(()).item()
-        return None if v is None or raw.reshape(()) == _NAT else v
+        if raw.reshape(()) == _NAT:
+            return None
+        if pandas is not None:
+            import pandas as pd
+            return (pd.Timestamp if kind == "M" else pd.Timedelta)(int(raw.reshape(())), unit=unit)
+        return values.reshape(()).item()
     if pandas is not None:
         return _frames.like(pandas, values.reshape(-1), None if _is_pandas(pandas) else raw.reshape(-1) == _NAT)
     return values
@@ -260,21 +305,21 @@ def _counts(raw, pandas, scalar, count, fill, as_bool):
 
 def capacity_at(cal, times, fill=None):
     """The capacity at each instant (GetCapacityAt), as int64."""
-    raw, pandas, scalar, count = _ask(_CAPACITY_AT, cal, [_convert(times, "M", "times")])
+    raw, pandas, scalar, count, _ = _ask(_CAPACITY_AT, cal, [_convert(times, "M", "times", True)])
     return _counts(raw, pandas, scalar, count, fill, False)
 
 
 def can_work(cal, times, fill=None):
     """Whether the capacity at each instant is at least 1, as bool."""
-    raw, pandas, scalar, count = _ask(_CAPACITY_AT, cal, [_convert(times, "M", "times")])
+    raw, pandas, scalar, count, _ = _ask(_CAPACITY_AT, cal, [_convert(times, "M", "times", True)])
     return _counts(raw, pandas, scalar, count, fill, True)
 
 
 def next_open(cal, times, until=None):
     """The next open instant from each instant (GetNextOpenTime); NaT when none comes before until."""
     times, until = _frames.align([times, until])
-    raw, pandas, scalar, _ = _ask(_NEXT_OPEN, cal, [_convert(times, "M", "times"), None, _until(until)])
-    return _wrap(raw, pandas, scalar, "M")
+    raw, pandas, scalar, _, unit = _ask(_NEXT_OPEN, cal, [_convert(times, "M", "times", True), None, _until(until)])
+    return _wrap(raw, pandas, scalar, "M", unit)
 
 
 def add_work(cal, starts, durations, until=None):
@@ -282,41 +327,41 @@ def add_work(cal, starts, durations, until=None):
     A negative duration walks back from its instant to the latest start that still
     finishes there, `until` then being the earliest instant it may use."""
     starts, durations, until = _frames.align([starts, durations, until])
-    args = [_convert(starts, "M", "starts"), _convert(durations, "m", "durations"), _until(until)]
-    raw, pandas, scalar, _ = _ask(_ADD_WORK, cal, args)
-    return _wrap(raw, pandas, scalar, "M")
+    args = [_convert(starts, "M", "starts", True), _convert(durations, "m", "durations", True), _until(until)]
+    raw, pandas, scalar, _, unit = _ask(_ADD_WORK, cal, args)
+    return _wrap(raw, pandas, scalar, "M", unit)
 
 
 def working_duration(cal, starts, ends):
     """The open time of each [start, end) (GetWorkingDuration), negative where the end comes first."""
     starts, ends = _frames.align([starts, ends])
-    args = [_convert(starts, "M", "starts"), _convert(ends, "M", "ends")]
-    raw, pandas, scalar, _ = _ask(_WORKING_DURATION, cal, args)
-    return _wrap(raw, pandas, scalar, "m")
+    args = [_convert(starts, "M", "starts", True), _convert(ends, "M", "ends", True)]
+    raw, pandas, scalar, _, unit = _ask(_WORKING_DURATION, cal, args)
+    return _wrap(raw, pandas, scalar, "m", unit)
 
 
 def capacity_time(cal, starts, ends):
     """The integral of capacity over each [start, end): two people for three hours is six hours."""
     starts, ends = _frames.align([starts, ends])
-    args = [_convert(starts, "M", "starts"), _convert(ends, "M", "ends")]
-    raw, pandas, scalar, _ = _ask(_CAPACITY_TIME, cal, args)
-    return _wrap(raw, pandas, scalar, "m")
+    args = [_convert(starts, "M", "starts", True), _convert(ends, "M", "ends", True)]
+    raw, pandas, scalar, _, unit = _ask(_CAPACITY_TIME, cal, args)
+    return _wrap(raw, pandas, scalar, "m", unit)
 
 
 def first_slot(cal, starts, durations, min_capacity=1, until=None):
     """The start of each first slot (FindFirstSlot); NaT when none."""
     starts, durations, until = _frames.align([starts, durations, until])
-    args = [_convert(starts, "M", "starts"), _convert(durations, "m", "durations"), _until(until)]
-    raw, pandas, scalar, _ = _ask(_FIRST_SLOT, cal, args, _minimum(min_capacity))
-    return _wrap(raw, pandas, scalar, "M")
+    args = [_convert(starts, "M", "starts", True), _convert(durations, "m", "durations", True), _until(until)]
+    raw, pandas, scalar, _, unit = _ask(_FIRST_SLOT, cal, args, _minimum(min_capacity))
+    return _wrap(raw, pandas, scalar, "M", unit)
 
 
 def last_slot(cal, ends, durations, min_capacity=1, until=None):
     """The start of each latest slot that finishes by its end, no earlier than until; NaT when none."""
     ends, durations, until = _frames.align([ends, durations, until])
-    args = [_convert(ends, "M", "ends"), _convert(durations, "m", "durations"), _until(until)]
-    raw, pandas, scalar, _ = _ask(_LAST_SLOT, cal, args, _minimum(min_capacity))
-    return _wrap(raw, pandas, scalar, "M")
+    args = [_convert(ends, "M", "ends", True), _convert(durations, "m", "durations", True), _until(until)]
+    raw, pandas, scalar, _, unit = _ask(_LAST_SLOT, cal, args, _minimum(min_capacity))
+    return _wrap(raw, pandas, scalar, "M", unit)
 
 
 def _bound(x, name, convert=lambda x, name: _convert(x, "M", name)):

@@ -59,7 +59,9 @@ def _instant(x):
 class HourloomExprNamespace:
     """`pl.col(...).hourloom`: the column functions as expressions, the
     expression as their first column, for eager and lazy frames. Other
-    arguments may be expressions or values."""
+    arguments may be expressions or values. A lazy frame's schema is known
+    before the call: instants come in the first column's dtype ([us] or [ns]
+    as given; a coarser unit floors them to it), durations in [us]."""
 
     def __init__(self, expr):
         self._expr = expr
@@ -71,7 +73,10 @@ class HourloomExprNamespace:
         def run(columns):
             it = iter(columns[1:])
             given = [next(it) if isinstance(a, pl.Expr) else a for a in args]
-            return fn(cal, columns[0], *given, **options)
+            out = fn(cal, columns[0], *given, **options)
+            # The schema says what was declared: instants in the input's dtype, durations in [us].
+            declared = columns[0].dtype if dtype is None else dtype
+            return out if out.dtype == declared else out.cast(declared)
 
         return pl.map_batches(exprs, run, return_dtype=dtype, is_elementwise=True)
 
@@ -102,7 +107,7 @@ class HourloomExprNamespace:
 
 def _dtype(kind):
     pl = _sys.modules["polars"]
-    return {"i": pl.Int64, "b": pl.Boolean, "M": pl.Datetime("us"), "m": pl.Duration("us")}[kind]
+    return {"i": pl.Int64, "b": pl.Boolean, "M": None, "m": pl.Duration("us")}[kind]
 
 
 # ---------------------------------------------------------------- registration
