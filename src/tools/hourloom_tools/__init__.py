@@ -411,5 +411,5 @@ def plot(cal, start, end, ax=None):
 
 from ._zoned import Zoned  # noqa: E402  (it builds on the functions above)
 from ._build import add_windows, add_holidays  # noqa: E402
-from . import _accessors  # noqa: E402
-_accessors.install()
+from ._accessors import HourloomExprNamespace, HourloomSeriesAccessor, install as _install  # noqa: E402
+_install()
