@@ -200,16 +200,19 @@ def _minimum(m):
 
 def _form(args, shape):
     """What a result of the broadcast shape comes as: an _Arg without values,
-    scalar when every given argument is, with the first column argument of its
-    length, named as the pandas arguments are."""
+    scalar when every given argument is (with the first one's pandas scalar),
+    else with the first column argument of its length, named as the pandas
+    arguments are."""
     given = [a for a in args if a is not None]
     size = _math.prod(shape)
     scalar = all(a.scalar for a in given)
-    pandas = next((a.pandas for a in given if a.pandas is not None and a.scalar == scalar and
-                   (scalar or (len(a.pandas) == size and len(shape) == 1))), None)
-    if _is_pandas(pandas) and not scalar:
+    if scalar:  # a pandas scalar as the first argument gives a pandas scalar
+        return _Arg(None, scalar=True, pandas=given[0].pandas)
+    pandas = next((a.pandas for a in given if a.pandas is not None and not a.scalar and len(a.pandas) == size and
+                   len(shape) == 1), None)
+    if _is_pandas(pandas):
         pandas = _frames.named(pandas, [a.pandas for a in given if not a.scalar])
-    return _Arg(None, scalar=scalar, pandas=pandas)
+    return _Arg(None, pandas=pandas)
 
 
 def _run(question, cal, flat, out, minimum=1, nanos=False):
