@@ -175,50 +175,78 @@ std::optional<TimeWindow> UnionStream::next() {
   return joined;
 }
 
-// One pass over the stored items gives both sides their loose windows (as
-// loose_windows gives them), held in place while they are few.
-OpenSpanStream::OpenSpanStream(const Calendar& c, TimeWindow range)
-    : opening_(c.open_rules(), range), closing_(c.break_rules(), range) {
-  if (is_empty(range)) return;
-  StoredItems(c).over(range, [&](const IndexedItem& item) {
-    if (opens(item.kind))
-      opening_.add_loose(*clip(item.window, range));
-    else if (closes(item.kind))
-      closing_.add_loose(*clip(item.window, range));
-  });
+// Loose: one pass over the stored items gives both sides their loose windows
+// (as loose_windows gives them), held in place while they are few. The rules'
+// week serves when no opening window is among them: (open rules - break rules)
+// - closing windows is the same set as open rules - (break rules + closing).
+struct OpenSpanStream::Loose {
+  Loose(const Calendar& c, TimeWindow range) {
+    if (is_empty(range)) return;
+    StoredItems(c).over(range, [&](const IndexedItem& item) {
+      if (opens(item.kind))
+        opening.push_back(*clip(item.window, range));
+      else if (closes(item.kind))
+        closing.push_back(*clip(item.window, range));
+    });
+    week = opening.size() == 0 && clear_of_date_ends(range.start, range.end);
+  }
+  InlineList<TimeWindow, 4> opening;
+  InlineList<TimeWindow, 4> closing;
+  bool week = false;
+};
+
+namespace {
+constinit const std::vector<WeeklyRule> kNoRules;
+}  // namespace
+
+OpenSpanStream::OpenSpanStream(const Calendar& c, TimeWindow range) : OpenSpanStream(c, range, Loose(c, range)) {}
+
+OpenSpanStream::OpenSpanStream(const Calendar& c, TimeWindow range, Loose&& loose) {
+  if (loose.week) {
+    week_.emplace(c.derived().rules_week_spans, range);
+    if (loose.closing.size() == 0) return;
+    cut_.emplace(kNoRules, kNoRules, range);
+  } else {
+    cut_.emplace(c.open_rules(), c.break_rules(), range);
+  }
+  for (const TimeWindow& w : loose.opening) cut_->opening.add_loose(w);
+  for (const TimeWindow& w : loose.closing) cut_->closing.add_loose(w);
 }
 
-OpenSpanStream::OpenSpanStream(const Calendar& c, TimeWindow range, RulesOnly)
-    : opening_(c.open_rules(), range), closing_(c.break_rules(), range) {}
+OpenSpanStream::OpenSpanStream(const Calendar& c, TimeWindow range, RulesOnly) {
+  cut_.emplace(c.open_rules(), c.break_rules(), range);
+}
 
-std::size_t OpenSpanStream::bound() const { return opening_.bound() + closing_.bound(); }
+std::size_t OpenSpanStream::bound() const {
+  return (week_ ? week_->bound() : 0) + (cut_ ? cut_->opening.bound() + cut_->closing.bound() : 0);
+}
 
-// next: the rest of the current opening window up to the next closing window
-// that cuts it. Closing windows ending at or before the opening window's
-// start are passed once and never looked at again.
-std::optional<TimeWindow> OpenSpanStream::next() {
-  if (!started_) {
-    started_ = true;
-    close_ = closing_.next();
+// next_cut: closing windows ending at or before the opening window's start
+// are passed once and never looked at again.
+std::optional<TimeWindow> OpenSpanStream::next_cut() {
+  Cut& k = *cut_;
+  if (!k.started) {
+    k.started = true;
+    k.close = k.closing.next();
   }
   for (;;) {
-    if (!open_) {
-      open_ = opening_.next();
-      if (!open_) return std::nullopt;
+    if (!k.open) {
+      k.open = week_ ? week_->next() : k.opening.next();
+      if (!k.open) return std::nullopt;
     }
-    while (close_ && close_->end <= open_->start) close_ = closing_.next();
-    if (!close_ || open_->end <= close_->start) {
-      const TimeWindow whole = *open_;
-      open_.reset();
+    while (k.close && k.close->end <= k.open->start) k.close = k.closing.next();
+    if (!k.close || k.open->end <= k.close->start) {
+      const TimeWindow whole = *k.open;
+      k.open.reset();
       return whole;
     }
     // The closing window overlaps what is left of the opening window.
     std::optional<TimeWindow> before;
-    if (open_->start < close_->start) before = TimeWindow{open_->start, close_->start};
-    if (close_->end < open_->end)
-      open_->start = close_->end;
+    if (k.open->start < k.close->start) before = TimeWindow{k.open->start, k.close->start};
+    if (k.close->end < k.open->end)
+      k.open->start = k.close->end;
     else
-      open_.reset();
+      k.open.reset();
     if (before) return before;
   }
 }

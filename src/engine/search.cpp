@@ -150,6 +150,8 @@ StateWalk::StateWalk(const Calendar& c, Instant from, Instant to) : calendar_(&c
   }
   stream_end_ = capped_add(from, kChunkLength, to);
   const TimeWindow first{from, stream_end_};
+  // A shortcut for the common week that no stored window reaches: the spans
+  // OpenSpanStream would read from the rules' week, without building it.
   if (clear_of_date_ends(from, stream_end_) && !StoredItems(c).reach_into(first))
     week_.emplace(c.derived().rules_week_spans, first);
   else

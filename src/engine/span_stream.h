@@ -110,30 +110,6 @@ class UnionStream {
   bool started_ = false;
 };
 
-// OpenSpanStream: the open spans of a simple calendar over a range, in order:
-// the union of the opening windows minus the union of the closing windows.
-// They come merged: pieces of one opening window are separated by non-empty
-// closing windows, and different opening windows are separated to begin with.
-class OpenSpanStream {
- public:
-  OpenSpanStream(const Calendar& c, TimeWindow range);
-  // The same over a range that no stored window or entry overlaps (the caller
-  // knows): the weekly rules alone, without looking for loose windows.
-  struct RulesOnly {};
-  OpenSpanStream(const Calendar& c, TimeWindow range, RulesOnly);
-  std::optional<TimeWindow> next();
-  // bound: at most this many open spans in all: every opening window may be
-  // split once by each closing window, so spans <= opening + closing windows.
-  std::size_t bound() const;
-
- private:
-  UnionStream opening_;
-  UnionStream closing_;
-  std::optional<TimeWindow> open_;   // rest of the current opening window
-  std::optional<TimeWindow> close_;  // current closing window
-  bool started_ = false;
-};
-
 // kRulesWeek: the week, a Sunday to a Sunday well inside the representable
 // dates, whose open spans stand for every week that no stored window reaches.
 inline constexpr TimeWindow kRulesWeek{
@@ -159,6 +135,7 @@ class WeekSpans {
  public:
   WeekSpans(const std::vector<TimeWindow>& week, TimeWindow range);
   std::optional<TimeWindow> next();
+  std::size_t bound() const;  // at most this many spans in all
 
  private:
   std::optional<TimeWindow> next_piece();
@@ -169,6 +146,45 @@ class WeekSpans {
   std::size_t at_ = 0;  // the next span of that week
   std::optional<TimeWindow> pending_;
   bool started_ = false;
+};
+
+// OpenSpanStream: the open spans of a simple calendar over a range, in order:
+// the union of the opening windows minus the union of the closing windows.
+// They come merged: pieces of one opening window are separated by non-empty
+// closing windows, and different opening windows are separated to begin with.
+// Where no stored opening window reaches the range and it lies clear of the
+// date ends, the rules' part (open rules minus break rules) is read from the
+// calendar's week of rule spans rather than expanded; closing windows (a
+// holiday) are then taken from those spans.
+class OpenSpanStream {
+ public:
+  OpenSpanStream(const Calendar& c, TimeWindow range);
+  // The same over a range that no stored window or entry overlaps (the caller
+  // knows): the weekly rules alone, expanded, without looking for loose windows.
+  struct RulesOnly {};
+  OpenSpanStream(const Calendar& c, TimeWindow range, RulesOnly);
+  std::optional<TimeWindow> next();
+  // bound: at most this many open spans in all: every opening window may be
+  // split once by each closing window, so spans <= opening + closing windows.
+  std::size_t bound() const;
+
+ private:
+  struct Loose;  // the stored windows reaching into the range, by side
+  OpenSpanStream(const Calendar& c, TimeWindow range, Loose&& loose);
+  std::optional<TimeWindow> next_cut();
+
+  // Cut: an opening side minus a closing side.
+  struct Cut {
+    Cut(const std::vector<WeeklyRule>& open_rules, const std::vector<WeeklyRule>& break_rules, TimeWindow range)
+        : opening(open_rules, range), closing(break_rules, range) {}
+    UnionStream opening;              // the open rules unless the week serves; the loose opening windows
+    UnionStream closing;              // the break rules unless the week serves; the loose closing windows
+    std::optional<TimeWindow> open;   // rest of the current opening window
+    std::optional<TimeWindow> close;  // current closing window
+    bool started = false;
+  };
+  std::optional<WeekSpans> week_;  // the rules' spans, when read from the week
+  std::optional<Cut> cut_;         // absent when the week's spans are the answer as they are
 };
 
 // The reads are defined here, so that a walk asking for one span at a time
@@ -190,6 +206,11 @@ inline std::optional<TimeWindow> WeekSpans::next_piece() {
   }
 }
 
+inline std::size_t WeekSpans::bound() const {
+  constexpr std::int64_t kWeek = 7 * kSecondsPerDay;
+  return week_->size() * static_cast<std::size_t>(length(range_).seconds() / kWeek + 2);
+}
+
 inline std::optional<TimeWindow> WeekSpans::next() {
   if (!started_) {
     started_ = true;
@@ -199,6 +220,14 @@ inline std::optional<TimeWindow> WeekSpans::next() {
   TimeWindow joined = *pending_;
   while ((pending_ = next_piece()) && pending_->start == joined.end) joined.end = pending_->end;
   return joined;
+}
+
+// next: the week's spans as they are when nothing cuts them (the common case
+// of a walk's first week), else the rest of the current opening window up to
+// the next closing window that cuts it.
+inline std::optional<TimeWindow> OpenSpanStream::next() {
+  if (!cut_) return week_->next();
+  return next_cut();
 }
 
 }  // namespace hourloom

@@ -68,7 +68,7 @@ TEST(WeekSpans, ShiftedWeeksGiveTheRulesOpenSpans) {
     const Instant from = (at(1995, 1, 1) + Duration::FromSeconds(1800 * (rng() % 800'000))).value();  // 1995-2040
     const TimeWindow range{from, (from + Duration::FromSeconds(1800 * (rng() % 1600))).value()};
     WeekSpans week(c.derived().rules_week_spans, range);
-    OpenSpanStream spans(c, range);
+    OpenSpanStream spans(c, range, OpenSpanStream::RulesOnly{});
     for (std::optional<TimeWindow> a, b; (a = week.next(), b = spans.next(), a || b);) ASSERT_EQ(a, b);
   }
 }
