@@ -467,8 +467,10 @@ std::optional<Failure> Kernel::sweep_spans() {
   return std::nullopt;
 }
 
-// swept: an element's answer from sweep_spans.
+// swept: an element's answer from sweep_spans, whose points hold both ends of
+// every span that is not empty.
 Result<std::int64_t> Kernel::swept(std::int64_t a, std::int64_t b) const {
+  if (a == b) return 0;
   const auto at = [&](std::int64_t us) {
     const auto k = std::lower_bound(swept_points_.begin(), swept_points_.end(), us) - swept_points_.begin();
     return swept_before_[static_cast<std::size_t>(k)];
