@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "engine/derived.h"
+#include "engine/program.h"
 #include "time/utf8.h"
 
 namespace hourloom {
@@ -209,9 +210,9 @@ class CalendarEditor {
     return {};
   }
 
-  static Calendar make_composite(std::vector<Calendar> components) {
+  static Calendar compose(Composition composition) {
     Calendar c;
-    c.components_ = std::make_shared<std::vector<Calendar>>(std::move(components));
+    c.composition_ = std::make_shared<Composition>(std::move(composition));
     return c;
   }
 };
@@ -251,37 +252,47 @@ bool is_blank_id(std::string_view id) {
 
 const std::vector<Calendar> Calendar::kNone;
 
-// The last owner of a composite's components takes the levels below apart one
-// at a time: each calendar it destroys has had its own components moved out.
-// The vectors were created non-const, so moving out of them is allowed.
+// The last owner of a composition takes the levels below apart one at a
+// time: each calendar it destroys has had its own composition moved out. The
+// compositions were created non-const, so moving out of them is allowed.
 Calendar::~Calendar() {
-  if (!components_ || components_.use_count() > 1) return;
-  std::vector<std::shared_ptr<const std::vector<Calendar>>> doomed;
-  doomed.push_back(std::move(components_));
+  if (!composition_ || composition_.use_count() > 1) return;
+  std::vector<std::shared_ptr<const Composition>> doomed;
+  doomed.push_back(std::move(composition_));
   while (!doomed.empty()) {
-    std::shared_ptr<const std::vector<Calendar>> level = std::move(doomed.back());
+    std::shared_ptr<const Composition> level = std::move(doomed.back());
     doomed.pop_back();
     if (level.use_count() > 1) continue;
-    for (const Calendar& component : *level)
-      if (component.components_) doomed.push_back(std::move(const_cast<Calendar&>(component).components_));
+    for (const Calendar& component : level->components)
+      if (component.composition_) doomed.push_back(std::move(const_cast<Calendar&>(component).composition_));
   }
 }
+
+namespace {
+
+// same_parameters: equal operators and the parameters they read.
+bool same_parameters(const Composition& x, const Composition& y) {
+  return x.op == y.op && x.factor == y.factor && x.window == y.window && x.anchor == y.anchor &&
+         x.period == y.period && x.switches == y.switches && x.components.size() == y.components.size();
+}
+
+}  // namespace
 
 bool operator==(const Calendar& a, const Calendar& b) {
   std::vector<std::pair<const Calendar*, const Calendar*>> pending{{&a, &b}};
   while (!pending.empty()) {
     const auto [x, y] = pending.back();
     pending.pop_back();
-    // Equal default capacity and sequences, then the components.
+    // Equal default capacity and sequences, then the compositions.
     if (x->default_capacity_ != y->default_capacity_ || x->open_rules_ != y->open_rules_ ||
         x->break_rules_ != y->break_rules_ || x->open_windows_ != y->open_windows_ ||
         x->closed_windows_ != y->closed_windows_ || x->capacity_overrides_ != y->capacity_overrides_ ||
         !(x->entries_ == y->entries_))
       return false;
-    if (x->components_ == y->components_) continue;  // shared, or both simple
+    if (x->composition_ == y->composition_) continue;  // shared, or both simple
+    if (!x->composition_ || !y->composition_ || !same_parameters(*x->composition_, *y->composition_)) return false;
     const std::vector<Calendar>& xs = x->components();
     const std::vector<Calendar>& ys = y->components();
-    if (xs.size() != ys.size()) return false;
     for (std::size_t i = 0; i < xs.size(); ++i) pending.emplace_back(&xs[i], &ys[i]);
   }
   return true;
@@ -296,10 +307,13 @@ const DerivedData& Calendar::derived() const {
 void Calendar::prepare() const {
   const DerivedData& d = derived();
   entries_.prepare();
-  for (const Calendar* leaf : d.leaves) {
-    leaf->derived();
-    leaf->entries_.prepare();
-  }
+  if (!d.algebra) return;
+  for (const Program& program : d.algebra->programs)
+    for (const Program::Node& node : program.nodes)
+      if (node.leaf) {
+        node.leaf->derived();
+        node.leaf->entries_.prepare();
+      }
 }
 
 void Calendar::reserve(std::size_t open_rules, std::size_t break_rules, std::size_t open_windows,
@@ -391,7 +405,80 @@ Result<void> clear_entries(Calendar& c) { return CalendarEditor::clear_part(c, P
 Result<void> clear(Calendar& c) { return CalendarEditor::clear(c); }
 
 Calendar make_composite(std::vector<Calendar> components) {
-  return CalendarEditor::make_composite(std::move(components));
+  Composition composition;
+  composition.components = std::move(components);
+  return CalendarEditor::compose(std::move(composition));
+}
+
+namespace {
+
+// operands_fit: whether the operator takes this many components.
+bool operands_fit(Operator op, std::size_t n) {
+  switch (op) {
+    case Operator::Intersection:
+    case Operator::Union:
+    case Operator::Total: return n >= 1;
+    case Operator::Difference: return n == 2;
+    case Operator::Scale:
+    case Operator::Within:
+    case Operator::Repeat: return n == 1;
+    case Operator::Effective: return true;
+  }
+  return false;
+}
+
+Result<void> check_switches(const Composition& c) {
+  if (c.switches.empty()) return fail(ErrorKind::Value, msg::kNoSwitches);
+  std::int32_t next = 0;
+  for (std::size_t i = 0; i < c.switches.size(); ++i) {
+    if (i > 0 && !(c.switches[i - 1].from < c.switches[i].from)) return fail(ErrorKind::Value, msg::kSwitchOrder);
+    const std::int32_t k = c.switches[i].component;
+    if (k == kClosedSwitch) continue;
+    if (k != next) return fail(ErrorKind::Value, msg::kSwitchComponents);
+    ++next;
+  }
+  if (static_cast<std::size_t>(next) != c.components.size()) return fail(ErrorKind::Value, msg::kSwitchComponents);
+  return {};
+}
+
+}  // namespace
+
+Result<Calendar> compose(Composition composition) {
+  const Composition& c = composition;
+  if (c.components.empty() && c.op != Operator::Effective) return fail(ErrorKind::Value, msg::kNoOperands);
+  if (!operands_fit(c.op, c.components.size())) return fail(ErrorKind::Value, msg::kOperandCount);
+  switch (c.op) {
+    case Operator::Scale:
+      if (c.factor < 0) return fail(ErrorKind::Value, msg::kScaleRange);
+      break;
+    case Operator::Within:
+      if (c.window.end < c.window.start) return fail(ErrorKind::Value, msg::kEndBeforeStart);
+      break;
+    case Operator::Effective:
+      if (auto ok = check_switches(c); !ok) return Unexpected(ok.error());
+      break;
+    case Operator::Repeat:
+      if (c.period.is_negative() || c.period.is_zero()) return fail(ErrorKind::Value, msg::kPeriodNotPositive);
+      if (!(c.anchor + c.period)) return fail(ErrorKind::Value, msg::kPeriodTooLong);
+      break;
+    default:
+      break;
+  }
+  return CalendarEditor::compose(std::move(composition));
+}
+
+// The offset from the anchor is reduced in whole nanoseconds: every offset
+// between two instants fits 128 bits many times over.
+Instant repeat_instant(const Composition& repeat, Instant t) {
+  using Wide = __int128;
+  constexpr Wide kNano = 1'000'000'000;
+  const auto nanos_of = [&](Duration d) { return static_cast<Wide>(d.seconds()) * kNano + d.nanos(); };
+  const Wide period = nanos_of(repeat.period);
+  Wide into = nanos_of(t - repeat.anchor) % period;
+  if (into < 0) into += period;
+  const auto seconds = static_cast<std::int64_t>(into / kNano);
+  const auto nanos = static_cast<std::uint32_t>(into % kNano);
+  return *(repeat.anchor + Duration::FromNormalized(seconds, nanos));  // inside [anchor, anchor + period)
 }
 
 }  // namespace hourloom

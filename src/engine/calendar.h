@@ -5,11 +5,11 @@
 // sequences (the time index, the rules' week of open time) sits in one object
 // that is current for one generation (see derived.h): it never changes an
 // answer, equality ignores it and copies share it until one is edited. A
-// calendar with components is a composite: the intersection of its
-// components, query-only. Its components are immutable and shared by its
-// copies, so composing copies nothing below the new level; copying,
-// comparing, destroying and questioning a composite take no recursion that
-// grows with its depth.
+// composite is query-only: an operator with its parameters over component
+// calendars (the intersection, union, total, ... of them; see Operator). Its
+// composition is immutable and shared by its copies, so composing copies
+// nothing below the new level; copying, comparing, destroying and questioning
+// a composite take no recursion that grows with its depth.
 //   Calendar c;
 //   add_open_rule(c, 1, TimeOfDay::FromHms(8, 0, 0), TimeOfDay::FromHms(17, 0, 0));
 #pragma once
@@ -30,6 +30,28 @@ namespace hourloom {
 
 struct DerivedData;
 class CalendarEditor;
+struct Composition;
+
+// Operator: how a composite's capacity at t follows from its components' (c_i).
+enum class Operator : std::uint8_t {
+  Intersection,  // 0 where any c_i is 0, else the smallest
+  Union,         // the largest c_i
+  Total,         // the sum of the c_i, saturating at the largest capacity
+  Difference,    // c_0 where c_1 is 0, else 0
+  Scale,         // factor * c_0, saturating
+  Within,        // c_0 inside the window, else 0
+  Effective,     // the component of the last switch at or before t; 0 before the first or on a closed switch
+  Repeat,        // c_0(anchor + ((t - anchor) mod period))
+};
+
+// Switch: from `from` on, effective's component number `component` is in
+// force, or none (kClosedSwitch).
+struct Switch {
+  Instant from;
+  std::int32_t component;
+  friend constexpr bool operator==(const Switch&, const Switch&) = default;
+};
+inline constexpr std::int32_t kClosedSwitch = -1;
 
 class Calendar {
  public:
@@ -47,8 +69,11 @@ class Calendar {
   const std::vector<TimeWindow>& closed_windows() const { return closed_windows_; }
   const std::vector<CapacityWindow>& capacity_overrides() const { return capacity_overrides_; }
   const EntryList& entries() const { return entries_; }
-  const std::vector<Calendar>& components() const { return components_ ? *components_ : kNone; }
-  bool is_composite() const { return components_ && !components_->empty(); }
+  const std::vector<Calendar>& components() const;
+  // composition: a composite's operator, parameters and components; nullptr
+  // for a simple calendar.
+  const Composition* composition() const { return composition_.get(); }
+  bool is_composite() const { return composition_ != nullptr; }
 
   // generation: advanced by every edit; copies start at their original's.
   std::uint64_t generation() const { return generation_; }
@@ -81,8 +106,8 @@ class Calendar {
   std::vector<TimeWindow> closed_windows_;
   std::vector<CapacityWindow> capacity_overrides_;
   EntryList entries_;
-  // Created non-const (make_composite) and never changed afterwards.
-  std::shared_ptr<const std::vector<Calendar>> components_;
+  // Created non-const (compose) and never changed afterwards.
+  std::shared_ptr<const Composition> composition_;
   std::uint64_t generation_ = 0;
   // Current when its generation equals generation_; shared by copies.
   mutable std::shared_ptr<DerivedData> derived_;
@@ -150,7 +175,35 @@ std::optional<EditFailure> add_window_edits(Calendar& c, ItemKind kind, WindowEd
 // is_blank_id: empty or only Unicode white space (id is UTF-8).
 bool is_blank_id(std::string_view id);
 
-// make_composite: a composite whose components are the given calendars, in order.
+// Composition: a composite's operator, the parameters its operator reads, and
+// its components in order. Parameters other operators do not read keep
+// their defaults, so that equal compositions compare equal.
+struct Composition {
+  Operator op = Operator::Intersection;
+  Capacity factor = 0;           // Scale
+  TimeWindow window{};           // Within
+  Instant anchor{};              // Repeat
+  Duration period{};             // Repeat
+  std::vector<Switch> switches;  // Effective: strictly increasing instants
+  std::vector<Calendar> components;
+};
+
+inline const std::vector<Calendar>& Calendar::components() const {
+  return composition_ ? composition_->components : kNone;
+}
+
+// make_composite: the intersection of the given calendars, in order.
 Calendar make_composite(std::vector<Calendar> components);
+// compose: a composite of the composition, checked first: ValueError when an
+// operator gets the wrong number of components (none for the intersection,
+// union or total; other than 2 for difference or 1 for scale, within and
+// repeat), a negative factor, a window that ends before it starts, no switches
+// or switches whose instants do not strictly increase or that do not name each
+// component once in order, or a period that is not positive or reaches past
+// the last representable instant from the anchor.
+Result<Calendar> compose(Composition composition);
+// repeat_instant: where a repeat's pattern is asked for t: anchor + ((t -
+// anchor) mod period), in [anchor, anchor + period).
+Instant repeat_instant(const Composition& repeat, Instant t);
 
 }  // namespace hourloom

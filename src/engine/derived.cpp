@@ -1,7 +1,5 @@
 #include "engine/derived.h"
 
-#include <unordered_set>
-
 #include "engine/span_stream.h"
 
 namespace hourloom {
@@ -30,26 +28,6 @@ TimeIndex build_index(const Calendar& c) {
   return ix;
 }
 
-// leaves_of: the simple calendars below a composite, depth first, each
-// visited once: a level shared by several parents is walked once.
-std::vector<const Calendar*> leaves_of(const Calendar& c) {
-  std::vector<const Calendar*> leaves;
-  std::unordered_set<const void*> seen;
-  std::vector<const Calendar*> pending{&c};
-  while (!pending.empty()) {
-    const Calendar* at = pending.back();
-    pending.pop_back();
-    if (!at->is_composite()) {
-      if (seen.insert(at).second) leaves.push_back(at);
-      continue;
-    }
-    const std::vector<Calendar>& parts = at->components();
-    if (!seen.insert(&parts).second) continue;
-    for (auto part = parts.rbegin(); part != parts.rend(); ++part) pending.push_back(&*part);
-  }
-  return leaves;
-}
-
 // own_index: d's index, copied first when another calendar's data shares it.
 TimeIndex& own_index(DerivedData& d) {
   if (d.index.use_count() > 1) d.index = std::make_shared<TimeIndex>(*d.index);
@@ -74,7 +52,7 @@ std::shared_ptr<DerivedData> build_derived(const Calendar& c) {
   auto d = std::make_shared<DerivedData>();
   d->generation = c.generation();
   if (c.is_composite()) {
-    d->leaves = leaves_of(c);
+    d->algebra = build_algebra(c);
     return d;
   }
   if (stored_items(c) >= kIndexFrom) d->index = std::make_shared<TimeIndex>(build_index(c));

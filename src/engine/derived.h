@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "engine/calendar.h"
+#include "engine/program.h"
 #include "engine/time_index.h"
 
 namespace hourloom {
@@ -23,9 +24,9 @@ struct DerivedData {
   std::uint64_t generation = 0;
   // The index, for a calendar with at least kIndexFrom stored items when built.
   std::shared_ptr<TimeIndex> index;
-  // A composite's simple calendars, each once: nested composites intersect
-  // all of them alike. They live in the components, which never change.
-  std::vector<const Calendar*> leaves;
+  // A composite's operator tree laid out for the walks (program.h). It points
+  // into the composition, which never changes.
+  std::shared_ptr<const Algebra> algebra;
   // The open time of 7 days that no stored window reaches, away from the ends
   // of the representable dates: the same for any such 7 days, since the weekly
   // rules alone decide it.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/derived.h"
+#include "engine/program.h"
 #include "engine/span_stream.h"
 
 namespace hourloom {
@@ -79,17 +80,38 @@ void add_simple_matches(const Calendar& c, Instant t, std::vector<WindowMatch>& 
 }  // namespace
 
 // A composite's calendars are visited depth first, in component order,
-// without recursion.
+// without recursion, each asked at the instant its parent asks it: a repeat's
+// pattern at the mapped instant, and only the component in force of a within
+// or an effective.
 void add_raw_window_matches(const Calendar& root, Instant t, std::vector<WindowMatch>& out) {
-  std::vector<const Calendar*> pending{&root};
+  struct Ask {
+    const Calendar* c;
+    Instant t;
+  };
+  std::vector<Ask> pending{{&root, t}};
   while (!pending.empty()) {
-    const Calendar& c = *pending.back();
+    const Ask ask = pending.back();
     pending.pop_back();
-    if (!c.is_composite()) {
-      add_simple_matches(c, t, out);
+    const Composition* k = ask.c->composition();
+    if (!k) {
+      add_simple_matches(*ask.c, ask.t, out);
       continue;
     }
-    for (auto part = c.components().rbegin(); part != c.components().rend(); ++part) pending.push_back(&*part);
+    const std::vector<Calendar>& parts = k->components;
+    switch (k->op) {
+      case Operator::Repeat:
+        pending.push_back({&parts[0], repeat_instant(*k, ask.t)});
+        break;
+      case Operator::Within:
+        if (contains(k->window, ask.t)) pending.push_back({&parts[0], ask.t});
+        break;
+      case Operator::Effective:
+        if (const std::int32_t on = in_force(*k, ask.t); on != kClosedSwitch)
+          pending.push_back({&parts[static_cast<std::size_t>(on)], ask.t});
+        break;
+      default:
+        for (auto part = parts.rbegin(); part != parts.rend(); ++part) pending.push_back({&*part, ask.t});
+    }
   }
 }
 

@@ -10,6 +10,7 @@
 
 #include "engine/derived.h"
 #include "engine/interrupt.h"
+#include "engine/program.h"
 #include "engine/span_stream.h"
 
 namespace hourloom {
@@ -153,35 +154,65 @@ class SimpleSweep {
   InterruptPoll poll_;
 };
 
-// CompositeWalk: a composite's simple calendars swept side by side, each
-// piece taking combine_capacity over their pieces there (nested composites
-// intersect the same calendars, so they are walked as one level). Each sweep
-// is drained a batch of pieces at a time, so what is held does not grow with
-// the range: all batches together hold at most about kHeld pieces.
+// CompositeWalk: one walk for any operator tree. The tree's sources (its
+// simple calendars and repeats) are swept side by side; the walk cuts the
+// range where any source's piece ends and where a within window or an
+// effective switch lies, and gives each segment the value of the tree's
+// operators over the sources' capacities there. A source is swept only over
+// the hull of where some path to it is in force (within windows and effective
+// pieces gate their operands), and started when the walk reaches it.
+// Leaves are drained a batch of pieces at a time, so what is held does not
+// grow with the range: all batches together hold at most about kHeld pieces.
+// A repeat sweeps its pattern once over one period (or over the part of one
+// that a shorter range maps to) and replays it.
 class CompositeWalk {
  public:
-  CompositeWalk(const Calendar& c, TimeWindow range) : pos_(range.start), end_(range.end) {
-    const std::vector<const Calendar*>& leaves = c.derived().leaves;
-    most_ = std::max<std::size_t>(1, kHeld / leaves.size());
-    parts_.reserve(leaves.size());
-    // The range is never empty, so every sweep has a first piece.
-    for (const Calendar* leaf : leaves) {
-      Part& part = parts_.emplace_back();
-      part.sweep = std::make_unique<SimpleSweep>(*leaf, range, false);
-      refill(part);
+  CompositeWalk(const Calendar& c, TimeWindow range) : CompositeWalk(*c.derived().algebra, 0, range) {}
+
+  CompositeWalk(const Algebra& algebra, std::uint32_t program, TimeWindow range)
+      : algebra_(&algebra), program_(&algebra.programs[program]), pos_(range.start), end_(range.end) {
+    const Program& p = *program_;
+    values_.assign(p.nodes.size(), 0);
+    // Where each node is in force, parents before children.
+    std::vector<TimeWindow> reach(p.nodes.size(), TimeWindow{range.end, range.end});
+    reach.back() = range;
+    for (std::size_t i = p.nodes.size(); i-- > 0;) {
+      const Program::Node& node = p.nodes[i];
+      const TimeWindow r = reach[i];
+      if (is_empty(r)) continue;
+      if (node.is_source()) {
+        Source& s = sources_.emplace_back();
+        s.node = static_cast<std::uint32_t>(i);
+        s.reach = r;
+        continue;
+      }
+      const Composition& k = *node.composition;
+      if (k.op == Operator::Within) add_cut(k.window.start, r), add_cut(k.window.end, r);
+      for (const Switch& w : k.switches) add_cut(w.from, r);
+      for (std::uint32_t j = 0; j < node.count; ++j) {
+        TimeWindow gated = r;
+        if (k.op == Operator::Within) gated = clip_to(r, k.window);
+        if (k.op == Operator::Effective) gated = clip_to(r, piece_of(k, static_cast<std::int32_t>(j)));
+        if (is_empty(gated)) continue;
+        TimeWindow& child = reach[p.children[node.first + j]];
+        child = is_empty(child) ? gated : TimeWindow{std::min(child.start, gated.start), std::max(child.end, gated.end)};
+      }
     }
+    std::sort(cuts_.begin(), cuts_.end());
+    cuts_.erase(std::unique(cuts_.begin(), cuts_.end()), cuts_.end());
+    std::size_t leaves = 0;
+    for (const Source& s : sources_) leaves += p.nodes[s.node].leaf ? 1 : 0;
+    most_ = std::max<std::size_t>(1, kHeld / std::max<std::size_t>(1, leaves));
   }
 
-  std::size_t size_hint() const {
-    std::size_t hint = 16;
-    for (const Part& part : parts_) hint = std::max(hint, part.sweep->size_hint());
-    return hint;
-  }
+  std::size_t size_hint() const { return 16; }
 
   bool was_interrupted() const { return interrupted_; }
 
   template <class Sink>
   bool drain(Sink&& sink) {
+    const Program& p = *program_;
+    Capacity* values = values_.data();
     while (pos_ < end_) {
       if (poll_.stop()) {
         interrupted_ = true;
@@ -189,42 +220,165 @@ class CompositeWalk {
       }
       const Instant from = pos_;
       Instant to = end_;
-      Capacity capacity = kNoComponents;
-      for (Part& part : parts_) {
-        while (part.pieces[part.at].window.end <= from)
-          if (++part.at == part.pieces.size()) refill(part);
-        capacity = combine_capacity(capacity, part.pieces[part.at].capacity);
-        to = std::min(to, part.pieces[part.at].window.end);
+      while (next_cut_ < cuts_.size() && cuts_[next_cut_] <= from) ++next_cut_;
+      if (next_cut_ < cuts_.size()) to = std::min(to, cuts_[next_cut_]);
+      for (Source& s : sources_) {
+        Capacity v = 0;
+        if (from < s.reach.start) {
+          to = std::min(to, s.reach.start);
+        } else if (from < s.reach.end) {
+          const StateWindow* piece = at(s, from);
+          if (!piece) return false;
+          v = piece->capacity;
+          to = std::min(to, piece->window.end);
+        }
+        values[s.node] = v;
       }
+      for (std::size_t i = 0; i < p.nodes.size(); ++i)
+        if (!p.nodes[i].is_source()) values[i] = combine(p, p.nodes[i], values, from);
       pos_ = to;
-      if (!sink(from, to, capacity)) return false;
+      if (!sink(from, to, values[p.nodes.size() - 1])) return false;
     }
     return true;
   }
 
  private:
   static constexpr std::size_t kHeld = 1 << 14;
-  struct Part {
+  struct Source {
+    std::uint32_t node = 0;
+    TimeWindow reach{};  // where it is asked; swept from its start on
+    bool started = false;
+    StateWindow piece{};  // the current piece, on the walk's clock
+    // A leaf: its sweep, drained in batches starting small and doubling up to most_.
     std::unique_ptr<SimpleSweep> sweep;
-    std::vector<StateWindow> pieces;  // the current batch
-    std::size_t at = 0;               // the piece reaching past pos_
-    std::size_t batch = 16;           // the next batch's size, doubling up to most_
+    std::vector<StateWindow> pieces;
+    std::size_t at = 0;
+    std::size_t batch = 16;
+    // A repeat: its pattern's pieces on the pattern's clock, and the shift
+    // that brings the current one onto the walk's.
+    std::vector<StateWindow> table;
+    Duration shift;
   };
-  // refill: the sweep's next batch; never empty while pos_ < end_. Batches
-  // start small, so a question answered early sweeps little.
-  void refill(Part& part) const {
-    part.pieces.clear();
-    part.at = 0;
-    const std::size_t wanted = std::min(part.batch, most_);
-    part.sweep->drain([&](Instant from, Instant to, Capacity capacity) {
-      part.pieces.push_back({{from, to}, capacity});
-      return part.pieces.size() < wanted;
-    });
-    part.batch = 2 * wanted;
+
+  static TimeWindow clip_to(TimeWindow r, TimeWindow gate) {
+    const TimeWindow w{std::max(r.start, gate.start), std::min(r.end, gate.end)};
+    return w.start < w.end ? w : TimeWindow{r.end, r.end};
+  }
+  // piece_of: the hull of where effective's component j is in force.
+  static TimeWindow piece_of(const Composition& k, std::int32_t j) {
+    for (std::size_t i = 0; i < k.switches.size(); ++i)
+      if (k.switches[i].component == j)
+        return {k.switches[i].from, i + 1 < k.switches.size() ? k.switches[i + 1].from : Instant::Max()};
+    return {};
+  }
+  void add_cut(Instant t, TimeWindow r) {
+    if (r.start < t && t < r.end) cuts_.push_back(t);
   }
 
-  std::vector<Part> parts_;
-  std::size_t most_ = 1;  // the largest batch of one part
+  // at: the source's piece holding t (t inside its reach, and not before the
+  // piece last handed out); nullptr when the walk was interrupted.
+  const StateWindow* at(Source& s, Instant t) {
+    if (!s.started) {
+      s.started = true;
+      if (!start(s, t)) return nullptr;
+    }
+    while (s.piece.window.end <= t)
+      if (!advance(s)) return nullptr;
+    return &s.piece;
+  }
+
+  bool start(Source& s, Instant t) {
+    const Program::Node& node = program_->nodes[s.node];
+    const TimeWindow range{t, s.reach.end};
+    if (node.leaf) {
+      s.sweep = std::make_unique<SimpleSweep>(*node.leaf, range, false);
+      refill(s);
+      s.piece = s.pieces[0];
+      return true;
+    }
+    // The pattern over one period, or over the one or two parts of one that
+    // a range shorter than the period maps to.
+    const Composition& k = *node.composition;
+    const Instant mapped = repeat_instant(k, t);
+    const Instant period_end = *(k.anchor + k.period);
+    const Duration span = range.end - range.start;
+    std::size_t first = 0;
+    if (!(span < k.period)) {
+      if (!sweep_pattern(node.pattern, {k.anchor, period_end}, s.table)) return false;
+      while (!contains(s.table[first].window, mapped)) ++first;
+    } else if (span <= period_end - mapped) {
+      if (!sweep_pattern(node.pattern, {mapped, *(mapped + span)}, s.table)) return false;
+    } else {
+      const Duration rest = *(span - (period_end - mapped));
+      if (!sweep_pattern(node.pattern, {mapped, period_end}, s.table) ||
+          !sweep_pattern(node.pattern, {k.anchor, *(k.anchor + rest)}, s.table))
+        return false;
+    }
+    s.at = first;
+    s.shift = t - mapped;
+    s.piece = shifted(s, s.table[first]);
+    return true;
+  }
+
+  // sweep_pattern: appends the states of the pattern program over w.
+  bool sweep_pattern(std::uint32_t pattern, TimeWindow w, std::vector<StateWindow>& out) {
+    std::vector<StateWindow> part;
+    CompositeWalk walk(*algebra_, pattern, w);
+    walk.drain([&](Instant from, Instant to, Capacity capacity) {
+      emit(part, from, to, capacity);
+      return true;
+    });
+    if (walk.was_interrupted()) {
+      interrupted_ = true;
+      return false;
+    }
+    out.insert(out.end(), part.begin(), part.end());
+    return true;
+  }
+
+  StateWindow shifted(const Source& s, const StateWindow& piece) const {
+    const auto from = piece.window.start + s.shift;
+    const auto to = piece.window.end + s.shift;
+    return {{from ? *from : pos_, to ? std::min(*to, end_) : end_}, piece.capacity};
+  }
+
+  // advance: the source's next piece. A repeat's table is replayed in a
+  // cycle; a piece that starts before the one before it ended begins the
+  // next period.
+  bool advance(Source& s) {
+    if (s.sweep) {
+      if (++s.at == s.pieces.size()) refill(s);
+      s.piece = s.pieces[s.at];
+      return true;
+    }
+    const Instant before = s.table[s.at].window.end;
+    if (++s.at == s.table.size()) s.at = 0;
+    if (s.table[s.at].window.start < before)
+      s.shift = *(s.shift + program_->nodes[s.node].composition->period);
+    s.piece = shifted(s, s.table[s.at]);
+    return true;
+  }
+
+  // refill: the sweep's next batch; never empty while it has range left.
+  // Batches start small, so a question answered early sweeps little.
+  void refill(Source& s) const {
+    s.pieces.clear();
+    s.at = 0;
+    const std::size_t wanted = std::min(s.batch, most_);
+    s.sweep->drain([&](Instant from, Instant to, Capacity capacity) {
+      s.pieces.push_back({{from, to}, capacity});
+      return s.pieces.size() < wanted;
+    });
+    s.batch = 2 * wanted;
+  }
+
+  const Algebra* algebra_;
+  const Program* program_;
+  std::vector<Source> sources_;
+  std::vector<Capacity> values_;
+  std::vector<Instant> cuts_;  // within edges and effective switches inside the range
+  std::size_t next_cut_ = 0;
+  std::size_t most_ = 1;  // the largest batch of one leaf
   Instant pos_;
   Instant end_;
   bool interrupted_ = false;
@@ -342,14 +496,62 @@ Result<std::vector<StateWindow>> state_windows(const Calendar& c, Instant start,
   return out;
 }
 
+// A composite's tree is evaluated node by node, children first, with an
+// explicit stack of frames for the repeats' patterns, each asked on its own
+// clock. The values live in one list per thread, so a warm thread asks
+// without allocating.
 Capacity get_capacity_at(const Calendar& c, Instant t) {
   if (!c.is_composite()) return simple_capacity_at(c, t);
-  Capacity capacity = kNoComponents;
-  for (const Calendar* leaf : c.derived().leaves) {
-    capacity = combine_capacity(capacity, simple_capacity_at(*leaf, t));
-    if (capacity == 0) return 0;  // no other calendar can raise it again
+  const Algebra& algebra = *c.derived().algebra;
+  const Program& top = algebra.programs[0];
+  if (top.leaf_intersection) {
+    Capacity capacity = kNoComponents;
+    for (std::size_t i = 0; i + 1 < top.nodes.size(); ++i) {
+      capacity = combine_capacity(capacity, simple_capacity_at(*top.nodes[i].leaf, t));
+      if (capacity == 0) return 0;  // no other calendar can raise it again
+    }
+    return capacity;
   }
-  return capacity;
+  struct Frame {
+    const Program* program;
+    Instant t;
+    std::size_t next;  // the node to evaluate next
+    std::size_t base;  // where its values start
+  };
+  thread_local std::vector<Frame> frames;
+  thread_local std::vector<Capacity> values;
+  frames.clear();
+  values.clear();
+  const auto enter = [&](const Program& p, Instant at) {
+    frames.push_back({&p, at, 0, values.size()});
+    values.resize(values.size() + p.nodes.size());
+  };
+  enter(top, t);
+  while (true) {
+    Frame& f = frames.back();
+    const Program& p = *f.program;
+    bool entered = false;
+    while (f.next < p.nodes.size()) {
+      const Program::Node& node = p.nodes[f.next];
+      if (node.leaf) {
+        values[f.base + f.next] = simple_capacity_at(*node.leaf, f.t);
+      } else if (node.composition->op == Operator::Repeat) {
+        enter(algebra.programs[node.pattern], repeat_instant(*node.composition, f.t));
+        entered = true;
+        break;
+      } else {
+        values[f.base + f.next] = combine(p, node, values.data() + f.base, f.t);
+      }
+      ++f.next;
+    }
+    if (entered) continue;
+    const Capacity result = values[f.base + p.nodes.size() - 1];
+    values.resize(f.base);
+    frames.pop_back();
+    if (frames.empty()) return result;
+    Frame& caller = frames.back();
+    values[caller.base + caller.next++] = result;
+  }
 }
 
 Result<std::vector<TimeWindow>> get_capacity_windows(const Calendar& c, Instant start, Instant end, Capacity minimum) {

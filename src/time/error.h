@@ -49,6 +49,14 @@ inline constexpr const char* kCompositeEdit =
 inline constexpr const char* kCompositeSerialize =
     "Composite calendars are query-only and cannot be serialized as one definition. "
     "Serialize the source calendars instead.";
+inline constexpr const char* kNoOperands = "At least one calendar is required.";
+inline constexpr const char* kOperandCount = "The operator got the wrong number of calendars.";
+inline constexpr const char* kScaleRange = "Scale factor must be between 0 and 2147483647.";
+inline constexpr const char* kNoSwitches = "At least one (instant, calendar) pair is required.";
+inline constexpr const char* kSwitchOrder = "Switch instants must be strictly increasing.";
+inline constexpr const char* kSwitchComponents = "Switches must name each calendar once, in order.";
+inline constexpr const char* kPeriodNotPositive = "Period must be positive.";
+inline constexpr const char* kPeriodTooLong = "The anchor plus the period leaves the representable range.";
 inline constexpr const char* kWorkNotFound =
     "The requested working duration was not found inside the search range.";
 inline constexpr const char* kTickOverflow = "Duration tick overflow.";
