@@ -80,6 +80,27 @@ bool EditHold::open(const Classes& classes, PyObject* obj) {
 const Calendar& EditHold::current() const { return box_->value(); }
 Calendar& EditHold::edited() { return box_->edited(); }
 
+bool take_calendar(const Classes& classes, PyObject* obj, Calendar* out, const char* name) {
+  if (reinterpret_cast<PyObject*>(Py_TYPE(obj)) == classes.of(Kind::Calendar)) {
+    auto& box = py::boxed_value<py::CalendarBox>(obj);
+    py::SharedHold hold(box.flag);
+    if (!hold) return false;
+    *out = box.value();
+    return true;
+  }
+  if (reinterpret_cast<PyObject*>(Py_TYPE(obj)) == classes.of(Kind::Timeline)) {
+    PyErr_Format(PyExc_TypeError, "%s: expected a HourloomCalendar, got a HourloomTimeline, which answers only "
+                 "inside its compiled range", name);
+    return false;
+  }
+  PyErr_Format(PyExc_TypeError, "%s: expected a HourloomCalendar, got '%s'", name, Py_TYPE(obj)->tp_name);
+  return false;
+}
+
+PyObject* new_calendar(const Classes& classes, Calendar c) {
+  return py::emplace<py::CalendarBox>(reinterpret_cast<PyTypeObject*>(classes.of(Kind::Calendar)), std::move(c));
+}
+
 PyObject* exception_class(const Classes& classes, ErrorKind kind) {
   return py::exception_type(kind, classes.internal_error);
 }

@@ -59,6 +59,15 @@ class EditHold {
   py::CalendarBox* box_ = nullptr;
 };
 
+// take_calendar: under the interpreter lock, a copy of a calendar (taken
+// under its shared hold; a composite's copy shares its operands). False with
+// TypeError for any other object (a timeline answers only inside its range),
+// RuntimeError "Already mutably borrowed" while an edit holds it.
+bool take_calendar(const Classes& classes, PyObject* obj, Calendar* out, const char* name);
+
+// new_calendar: a new HourloomCalendar holding c.
+PyObject* new_calendar(const Classes& classes, Calendar c);
+
 // exception_class: the Python class raised for an engine error of this kind,
 // as hourloom raises it.
 PyObject* exception_class(const Classes& classes, ErrorKind kind);

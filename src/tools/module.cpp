@@ -6,6 +6,7 @@
 //   _core.windows(cal, start_us, end_us) -> (starts, ends, capacities) as bytes
 //   _core.to_wall(real, bounds, offsets, out[, index]): real instants to a zone's wall clock
 //   _core.slots(starts, ends, caps, minimum, points, durations, bounds, backward, out): slots in windows
+//   _core.compose(op, calendars, ...) -> a composite;  _core.describe(cal) -> its tree as text
 //   _core.dump(obj) -> bytes;  _core.load(bytes) -> a new equal object (pickling)
 //   _core.add_windows(cal, kind, n, starts, ends, capacities, ids), _core.add_holidays(cal, days): edits (build.h)
 //   _core.classes: the classes dump serves, in payload order; _core.InternalError: hourloom's internal error
@@ -15,6 +16,7 @@
 #include <new>
 
 #include "engine/interrupt.h"
+#include "tools/algebra.h"
 #include "tools/borrow.h"
 #include "tools/build.h"
 #include "tools/columns.h"
@@ -409,7 +411,32 @@ PyObject* load_object(PyObject*, PyObject* arg) noexcept {
 PyObject* add_windows_of(PyObject*, PyObject* args) noexcept { return add_windows(g_classes, args); }
 PyObject* add_holidays_of(PyObject*, PyObject* args) noexcept { return add_holidays(g_classes, args); }
 
+// compose(...) and describe(cal): see algebra.h.
+PyObject* compose(PyObject*, PyObject* args) noexcept {
+  try {
+    return compose_calendar(g_classes, args);
+  } catch (const std::bad_alloc&) {
+    return PyErr_NoMemory();
+  } catch (...) {
+  }
+  PyErr_SetString(PyExc_SystemError, "unexpected internal failure");
+  return nullptr;
+}
+
+PyObject* describe(PyObject*, PyObject* obj) noexcept {
+  try {
+    return describe_calendar(g_classes, obj);
+  } catch (const std::bad_alloc&) {
+    return PyErr_NoMemory();
+  } catch (...) {
+  }
+  PyErr_SetString(PyExc_SystemError, "unexpected internal failure");
+  return nullptr;
+}
+
 PyMethodDef g_methods[] = {
+    {"compose", compose, METH_VARARGS, nullptr},
+    {"describe", describe, METH_O, nullptr},
     {"dump", dump_object, METH_O, nullptr},
     {"load", load_object, METH_O, nullptr},
     {"run", run, METH_VARARGS, nullptr},

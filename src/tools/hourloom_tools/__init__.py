@@ -22,7 +22,8 @@ from . import _frames
 from . import _pickle  # noqa: F401  (registers the picklers of hourloom's classes)
 
 __all__ = ["capacity_at", "can_work", "next_open", "add_work", "working_duration", "capacity_time",
-           "first_slot", "last_slot", "windows", "plot", "Zoned", "add_windows", "add_holidays"]
+           "first_slot", "last_slot", "windows", "plot", "Zoned", "add_windows", "add_holidays",
+           "union", "total", "difference", "scale", "within", "effective", "repeat", "describe"]
 
 _CAPACITY_AT, _NEXT_OPEN, _ADD_WORK, _WORKING_DURATION, _CAPACITY_TIME, _FIRST_SLOT, _LAST_SLOT = range(7)
 _NAT = _np.iinfo(_np.int64).min
@@ -414,5 +415,6 @@ def plot(cal, start, end, ax=None):
 
 from ._zoned import Zoned  # noqa: E402  (it builds on the functions above)
 from ._build import add_windows, add_holidays  # noqa: E402
+from ._algebra import union, total, difference, scale, within, effective, repeat, describe  # noqa: E402
 from ._accessors import HourloomExprNamespace, HourloomSeriesAccessor, install as _install  # noqa: E402
 _install()
