@@ -51,18 +51,27 @@ std::vector<const Calendar*> operands_of(const Calendar& c) {
 // repeat's pattern gets its number when the repeat is first met.
 class Builder {
  public:
-  explicit Builder(const Calendar& root) { roots_.push_back(&root); }
+  explicit Builder(const Calendar& root) {
+    roots_.push_back(&root);
+    repeats_.push_back(nullptr);
+  }
 
   std::unique_ptr<Algebra> build() {
     auto a = std::make_unique<Algebra>();
-    for (std::size_t p = 0; p < roots_.size(); ++p) a->programs.push_back(program(*roots_[p]));
+    for (std::size_t p = 0; p < roots_.size(); ++p) {
+      a->programs.push_back(program(*roots_[p]));
+      a->programs.back().repeat = repeats_[p];
+    }
     return a;
   }
 
  private:
   std::uint32_t pattern_of(const Composition& repeat) {
     auto [it, added] = patterns_.try_emplace(&repeat, static_cast<std::uint32_t>(roots_.size()));
-    if (added) roots_.push_back(&repeat.components.front());
+    if (added) {
+      roots_.push_back(&repeat.components.front());
+      repeats_.push_back(&repeat);
+    }
     return it->second;
   }
 
@@ -116,6 +125,7 @@ class Builder {
   }
 
   std::vector<const Calendar*> roots_;
+  std::vector<const Composition*> repeats_;
   std::unordered_map<const Composition*, std::uint32_t> patterns_;
 };
 

@@ -32,6 +32,8 @@ struct Program {
   // leaf_intersection: the program is one intersection of leaves (nodes
   // before the root are all leaves), which a point question can stop early.
   bool leaf_intersection = false;
+  // repeat: for a pattern's program, the repeat that replays it.
+  const Composition* repeat = nullptr;
 };
 
 // Algebra: programs[0] is the calendar's own; the others are repeats' patterns.

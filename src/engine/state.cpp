@@ -167,10 +167,23 @@ class SimpleSweep {
 // that a shorter range maps to) and replays it.
 class CompositeWalk {
  public:
-  CompositeWalk(const Calendar& c, TimeWindow range) : CompositeWalk(*c.derived().algebra, 0, range) {}
+  using Tables = std::vector<std::vector<StateWindow>>;
 
-  CompositeWalk(const Algebra& algebra, std::uint32_t program, TimeWindow range)
-      : algebra_(&algebra), program_(&algebra.programs[program]), pos_(range.start), end_(range.end) {
+  // With repeats inside repeats, every pattern is swept over its period
+  // first, the innermost first, so that no pattern's walk starts another.
+  CompositeWalk(const Calendar& c, TimeWindow range) : CompositeWalk(*c.derived().algebra, 0, range, nullptr) {
+    const std::vector<Program>& programs = algebra_->programs;
+    if (programs.size() <= 2) return;
+    own_tables_ = std::make_unique<Tables>(programs.size());
+    tables_ = own_tables_.get();
+    for (std::size_t p = programs.size(); p-- > 1;) {
+      const Composition& k = *programs[p].repeat;
+      if (!sweep_pattern(static_cast<std::uint32_t>(p), {k.anchor, *(k.anchor + k.period)}, (*own_tables_)[p])) return;
+    }
+  }
+
+  CompositeWalk(const Algebra& algebra, std::uint32_t program, TimeWindow range, const Tables* tables)
+      : algebra_(&algebra), program_(&algebra.programs[program]), tables_(tables), pos_(range.start), end_(range.end) {
     const Program& p = *program_;
     values_.assign(p.nodes.size(), 0);
     // Where each node is in force, parents before children.
@@ -213,6 +226,7 @@ class CompositeWalk {
   bool drain(Sink&& sink) {
     const Program& p = *program_;
     Capacity* values = values_.data();
+    if (interrupted_) return false;
     while (pos_ < end_) {
       if (poll_.stop()) {
         interrupted_ = true;
@@ -256,7 +270,8 @@ class CompositeWalk {
     std::size_t batch = 16;
     // A repeat: its pattern's pieces on the pattern's clock, and the shift
     // that brings the current one onto the walk's.
-    std::vector<StateWindow> table;
+    const std::vector<StateWindow>* table = nullptr;
+    std::vector<StateWindow> own_table;  // when the pattern was not swept beforehand
     Duration shift;
   };
 
@@ -303,27 +318,34 @@ class CompositeWalk {
     const Instant period_end = *(k.anchor + k.period);
     const Duration span = range.end - range.start;
     std::size_t first = 0;
-    if (!(span < k.period)) {
-      if (!sweep_pattern(node.pattern, {k.anchor, period_end}, s.table)) return false;
-      while (!contains(s.table[first].window, mapped)) ++first;
+    if (tables_) {
+      s.table = &(*tables_)[node.pattern];
+    } else if (!(span < k.period)) {
+      if (!sweep_pattern(node.pattern, {k.anchor, period_end}, s.own_table)) return false;
     } else if (span <= period_end - mapped) {
-      if (!sweep_pattern(node.pattern, {mapped, *(mapped + span)}, s.table)) return false;
+      if (!sweep_pattern(node.pattern, {mapped, *(mapped + span)}, s.own_table)) return false;
     } else {
       const Duration rest = *(span - (period_end - mapped));
-      if (!sweep_pattern(node.pattern, {mapped, period_end}, s.table) ||
-          !sweep_pattern(node.pattern, {k.anchor, *(k.anchor + rest)}, s.table))
+      if (!sweep_pattern(node.pattern, {mapped, period_end}, s.own_table) ||
+          !sweep_pattern(node.pattern, {k.anchor, *(k.anchor + rest)}, s.own_table))
         return false;
     }
+    if (!s.table) s.table = &s.own_table;
+    const std::vector<StateWindow>& table = *s.table;
+    if (table.front().window.start == k.anchor)  // a whole period: find the piece holding the mapped instant
+      first = static_cast<std::size_t>(std::upper_bound(table.begin(), table.end(), mapped,
+                                                        [](Instant x, const StateWindow& w) { return x < w.window.end; }) -
+                                       table.begin());
     s.at = first;
     s.shift = t - mapped;
-    s.piece = shifted(s, s.table[first]);
+    s.piece = shifted(s, table[first]);
     return true;
   }
 
   // sweep_pattern: appends the states of the pattern program over w.
   bool sweep_pattern(std::uint32_t pattern, TimeWindow w, std::vector<StateWindow>& out) {
     std::vector<StateWindow> part;
-    CompositeWalk walk(*algebra_, pattern, w);
+    CompositeWalk walk(*algebra_, pattern, w, tables_);
     walk.drain([&](Instant from, Instant to, Capacity capacity) {
       emit(part, from, to, capacity);
       return true;
@@ -351,11 +373,11 @@ class CompositeWalk {
       s.piece = s.pieces[s.at];
       return true;
     }
-    const Instant before = s.table[s.at].window.end;
-    if (++s.at == s.table.size()) s.at = 0;
-    if (s.table[s.at].window.start < before)
-      s.shift = *(s.shift + program_->nodes[s.node].composition->period);
-    s.piece = shifted(s, s.table[s.at]);
+    const std::vector<StateWindow>& table = *s.table;
+    const Instant before = table[s.at].window.end;
+    if (++s.at == table.size()) s.at = 0;
+    if (table[s.at].window.start < before) s.shift = *(s.shift + program_->nodes[s.node].composition->period);
+    s.piece = shifted(s, table[s.at]);
     return true;
   }
 
@@ -374,6 +396,8 @@ class CompositeWalk {
 
   const Algebra* algebra_;
   const Program* program_;
+  const Tables* tables_;                // the patterns swept beforehand, by program
+  std::unique_ptr<Tables> own_tables_;  // a top-level walk's
   std::vector<Source> sources_;
   std::vector<Capacity> values_;
   std::vector<Instant> cuts_;  // within edges and effective switches inside the range

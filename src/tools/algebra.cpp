@@ -1,5 +1,6 @@
 #include "tools/algebra.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -176,7 +177,10 @@ PyObject* compose_calendar(const Classes& classes, PyObject* args) {
 }
 
 // The tree is written depth first with a stack of its own, so that any depth
-// that can be built can be described.
+// that can be built can be described; levels past kIndentedLevels are
+// numbered rather than indented further, so the text grows with the tree.
+constexpr std::size_t kIndentedLevels = 16;
+
 PyObject* describe_calendar(const Classes& classes, PyObject* obj) {
   Calendar root;
   if (!take_calendar(classes, obj, &root, "cal")) return nullptr;
@@ -190,7 +194,8 @@ PyObject* describe_calendar(const Classes& classes, PyObject* obj) {
     const Line line = pending.back();
     pending.pop_back();
     if (!out.empty()) out += '\n';
-    out.append(2 * line.depth, ' ');
+    out.append(2 * std::min(line.depth, kIndentedLevels), ' ');
+    if (line.depth > kIndentedLevels) out += "(level " + std::to_string(line.depth) + ") ";
     append_node(out, *line.c);
     const std::vector<Calendar>& parts = line.c->components();
     for (auto part = parts.rbegin(); part != parts.rend(); ++part) pending.push_back({&*part, line.depth + 1});
