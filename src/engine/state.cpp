@@ -176,9 +176,22 @@ class CompositeWalk {
     if (programs.size() <= 2) return;
     own_tables_ = std::make_unique<Tables>(programs.size());
     tables_ = own_tables_.get();
-    for (std::size_t p = programs.size(); p-- > 1;) {
+    // A pattern is swept once the patterns of its own repeats are (Kahn's order).
+    std::vector<std::uint32_t> waiting(programs.size(), 0);
+    std::vector<std::vector<std::uint32_t>> users(programs.size());
+    std::vector<std::uint32_t> ready;
+    for (std::uint32_t p = 1; p < programs.size(); ++p) {
+      for (const Program::Node& n : programs[p].nodes)
+        if (!n.leaf && n.composition->op == Operator::Repeat) ++waiting[p], users[n.pattern].push_back(p);
+      if (waiting[p] == 0) ready.push_back(p);
+    }
+    while (!ready.empty()) {
+      const std::uint32_t p = ready.back();
+      ready.pop_back();
       const Composition& k = *programs[p].repeat;
-      if (!sweep_pattern(static_cast<std::uint32_t>(p), {k.anchor, *(k.anchor + k.period)}, (*own_tables_)[p])) return;
+      if (!sweep_pattern(p, {k.anchor, *(k.anchor + k.period)}, (*own_tables_)[p])) return;
+      for (std::uint32_t user : users[p])
+        if (--waiting[user] == 0) ready.push_back(user);
     }
   }
 

@@ -189,6 +189,10 @@ bool dump(const Classes& classes, PyObject* obj, std::string* out) {
     if (type != classes.by_kind[k]) continue;
     Writer w(static_cast<Kind>(k));
     if (!put_object(static_cast<Kind>(k), obj, w)) return false;
+    if (w.wants_operators()) {
+      w = Writer(static_cast<Kind>(k), true);
+      if (!put_object(static_cast<Kind>(k), obj, w)) return false;
+    }
     *out = w.take();
     return true;
   }

@@ -11,6 +11,7 @@ namespace hourloom::tools {
 namespace {
 
 constexpr unsigned char kVersion = 1;
+constexpr unsigned char kOperatorsVersion = 2;
 constexpr const char* kDamaged = "the payload is damaged or not a hourloom_tools pickle";
 
 constexpr std::uint64_t zigzag(std::int64_t v) {
@@ -25,9 +26,9 @@ constexpr std::int64_t unzigzag(std::uint64_t v) {
 
 // ---------------------------------------------------------------- writing
 
-Writer::Writer(Kind kind) {
+Writer::Writer(Kind kind, bool operators) : operators_(operators) {
   out_.reserve(64);
-  out_.push_back(static_cast<char>(kVersion));
+  out_.push_back(static_cast<char>(operators ? kOperatorsVersion : kVersion));
   out_.push_back(static_cast<char>(kind));
 }
 
@@ -135,8 +136,8 @@ void Writer::definition(const Definition& d) {
 
 // A calendar is written node by node, depth first, with a stack of its own so
 // that any depth that can be built can be written: each node is its own items
-// and its number of components. A composite (the intersection of its
-// components) has the items of an empty calendar.
+// and its number of components (and in version 2 its operation). A
+// composite has the items of an empty calendar.
 void Writer::calendar(const Calendar& root) {
   std::vector<const Calendar*> pending{&root};
   while (!pending.empty()) {
@@ -145,7 +146,39 @@ void Writer::calendar(const Calendar& root) {
     definition(c.is_composite() ? Definition{} : to_definition(c).value());
     const std::vector<Calendar>& parts = c.components();
     unsigned_int(parts.size());
+    operation(c);
     for (auto part = parts.rbegin(); part != parts.rend(); ++part) pending.push_back(&*part);
+  }
+}
+
+// operation: 0 for a simple calendar, else the operator's number plus 1 and
+// the parameters it reads.
+void Writer::operation(const Calendar& c) {
+  const Composition* k = c.composition();
+  if (!operators_) {
+    if (k && k->op != Operator::Intersection) wants_operators_ = true;
+    return;
+  }
+  if (!k) {
+    unsigned_int(0);
+    return;
+  }
+  unsigned_int(static_cast<std::uint64_t>(k->op) + 1);
+  switch (k->op) {
+    case Operator::Scale: signed_int(k->factor); break;
+    case Operator::Within: window(k->window); break;
+    case Operator::Repeat:
+      instant(k->anchor);
+      duration(k->period);
+      break;
+    case Operator::Effective:
+      unsigned_int(k->switches.size());
+      for (const Switch& w : k->switches) {
+        instant(w.from);
+        signed_int(w.component);
+      }
+      break;
+    default: break;
   }
 }
 
@@ -167,7 +200,9 @@ void Writer::batch(const TimelineBatch& b) {
 Unexpected<Error> Reader::damaged() { return fail(ErrorKind::Value, kDamaged); }
 
 std::optional<Kind> Reader::kind_of(std::string_view payload) {
-  if (payload.size() < 2 || static_cast<unsigned char>(payload[0]) != kVersion) return std::nullopt;
+  if (payload.size() < 2) return std::nullopt;
+  if (static_cast<unsigned char>(payload[0]) != kVersion && static_cast<unsigned char>(payload[0]) != kOperatorsVersion)
+    return std::nullopt;
   const auto k = static_cast<unsigned char>(payload[1]);
   if (k < static_cast<unsigned char>(Kind::Window) || k > static_cast<unsigned char>(Kind::TraceStep))
     return std::nullopt;
@@ -176,9 +211,10 @@ std::optional<Kind> Reader::kind_of(std::string_view payload) {
 
 Reader::Reader(std::string_view payload, Kind kind)
     : pos_(reinterpret_cast<const unsigned char*>(payload.data())), end_(pos_ + payload.size()) {
-  if (kind_of(payload) == kind)
+  if (kind_of(payload) == kind) {
+    operators_ = *pos_ == kOperatorsVersion;
     pos_ += 2;
-  else
+  } else
     pos_ = end_ = nullptr;  // every read fails
 }
 
@@ -469,7 +505,7 @@ Result<Definition> Reader::definition() {
 Result<Calendar> Reader::calendar() {
   struct Open {
     std::size_t left;  // components still to read
-    std::vector<Calendar> parts;
+    Composition k;
   };
   std::vector<Open> open;
   while (true) {
@@ -477,22 +513,70 @@ Result<Calendar> Reader::calendar() {
     auto c = to_calendar(std::move(*d));
     if (!c) return Unexpected(Error{ErrorKind::Value, c.error().message});
     HOURLOOM_READ(parts, count(8));
-    if (*parts > 0) {
+    Composition k;
+    HOURLOOM_READ(composite, operation(k));
+    std::optional<Calendar> done;
+    if (*composite || *parts > 0) {
       if (!(*c == Calendar{})) return damaged();
-      open.push_back({*parts, {}});
-      open.back().parts.reserve(*parts);
-      continue;
+      k.components.reserve(*parts);
+      open.push_back({*parts, std::move(k)});
+      if (*parts > 0) continue;  // its components follow
+    } else {
+      done = std::move(*c);
     }
-    Calendar done = std::move(*c);
     while (true) {
-      if (open.empty()) return done;
+      if (!done) {  // the open composite has all its components
+        auto whole = compose(std::move(open.back().k));
+        if (!whole) return damaged();
+        open.pop_back();
+        done = std::move(*whole);
+      }
+      if (open.empty()) return std::move(*done);
       Open& top = open.back();
-      top.parts.push_back(std::move(done));
+      top.k.components.push_back(std::move(*done));
+      done.reset();
       if (--top.left > 0) break;
-      done = make_composite(std::move(top.parts));
-      open.pop_back();
     }
   }
+}
+
+Result<bool> Reader::operation(Composition& k) {
+  if (!operators_) return false;
+  HOURLOOM_READ(op, unsigned_int());
+  if (*op == 0) return false;
+  if (*op > static_cast<std::uint64_t>(Operator::Repeat) + 1) return damaged();
+  k.op = static_cast<Operator>(*op - 1);
+  switch (k.op) {
+    case Operator::Scale: {
+      HOURLOOM_READ(factor, int32());
+      k.factor = *factor;
+      break;
+    }
+    case Operator::Within: {
+      HOURLOOM_READ(w, window());
+      k.window = *w;
+      break;
+    }
+    case Operator::Repeat: {
+      HOURLOOM_READ(anchor, instant());
+      HOURLOOM_READ(period, duration());
+      k.anchor = *anchor;
+      k.period = *period;
+      break;
+    }
+    case Operator::Effective: {
+      HOURLOOM_READ(n, count(3));
+      k.switches.reserve(*n);
+      for (std::size_t i = 0; i < *n; ++i) {
+        HOURLOOM_READ(from, instant());
+        HOURLOOM_READ(component, int32());
+        k.switches.push_back({*from, *component});
+      }
+      break;
+    }
+    default: break;
+  }
+  return true;
 }
 
 Result<std::vector<StateWindow>> Reader::states(TimeWindow within) {

@@ -41,10 +41,16 @@ enum class Kind : std::uint8_t {
 
 // Encoding: appends to one buffer; cannot fail. Each value that travels has
 // a method here and one of the same name in Reader, which reads it back.
+// Version 1 writes a composite as the intersection of its parts; version 2
+// follows each calendar's count of parts with its operator and parameters. A
+// payload is written in version 1 unless it holds a composite of another
+// operator: a Writer of version 1 then reports wants_operators(), and the
+// payload is written again in 2.
 class Writer {
  public:
-  explicit Writer(Kind kind);
+  explicit Writer(Kind kind, bool operators = false);
   std::string take() { return std::move(out_); }
+  bool wants_operators() const { return wants_operators_; }
 
   void unsigned_int(std::uint64_t v);
   void signed_int(std::int64_t v);
@@ -74,7 +80,10 @@ class Writer {
   void rule(unsigned day, TimeOfDay start, TimeOfDay end);
   void entry(std::string_view id, std::uint8_t kind, TimeWindow w, std::int64_t capacity);
   void with_capacity(TimeWindow w, std::int64_t capacity);
+  void operation(const Calendar& c);
   std::string out_;
+  bool operators_;
+  bool wants_operators_ = false;
 };
 
 // Decoding: each method reads the next value, or gives an error once the
@@ -131,8 +140,12 @@ class Reader {
   // states: the states of `within`: ordered, gap-free, covering it, each of
   // capacity 0 or more and differing from the one before.
   Result<std::vector<StateWindow>> states(TimeWindow within);
+  // operation: a calendar's operator and parameters (version 2), into k;
+  // false for a simple calendar.
+  Result<bool> operation(Composition& k);
   const unsigned char* pos_;
   const unsigned char* end_;
+  bool operators_ = false;  // version 2
 };
 
 }  // namespace hourloom::tools
