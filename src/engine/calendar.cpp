@@ -467,17 +467,27 @@ Result<Calendar> compose(Composition composition) {
   return CalendarEditor::compose(std::move(composition));
 }
 
-// The offset from the anchor is reduced in whole nanoseconds: every offset
-// between two instants fits 128 bits many times over.
+// The offset from the anchor is reduced in whole nanoseconds: in 64 bits
+// while both it and the period fit (some 292 years), else in 128.
 Instant repeat_instant(const Composition& repeat, Instant t) {
-  using Wide = __int128;
-  constexpr Wide kNano = 1'000'000'000;
-  const auto nanos_of = [&](Duration d) { return static_cast<Wide>(d.seconds()) * kNano + d.nanos(); };
-  const Wide period = nanos_of(repeat.period);
-  Wide into = nanos_of(t - repeat.anchor) % period;
-  if (into < 0) into += period;
-  const auto seconds = static_cast<std::int64_t>(into / kNano);
-  const auto nanos = static_cast<std::uint32_t>(into % kNano);
+  constexpr std::int64_t kNano = 1'000'000'000;
+  constexpr std::int64_t kFits = INT64_MAX / kNano - 1;
+  const Duration offset = t - repeat.anchor;
+  const Duration period = repeat.period;
+  std::int64_t seconds = 0;
+  std::uint32_t nanos = 0;
+  if (offset.seconds() > -kFits && offset.seconds() < kFits && period.seconds() < kFits) {
+    const std::int64_t into = floor_mod(offset.seconds() * kNano + offset.nanos(), period.seconds() * kNano + period.nanos());
+    seconds = into / kNano;
+    nanos = static_cast<std::uint32_t>(into % kNano);
+  } else {
+    using Wide = __int128;
+    const auto nanos_of = [&](Duration d) { return static_cast<Wide>(d.seconds()) * kNano + d.nanos(); };
+    Wide into = nanos_of(offset) % nanos_of(period);
+    if (into < 0) into += nanos_of(period);
+    seconds = static_cast<std::int64_t>(into / kNano);
+    nanos = static_cast<std::uint32_t>(into % kNano);
+  }
   return *(repeat.anchor + Duration::FromNormalized(seconds, nanos));  // inside [anchor, anchor + period)
 }
 

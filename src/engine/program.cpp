@@ -129,9 +129,29 @@ class Builder {
   std::unordered_map<const Composition*, std::uint32_t> patterns_;
 };
 
+// weekly: whether a node's capacities repeat every week.
+bool weekly(const Program::Node& n) {
+  if (n.leaf)
+    return n.leaf->open_windows().empty() && n.leaf->closed_windows().empty() &&
+           n.leaf->capacity_overrides().empty() && n.leaf->entries().size() == 0;
+  switch (n.composition->op) {
+    case Operator::Intersection:
+    case Operator::Union:
+    case Operator::Total:
+    case Operator::Difference:
+    case Operator::Scale: return true;
+    default: return false;
+  }
+}
+
 }  // namespace
 
-std::unique_ptr<Algebra> build_algebra(const Calendar& c) { return Builder(c).build(); }
+std::unique_ptr<Algebra> build_algebra(const Calendar& c) {
+  auto a = Builder(c).build();
+  const std::vector<Program::Node>& nodes = a->programs[0].nodes;
+  if (std::all_of(nodes.begin(), nodes.end(), weekly)) set_week(*a);
+  return a;
+}
 
 std::int32_t in_force(const Composition& effective, Instant t) {
   const std::vector<Switch>& s = effective.switches;

@@ -39,10 +39,19 @@ struct Program {
 // Algebra: programs[0] is the calendar's own; the others are repeats' patterns.
 struct Algebra {
   std::vector<Program> programs;
+  // week: when the calendar's capacities repeat every week (its program has
+  // only leaves with weekly rules alone, under operators that read no
+  // instant), its states over kRulesWeek, which answer a point question
+  // away from the ends of the representable dates; else empty.
+  std::vector<StateWindow> week;
 };
 
 // build_algebra: the programs of a composite, built without recursion.
 std::unique_ptr<Algebra> build_algebra(const Calendar& c);
+
+// set_week: fills a.week when the calendar's program is weekly (state.cpp,
+// where the walk lives). An interrupted walk leaves it empty.
+void set_week(Algebra& a);
 
 // in_force: effective's component in force at t, or kClosedSwitch before the
 // first switch or on a closed one.

@@ -422,6 +422,20 @@ class CompositeWalk {
   InterruptPoll poll_;
 };
 
+}  // namespace
+
+void set_week(Algebra& a) {
+  CompositeWalk walk(a, 0, kRulesWeek, nullptr);
+  std::vector<StateWindow> week;
+  walk.drain([&](Instant from, Instant to, Capacity capacity) {
+    emit(week, from, to, capacity);
+    return true;
+  });
+  if (!walk.was_interrupted()) a.week = std::move(week);
+}
+
+namespace {
+
 // StateStream: the sweep of a simple calendar or the walk of a composite.
 class StateStream {
  public:
@@ -540,11 +554,25 @@ Result<std::vector<StateWindow>> state_windows(const Calendar& c, Instant start,
 Capacity get_capacity_at(const Calendar& c, Instant t) {
   if (!c.is_composite()) return simple_capacity_at(c, t);
   const Algebra& algebra = *c.derived().algebra;
-  const Program& top = algebra.programs[0];
-  if (top.leaf_intersection) {
+  if (!algebra.week.empty() && !t.is_leap() && clear_of_date_ends(t, t)) {
+    constexpr std::int64_t kWeek = 7 * kSecondsPerDay;
+    const std::int64_t into = floor_mod(t.unix_seconds() - kRulesWeek.start.unix_seconds(), kWeek);
+    const Instant at = *(kRulesWeek.start + Duration::FromNormalized(into, t.nanos()));
+    return std::upper_bound(algebra.week.begin(), algebra.week.end(), at,
+                            [](Instant x, const StateWindow& s) { return x < s.window.end; })
+        ->capacity;
+  }
+  const Program* top = &algebra.programs[0];
+  // A repeat of a simple calendar (or of such a repeat) asks it at once.
+  while (top->nodes.size() == 1 && !top->nodes[0].leaf && top->nodes[0].composition->op == Operator::Repeat) {
+    t = repeat_instant(*top->nodes[0].composition, t);
+    top = &algebra.programs[top->nodes[0].pattern];
+  }
+  if (top->nodes.size() == 1 && top->nodes[0].leaf) return simple_capacity_at(*top->nodes[0].leaf, t);
+  if (top->leaf_intersection) {
     Capacity capacity = kNoComponents;
-    for (std::size_t i = 0; i + 1 < top.nodes.size(); ++i) {
-      capacity = combine_capacity(capacity, simple_capacity_at(*top.nodes[i].leaf, t));
+    for (std::size_t i = 0; i + 1 < top->nodes.size(); ++i) {
+      capacity = combine_capacity(capacity, simple_capacity_at(*top->nodes[i].leaf, t));
       if (capacity == 0) return 0;  // no other calendar can raise it again
     }
     return capacity;
@@ -563,7 +591,7 @@ Capacity get_capacity_at(const Calendar& c, Instant t) {
     frames.push_back({&p, at, 0, values.size()});
     values.resize(values.size() + p.nodes.size());
   };
-  enter(top, t);
+  enter(*top, t);
   while (true) {
     Frame& f = frames.back();
     const Program& p = *f.program;
