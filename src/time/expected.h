@@ -125,13 +125,6 @@ class [[nodiscard]] Expected {
   constexpr E& error() & { return HOURLOOM_HOLDS(!has_value_, "an error"), storage_.error; }
   constexpr E&& error() && { return HOURLOOM_HOLDS(!has_value_, "an error"), std::move(storage_.error); }
 
-  // Equal to a value when it holds an equal one, as std::expected compares.
-  template <class U>
-    requires(!std::is_same_v<U, Expected>) && requires(const T& t, const U& u) { t == u; }
-  friend constexpr bool operator==(const Expected& x, const U& v) {
-    return x.has_value_ && x.storage_.value == v;
-  }
-
   template <class U>
   constexpr T value_or(U&& fallback) const& {
     return has_value_ ? storage_.value : static_cast<T>(std::forward<U>(fallback));
