@@ -50,7 +50,8 @@ struct Algebra {
 std::unique_ptr<Algebra> build_algebra(const Calendar& c);
 
 // set_week: fills a.week when the calendar's program is weekly (state.cpp,
-// where the walk lives). An interrupted walk leaves it empty.
+// where the walk lives). Its walk does not ask the interruption hook: the
+// week is built for whichever question first needs derived data.
 void set_week(Algebra& a);
 
 // in_force: effective's component in force at t, or kClosedSwitch before the

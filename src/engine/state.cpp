@@ -195,8 +195,11 @@ class CompositeWalk {
     }
   }
 
-  CompositeWalk(const Algebra& algebra, std::uint32_t program, TimeWindow range, const Tables* tables)
-      : algebra_(&algebra), program_(&algebra.programs[program]), tables_(tables), pos_(range.start), end_(range.end) {
+  // polls: whether the walk asks the interruption hook (not while derived data is built).
+  CompositeWalk(const Algebra& algebra, std::uint32_t program, TimeWindow range, const Tables* tables,
+                bool polls = true)
+      : algebra_(&algebra), program_(&algebra.programs[program]), tables_(tables), pos_(range.start), end_(range.end),
+        polls_(polls) {
     const Program& p = *program_;
     values_.assign(p.nodes.size(), 0);
     // Where each node is in force, parents before children.
@@ -241,7 +244,7 @@ class CompositeWalk {
     Capacity* values = values_.data();
     if (interrupted_) return false;
     while (pos_ < end_) {
-      if (poll_.stop()) {
+      if (polls_ && poll_.stop()) {
         interrupted_ = true;
         return false;
       }
@@ -358,7 +361,7 @@ class CompositeWalk {
   // sweep_pattern: appends the states of the pattern program over w.
   bool sweep_pattern(std::uint32_t pattern, TimeWindow w, std::vector<StateWindow>& out) {
     std::vector<StateWindow> part;
-    CompositeWalk walk(*algebra_, pattern, w, tables_);
+    CompositeWalk walk(*algebra_, pattern, w, tables_, polls_);
     walk.drain([&](Instant from, Instant to, Capacity capacity) {
       emit(part, from, to, capacity);
       return true;
@@ -418,6 +421,7 @@ class CompositeWalk {
   std::size_t most_ = 1;  // the largest batch of one leaf
   Instant pos_;
   Instant end_;
+  bool polls_;
   bool interrupted_ = false;
   InterruptPoll poll_;
 };
@@ -425,7 +429,7 @@ class CompositeWalk {
 }  // namespace
 
 void set_week(Algebra& a) {
-  CompositeWalk walk(a, 0, kRulesWeek, nullptr);
+  CompositeWalk walk(a, 0, kRulesWeek, nullptr, false);
   std::vector<StateWindow> week;
   walk.drain([&](Instant from, Instant to, Capacity capacity) {
     emit(week, from, to, capacity);
