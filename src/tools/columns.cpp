@@ -166,7 +166,8 @@ std::optional<Failure> Kernel::prepare() {
   std::int64_t lo_us = INT64_MAX, hi_us = INT64_MIN, longest_us = 0, longest_back_us = 0;
   std::int64_t until_lo_us = INT64_MAX, until_hi_us = INT64_MIN;
   const bool pairs = spans();
-  const bool walk = j.question == Question::NextOpen || j.question == Question::AddWork;
+  const bool walk =
+      j.question == Question::NextOpen || j.question == Question::AddWork || j.question == Question::AddCapacityTime;
   for (std::size_t i = 0; i < j.size; ++i) {
     const std::int64_t a = j.first.at(i);
     const std::int64_t b = j.second.given() ? j.second.at(i) : 0;
@@ -213,7 +214,7 @@ std::optional<Failure> Kernel::prepare() {
   index_states();
   if (j.question == Question::AddWork || pairs) build_integrals(false);
   if (j.question == Question::AddWork && micro_) build_micro_sums();
-  if (j.question == Question::CapacityTime) build_integrals(true);
+  if (j.question == Question::CapacityTime || j.question == Question::AddCapacityTime) build_integrals(true);
   return std::nullopt;
 }
 
@@ -635,12 +636,90 @@ inline std::optional<Failure> Kernel::run_one(std::size_t i, std::size_t& hint) 
         break;
       case Question::FirstSlot: r = first_slot(t, duration_from_ticks(b, tick_), until); break;
       case Question::LastSlot: r = last_slot(t, duration_from_ticks(b, tick_), until); break;
+      case Question::AddCapacityTime: r = add_capacity_time(t, b, until); break;
     }
     if (!r) return Failure{i, r.error()};
     missing_ += *r == kMissing;
     j.out[i] = *r;
   }
   return std::nullopt;
+}
+
+// ---------------------------------------------------------------- capacity-weighted walks
+
+namespace {
+
+// ceil_nanos: the nanoseconds an amount of weighted time takes at capacity c >= 1.
+Duration ceil_nanos(__int128 amount, Capacity c) { return duration_of_nanos((amount + c - 1) / c); }
+
+// weighted_stop: the state window of a walk (forward or back) in which
+// `remaining` weighted nanoseconds run out, with remaining cut to the part
+// taken from that window; absent when the walk ends first.
+template <class Walk>
+Result<std::optional<StateWindow>> weighted_stop(Walk& walk, __int128& remaining) {
+  while (true) {
+    auto s = walk.next();
+    if (!s || !*s) return s;
+    if ((*s)->capacity <= 0) continue;
+    const __int128 available = (nanos_of((*s)->window.end) - nanos_of((*s)->window.start)) * (*s)->capacity;
+    if (remaining <= available) return s;
+    remaining -= available;
+  }
+}
+
+}  // namespace
+
+// add_capacity_time: for amount >= 0 (in ticks), the first whole tick x with
+// at least the amount of capacity-weighted time in [t, x), before the search
+// horizon; below 0, the latest whole tick x, no earlier than the bound, with
+// at least -amount in [x, t). kMissing when the horizon or the bound
+// comes first. On compiled states the weighted time before each state finds
+// the state where the amount runs out.
+Result<std::int64_t> Kernel::add_capacity_time(Instant t, std::int64_t amount_ticks, std::optional<Instant> until) const {
+  const bool back = amount_ticks < 0;
+  const __int128 amount = static_cast<__int128>(amount_ticks) * tick_ * (back ? -1 : 1);
+  const Instant limit = back ? earliest_bound(t, until, reach_) : search_horizon(t, until, reach_);
+  auto answer = [&](Instant x) -> Result<std::int64_t> {
+    if (back ? x < limit : limit < x) return kMissing;
+    if (back || tick_ == 1) return out(x);
+    return static_cast<std::int64_t>(ceil_ticks(x, tick_));  // whole microseconds of a datetime
+  };
+  if (const Timeline* tl = states()) {
+    const std::size_t k = back ? index_of(t) : locate(t);
+    if (k == Timeline::kOutside && !live()) return fail(ErrorKind::Value, msg::kTimestampOutsideTimeline);
+    if (amount == 0) return out(t);
+    if (k != Timeline::kOutside) {
+      const auto& before = weighted_before_;
+      const __int128 target = integral_to(before, true, t, k) + (back ? -amount : amount);
+      if (!back && target <= before.back()) {
+        // The state before the first whose weighted time before it reaches the target.
+        const auto j = static_cast<std::size_t>(
+            gallop_lower_bound(before.begin() + static_cast<std::ptrdiff_t>(k) + 1, before.end(), target) -
+            before.begin()) - 1;
+        return answer((tl->start_of(j) + ceil_nanos(target - before[j], tl->capacity_of(j))).value());
+      }
+      if (back && target >= 0) {
+        // The last state whose weighted time before it does not exceed the target.
+        const auto j = static_cast<std::size_t>(
+            gallop_upper_bound_back(before.begin(), before.begin() + static_cast<std::ptrdiff_t>(k) + 1, target) -
+            before.begin()) - 1;
+        return answer((tl->start_of(j) + duration_of_nanos((target - before[j]) / tl->capacity_of(j))).value());
+      }
+      if (!live() || !(back ? limit < tl->window().start : tl->window().end < limit)) return kMissing;
+    }
+  }
+  if (amount == 0) return out(t);
+  __int128 remaining = amount;
+  if (back) {
+    BackwardStateWalk walk(*source_.calendar, limit, t);
+    const auto s = weighted_stop(walk, remaining);
+    if (!s) return Unexpected(s.error());
+    return *s ? answer(((*s)->window.end - ceil_nanos(remaining, (*s)->capacity)).value()) : kMissing;
+  }
+  StateWalk walk(*source_.calendar, t, limit);
+  const auto s = weighted_stop(walk, remaining);
+  if (!s) return Unexpected(s.error());
+  return *s ? answer(((*s)->window.start + ceil_nanos(remaining, (*s)->capacity)).value()) : kMissing;
 }
 
 Result<WindowColumns> window_columns(const Source& source, Instant start, Instant end) {

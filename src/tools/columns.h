@@ -29,7 +29,7 @@ inline constexpr const char* kNanosInstantRange = "Instant is outside the dateti
 }  // namespace text
 
 enum class Question : unsigned char {
-  CapacityAt, NextOpen, AddWork, WorkingDuration, CapacityTime, FirstSlot, LastSlot
+  CapacityAt, NextOpen, AddWork, WorkingDuration, CapacityTime, FirstSlot, LastSlot, AddCapacityTime
 };
 
 // Source: what the columns are asked of: a calendar's immutable snapshot,
@@ -57,8 +57,8 @@ struct Column {
 struct Job {
   Question question = Question::CapacityAt;
   Column first;   // instants, or starts (ends for LastSlot and walks back)
-  Column second;  // durations (AddWork, FirstSlot, LastSlot) or ends (WorkingDuration, CapacityTime)
-  Column until;   // search horizons (NextOpen, AddWork, FirstSlot), earlier bounds walking back
+  Column second;  // durations (AddWork, FirstSlot, LastSlot, AddCapacityTime) or ends (WorkingDuration, CapacityTime)
+  Column until;   // search horizons (NextOpen, AddWork, FirstSlot, AddCapacityTime), earlier bounds walking back
   Capacity minimum = 1;
   std::int64_t* out = nullptr;
   std::size_t size = 0;
@@ -99,6 +99,9 @@ std::optional<Result<std::int64_t>> slot_in_states(const Timeline& states, bool 
 // answers from its own states, and a walk that would need time outside its
 // compiled range gives kMissing. A negative AddWork duration walks back from
 // the element's instant, `until` being the earliest instant it may use.
+// AddCapacityTime is AddWork with capacity-weighted time, its answers rounded
+// to the whole tick that reaches the amount (later going forward, earlier
+// walking back).
 class Kernel {
  public:
   Kernel(Source source, const Job& job, TimeWindow reach) : source_(std::move(source)), job_(job), reach_(reach) {}
@@ -150,6 +153,7 @@ class Kernel {
   Result<std::int64_t> swept(std::int64_t a, std::int64_t b) const;
   Result<std::int64_t> first_slot(Instant s, Duration d, std::optional<Instant> until) const;
   Result<std::int64_t> last_slot(Instant e, Duration d, std::optional<Instant> until) const;
+  Result<std::int64_t> add_capacity_time(Instant t, std::int64_t amount_ticks, std::optional<Instant> until) const;
 
   Source source_;
   Job job_;

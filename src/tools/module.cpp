@@ -176,7 +176,7 @@ PyObject* run(PyObject*, PyObject* args) noexcept {
   PyObject *cal, *first, *second, *until, *out;
   if (!PyArg_ParseTuple(args, "iOOOOiO|p", &question, &cal, &first, &second, &until, &minimum, &out, &nanos))
     return nullptr;
-  if (question < 0 || question > static_cast<int>(Question::LastSlot)) {
+  if (question < 0 || question > static_cast<int>(Question::AddCapacityTime)) {
     PyErr_SetString(PyExc_ValueError, "unknown question");
     return nullptr;
   }

@@ -22,10 +22,11 @@ from . import _frames
 from . import _pickle  # noqa: F401  (registers the picklers of hourloom's classes)
 
 __all__ = ["capacity_at", "can_work", "next_open", "add_work", "working_duration", "capacity_time",
-           "first_slot", "last_slot", "windows", "plot", "Zoned", "add_windows", "add_holidays",
+           "add_capacity_time", "first_slot", "last_slot", "windows", "plot", "Zoned", "add_windows", "add_holidays",
            "union", "total", "difference", "scale", "within", "effective", "repeat", "describe"]
 
-_CAPACITY_AT, _NEXT_OPEN, _ADD_WORK, _WORKING_DURATION, _CAPACITY_TIME, _FIRST_SLOT, _LAST_SLOT = range(7)
+(_CAPACITY_AT, _NEXT_OPEN, _ADD_WORK, _WORKING_DURATION, _CAPACITY_TIME, _FIRST_SLOT, _LAST_SLOT,
+ _ADD_CAPACITY_TIME) = range(8)
 _NAT = _np.iinfo(_np.int64).min
 _ZONED = "time-zone-aware input is not supported here: use hourloom_tools.Zoned for time zones"
 _FINER = {"ns": 1_000, "ps": 1_000_000, "fs": 1_000_000_000, "as": 1_000_000_000_000}
@@ -350,6 +351,16 @@ def capacity_time(cal, starts, ends):
     args = [_convert(starts, "M", "starts", True), _convert(ends, "M", "ends", True)]
     raw, pandas, scalar, _, unit = _ask(_CAPACITY_TIME, cal, args)
     return _wrap(raw, pandas, scalar, "m", unit)
+
+
+def add_capacity_time(cal, starts, amounts, until=None):
+    """The first instant at which the capacity-weighted time from each start reaches its
+    amount (the inverse of capacity_time, rounded up to the microsecond); NaT when not found.
+    A negative amount walks back from its instant to the latest start from which the
+    amount is reached there, `until` then being the earliest instant it may use."""
+    args = [_convert(starts, "M", "starts"), _convert(amounts, "m", "amounts"), _until(until)]
+    raw, pandas, scalar, _ = _ask(_ADD_CAPACITY_TIME, cal, args)
+    return _wrap(raw, pandas, scalar, "M")
 
 
 def first_slot(cal, starts, durations, min_capacity=1, until=None):
