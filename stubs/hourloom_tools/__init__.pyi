@@ -7,7 +7,7 @@ import numpy.typing as npt
 from hourloom import HourloomCalendar, HourloomTimeline
 
 __all__ = ["capacity_at", "can_work", "next_open", "add_work", "working_duration", "capacity_time",
-           "first_slot", "last_slot", "windows", "plot", "Zoned", "add_windows", "add_holidays",
+           "add_capacity_time", "first_slot", "last_slot", "windows", "plot", "Zoned", "add_windows", "add_holidays",
            "union", "total", "difference", "scale", "within", "effective", "repeat", "describe"]
 
 _Source = HourloomCalendar | HourloomTimeline
@@ -56,6 +56,14 @@ def capacity_time(cal: _Source, starts: _Instant, ends: _Instant) -> datetime.ti
 def capacity_time(cal: _Source, starts: Any, ends: Any) -> Any:
     """Capacity times time between each start and end (two people for three hours is six hours); signed like working_duration."""
 @overload
+def add_capacity_time(
+    cal: _Source, starts: _Instant, amounts: _Duration, until: _Instant | None = None
+) -> datetime.datetime | None:
+    """The first instant at which the capacity-weighted time from each start reaches its amount; a negative amount walks back to the latest start that reaches it by then."""
+@overload
+def add_capacity_time(cal: _Source, starts: Any, amounts: Any, until: Any = None) -> Any:
+    """The first instant at which the capacity-weighted time from each start reaches its amount; a negative amount walks back to the latest start that reaches it by then."""
+@overload
 def first_slot(
     cal: _Source, starts: _Instant, durations: _Duration, min_capacity: int = 1, until: _Instant | None = None
 ) -> datetime.datetime | None:
@@ -92,6 +100,24 @@ def add_windows(
     """Adds a window from each start to each end (or, with ids, sets each entry); naive and datetime64 values are wall-clock times, aware ones are read in `zone`."""
 def add_holidays(cal: HourloomCalendar, source: Any, *, years: int | Iterable[int] | None = None) -> HourloomCalendar:
     """Closes each whole day of a holidays package object (for `years`, when given), a mapping or iterable of dates, or datetime64 values."""
+
+# Calendars from calendars: each returns a composite calendar.
+def union(*cals: HourloomCalendar) -> HourloomCalendar:
+    """Open where any is open: the largest of the capacities."""
+def total(*cals: HourloomCalendar) -> HourloomCalendar:
+    """The sum of the capacities (crews, teams), saturating at 2,147,483,647."""
+def difference(a: HourloomCalendar, b: HourloomCalendar) -> HourloomCalendar:
+    """a's capacity where b's is 0, else 0."""
+def scale(cal: HourloomCalendar, k: int) -> HourloomCalendar:
+    """k times the capacity, for an int k >= 0, saturating as total does."""
+def within(cal: HourloomCalendar, start: _Instant, end: _Instant) -> HourloomCalendar:
+    """The capacity from start (inclusive) to end (exclusive), 0 elsewhere."""
+def effective(pairs: Iterable[tuple[_Instant, HourloomCalendar | None]]) -> HourloomCalendar:
+    """From each (instant, calendar or None) of strictly increasing instants, that calendar's capacity until the next; 0 before the first and for None."""
+def repeat(pattern: HourloomCalendar, anchor: _Instant, period: _Duration) -> HourloomCalendar:
+    """The pattern's capacities over [anchor, anchor + period), repeated for ever in both directions."""
+def describe(cal: HourloomCalendar) -> str:
+    """The composition tree as text, one node a line."""
 
 _Aware = datetime.datetime | np.datetime64
 
@@ -198,12 +224,3 @@ class HourloomExprNamespace:
     def capacity_time(self, cal: _Source, ends: Any) -> Any: ...
     def first_slot(self, cal: _Source, durations: Any, min_capacity: int = 1, until: Any = None) -> Any: ...
     def last_slot(self, cal: _Source, durations: Any, min_capacity: int = 1, until: Any = None) -> Any: ...
-
-def union(*cals: HourloomCalendar) -> HourloomCalendar: ...
-def total(*cals: HourloomCalendar) -> HourloomCalendar: ...
-def difference(a: HourloomCalendar, b: HourloomCalendar) -> HourloomCalendar: ...
-def scale(cal: HourloomCalendar, k: int) -> HourloomCalendar: ...
-def within(cal: HourloomCalendar, start: _Instant, end: _Instant) -> HourloomCalendar: ...
-def effective(pairs: Iterable[tuple[_Instant, HourloomCalendar | None]]) -> HourloomCalendar: ...
-def repeat(pattern: HourloomCalendar, anchor: _Instant, period: _Duration) -> HourloomCalendar: ...
-def describe(cal: HourloomCalendar) -> str: ...
