@@ -8,7 +8,8 @@
   - the peak memory of GetStateWindows of an effective over 200 years and of a
     repeat over 1,000 years against the result's own size: the peak is the rise
     of a fresh process's peak RSS during the call, the size what tracemalloc
-    sees the result hold in another fresh process."""
+    sees the result hold in another fresh process. A simple weekday calendar
+    over 200 years shows the ratio the list of windows itself costs."""
 import datetime as dt
 import os
 import subprocess
@@ -73,8 +74,10 @@ years = int(sys.argv[2])
 if sys.argv[1] == "effective":
     cal = ht.effective([(START.replace(year=1900), weekdays(0)), (START.replace(year=1950), None),
                         (START.replace(year=1960), weekdays(1)), (START.replace(year=2030), weekdays(2))])
-else:
+elif sys.argv[1] == "repeat":
     cal = shifts()[1]
+else:
+    cal = weekdays(0)
 a, b = START.replace(year=1900), START.replace(year=1900 + years)
 cal.GetStateWindows(a, START.replace(year=1901))  # everything made once is made before the measure
 if sys.argv[4] == "size":
@@ -90,11 +93,11 @@ else:
 def memory_rows():
     here = os.path.dirname(os.path.abspath(__file__))
     out = []
-    for kind, years in (("effective", 200), ("repeat", 1000)):
+    for kind, years in (("effective", 200), ("repeat", 1000), ("simple calendar", 200)):  # the last for reference
         peak, size = (int(subprocess.run([sys.executable, "-c", CHILD, kind, str(years), here, what], check=True,
                                          capture_output=True, text=True).stdout) for what in ("peak", "size"))
         out.append(row(f"GetStateWindows peak memory, {kind} over {years} years (bytes, shown as ns)", peak,
-                       "the result's size", size, "<= 3/2"))
+                       "the result's size", size, "" if kind == "simple calendar" else "<= 3/2"))
     return out
 
 
