@@ -358,9 +358,10 @@ def add_capacity_time(cal, starts, amounts, until=None):
     amount (the inverse of capacity_time, rounded up to the microsecond); NaT when not found.
     A negative amount walks back from its instant to the latest start from which the
     amount is reached there, `until` then being the earliest instant it may use."""
-    args = [_convert(starts, "M", "starts"), _convert(amounts, "m", "amounts"), _until(until)]
-    raw, pandas, scalar, _ = _ask(_ADD_CAPACITY_TIME, cal, args)
-    return _wrap(raw, pandas, scalar, "M")
+    starts, amounts, until = _frames.align([starts, amounts, until])
+    args = [_convert(starts, "M", "starts", True), _convert(amounts, "m", "amounts", True), _until(until)]
+    raw, pandas, scalar, _, unit = _ask(_ADD_CAPACITY_TIME, cal, args)
+    return _wrap(raw, pandas, scalar, "M", unit)
 
 
 def first_slot(cal, starts, durations, min_capacity=1, until=None):

@@ -11,8 +11,8 @@ registers it as the library's import finishes.
 import importlib.abc as _abc
 import sys as _sys
 
-from . import (add_work, can_work, capacity_at, capacity_time, first_slot, last_slot, next_open,
-               working_duration)
+from . import (add_capacity_time, add_work, can_work, capacity_at, capacity_time, first_slot, last_slot,
+               next_open, working_duration)
 
 
 class HourloomSeriesAccessor:
@@ -40,6 +40,9 @@ class HourloomSeriesAccessor:
 
     def capacity_time(self, cal, ends):
         return capacity_time(cal, self._series, _instant(ends))
+
+    def add_capacity_time(self, cal, amounts, until=None):
+        return add_capacity_time(cal, self._series, _duration(amounts), _instant(until))
 
     def first_slot(self, cal, durations, min_capacity=1, until=None):
         return first_slot(cal, self._series, _duration(durations), min_capacity, _instant(until))
@@ -97,6 +100,9 @@ class HourloomExprNamespace:
 
     def capacity_time(self, cal, ends):
         return self._call(capacity_time, _dtype("m"), cal, ends)
+
+    def add_capacity_time(self, cal, amounts, until=None):
+        return self._call(add_capacity_time, _dtype("M"), cal, amounts, until)
 
     def first_slot(self, cal, durations, min_capacity=1, until=None):
         return self._call(first_slot, _dtype("M"), cal, durations, min_capacity, until)
