@@ -537,18 +537,40 @@ Result<void> require_positive_capacity(Capacity minimum) {
   return {};
 }
 
-Result<std::vector<StateWindow>> state_windows(const Calendar& c, Instant start, Instant end) {
+Result<void> each_state_window(const Calendar& c, Instant start, Instant end, StateSink& sink) {
   if (end < start) return fail(ErrorKind::Value, msg::kEndBeforeStart);
-  if (end == start) return std::vector<StateWindow>{};
+  if (end == start) return {};
   StateStream stream(c, TimeWindow{start, end});
-  std::vector<StateWindow> out;
-  out.reserve(reservation(stream.size_hint()));
+  sink.expect(stream.size_hint());
+  // The last window made, which the next piece extends while their capacities are equal.
+  StateWindow held{};
+  bool holding = false, going = true;
   stream.drain([&](Instant from, Instant to, Capacity capacity) {
-    emit(out, from, to, capacity);
+    if (holding && held.capacity == capacity) {
+      held.window.end = to;
+      return true;
+    }
+    if (holding && !(going = sink.take(held))) return false;
+    held = StateWindow{{from, to}, capacity};
+    holding = true;
     return true;
   });
   if (stream.was_interrupted()) return fail(ErrorKind::Interrupted, msg::kInterrupted);
-  return out;
+  if (going && holding) sink.take(held);
+  return {};
+}
+
+Result<std::vector<StateWindow>> state_windows(const Calendar& c, Instant start, Instant end) {
+  struct Collect final : StateSink {
+    std::vector<StateWindow> out;
+    void expect(std::size_t n) override { out.reserve(reservation(n)); }
+    bool take(const StateWindow& s) override {
+      out.push_back(s);
+      return true;
+    }
+  } collect;
+  if (auto done = each_state_window(c, start, end, collect); !done) return Unexpected(done.error());
+  return std::move(collect.out);
 }
 
 // A composite's tree is evaluated node by node, children first, with an

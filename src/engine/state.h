@@ -5,6 +5,7 @@
 //   state_windows(cal, mon_00, tue_00) -> [00-08) 0, [08-12) 1, [12-13) 0, [13-17) 1, [17-24) 0
 #pragma once
 
+#include <cstddef>
 #include <limits>
 #include <variant>
 #include <vector>
@@ -21,6 +22,20 @@ inline constexpr Capacity kNoComponents = std::numeric_limits<Capacity>::max();
 // state_windows: ValueError when end < start; empty for start = end. The list
 // is ordered, gap-free, covers [start, end) and neighbours differ in capacity.
 Result<std::vector<StateWindow>> state_windows(const Calendar& c, Instant start, Instant end);
+// StateSink: takes state windows one at a time; false from take stops the walk.
+// expect hears first about how many may come (an estimate, for reserving).
+class StateSink {
+ public:
+  virtual void expect(std::size_t) {}
+  virtual bool take(const StateWindow& s) = 0;
+
+ protected:
+  ~StateSink() = default;
+};
+// each_state_window: the windows state_windows lists, handed to the sink in
+// order as the walk makes them, so that no list of them is held here; the
+// same errors. A sink that stops ends the walk without an error.
+Result<void> each_state_window(const Calendar& c, Instant start, Instant end, StateSink& sink);
 // get_capacity_at: capacity at one instant; 0 where closed. Cannot fail.
 Capacity get_capacity_at(const Calendar& c, Instant t);
 // require_positive_capacity: "Required capacity must be positive." for minimum < 1.

@@ -11,6 +11,20 @@
 
 namespace hourloom::py {
 
+Result<PyObject*> state_windows_list(const Calendar& c, Instant start, Instant end) {
+  struct Append final : StateSink {
+    Ref list{PyList_New(0)};
+    bool take(const StateWindow& s) override {
+      Ref item(to_py(s));
+      return item && PyList_Append(list.get(), item.get()) == 0;
+    }
+  } append;
+  if (!append.list) return nullptr;
+  if (auto done = each_state_window(c, start, end, append); !done) return Unexpected(done.error());
+  if (PyErr_Occurred()) return nullptr;  // a window's object could not be made
+  return append.list.release();
+}
+
 namespace {
 
 // ---------------------------------------------------------------- members with arguments of several forms

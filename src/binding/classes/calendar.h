@@ -127,6 +127,11 @@ inline Result<std::int64_t> working_ticks(const Calendar& c, Instant start, Inst
   return ticks_of(get_working_duration(c, start, end));
 }
 
+// state_windows_list: the state windows as a new list, each made into its
+// object as the walk hands it out, so that a long range's windows are never
+// held twice, as engine values and as objects; nullptr when Python fails.
+Result<PyObject*> state_windows_list(const Calendar& c, Instant start, Instant end);
+
 // ---------------------------------------------------------------- shared questions
 
 // Asked of the calendar with every argument, of a point query with its
@@ -157,7 +162,7 @@ inline constexpr Question<&get_open_windows> kGetOpenWindows{"GetOpenWindows", "
 inline constexpr Question<&get_capacity_windows> kGetCapacityWindows{"GetCapacityWindows",
                                                                      "start, end, minimumCapacity=1"};
 inline constexpr Question<&get_unavailable_windows> kGetUnavailableWindows{"GetUnavailableWindows", "start, end"};
-inline constexpr Question<&state_windows> kGetStateWindows{"GetStateWindows", "start, end"};
+inline constexpr Question<&state_windows_list> kGetStateWindows{"GetStateWindows", "start, end"};
 inline constexpr Question<&get_working_duration> kGetWorkingDuration{"GetWorkingDuration", "start, end"};
 inline constexpr Question<&working_ticks> kGetWorkingTicks{"GetWorkingTicks", "start, end"};
 
