@@ -78,9 +78,7 @@ class Reach {
       return std::nullopt;
     }
     const std::int64_t seconds = floor_div(us, kMicrosPerSecond);
-    const auto nanos = static_cast<std::uint32_t>((us - seconds * kMicrosPerSecond) * kNanosPerMicro);
-    return Instant::FromParts(Date::FromDays(static_cast<std::int32_t>(floor_div(seconds, kSecondsPerDay))),
-                              *TimeOfDay::FromSeconds(static_cast<std::uint32_t>(floor_mod(seconds, kSecondsPerDay)), nanos));
+    return instant_of(seconds, static_cast<std::uint64_t>(us - seconds * kMicrosPerSecond) * kNanosPerMicro);
   }
 
  private:
