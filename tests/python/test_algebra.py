@@ -211,7 +211,7 @@ def test_add_capacity_time_inverts_capacity_time(tree, rows):
         # And the other way round: the weighted time to an instant leads to it, or to an earlier instant
         # (later, walking back) with the same weighted time.
         again = ht.add_capacity_time(cal, S[found], spent(x) * sign, bound)
-        assert (spent(again) == spent(x)).all() and ((again - x) * sign <= np.timedelta64(0)).all()
+        assert (spent(again) == spent(x)).all() and ((again - x) * sign <= np.timedelta64(0, "us")).all()
 
 
 def test_add_capacity_time_rounds_up_and_keeps_add_works_conventions():
