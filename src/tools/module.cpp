@@ -412,9 +412,12 @@ PyObject* add_windows_of(PyObject*, PyObject* args) noexcept { return add_window
 PyObject* add_holidays_of(PyObject*, PyObject* args) noexcept { return add_holidays(g_classes, args); }
 
 // compose(...) and describe(cal): see algebra.h.
-PyObject* compose(PyObject*, PyObject* args) noexcept {
+// guarded: body() behind the exception firewall: MemoryError for bad_alloc,
+// SystemError for anything else.
+template <class Body>
+PyObject* guarded(Body body) noexcept {
   try {
-    return compose_calendar(g_classes, args);
+    return body();
   } catch (const std::bad_alloc&) {
     return PyErr_NoMemory();
   } catch (...) {
@@ -423,15 +426,12 @@ PyObject* compose(PyObject*, PyObject* args) noexcept {
   return nullptr;
 }
 
+PyObject* compose(PyObject*, PyObject* args) noexcept {
+  return guarded([&] { return compose_calendar(g_classes, args); });
+}
+
 PyObject* describe(PyObject*, PyObject* obj) noexcept {
-  try {
-    return describe_calendar(g_classes, obj);
-  } catch (const std::bad_alloc&) {
-    return PyErr_NoMemory();
-  } catch (...) {
-  }
-  PyErr_SetString(PyExc_SystemError, "unexpected internal failure");
-  return nullptr;
+  return guarded([&] { return describe_calendar(g_classes, obj); });
 }
 
 PyMethodDef g_methods[] = {

@@ -136,8 +136,8 @@ class _Then(_abc.Loader):
     def __init__(self, loader, name):
         self._loader, self._name = loader, name
 
-    def create_module(self, spec):
-        return self._loader.create_module(spec)
+    def create_module(self, found):
+        return self._loader.create_module(found)
 
     def exec_module(self, module):
         self._loader.exec_module(module)
@@ -158,11 +158,11 @@ class _Hook(_abc.MetaPathFinder):
         for finder in _sys.meta_path:
             if finder is self or not hasattr(finder, "find_spec"):
                 continue
-            spec = finder.find_spec(name, path, target)
-            if spec is not None:
-                if spec.loader is not None:
-                    spec.loader = _Then(spec.loader, name)
-                return spec
+            found = finder.find_spec(name, path, target)
+            if found is not None:
+                if found.loader is not None:
+                    found.loader = _Then(found.loader, name)
+                return found
         return None
 
 

@@ -283,9 +283,9 @@ class _Rule:
         return day, _clock(time) if time else 7200
 
     @staticmethod
-    def _local(spec, year):
-        """Local seconds since the epoch of a date spec in a year (zoneinfo's reading)."""
-        (day, time) = spec
+    def _local(rule, year):
+        """Local seconds since the epoch of a yearly date rule in a year (zoneinfo's reading)."""
+        (day, time) = rule
         if day[0] == "M":
             month, week, weekday = (int(v) for v in day[1:].split("."))
             first, length = _calendar.monthrange(year, month)
