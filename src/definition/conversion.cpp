@@ -19,15 +19,15 @@ std::vector<To> map_all(const Items& items, F convert) {
 
 // replay: op(item) for each item in order, up to the first failure.
 template <class Items, class Op>
-Result<void> replay(Items& items, Op op) {
-  for (auto& item : items)
+Result<void> replay(const Items& items, Op op) {
+  for (const auto& item : items)
     if (auto ok = op(item); !ok) return ok;
   return {};
 }
 
-// build: take_ids moves the entry ids out of a definition about to be discarded.
-template <class D>
-Result<Calendar> build(D& d, bool take_ids) {
+}  // namespace
+
+Result<Calendar> to_calendar(const Definition& d) {
   Calendar c;
   c.reserve(d.open_rules.size(), d.break_rules.size(), d.open_windows.size(), d.closed_windows.size(),
             d.capacity_windows.size(), d.entries.size());
@@ -41,15 +41,12 @@ Result<Calendar> build(D& d, bool take_ids) {
     ok = replay(d.capacity_windows,
                 [&](const CapacityDefinition& w) { return add_capacity_override(c, w.start, w.end, w.capacity); });
   if (ok)
-    ok = replay(d.entries, [&](auto& e) {
-      std::string id = take_ids ? std::move(e.id) : e.id;
-      return set_entry(c, std::move(id), static_cast<EntryKind>(e.kind), e.start, e.end, e.capacity);
+    ok = replay(d.entries, [&](const EntryDefinition& e) {
+      return set_entry(c, e.id, static_cast<EntryKind>(e.kind), e.start, e.end, e.capacity);
     });
   if (!ok) return Unexpected(ok.error());
   return c;
 }
-
-}  // namespace
 
 Result<Definition> to_definition(const Calendar& c) {
   if (c.is_composite()) return fail(ErrorKind::Runtime, msg::kCompositeSerialize);
@@ -66,8 +63,5 @@ Result<Definition> to_definition(const Calendar& c) {
   });
   return d;
 }
-
-Result<Calendar> to_calendar(const Definition& d) { return build(d, false); }
-Result<Calendar> to_calendar(Definition&& d) { return build(d, true); }
 
 }  // namespace hourloom

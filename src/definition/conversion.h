@@ -17,7 +17,5 @@ Result<Definition> to_definition(const Calendar& c);
 // to_calendar: a new simple calendar, or the first editing error. An entry id
 // repeated in the definition replaces the earlier entry in its place.
 Result<Calendar> to_calendar(const Definition& d);
-// The same, taking the entry ids over from a definition that is discarded.
-Result<Calendar> to_calendar(Definition&& d);
 
 }  // namespace hourloom

@@ -46,9 +46,7 @@ class CalendarEditor {
     return {};
   }
 
-  // check_item: the checks of an edit that stores a window, in their fixed
-  // order: an entry's id (when `entry`), a capacity (when `sets_capacity`),
-  // then the window itself, which it returns.
+  // check_item: ItemCheck's checks for an edit of this calendar.
   struct Checked {
     bool entry = false;
     std::string_view id;
@@ -56,10 +54,7 @@ class CalendarEditor {
     Capacity capacity = 0;
   };
   static Result<TimeWindow> check_item(const Calendar& c, const Checked& k, Instant start, Instant end) {
-    if (auto ok = refuse_composite(c); !ok) return Unexpected(ok.error());
-    if (k.entry && is_blank_id(k.id)) return fail(ErrorKind::Value, msg::kEmptyEntryId);
-    if (k.sets_capacity && k.capacity < 0) return fail(ErrorKind::Value, msg::kNegativeCapacity);
-    return make_window(start, end);
+    return ItemCheck{c.is_composite(), k.entry, k.sets_capacity}(start, end, k.capacity, k.id);
   }
 
   // store_window, store_override, store_entry: put a checked window in its
@@ -74,10 +69,6 @@ class CalendarEditor {
     c.capacity_overrides_.push_back({w, capacity});
     const auto order = static_cast<std::uint32_t>(c.capacity_overrides_.size() - 1);
     return {CalendarEdit::What::Item, {w, capacity, order, ItemKind::Override}};
-  }
-  // An entry with the same id is overwritten in place and keeps its position.
-  static EntryList::Change store_entry(Calendar& c, std::string id, EntryKind kind, TimeWindow w, Capacity capacity) {
-    return c.entries_.set(Entry{std::move(id), kind, w, capacity});
   }
 
   static Result<void> add_window(Calendar& c, bool opening, Instant start, Instant end) {
@@ -102,69 +93,46 @@ class CalendarEditor {
     return {};
   }
 
-  static Result<void> set_entry(Calendar& c, std::string id, EntryKind kind, Instant start, Instant end,
+  static Result<void> set_entry(Calendar& c, std::string_view id, EntryKind kind, Instant start, Instant end,
                                 Capacity capacity) {
     auto w = check_item(c, {true, id, kind == EntryKind::WithCapacity, capacity}, start, end);
     if (!w) return Unexpected(w.error());
-    const EntryList::Change change = store_entry(c, std::move(id), kind, *w, capacity);
+    const EntryList::Change change = c.entries_.set(id, kind, *w, capacity);
     edited(c, {CalendarEdit::What::Entry, {}, &change});
     return {};
   }
 
-  // Batches: each edit checked as its single edit checks it, then all stored.
-  static bool is_entry(ItemKind kind) { return kind >= ItemKind::OpenEntry; }
-
-  static std::optional<EditFailure> check_edits(const Calendar& c, ItemKind kind, const WindowEdits& edits) {
-    const bool entries = is_entry(kind), capacities = sets_capacity(kind);
-    for (std::size_t i = 0; i < edits.windows.size(); ++i) {
-      const TimeWindow& w = edits.windows[i];
-      const Checked k{entries, entries ? std::string_view(edits.ids[i]) : std::string_view(), capacities,
-                      capacities ? edits.capacities[i] : 0};
-      if (auto ok = check_item(c, k, w.start, w.end); !ok) return EditFailure{i, ok.error()};
-    }
-    return std::nullopt;
-  }
-
-  static std::optional<EditFailure> add_edits(Calendar& c, ItemKind kind, WindowEdits& edits) {
-    if (auto failure = check_edits(c, kind, edits)) return failure;
-    const std::vector<TimeWindow>& windows = edits.windows;
-    if (windows.empty()) return std::nullopt;
+  // add_batch: a checked batch stored in order; a sequence still empty
+  // takes the batch's storage.
+  static void add_batch(Calendar& c, WindowBatch& batch) {
+    std::vector<TimeWindow> windows = std::exchange(batch.windows_, {});
+    std::vector<CapacityWindow> overrides = std::exchange(batch.overrides_, {});
+    std::vector<Entry> entries = std::exchange(batch.entries_, {});
+    const std::vector<std::uint32_t> id_hashes = std::exchange(batch.id_hashes_, {});
+    if (windows.empty() && overrides.empty() && entries.empty()) return;
     // Dropped first, so that a calendar left half edited (out of memory) is never answered from stale data.
     edited(c, {CalendarEdit::What::Reset});
-    switch (kind) {
+    switch (batch.kind_) {
       case ItemKind::OpenWindow:
-      case ItemKind::ClosedWindow: {
-        std::vector<TimeWindow>& stored = kind == ItemKind::OpenWindow ? c.open_windows_ : c.closed_windows_;
-        if (stored.empty())
-          stored.swap(edits.windows);  // a calendar filled in one go takes the batch's own storage
-        else
-          stored.insert(stored.end(), windows.begin(), windows.end());
+      case ItemKind::ClosedWindow:
+        append(batch.kind_ == ItemKind::OpenWindow ? c.open_windows_ : c.closed_windows_, windows);
         break;
-      }
       case ItemKind::Override:
-        reserve_more(c.capacity_overrides_, windows.size());
-        for (std::size_t i = 0; i < windows.size(); ++i) store_override(c, windows[i], edits.capacities[i]);
+        append(c.capacity_overrides_, overrides);
         break;
       case ItemKind::OpenEntry:
       case ItemKind::ClosedEntry:
-      case ItemKind::CapacityEntry: {
-        const EntryKind entry = kind == ItemKind::OpenEntry     ? EntryKind::Open
-                                : kind == ItemKind::ClosedEntry ? EntryKind::Closed
-                                                                : EntryKind::WithCapacity;
-        if (c.entries_.slot_count() == 0) c.entries_.reserve(windows.size());  // filled in one go
-        for (std::size_t i = 0; i < windows.size(); ++i)
-          store_entry(c, std::move(edits.ids[i]), entry, windows[i], sets_capacity(kind) ? edits.capacities[i] : 0);
+      case ItemKind::CapacityEntry:
+        c.entries_.set_all(std::move(entries), id_hashes);
         break;
-      }
     }
-    return std::nullopt;
   }
-
-  // reserve_more: room for n more items, growing geometrically so that many
-  // small batches do not copy the sequence each time.
   template <class T>
-  static void reserve_more(std::vector<T>& items, std::size_t n) {
-    if (items.capacity() - items.size() < n) items.reserve(std::max(items.size() + n, 2 * items.size()));
+  static void append(std::vector<T>& stored, std::vector<T>& items) {
+    if (stored.empty())
+      stored.swap(items);
+    else
+      stored.insert(stored.end(), items.begin(), items.end());
   }
 
   static Result<bool> remove_entry(Calendar& c, std::string_view id) {
@@ -323,7 +291,7 @@ void Calendar::reserve(std::size_t open_rules, std::size_t break_rules, std::siz
   open_windows_.reserve(open_windows);
   closed_windows_.reserve(closed_windows);
   capacity_overrides_.reserve(overrides);
-  entries_.reserve(entries);
+  entries_.reserve_more(entries);
 }
 
 Result<void> add_open_rule(Calendar& c, std::uint8_t day, TimeOfDay start, TimeOfDay end) {
@@ -376,17 +344,30 @@ Result<void> add_capacity_override(Calendar& c, Instant start, Instant end, Capa
   return CalendarEditor::add_capacity_override(c, start, end, capacity);
 }
 
-Result<void> set_entry(Calendar& c, std::string id, EntryKind kind, Instant start, Instant end, Capacity capacity) {
-  return CalendarEditor::set_entry(c, std::move(id), kind, start, end, capacity);
+Result<void> set_entry(Calendar& c, std::string_view id, EntryKind kind, Instant start, Instant end,
+                       Capacity capacity) {
+  return CalendarEditor::set_entry(c, id, kind, start, end, capacity);
 }
 
-std::optional<EditFailure> check_window_edits(const Calendar& c, ItemKind kind, const WindowEdits& edits) {
-  return CalendarEditor::check_edits(c, kind, edits);
+WindowBatch::WindowBatch(const Calendar& c, ItemKind kind)
+    : kind_(kind),
+      entry_kind_(kind == ItemKind::ClosedEntry     ? EntryKind::Closed
+                  : kind == ItemKind::CapacityEntry ? EntryKind::WithCapacity
+                                                    : EntryKind::Open),
+      check_{c.is_composite(), kind >= ItemKind::OpenEntry, sets_capacity(kind)} {}
+
+void WindowBatch::reserve(std::size_t n) {
+  if (check_.entry) {
+    entries_.reserve(n);
+    id_hashes_.reserve(n);
+  }
+  else if (check_.sets_capacity)
+    overrides_.reserve(n);
+  else
+    windows_.reserve(n);
 }
 
-std::optional<EditFailure> add_window_edits(Calendar& c, ItemKind kind, WindowEdits& edits) {
-  return CalendarEditor::add_edits(c, kind, edits);
-}
+void add_window_batch(Calendar& c, WindowBatch& batch) { CalendarEditor::add_batch(c, batch); }
 
 Result<bool> remove_entry(Calendar& c, std::string_view id) { return CalendarEditor::remove_entry(c, id); }
 

@@ -133,7 +133,8 @@ Result<void> set_default_capacity(Calendar& c, Capacity capacity);
 Result<void> add_capacity_override(Calendar& c, Instant start, Instant end, Capacity capacity);
 // set_entry: replaces the entry with the same id in place (keeping its
 // position) or appends a new one. Ids are compared exactly, untrimmed.
-Result<void> set_entry(Calendar& c, std::string id, EntryKind kind, Instant start, Instant end, Capacity capacity);
+Result<void> set_entry(Calendar& c, std::string_view id, EntryKind kind, Instant start, Instant end,
+                       Capacity capacity);
 // remove_entry: true when an entry with exactly this id was removed.
 Result<bool> remove_entry(Calendar& c, std::string_view id);
 // find_entry: the first entry with exactly this id, or nullptr. Blank ids are
@@ -149,31 +150,69 @@ Result<void> clear_capacity_overrides(Calendar& c);
 Result<void> clear_entries(Calendar& c);
 Result<void> clear(Calendar& c);
 
-// Many edits at once. WindowEdits: a batch of edits of one kind, one element
-// per window: its bounds as given (each is checked), and its capacity for the
-// capacity kinds and its id for the entry kinds.
-struct WindowEdits {
-  std::vector<TimeWindow> windows;
-  std::vector<Capacity> capacities;
-  std::vector<std::string> ids;
-};
-// EditFailure: the first edit of a batch that would fail: its position and error.
-struct EditFailure {
-  std::size_t position;
-  Error error;
-};
-// check_window_edits: the first of the edits that its single edit of `kind`
-// would refuse (add_open_window, add_closed_window, add_capacity_override, or
-// set_entry for the entry kinds), with that edit's error.
-std::optional<EditFailure> check_window_edits(const Calendar& c, ItemKind kind, const WindowEdits& edits);
-// add_window_edits: the edits in order, as as many single edits would make
-// them (ids are moved out), or the first refused one's failure with nothing
-// changed. The generation advances once, and the derived data is dropped for
-// the next question to rebuild instead of being patched edit by edit.
-std::optional<EditFailure> add_window_edits(Calendar& c, ItemKind kind, WindowEdits& edits);
-
 // is_blank_id: empty or only Unicode white space (id is UTF-8).
 bool is_blank_id(std::string_view id);
+
+// ItemCheck: the checks of an edit that stores a window, in their fixed
+// order: a composite calendar is refused, then an entry's id (when `entry`),
+// a capacity (when `sets_capacity`), then the window itself, which it returns.
+struct ItemCheck {
+  bool composite = false;
+  bool entry = false;
+  bool sets_capacity = false;
+  Result<TimeWindow> operator()(Instant start, Instant end, Capacity capacity, std::string_view id) const {
+    if (composite) return fail(ErrorKind::Runtime, msg::kCompositeEdit);
+    if (entry && is_blank_id(id)) return fail(ErrorKind::Value, msg::kEmptyEntryId);
+    if (sets_capacity && capacity < 0) return fail(ErrorKind::Value, msg::kNegativeCapacity);
+    return make_window(start, end);
+  }
+};
+
+// Many edits at once. WindowBatch: edits of one kind of stored window, each
+// checked when it is added as its single edit (add_open_window,
+// add_closed_window, add_capacity_override, or set_entry for the entry kinds)
+// checks it, and kept in the form the calendar stores, for add_window_batch
+// to store together.
+//   WindowBatch batch(c, ItemKind::OpenWindow);
+//   for (...) if (auto ok = batch.add(start, end); !ok) return ok;
+//   add_window_batch(c, batch);
+class WindowBatch {
+ public:
+  WindowBatch(const Calendar& c, ItemKind kind);
+  void reserve(std::size_t n);
+  // add: the edit taken, or its single edit's error and nothing taken. The
+  // capacity kinds read `capacity`, the entries `id`.
+  [[gnu::always_inline]] Result<void> add(Instant start, Instant end, Capacity capacity = 0,
+                                          std::string_view id = {}) {
+    if (auto w = check_(start, end, capacity, id); !w) [[unlikely]]
+      return Unexpected(w.error());
+    const Capacity stored = check_.sets_capacity ? capacity : 0;
+    if (check_.entry) {
+      entries_.push_back(Entry{std::string(id), entry_kind_, {start, end}, stored});
+      id_hashes_.push_back(EntryList::hash_id(id));
+    }
+    else if (check_.sets_capacity)
+      overrides_.push_back({{start, end}, stored});
+    else
+      windows_.push_back({start, end});
+    return {};
+  }
+
+ private:
+  friend class CalendarEditor;
+  ItemKind kind_;
+  EntryKind entry_kind_;
+  ItemCheck check_;
+  std::vector<TimeWindow> windows_;        // open and closed windows
+  std::vector<CapacityWindow> overrides_;  // capacity overrides
+  std::vector<Entry> entries_;             // entries
+  std::vector<std::uint32_t> id_hashes_;   // and their ids' hashes
+};
+// add_window_batch: the batch's edits in order, as as many single edits would
+// make them, into the calendar it was made for; the batch is left empty. The
+// generation advances once, and the derived data is dropped for the next
+// question to rebuild instead of being patched edit by edit.
+void add_window_batch(Calendar& c, WindowBatch& batch);
 
 // Composition: a composite's operator, the parameters its operator reads, and
 // its components in order. Parameters other operators do not read keep

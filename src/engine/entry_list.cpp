@@ -11,13 +11,12 @@ std::uint32_t EntryList::hash_id(std::string_view id) {
   return static_cast<std::uint32_t>(h ^ (h >> 32));
 }
 
-// ensure_table: builds the table at most half full, or grows it past that;
-// growing reuses the hashes kept in the cells.
-void EntryList::ensure_table() const {
-  const std::size_t wanted = 2 * (live_ + 1);
+// Growing reuses the hashes kept in the cells.
+void EntryList::ensure_table(std::size_t live, std::size_t room) const {
+  const std::size_t wanted = 2 * (live + 1);
   if (table_.size() >= wanted) return;
   std::size_t size = 16;
-  while (size < 2 * wanted) size *= 2;
+  while (size < room * wanted) size *= 2;
   std::vector<Cell> old(size, Cell{});
   old.swap(table_);
   if (!old.empty()) {
@@ -29,6 +28,11 @@ void EntryList::ensure_table() const {
     if (!is_hole(slots_[k])) place(k, hash_id(slots_[k].id));
 }
 
+void EntryList::reserve_more(std::size_t n) {
+  if (slots_.capacity() - slots_.size() < n) slots_.reserve(std::max(slots_.size() + n, 2 * slots_.size()));
+  ensure_table(live_ + n, 1);
+}
+
 void EntryList::place(std::uint32_t slot, std::uint32_t hash) const {
   const std::size_t mask = table_.size() - 1;
   std::size_t i = hash & mask;
@@ -36,12 +40,17 @@ void EntryList::place(std::uint32_t slot, std::uint32_t hash) const {
   table_[i] = {slot + 1, hash};
 }
 
-std::size_t EntryList::locate(std::string_view id, std::uint32_t hash) const {
+template <class Holds>
+std::size_t EntryList::find_cell(std::uint32_t hash, Holds holds) const {
   const std::size_t mask = table_.size() - 1;
   std::size_t i = hash & mask;
   for (; table_[i].slot_plus_one != 0; i = (i + 1) & mask)
-    if (table_[i].hash == hash && slots_[table_[i].slot_plus_one - 1].id == id) return i;
+    if (table_[i].hash == hash && holds(table_[i].slot_plus_one - 1)) return i;
   return i;
+}
+
+std::size_t EntryList::locate(std::string_view id, std::uint32_t hash) const {
+  return find_cell(hash, [&](std::uint32_t slot) { return slots_[slot].id == id; });
 }
 
 // unplace: frees a cell and moves later cells of the same probe run back, so
@@ -63,33 +72,70 @@ void EntryList::unplace(std::size_t cell) {
 
 const Entry* EntryList::find(std::string_view id) const {
   if (live_ == 0) return nullptr;
-  ensure_table();
+  ensure_table(live_, 2);
   const Cell& cell = table_[locate(id, hash_id(id))];
   return cell.slot_plus_one == 0 ? nullptr : &slots_[cell.slot_plus_one - 1];
 }
 
-EntryList::Change EntryList::set(Entry e) {
-  ensure_table();
-  const std::uint32_t hash = hash_id(e.id);
-  if (const Cell& cell = table_[locate(e.id, hash)]; cell.slot_plus_one != 0) {
-    const std::uint32_t k = cell.slot_plus_one - 1;
-    Entry& slot = slots_[k];
-    Change change{k, Entry{{}, slot.kind, slot.window, slot.capacity}, false};
-    slot.kind = e.kind;
-    slot.window = e.window;
-    slot.capacity = e.capacity;
-    return change;
-  }
+void EntryList::take_values(Entry& slot, const Entry& from) {
+  slot.kind = from.kind;
+  slot.window = from.window;
+  slot.capacity = from.capacity;
+}
+
+std::pair<std::uint32_t, bool> EntryList::slot_for(std::string_view id, std::uint32_t hash) {
+  if (const Cell& cell = table_[locate(id, hash)]; cell.slot_plus_one != 0) return {cell.slot_plus_one - 1, false};
   const auto k = static_cast<std::uint32_t>(slots_.size());
-  slots_.push_back(std::move(e));
+  slots_.push_back(Entry{std::string(id), {}, {}, 0});
   ++live_;
   place(k, hash);
-  return {k, std::nullopt, false};
+  return {k, true};
+}
+
+EntryList::Change EntryList::set(std::string_view id, EntryKind kind, TimeWindow window, Capacity capacity) {
+  ensure_table(live_, 2);
+  const auto [k, added] = slot_for(id, hash_id(id));
+  Entry& slot = slots_[k];
+  Change change{k, std::nullopt, false};
+  if (!added) change.before = Entry{{}, slot.kind, slot.window, slot.capacity};
+  take_values(slot, {{}, kind, window, capacity});
+  return change;
+}
+
+// Taking the storage of a batch for an empty list, the ids are placed in
+// order, and a repeated one hands its values to the first and leaves a hole.
+// Each id's cell is fetched a stride ahead of its placement.
+void EntryList::set_all(std::vector<Entry>&& entries, std::span<const std::uint32_t> hashes) {
+  if (!slots_.empty()) {
+    reserve_more(entries.size());
+    for (std::size_t k = 0; k < entries.size(); ++k)
+      take_values(slots_[slot_for(entries[k].id, hashes[k]).first], entries[k]);
+    return;
+  }
+  live_ = 0;
+  table_.clear();
+  ensure_table(entries.size(), 1);  // empty: the slots are placed below
+  slots_ = std::move(entries);
+  constexpr std::size_t kStride = 16;
+  const std::size_t n = slots_.size(), mask = table_.size() - 1;
+  for (std::size_t k = 0; k < std::min(n, kStride); ++k) __builtin_prefetch(&table_[hashes[k] & mask]);
+  for (std::size_t k = 0; k < n; ++k) {
+    if (k + kStride < n) __builtin_prefetch(&table_[hashes[k + kStride] & mask]);
+    Cell& cell = table_[find_cell(hashes[k], [&](std::uint32_t slot) { return slots_[slot].id == slots_[k].id; })];
+    if (cell.slot_plus_one == 0) {
+      cell = {static_cast<std::uint32_t>(k + 1), hashes[k]};
+      ++live_;
+      continue;
+    }
+    take_values(slots_[cell.slot_plus_one - 1], slots_[k]);
+    slots_[k] = Entry{};
+  }
+  squeeze();
 }
 
 std::optional<EntryList::Change> EntryList::remove(std::string_view id) {
   if (live_ == 0) return std::nullopt;
-  ensure_table();
+  ensure_table(live_, 2);
   const std::size_t at = locate(id, hash_id(id));
   if (table_[at].slot_plus_one == 0) return std::nullopt;
   const std::uint32_t k = table_[at].slot_plus_one - 1;
@@ -98,13 +144,15 @@ std::optional<EntryList::Change> EntryList::remove(std::string_view id) {
   Change change{k, Entry{{}, slot.kind, slot.window, slot.capacity}, false};
   slot = Entry{};
   --live_;
-  // Squeeze the holes out once they outnumber the entries: amortised O(1).
-  const std::size_t holes = slots_.size() - live_;
-  if (holes > 16 && holes > live_) {
-    compact();
-    change.compacted = true;
-  }
+  change.compacted = squeeze();
   return change;
+}
+
+bool EntryList::squeeze() {
+  const std::size_t holes = slots_.size() - live_;
+  if (holes <= 16 || holes <= live_) return false;
+  compact();
+  return true;
 }
 
 void EntryList::compact() {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <iterator>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -83,12 +84,20 @@ class EntryList {
   const_iterator end() const { return {slots_.data() + slots_.size(), slots_.data() + slots_.size()}; }
   std::size_t size() const { return live_; }
   bool empty() const { return live_ == 0; }
-  void reserve(std::size_t n) { slots_.reserve(n); }
+  // reserve_more: room for n more entries, the id table included.
+  void reserve_more(std::size_t n);
 
   // find: the entry with exactly this id, or nullptr.
   const Entry* find(std::string_view id) const;
-  // set: overwrites the entry with e.id in place, or appends e. e.id must not be empty.
-  Change set(Entry e);
+  // set: overwrites the entry with this id in place, or appends a new one.
+  // The id must not be empty.
+  Change set(std::string_view id, EntryKind kind, TimeWindow window, Capacity capacity);
+  // set_all: set(e.id, e.kind, e.window, e.capacity) for each e in order,
+  // given hash_id of each id (taken while the ids were at hand). An empty
+  // list takes the vector's storage.
+  void set_all(std::vector<Entry>&& entries, std::span<const std::uint32_t> hashes);
+  // hash_id: the hash the id table files an id under.
+  static std::uint32_t hash_id(std::string_view id);
   // remove: the change when an entry with this id was removed.
   std::optional<Change> remove(std::string_view id);
   void clear();
@@ -99,7 +108,7 @@ class EntryList {
   static bool is_hole(const Entry& e) { return e.id.empty(); }
   // prepare: builds the id table now, so that later finds only read.
   void prepare() const {
-    if (live_ != 0) ensure_table();
+    if (live_ != 0) ensure_table(live_, 2);
   }
 
   friend bool operator==(const EntryList& a, const EntryList& b);
@@ -111,12 +120,25 @@ class EntryList {
     std::uint32_t slot_plus_one = 0;
     std::uint32_t hash = 0;
   };
-  static std::uint32_t hash_id(std::string_view id);
-  void ensure_table() const;
+  // ensure_table: a table at most half full for `live` entries; a new one
+  // has `room` times the cells that needs.
+  void ensure_table(std::size_t live, std::size_t room) const;
   void place(std::uint32_t slot, std::uint32_t hash) const;
-  // locate: the cell holding this id, or the free cell where it would go.
+  // locate: the cell holding this id, or the free cell where it would go;
+  // find_cell: the same for the id of which holds(slot) says whether slot
+  // holds it, asked only of slots filed under the same hash.
   std::size_t locate(std::string_view id, std::uint32_t hash) const;
+  template <class Holds>
+  std::size_t find_cell(std::uint32_t hash, Holds holds) const;
+  // slot_for: the slot of the id with this hash, and whether it was appended
+  // for it (with the id only). The table has room for one more.
+  std::pair<std::uint32_t, bool> slot_for(std::string_view id, std::uint32_t hash);
+  // take_values: an entry's kind, window and capacity, its id kept.
+  static void take_values(Entry& slot, const Entry& from);
   void unplace(std::size_t cell);
+  // squeeze: the holes squeezed out once they outnumber the entries, which
+  // keeps removal amortised O(1); whether the slots were renumbered.
+  bool squeeze();
   void compact();
 
   std::vector<Entry> slots_;  // a hole has an empty id (live ids are never blank)

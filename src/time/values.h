@@ -224,6 +224,13 @@ class Instant {
   static constexpr Instant FromParts(Date d, TimeOfDay t) {
     return Instant(Duration(static_cast<std::int64_t>(d.days()) * kSecondsPerDay + t.seconds(), t.nanos()));
   }
+  // FromUnix: `seconds` after 1970-01-01 00:00:00 plus a fraction below a
+  // second, or nullopt outside [Min(), Max()].
+  static constexpr std::optional<Instant> FromUnix(std::int64_t seconds, std::uint32_t nanos) {
+    if (seconds < Min().offset_.seconds_ || seconds > Max().offset_.seconds_ || nanos >= kNanosPerSecond)
+      return std::nullopt;
+    return Instant(Duration::FromNormalized(seconds, nanos));
+  }
   static constexpr Instant Min() { return FromParts(Date::Min(), {}); }
   static constexpr Instant Max() {
     return FromParts(Date::Max(), TimeOfDay(kSecondsPerDay - 1, kNanosPerSecond - 1));

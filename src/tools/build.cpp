@@ -44,16 +44,18 @@ class Ints {
   std::size_t size_ = 0;
 };
 
-// Refusal: why an element cannot be converted: the exception class (a built-in
-// one, alive for the process) and its text.
-struct Refusal {
-  std::size_t position;
-  PyObject* type;
-  std::string text;
-};
+PyObject* raise_at(PyObject* type, const char* text, std::size_t position) {
+  PyErr_Format(type, "%s (at position %zu)", text, position);
+  return nullptr;
+}
+PyObject* raise_at(const Classes& classes, const Error& e, std::size_t position) {
+  return raise_at(exception_class(classes, e.kind), e.message, position);
+}
 
-// refusal_raised: a refusal of the exception raised just now.
-Refusal refusal_raised(std::size_t position, const char* prefix) {
+// raise_converted_at: the exception raised just now, as a ValueError with
+// prefix and the position (MemoryError stays one). A UnicodeEncodeError
+// cannot be made from its text alone.
+PyObject* raise_converted_at(const char* prefix, std::size_t position) {
   PyObject *type, *value, *traceback;
   PyErr_Fetch(&type, &value, &traceback);
   PyErr_NormalizeException(&type, &value, &traceback);
@@ -61,58 +63,34 @@ Refusal refusal_raised(std::size_t position, const char* prefix) {
   py::Ref text(value ? PyObject_Str(value) : nullptr);
   const char* utf8 = text ? PyUnicode_AsUTF8(text.get()) : nullptr;
   PyErr_Clear();
-  // UnicodeEncodeError cannot be made from its text alone: it goes as the ValueError it is.
   PyObject* kind = type && PyErr_GivenExceptionMatches(type, PyExc_MemoryError) ? PyExc_MemoryError : PyExc_ValueError;
-  return {position, kind, std::string(prefix) + (utf8 ? utf8 : "cannot be converted")};
+  return raise_at(kind, (std::string(prefix) + (utf8 ? utf8 : "cannot be converted")).c_str(), position);
 }
 
 // Reach: the microseconds a datetime can hold, and the instant of each.
 class Reach {
  public:
   Reach() : first_(micros_of(python_reach().start)), last_(micros_of(python_reach().end)) {}
-  // instant: the instant of us, or a refusal naming the argument.
-  std::optional<Instant> instant(std::int64_t us, std::size_t i, const char* name,
-                                 std::optional<Refusal>& refusal) const {
-    if (us < first_ || us > last_) [[unlikely]] {
-      refuse(us, i, name, refusal);
-      return std::nullopt;
-    }
+  // instant: the instant of us, or nullopt with the exception raised naming the argument.
+  std::optional<Instant> instant(std::int64_t us, std::size_t i, const char* name) const {
+    if (us < first_ || us > last_) [[unlikely]]
+      return refuse(us, i, name);
     const std::int64_t seconds = floor_div(us, kMicrosPerSecond);
-    return instant_of(seconds, static_cast<std::uint64_t>(us - seconds * kMicrosPerSecond) * kNanosPerMicro);
+    return Instant::FromUnix(seconds, static_cast<std::uint32_t>(us - seconds * kMicrosPerSecond) * kNanosPerMicro);
   }
 
  private:
-  [[gnu::cold, gnu::noinline]] static void refuse(std::int64_t us, std::size_t i, const char* name,
-                                                  std::optional<Refusal>& refusal) {
+  [[gnu::cold, gnu::noinline]] static std::nullopt_t refuse(std::int64_t us, std::size_t i, const char* name) {
     if (us == kMissing)
-      refusal = Refusal{i, PyExc_TypeError, std::string("argument '") + name + "': expected a datetime, got NaT"};
+      raise_at(PyExc_TypeError, (std::string("argument '") + name + "': expected a datetime, got NaT").c_str(), i);
     else
-      refusal = Refusal{i, PyExc_ValueError, text::kInstantRange};
+      raise_at(PyExc_ValueError, text::kInstantRange, i);
+    return std::nullopt;
   }
   std::int64_t first_, last_;
 };
 
 constexpr const char* kDateRange = "Date is outside the range of date.";
-
-PyObject* raise_at(PyObject* type, const char* text, std::size_t position) {
-  PyErr_Format(type, "%s (at position %zu)", text, position);
-  return nullptr;
-}
-
-// finish: the edits made when every element converted and the engine takes
-// them all; otherwise the first failure is raised: the engine's for an
-// element before the refused one, else the refusal.
-PyObject* finish(const Classes& classes, PyObject* cal, ItemKind kind, WindowEdits& edits,
-                 const std::optional<Refusal>& refusal) {
-  EditHold hold;
-  if (!hold.open(classes, cal)) return nullptr;
-  const auto failure = refusal ? check_window_edits(hold.current(), kind, edits)
-                               : add_window_edits(hold.edited(), kind, edits);
-  if (failure)
-    return raise_at(exception_class(classes, failure->error.kind), failure->error.message, failure->position);
-  if (refusal) return raise_at(refusal->type, refusal->text.c_str(), refusal->position);
-  Py_RETURN_NONE;
-}
 
 // guarded: body() with C++ failures turned into Python exceptions.
 template <class Body>
@@ -141,7 +119,6 @@ PyObject* add_windows(const Classes& classes, PyObject* args) noexcept {
       PyErr_SetString(PyExc_ValueError, "unknown kind of window, or ids not a list");
       return nullptr;
     }
-    const auto kind = static_cast<ItemKind>(kind_number);
     const auto n = static_cast<std::size_t>(size);
     Ints start_col, end_col, capacity_col;
     if (!start_col.open(starts, n, "starts") || !end_col.open(ends, n, "ends") ||
@@ -152,48 +129,65 @@ PyObject* add_windows(const Classes& classes, PyObject* args) noexcept {
       PyErr_Format(PyExc_ValueError, "ids: expected %zu values", n);
       return nullptr;
     }
+    EditHold hold;
+    if (!hold.open(classes, cal)) return nullptr;
     const Column s = start_col.column(), e = end_col.column(), c = capacity_col.column();
     const Reach reach;
-    WindowEdits edits;
-    edits.windows.reserve(n);
-    if (c.given()) edits.capacities.reserve(n);
-    if (ids != Py_None) edits.ids.reserve(n);
-    std::optional<Refusal> refusal;
-    // Each element converts as the scalar edit's arguments do, in their order: id, start, end, capacity.
-    for (std::size_t i = 0; i < n; ++i) {
-      if (ids != Py_None) {
-        PyObject* id = PyList_GET_ITEM(ids, id_count == 1 ? 0 : static_cast<Py_ssize_t>(i));
-        if (!PyUnicode_Check(id)) {
-          refusal = Refusal{i, PyExc_TypeError,
-                            std::string("argument 'ids': '") + Py_TYPE(id)->tp_name + "' object cannot be cast as 'str'"};
-          break;
+    WindowBatch batch(hold.current(), static_cast<ItemKind>(kind_number));
+    batch.reserve(n);
+    // Each element converts as the scalar edit's arguments do, in their order
+    // (id, start, end, capacity), and is then checked as that edit checks it.
+    // The loop is made for each combination of the optional columns.
+    const auto convert = [&]<bool kIds, bool kCapacities>() -> bool {
+      for (std::size_t i = 0; i < n; ++i) {
+        std::string_view id;
+        if constexpr (kIds) {
+          // The str objects lie wherever they were made: each is fetched a few elements ahead.
+          if (const auto ahead = static_cast<Py_ssize_t>(i) + 8; id_count != 1 && ahead < id_count) {
+            const char* object = reinterpret_cast<const char*>(PyList_GET_ITEM(ids, ahead));
+            __builtin_prefetch(object);
+            __builtin_prefetch(object + 64);
+          }
+          PyObject* item = PyList_GET_ITEM(ids, id_count == 1 ? 0 : static_cast<Py_ssize_t>(i));
+          if (!PyUnicode_Check(item)) {
+            const std::string text =
+                std::string("argument 'ids': '") + Py_TYPE(item)->tp_name + "' object cannot be cast as 'str'";
+            raise_at(PyExc_TypeError, text.c_str(), i);
+            return false;
+          }
+          Py_ssize_t length;
+          const char* utf8 = PyUnicode_AsUTF8AndSize(item, &length);
+          if (!utf8) {
+            raise_converted_at("argument 'ids': ", i);
+            return false;
+          }
+          id = {utf8, static_cast<std::size_t>(length)};
         }
-        Py_ssize_t length;
-        const char* utf8 = PyUnicode_AsUTF8AndSize(id, &length);
-        if (!utf8) {
-          refusal = refusal_raised(i, "argument 'ids': ");
-          break;
+        const auto start = reach.instant(s.at(i), i, "starts");
+        if (!start) return false;
+        const auto end = reach.instant(e.at(i), i, "ends");
+        if (!end) return false;
+        std::int64_t capacity = 0;
+        if constexpr (kCapacities) {
+          capacity = c.at(i);
+          if (capacity < INT32_MIN || capacity > INT32_MAX) {
+            raise_at(PyExc_OverflowError, "out of range integral type conversion attempted", i);
+            return false;
+          }
         }
-        edits.ids.emplace_back(utf8, static_cast<std::size_t>(length));
+        if (auto ok = batch.add(*start, *end, static_cast<Capacity>(capacity), id); !ok) {
+          raise_at(classes, ok.error(), i);
+          return false;
+        }
       }
-      const auto start = reach.instant(s.at(i), i, "starts", refusal);
-      const auto end = start ? reach.instant(e.at(i), i, "ends", refusal) : std::nullopt;
-      if (!end) break;
-      if (c.given()) {
-        const std::int64_t capacity = c.at(i);
-        if (capacity < INT32_MIN || capacity > INT32_MAX) {
-          refusal = Refusal{i, PyExc_OverflowError, "out of range integral type conversion attempted"};
-          break;
-        }
-        edits.capacities.push_back(static_cast<Capacity>(capacity));
-      }
-      edits.windows.push_back({*start, *end});
-    }
-    if (refusal) {
-      edits.windows.resize(refusal->position);  // the elements before it, for the engine's checks
-      edits.ids.resize(std::min(edits.ids.size(), refusal->position));
-    }
-    return finish(classes, cal, kind, edits, refusal);
+      return true;
+    };
+    const bool converted =
+        ids == Py_None ? (c.given() ? convert.operator()<false, true>() : convert.operator()<false, false>())
+                       : (c.given() ? convert.operator()<true, true>() : convert.operator()<true, false>());
+    if (!converted) return nullptr;
+    add_window_batch(hold.edited(), batch);
+    Py_RETURN_NONE;
   });
 }
 
@@ -203,26 +197,24 @@ PyObject* add_holidays(const Classes& classes, PyObject* args) noexcept {
     if (!PyArg_ParseTuple(args, "OO", &cal, &days)) return nullptr;
     Ints day_col;
     if (!day_col.open(days, SIZE_MAX, "days")) return nullptr;
+    EditHold hold;
+    if (!hold.open(classes, cal)) return nullptr;
     const std::size_t n = day_col.size();
     const Column d = day_col.column();
     const std::int64_t first = python_reach().start.date().days(), last = python_reach().end.date().days();
-    WindowEdits edits;
-    edits.windows.reserve(n);
-    std::optional<Refusal> refusal;
+    WindowBatch batch(hold.current(), ItemKind::ClosedWindow);
+    batch.reserve(n);
     // Each day as add_holiday takes it: the date, then the day after it, then the window's checks.
-    for (std::size_t i = 0; i < n && !refusal; ++i) {
+    for (std::size_t i = 0; i < n; ++i) {
       const std::int64_t day = d.at(i);
-      if (day == kMissing) {
-        refusal = Refusal{i, PyExc_TypeError, "argument 'source': expected a date, got NaT"};
-      } else if (day < first || day > last) {
-        refusal = Refusal{i, PyExc_ValueError, kDateRange};
-      } else if (auto w = holiday_window(Date::FromDays(static_cast<std::int32_t>(day))); !w) {
-        refusal = Refusal{i, exception_class(classes, w.error().kind), w.error().message};
-      } else {
-        edits.windows.push_back(*w);
-      }
+      if (day == kMissing) return raise_at(PyExc_TypeError, "argument 'source': expected a date, got NaT", i);
+      if (day < first || day > last) return raise_at(PyExc_ValueError, kDateRange, i);
+      const auto w = holiday_window(Date::FromDays(static_cast<std::int32_t>(day)));
+      if (!w) return raise_at(classes, w.error(), i);
+      if (auto ok = batch.add(w->start, w->end); !ok) return raise_at(classes, ok.error(), i);
     }
-    return finish(classes, cal, ItemKind::ClosedWindow, edits, refusal);
+    add_window_batch(hold.edited(), batch);
+    Py_RETURN_NONE;
   });
 }
 

@@ -67,6 +67,20 @@ def test_both_match_the_scalar_loop(drawn, kind, with_ids, one_capacity, element
     assert content(cal) == content(expected) and cal.ToJson() == expected.ToJson() and states(cal) == states(expected)
 
 
+def test_repeated_ids_into_a_new_calendar():
+    """A new calendar takes a batch of entries whole: each repeated id hands
+    its window to the first, however many repeat."""
+    starts = np.datetime64("2024-05-06T08", "us") + np.arange(60) * np.timedelta64(90, "m")
+    ids = [f"shift {i % 7}" for i in range(60)]
+    expected = hourloom.HourloomCalendar()
+    for i, s in zip(ids, starts.tolist()):
+        expected.SetCapacityWindow(i, s, s + H, len(i))
+    cal = ht.add_windows(hourloom.HourloomCalendar(), starts, starts + np.timedelta64(1, "h"), "capacity",
+                         capacity=[len(i) for i in ids], ids=ids)
+    span = (starts[0].item(), starts[-1].item() + H)
+    assert content(cal) == content(expected) and cal.GetStateWindows(*span) == expected.GetStateWindows(*span)
+
+
 MON = dt.datetime(2024, 5, 6)
 STARTS, ENDS = [MON + 8 * H, MON + 32 * H], [MON + 17 * H, MON + 36 * H]
 

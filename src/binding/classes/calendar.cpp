@@ -124,11 +124,11 @@ Calendar calendar_and(const Calendar& self, Calendar other) {
 
 template <EntryKind Kind>
 Result<void> set_window_entry(Calendar& c, std::string id, Instant start, Instant end) {
-  return set_entry(c, std::move(id), Kind, start, end, 0);
+  return set_entry(c, id, Kind, start, end, 0);
 }
 
 Result<void> set_capacity_entry(Calendar& c, std::string id, Instant start, Instant end, Capacity capacity) {
-  return set_entry(c, std::move(id), EntryKind::WithCapacity, start, end, capacity);
+  return set_entry(c, id, EntryKind::WithCapacity, start, end, capacity);
 }
 
 // ---------------------------------------------------------------- saving and restoring
