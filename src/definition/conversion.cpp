@@ -30,7 +30,7 @@ Result<void> replay(const Items& items, Op op) {
 Result<Calendar> to_calendar(const Definition& d) {
   Calendar c;
   c.reserve(d.open_rules.size(), d.break_rules.size(), d.open_windows.size(), d.closed_windows.size(),
-            d.capacity_windows.size(), d.entries.size());
+            d.capacity_windows.size());
   Result<void> ok = set_default_capacity(c, d.default_capacity);
   if (ok) ok = replay(d.open_rules, [&](const RuleDefinition& r) { return add_open_rule(c, r.day, r.start, r.end); });
   if (ok) ok = replay(d.break_rules, [&](const RuleDefinition& r) { return add_break_rule(c, r.day, r.start, r.end); });
@@ -40,11 +40,14 @@ Result<Calendar> to_calendar(const Definition& d) {
   if (ok)
     ok = replay(d.capacity_windows,
                 [&](const CapacityDefinition& w) { return add_capacity_override(c, w.start, w.end, w.capacity); });
+  WindowBatch entries(c, ItemKind::OpenEntry);
+  entries.reserve(d.entries.size());
   if (ok)
     ok = replay(d.entries, [&](const EntryDefinition& e) {
-      return set_entry(c, e.id, static_cast<EntryKind>(e.kind), e.start, e.end, e.capacity);
+      return entries.add_entry(static_cast<EntryKind>(e.kind), e.id, e.start, e.end, e.capacity);
     });
   if (!ok) return Unexpected(ok.error());
+  add_window_batch(c, entries);
   return c;
 }
 

@@ -285,13 +285,12 @@ void Calendar::prepare() const {
 }
 
 void Calendar::reserve(std::size_t open_rules, std::size_t break_rules, std::size_t open_windows,
-                       std::size_t closed_windows, std::size_t overrides, std::size_t entries) {
+                       std::size_t closed_windows, std::size_t overrides) {
   open_rules_.reserve(open_rules);
   break_rules_.reserve(break_rules);
   open_windows_.reserve(open_windows);
   closed_windows_.reserve(closed_windows);
   capacity_overrides_.reserve(overrides);
-  entries_.reserve_more(entries);
 }
 
 Result<void> add_open_rule(Calendar& c, std::uint8_t day, TimeOfDay start, TimeOfDay end) {

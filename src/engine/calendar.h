@@ -89,8 +89,9 @@ class Calendar {
 
   // reserve: room for so many items in each sequence, for a calendar about to
   // be filled in one go.
+  // (Entries come in a WindowBatch, which brings its own storage.)
   void reserve(std::size_t open_rules, std::size_t break_rules, std::size_t open_windows,
-               std::size_t closed_windows, std::size_t overrides, std::size_t entries);
+               std::size_t closed_windows, std::size_t overrides);
 
   // Equal sequences, and equal components in the same order.
   friend bool operator==(const Calendar& a, const Calendar& b);
@@ -172,7 +173,7 @@ struct ItemCheck {
 // checked when it is added as its single edit (add_open_window,
 // add_closed_window, add_capacity_override, or set_entry for the entry kinds)
 // checks it, and kept in the form the calendar stores, for add_window_batch
-// to store together.
+// to store together. A batch of entries also takes entries of other kinds.
 //   WindowBatch batch(c, ItemKind::OpenWindow);
 //   for (...) if (auto ok = batch.add(start, end); !ok) return ok;
 //   add_window_batch(c, batch);
@@ -184,17 +185,23 @@ class WindowBatch {
   // capacity kinds read `capacity`, the entries `id`.
   [[gnu::always_inline]] Result<void> add(Instant start, Instant end, Capacity capacity = 0,
                                           std::string_view id = {}) {
+    if (check_.entry) return add_entry(entry_kind_, id, start, end, check_.sets_capacity ? capacity : 0);
     if (auto w = check_(start, end, capacity, id); !w) [[unlikely]]
       return Unexpected(w.error());
-    const Capacity stored = check_.sets_capacity ? capacity : 0;
-    if (check_.entry) {
-      entries_.push_back(Entry{std::string(id), entry_kind_, {start, end}, stored});
-      id_hashes_.push_back(EntryList::hash_id(id));
-    }
-    else if (check_.sets_capacity)
-      overrides_.push_back({{start, end}, stored});
+    if (check_.sets_capacity)
+      overrides_.push_back({{start, end}, capacity});
     else
       windows_.push_back({start, end});
+    return {};
+  }
+  // add_entry: set_entry's edit of an entry of any kind, for a batch of entries.
+  [[gnu::always_inline]] Result<void> add_entry(EntryKind kind, std::string_view id, Instant start, Instant end,
+                                                Capacity capacity) {
+    const ItemCheck check{check_.composite, true, kind == EntryKind::WithCapacity};
+    if (auto w = check(start, end, capacity, id); !w) [[unlikely]]
+      return Unexpected(w.error());
+    entries_.push_back(Entry{std::string(id), kind, {start, end}, capacity});
+    id_hashes_.push_back(EntryList::hash_id(id));
     return {};
   }
 

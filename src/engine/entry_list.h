@@ -84,8 +84,6 @@ class EntryList {
   const_iterator end() const { return {slots_.data() + slots_.size(), slots_.data() + slots_.size()}; }
   std::size_t size() const { return live_; }
   bool empty() const { return live_ == 0; }
-  // reserve_more: room for n more entries, the id table included.
-  void reserve_more(std::size_t n);
 
   // find: the entry with exactly this id, or nullptr.
   const Entry* find(std::string_view id) const;
@@ -123,6 +121,8 @@ class EntryList {
   // ensure_table: a table at most half full for `live` entries; a new one
   // has `room` times the cells that needs.
   void ensure_table(std::size_t live, std::size_t room) const;
+  // reserve_more: room for n more entries, the id table included.
+  void reserve_more(std::size_t n);
   void place(std::uint32_t slot, std::uint32_t hash) const;
   // locate: the cell holding this id, or the free cell where it would go;
   // find_cell: the same for the id of which holds(slot) says whether slot

@@ -155,13 +155,17 @@ PyObject* add_windows(const Classes& classes, PyObject* args) noexcept {
             raise_at(PyExc_TypeError, text.c_str(), i);
             return false;
           }
-          Py_ssize_t length;
-          const char* utf8 = PyUnicode_AsUTF8AndSize(item, &length);
-          if (!utf8) {
-            raise_converted_at("argument 'ids': ", i);
-            return false;
+          if (PyUnicode_IS_COMPACT_ASCII(item)) {  // its text is its UTF-8
+            id = {static_cast<const char*>(PyUnicode_DATA(item)), static_cast<std::size_t>(PyUnicode_GET_LENGTH(item))};
+          } else {
+            Py_ssize_t length;
+            const char* utf8 = PyUnicode_AsUTF8AndSize(item, &length);
+            if (!utf8) {
+              raise_converted_at("argument 'ids': ", i);
+              return false;
+            }
+            id = {utf8, static_cast<std::size_t>(length)};
           }
-          id = {utf8, static_cast<std::size_t>(length)};
         }
         const auto start = reach.instant(s.at(i), i, "starts");
         if (!start) return false;
