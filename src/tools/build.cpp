@@ -1,48 +1,14 @@
 #include "tools/build.h"
 
-#include <algorithm>
-#include <new>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "binding/core/pyref.h"
+#include "tools/entry_point.h"
 
 namespace hourloom::tools {
 
 namespace {
-
-// Ints: an int64 column of n values, or of one for all (any number for
-// SIZE_MAX), read from a buffer; None leaves it absent.
-class Ints {
- public:
-  Ints() = default;
-  Ints(const Ints&) = delete;
-  Ints& operator=(const Ints&) = delete;
-  ~Ints() {
-    if (view_.obj) PyBuffer_Release(&view_);
-  }
-  bool open(PyObject* obj, std::size_t n, const char* name) {
-    if (obj == Py_None) return true;
-    if (PyObject_GetBuffer(obj, &view_, PyBUF_C_CONTIGUOUS) < 0) return false;
-    const auto count = static_cast<std::size_t>(view_.len) / sizeof(std::int64_t);
-    if (view_.len % static_cast<Py_ssize_t>(sizeof(std::int64_t)) != 0 ||
-        (n != SIZE_MAX && count != n && count != 1)) {
-      PyErr_Format(PyExc_ValueError, "%s: expected %zu int64 values", name, n);
-      return false;
-    }
-    column_ = {static_cast<const std::int64_t*>(view_.buf), count == 1 && n != 1 ? std::size_t{0} : std::size_t{1}};
-    size_ = count;
-    return true;
-  }
-  const Column& column() const { return column_; }
-  std::size_t size() const { return size_; }
-
- private:
-  Py_buffer view_{};
-  Column column_;
-  std::size_t size_ = 0;
-};
 
 PyObject* raise_at(PyObject* type, const char* text, std::size_t position) {
   PyErr_Format(type, "%s (at position %zu)", text, position);
@@ -92,19 +58,6 @@ class Reach {
 
 constexpr const char* kDateRange = "Date is outside the range of date.";
 
-// guarded: body() with C++ failures turned into Python exceptions.
-template <class Body>
-PyObject* guarded(Body body) noexcept {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    return PyErr_NoMemory();
-  } catch (...) {
-  }
-  PyErr_SetString(PyExc_SystemError, "unexpected internal failure");
-  return nullptr;
-}
-
 }  // namespace
 
 PyObject* add_windows(const Classes& classes, PyObject* args) noexcept {
@@ -120,9 +73,9 @@ PyObject* add_windows(const Classes& classes, PyObject* args) noexcept {
       return nullptr;
     }
     const auto n = static_cast<std::size_t>(size);
-    Ints start_col, end_col, capacity_col;
-    if (!start_col.open(starts, n, "starts") || !end_col.open(ends, n, "ends") ||
-        !capacity_col.open(capacities, n, "capacities"))
+    Int64Buffer start_col, end_col, capacity_col;
+    if (!start_col.open(starts, n, false, "starts") || !end_col.open(ends, n, false, "ends") ||
+        !capacity_col.open(capacities, n, false, "capacities", true))
       return nullptr;
     const Py_ssize_t id_count = ids == Py_None ? 0 : PyList_GET_SIZE(ids);
     if (ids != Py_None && id_count != size && id_count != 1) {
@@ -199,8 +152,8 @@ PyObject* add_holidays(const Classes& classes, PyObject* args) noexcept {
   return guarded([&]() -> PyObject* {
     PyObject *cal, *days;
     if (!PyArg_ParseTuple(args, "OO", &cal, &days)) return nullptr;
-    Ints day_col;
-    if (!day_col.open(days, SIZE_MAX, "days")) return nullptr;
+    Int64Buffer day_col;
+    if (!day_col.open(days, SIZE_MAX, false, "days")) return nullptr;
     EditHold hold;
     if (!hold.open(classes, cal)) return nullptr;
     const std::size_t n = day_col.size();

@@ -12,14 +12,15 @@
 //   _core.classes: the classes dump serves, in payload order; _core.InternalError: hourloom's internal error
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <new>
+#include <vector>
 
 #include "engine/interrupt.h"
 #include "tools/algebra.h"
 #include "tools/borrow.h"
 #include "tools/build.h"
 #include "tools/columns.h"
+#include "tools/entry_point.h"
 
 namespace hourloom::tools {
 
@@ -35,48 +36,6 @@ Classes g_classes;
 constexpr std::size_t kChunk = 1024;
 constexpr auto kChunkTime = std::chrono::microseconds(5000);
 constexpr auto kSignalInterval = std::chrono::milliseconds(20);
-
-// Buffer: one int64 buffer of the caller, released on every return path.
-class Buffer {
- public:
-  Buffer() = default;
-  Buffer(const Buffer&) = delete;
-  Buffer& operator=(const Buffer&) = delete;
-  ~Buffer() {
-    if (held_) PyBuffer_Release(&view_);
-  }
-  // open: a contiguous one-dimensional int64 buffer of 1 or `size` items (any
-  // number for SIZE_MAX; exactly `size` when writable or `exact`); None leaves
-  // an optional buffer absent and is refused for any other.
-  bool open(PyObject* obj, std::size_t size, bool writable, const char* name, bool optional = false,
-            bool exact = false) {
-    if (obj == Py_None) {
-      if (!optional) PyErr_Format(PyExc_TypeError, "%s: expected an int64 buffer, got None", name);
-      return optional;
-    }
-    const int flags = PyBUF_C_CONTIGUOUS | PyBUF_FORMAT | (writable ? PyBUF_WRITABLE : 0);
-    if (PyObject_GetBuffer(obj, &view_, flags) < 0) return false;
-    held_ = true;
-    const char* f = view_.format ? view_.format : "B";
-    if (*f == '<' || *f == '=' || *f == '@') ++f;
-    const bool int64 = view_.itemsize == 8 && (std::strcmp(f, "q") == 0 || std::strcmp(f, "l") == 0);
-    const auto n = static_cast<std::size_t>(view_.len / 8);
-    if (!int64 || view_.ndim > 1 || (size != SIZE_MAX && n != size && (n != 1 || writable || exact))) {
-      PyErr_Format(PyExc_ValueError, "%s: expected %zu int64 values", name, size);
-      return false;
-    }
-    step_ = n == 1 && size != 1 ? 0 : 1;
-    return true;
-  }
-  Column column() const { return held_ ? Column{static_cast<const std::int64_t*>(view_.buf), step_} : Column{}; }
-  std::int64_t* data() const { return static_cast<std::int64_t*>(view_.buf); }
-  std::size_t size() const { return held_ ? static_cast<std::size_t>(view_.len / 8) : 0; }
-
- private:
-  Py_buffer view_{};
-  bool held_ = false;
-  std::size_t step_ = 1;
-};
 
 PyObject* raise_failure(const Failure& f, bool with_position) {
   if (f.error.kind == ErrorKind::Interrupted && PyErr_Occurred()) return nullptr;  // Ctrl-C's own exception
@@ -180,8 +139,8 @@ PyObject* run(PyObject*, PyObject* args) noexcept {
     PyErr_SetString(PyExc_ValueError, "unknown question");
     return nullptr;
   }
-  try {
-    Buffer out_buf, first_buf, second_buf, until_buf;
+  return guarded([&]() -> PyObject* {
+    Int64Buffer out_buf, first_buf, second_buf, until_buf;
     if (!out_buf.open(out, SIZE_MAX, true, "out")) return nullptr;
     const std::size_t n = out_buf.size();
     const auto q = static_cast<Question>(question);
@@ -195,12 +154,7 @@ PyObject* run(PyObject*, PyObject* args) noexcept {
             minimum, out_buf.data(), n, nanos != 0};
     Kernel kernel(std::move(source), job, python_reach());
     return released_call(kernel, n, [&] { return PyLong_FromSize_t(kernel.missing()); });
-  } catch (const std::bad_alloc&) {
-    return PyErr_NoMemory();
-  } catch (...) {
-  }
-  PyErr_SetString(PyExc_SystemError, "unexpected internal failure");
-  return nullptr;
+  });
 }
 
 PyObject* bytes_of(const std::vector<std::int64_t>& v) {
@@ -212,7 +166,7 @@ PyObject* windows(PyObject*, PyObject* args) noexcept {
   PyObject* cal;
   long long start_us, end_us;
   if (!PyArg_ParseTuple(args, "OLL", &cal, &start_us, &end_us)) return nullptr;
-  try {
+  return guarded([&]() -> PyObject* {
     const TimeWindow reach = python_reach();
     const auto start = instant_from_micros(start_us, reach);
     const auto end = instant_from_micros(end_us, reach);
@@ -234,12 +188,7 @@ PyObject* windows(PyObject*, PyObject* args) noexcept {
       return nullptr;
     }
     return Py_BuildValue("(NNN)", starts, ends, capacities);
-  } catch (const std::bad_alloc&) {
-    return PyErr_NoMemory();
-  } catch (...) {
-  }
-  PyErr_SetString(PyExc_SystemError, "unexpected internal failure");
-  return nullptr;
+  });
 }
 
 // to_wall: out[i] = real[i] plus the offset of its segment k, where segment k
@@ -253,7 +202,7 @@ PyObject* windows(PyObject*, PyObject* args) noexcept {
 PyObject* to_wall(PyObject*, PyObject* args) noexcept {
   PyObject *real, *bounds, *offsets, *out, *index = Py_None;
   if (!PyArg_ParseTuple(args, "OOOO|O", &real, &bounds, &offsets, &out, &index)) return nullptr;
-  Buffer out_buf, real_buf, bounds_buf, offsets_buf, index_buf;
+  Int64Buffer out_buf, real_buf, bounds_buf, offsets_buf, index_buf;
   if (!out_buf.open(out, SIZE_MAX, true, "out")) return nullptr;
   const std::size_t n = out_buf.size();
   if (!real_buf.open(real, n, false, "real") || !bounds_buf.open(bounds, SIZE_MAX, false, "bounds") ||
@@ -345,8 +294,8 @@ PyObject* slots(PyObject*, PyObject* args) noexcept {
   if (!PyArg_ParseTuple(args, "OOOiOOOpO", &starts, &ends, &caps, &minimum, &points, &durations, &bounds, &backward,
                         &out))
     return nullptr;
-  try {
-    Buffer out_buf, starts_buf, ends_buf, caps_buf, points_buf, durations_buf, bounds_buf;
+  return guarded([&]() -> PyObject* {
+    Int64Buffer out_buf, starts_buf, ends_buf, caps_buf, points_buf, durations_buf, bounds_buf;
     if (!out_buf.open(out, SIZE_MAX, true, "out") || !starts_buf.open(starts, SIZE_MAX, false, "starts"))
       return nullptr;
     const std::size_t n = out_buf.size(), windows = starts_buf.size();
@@ -370,40 +319,25 @@ PyObject* slots(PyObject*, PyObject* args) noexcept {
                   durations_buf.column(), bounds_buf.column(), backward != 0, out_buf.data(), python_reach(),
                   std::nullopt};
     return released_call(work, n, [] { Py_RETURN_NONE; });
-  } catch (const std::bad_alloc&) {
-    return PyErr_NoMemory();
-  } catch (...) {
-  }
-  PyErr_SetString(PyExc_SystemError, "unexpected internal failure");
-  return nullptr;
+  });
 }
 
 // dump(obj) -> bytes: the compact payload of one of hourloom's objects.
 PyObject* dump_object(PyObject*, PyObject* obj) noexcept {
-  try {
+  return guarded([&]() -> PyObject* {
     std::string payload;
     if (!dump(g_classes, obj, &payload)) return nullptr;
     return PyBytes_FromStringAndSize(payload.data(), static_cast<Py_ssize_t>(payload.size()));
-  } catch (const std::bad_alloc&) {
-    return PyErr_NoMemory();
-  } catch (...) {
-  }
-  PyErr_SetString(PyExc_SystemError, "unexpected internal failure");
-  return nullptr;
+  });
 }
 
 // load(payload) -> object: the object a payload of dump describes.
 PyObject* load_object(PyObject*, PyObject* arg) noexcept {
   Py_buffer view;
   if (PyObject_GetBuffer(arg, &view, PyBUF_SIMPLE) < 0) return nullptr;
-  PyObject* result = nullptr;
-  try {
-    result = load(g_classes, std::string_view(static_cast<const char*>(view.buf), static_cast<std::size_t>(view.len)));
-  } catch (const std::bad_alloc&) {
-    result = PyErr_NoMemory();
-  } catch (...) {
-    PyErr_SetString(PyExc_SystemError, "unexpected internal failure");
-  }
+  PyObject* result = guarded([&] {
+    return load(g_classes, std::string_view(static_cast<const char*>(view.buf), static_cast<std::size_t>(view.len)));
+  });
   PyBuffer_Release(&view);
   return result;
 }
@@ -412,20 +346,6 @@ PyObject* add_windows_of(PyObject*, PyObject* args) noexcept { return add_window
 PyObject* add_holidays_of(PyObject*, PyObject* args) noexcept { return add_holidays(g_classes, args); }
 
 // compose(...) and describe(cal): see algebra.h.
-// guarded: body() behind the exception firewall: MemoryError for bad_alloc,
-// SystemError for anything else.
-template <class Body>
-PyObject* guarded(Body body) noexcept {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    return PyErr_NoMemory();
-  } catch (...) {
-  }
-  PyErr_SetString(PyExc_SystemError, "unexpected internal failure");
-  return nullptr;
-}
-
 PyObject* compose(PyObject*, PyObject* args) noexcept {
   return guarded([&] { return compose_calendar(g_classes, args); });
 }
