@@ -120,7 +120,8 @@ std::optional<Failure> Kernel::prepare() {
   const Job& j = job_;
   tick_ = j.nanos ? 1 : kNanosPerMicro;
   reach_first_us_ = clamped(ceil_ticks(reach_.start, tick_));
-  reach_last_us_ = clamped(ticks128(reach_.end, tick_));
+  // In nanoseconds the reach ends past int64: its largest value is an instant like any other.
+  reach_last_us_ = static_cast<std::int64_t>(std::min<__int128>(ticks128(reach_.end, tick_), INT64_MAX));
   if (j.question == Question::CapacityAt && j.size >= kMicroIndexFrom) {
     // A sample tells whether the column ascends; run() checks each instant
     // as it goes, and a calendar is compiled over the column's range.

@@ -8,7 +8,7 @@ from fractions import Fraction
 
 import numpy as np
 import pytest
-from hypothesis import given, settings, strategies as st
+from hypothesis import example, given, settings, strategies as st
 
 import hourloom
 import hourloom_tools as ht
@@ -287,6 +287,7 @@ UNITS = {"Y": None, "M": None, "W": 604_800_000_000, "D": 86_400_000_000, "7D": 
 
 
 @settings(max_examples=150, deadline=None)
+@example("ns", [2**63 - 1])  # pandas' Timestamp.max
 @given(st.sampled_from(sorted(UNITS)), st.lists(st.one_of(st.integers(-2**63 + 1, 2**63 - 1), st.integers(-10**6, 10**6)),
                                                 min_size=1, max_size=3))
 def test_every_unit_is_read_exactly_or_refused(unit, values):
