@@ -46,35 +46,13 @@ class CalendarEditor {
     return {};
   }
 
-  // check_item: ItemCheck's checks for an edit of this calendar.
-  struct Checked {
-    bool entry = false;
-    std::string_view id;
-    bool sets_capacity = false;
-    Capacity capacity = 0;
-  };
-  static Result<TimeWindow> check_item(const Calendar& c, const Checked& k, Instant start, Instant end) {
-    return ItemCheck{c.is_composite(), k.entry, k.sets_capacity}(start, end, k.capacity, k.id);
-  }
-
-  // store_window, store_override, store_entry: put a checked window in its
-  // sequence; what changed, for `edited`.
-  static CalendarEdit store_window(Calendar& c, bool opening, TimeWindow w) {
-    std::vector<TimeWindow>& windows = opening ? c.open_windows_ : c.closed_windows_;
-    windows.push_back(w);
-    const auto order = static_cast<std::uint32_t>(windows.size() - 1);
-    return {CalendarEdit::What::Item, {w, 0, order, opening ? ItemKind::OpenWindow : ItemKind::ClosedWindow}};
-  }
-  static CalendarEdit store_override(Calendar& c, TimeWindow w, Capacity capacity) {
-    c.capacity_overrides_.push_back({w, capacity});
-    const auto order = static_cast<std::uint32_t>(c.capacity_overrides_.size() - 1);
-    return {CalendarEdit::What::Item, {w, capacity, order, ItemKind::Override}};
-  }
-
   static Result<void> add_window(Calendar& c, bool opening, Instant start, Instant end) {
-    auto w = check_item(c, {}, start, end);
+    auto w = ItemCheck{c.is_composite()}(start, end, 0, {});
     if (!w) return Unexpected(w.error());
-    edited(c, store_window(c, opening, *w));
+    std::vector<TimeWindow>& windows = opening ? c.open_windows_ : c.closed_windows_;
+    windows.push_back(*w);
+    const auto order = static_cast<std::uint32_t>(windows.size() - 1);
+    edited(c, {CalendarEdit::What::Item, {*w, 0, order, opening ? ItemKind::OpenWindow : ItemKind::ClosedWindow}});
     return {};
   }
 
@@ -87,15 +65,17 @@ class CalendarEditor {
   }
 
   static Result<void> add_capacity_override(Calendar& c, Instant start, Instant end, Capacity capacity) {
-    auto w = check_item(c, {false, {}, true, capacity}, start, end);
+    auto w = ItemCheck{c.is_composite(), false, true}(start, end, capacity, {});
     if (!w) return Unexpected(w.error());
-    edited(c, store_override(c, *w, capacity));
+    c.capacity_overrides_.push_back({*w, capacity});
+    const auto order = static_cast<std::uint32_t>(c.capacity_overrides_.size() - 1);
+    edited(c, {CalendarEdit::What::Item, {*w, capacity, order, ItemKind::Override}});
     return {};
   }
 
   static Result<void> set_entry(Calendar& c, std::string_view id, EntryKind kind, Instant start, Instant end,
                                 Capacity capacity) {
-    auto w = check_item(c, {true, id, kind == EntryKind::WithCapacity, capacity}, start, end);
+    auto w = ItemCheck{c.is_composite(), true, kind == EntryKind::WithCapacity}(start, end, capacity, id);
     if (!w) return Unexpected(w.error());
     const EntryList::Change change = c.entries_.set(id, kind, *w, capacity);
     edited(c, {CalendarEdit::What::Entry, {}, &change});
@@ -112,20 +92,12 @@ class CalendarEditor {
     if (windows.empty() && overrides.empty() && entries.empty()) return;
     // Dropped first, so that a calendar left half edited (out of memory) is never answered from stale data.
     edited(c, {CalendarEdit::What::Reset});
-    switch (batch.kind_) {
-      case ItemKind::OpenWindow:
-      case ItemKind::ClosedWindow:
-        append(batch.kind_ == ItemKind::OpenWindow ? c.open_windows_ : c.closed_windows_, windows);
-        break;
-      case ItemKind::Override:
-        append(c.capacity_overrides_, overrides);
-        break;
-      case ItemKind::OpenEntry:
-      case ItemKind::ClosedEntry:
-      case ItemKind::CapacityEntry:
-        c.entries_.set_all(std::move(entries), id_hashes);
-        break;
-    }
+    if (is_entry(batch.kind_))
+      c.entries_.set_all(std::move(entries), id_hashes);
+    else if (sets_capacity(batch.kind_))
+      append(c.capacity_overrides_, overrides);
+    else
+      append(opens(batch.kind_) ? c.open_windows_ : c.closed_windows_, windows);
   }
   template <class T>
   static void append(std::vector<T>& stored, std::vector<T>& items) {
@@ -348,22 +320,17 @@ Result<void> set_entry(Calendar& c, std::string_view id, EntryKind kind, Instant
   return CalendarEditor::set_entry(c, id, kind, start, end, capacity);
 }
 
-WindowBatch::WindowBatch(const Calendar& c, ItemKind kind)
-    : kind_(kind),
-      entry_kind_(kind == ItemKind::ClosedEntry     ? EntryKind::Closed
-                  : kind == ItemKind::CapacityEntry ? EntryKind::WithCapacity
-                                                    : EntryKind::Open),
-      check_{c.is_composite(), kind >= ItemKind::OpenEntry, sets_capacity(kind)} {}
+WindowBatch::WindowBatch(const Calendar& c, ItemKind kind) : kind_(kind), composite_(c.is_composite()) {}
 
 void WindowBatch::reserve(std::size_t n) {
-  if (check_.entry) {
+  if (is_entry(kind_)) {
     entries_.reserve(n);
     id_hashes_.reserve(n);
-  }
-  else if (check_.sets_capacity)
+  } else if (sets_capacity(kind_)) {
     overrides_.reserve(n);
-  else
+  } else {
     windows_.reserve(n);
+  }
 }
 
 void add_window_batch(Calendar& c, WindowBatch& batch) { CalendarEditor::add_batch(c, batch); }

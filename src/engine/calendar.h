@@ -185,10 +185,11 @@ class WindowBatch {
   // capacity kinds read `capacity`, the entries `id`.
   [[gnu::always_inline]] Result<void> add(Instant start, Instant end, Capacity capacity = 0,
                                           std::string_view id = {}) {
-    if (check_.entry) return add_entry(entry_kind_, id, start, end, check_.sets_capacity ? capacity : 0);
-    if (auto w = check_(start, end, capacity, id); !w) [[unlikely]]
+    const bool capacities = sets_capacity(kind_);
+    if (is_entry(kind_)) return add_entry(entry_kind(kind_), id, start, end, capacities ? capacity : 0);
+    if (auto w = ItemCheck{composite_, false, capacities}(start, end, capacity, {}); !w) [[unlikely]]
       return Unexpected(w.error());
-    if (check_.sets_capacity)
+    if (capacities)
       overrides_.push_back({{start, end}, capacity});
     else
       windows_.push_back({start, end});
@@ -197,8 +198,8 @@ class WindowBatch {
   // add_entry: set_entry's edit of an entry of any kind, for a batch of entries.
   [[gnu::always_inline]] Result<void> add_entry(EntryKind kind, std::string_view id, Instant start, Instant end,
                                                 Capacity capacity) {
-    const ItemCheck check{check_.composite, true, kind == EntryKind::WithCapacity};
-    if (auto w = check(start, end, capacity, id); !w) [[unlikely]]
+    if (auto w = ItemCheck{composite_, true, kind == EntryKind::WithCapacity}(start, end, capacity, id); !w)
+        [[unlikely]]
       return Unexpected(w.error());
     entries_.push_back(Entry{std::string(id), kind, {start, end}, capacity});
     id_hashes_.push_back(EntryList::hash_id(id));
@@ -208,8 +209,7 @@ class WindowBatch {
  private:
   friend class CalendarEditor;
   ItemKind kind_;
-  EntryKind entry_kind_;
-  ItemCheck check_;
+  bool composite_;
   std::vector<TimeWindow> windows_;        // open and closed windows
   std::vector<CapacityWindow> overrides_;  // capacity overrides
   std::vector<Entry> entries_;             // entries

@@ -23,6 +23,13 @@ inline constexpr std::size_t kItemKinds = 6;
 constexpr bool opens(ItemKind k) { return k == ItemKind::OpenWindow || k == ItemKind::OpenEntry; }
 constexpr bool closes(ItemKind k) { return k == ItemKind::ClosedWindow || k == ItemKind::ClosedEntry; }
 constexpr bool sets_capacity(ItemKind k) { return k == ItemKind::Override || k == ItemKind::CapacityEntry; }
+constexpr bool is_entry(ItemKind k) { return k >= ItemKind::OpenEntry; }
+// entry_kind: the kind of entry an entry item is (for the entry kinds only).
+constexpr EntryKind entry_kind(ItemKind k) {
+  return static_cast<EntryKind>(static_cast<std::uint8_t>(k) - static_cast<std::uint8_t>(ItemKind::OpenEntry));
+}
+static_assert(entry_kind(ItemKind::ClosedEntry) == EntryKind::Closed &&
+              entry_kind(ItemKind::CapacityEntry) == EntryKind::WithCapacity);
 
 // IndexedItem: one stored window with what the questions need of it. `order`
 // is the position in its sequence (an entry's: its slot), so that items of
