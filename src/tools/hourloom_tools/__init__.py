@@ -217,6 +217,14 @@ def _form(args, shape):
     return _Arg(None, pandas=pandas)
 
 
+def _flat(values, shape):
+    """values broadcast to shape, flat and contiguous: one value stays one (the
+    kernels read it for every position)."""
+    if values.size == 1:
+        return _np.ascontiguousarray(values.reshape(1))
+    return _np.ascontiguousarray(_np.broadcast_to(values, shape).reshape(-1))
+
+
 def _run(question, cal, flat, out, minimum=1, nanos=False):
     """The kernel over contiguous int64 columns (None where absent) into out,
     microseconds or nanoseconds; how many answers are NaT."""
@@ -231,16 +239,8 @@ def _ask(question, cal, args, minimum=1):
     answers are missing, and the unit."""
     args, nanos = _nanoseconds(args)
     shape = _np.broadcast_shapes(*(a.us.shape for a in args if a is not None))
-    size = _math.prod(shape)
-    flat = []
-    for a in args:
-        if a is None:
-            flat.append(None)
-        elif a.us.size == 1:
-            flat.append(_np.ascontiguousarray(a.us.reshape(1)))
-        else:
-            flat.append(_np.ascontiguousarray(_np.broadcast_to(a.us, shape)).reshape(-1))
-    out = _np.empty(size, _np.int64)
+    flat = [None if a is None else _flat(a.us, shape) for a in args]
+    out = _np.empty(_math.prod(shape), _np.int64)
     missing = _run(question, cal, flat, out, minimum, nanos)
     form = _form(args, shape)
     return out.reshape(shape), form.pandas, form.scalar, missing, "ns" if nanos else "us"

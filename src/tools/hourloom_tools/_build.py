@@ -11,7 +11,7 @@ import operator as _operator
 
 import numpy as _np
 
-from . import _ZONED, _NAT, _convert, _is_pandas, _core
+from . import _ZONED, _NAT, _convert, _flat, _is_pandas, _core
 from ._zoned import Zoned, _instants
 
 _DAY_US = 86_400_000_000
@@ -63,18 +63,10 @@ def _capacities(capacity):
 
 
 def _ids(ids):
-    """Ids as an object array (the edit checks that each is a str)."""
+    """Ids as a numpy array, of str or of objects (the edit checks that each is a str)."""
     if _is_pandas(ids):
         ids = ids.to_numpy()
-    arr = _np.asarray(ids) if hasattr(ids, "__array__") else _np.asarray(ids, object)
-    return arr.astype(object) if arr.dtype.kind in "US" else arr
-
-
-def _flat(values, shape):
-    """values broadcast to shape, flat: one value stays one (the edit reads it for all)."""
-    if values.size == 1:
-        return values.reshape(1)
-    return _np.broadcast_to(values, shape).reshape(-1)
+    return _np.asarray(ids) if hasattr(ids, "__array__") else _np.asarray(ids, object)
 
 
 def add_windows(cal, starts, ends, kind, *, capacity=None, ids=None, zone=None):
@@ -105,19 +97,18 @@ def add_windows(cal, starts, ends, kind, *, capacity=None, ids=None, zone=None):
         columns.append(_capacities(capacity))
     # A list of str is passed as it is (the edit checks each item); other ids go through numpy.
     plain = type(ids) is list and not (ids and isinstance(ids[0], list))
-    id_values = None if ids is None or plain else _ids(ids)
-    shapes = [c.shape for c in columns] + ([(len(ids),)] if plain else [] if ids is None else [id_values.shape])
+    keyed = ids is not None
+    shapes = [c.shape for c in columns]
+    if keyed:
+        ids = ids if plain else _ids(ids)
+        shapes.append((len(ids),) if plain else ids.shape)
     shape = _np.broadcast_shapes(*shapes)
     size = _math.prod(shape)
-    if ids is None:
-        id_list = None
-    elif plain and len(ids) in (1, size):
-        id_list = ids
-    else:
-        id_list = _flat(_ids(ids) if plain else id_values, shape).tolist()
-    flat = [_np.ascontiguousarray(_flat(c, shape)) for c in columns]
-    _core.add_windows(cal, _KINDS[kind][ids is not None], size, flat[0], flat[1],
-                      flat[2] if capacity is not None else None, id_list)
+    if keyed and not (plain and len(ids) in (1, size)):
+        ids = _flat(_ids(ids) if plain else ids, shape).tolist()
+    flat = [_flat(c, shape) for c in columns]
+    _core.add_windows(cal, _KINDS[kind][keyed], size, flat[0], flat[1], flat[2] if capacity is not None else None,
+                      ids)
     return cal
 
 
