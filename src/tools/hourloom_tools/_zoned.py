@@ -522,6 +522,10 @@ class Zoned:
             wall[(us < first) & (wall >= start)] = start - 1
         return wall
 
+    def _datetime(self, us):
+        """Real instant us (UTC microseconds) as an aware datetime in the zone; None for NaT."""
+        return None if us == _NAT else (_EPOCH + _dt.timedelta(microseconds=us)).astimezone(self._zone)
+
     def _aware(self, raw, args, shape):
         """Real instants (UTC microseconds) in the form of the arguments that
         shape them: a numpy scalar of instants first gives numpy's, in UTC."""
@@ -530,11 +534,9 @@ class Zoned:
         if arg.scalar and args[0].numpy:
             return values.reshape(())[()]
         if arg.scalar:
-            us = int(raw.reshape(()))
-            return None if us == _NAT else (_EPOCH + _dt.timedelta(microseconds=us)).astimezone(self._zone)
+            return self._datetime(int(raw.reshape(())))
         if isinstance(arg.pandas, (list, tuple)):
-            return [None if us == _NAT else (_EPOCH + _dt.timedelta(microseconds=us)).astimezone(self._zone)
-                    for us in raw.reshape(-1).tolist()]
+            return [self._datetime(us) for us in raw.reshape(-1).tolist()]
         if arg.pandas is not None:
             import pandas as pd
             idx = pd.DatetimeIndex(raw.reshape(-1), dtype=pd.DatetimeTZDtype("us", self._zone))  # from UTC
@@ -694,7 +696,6 @@ class Zoned:
         t_arg = _instants(times, "times")
         u_arg = None if until is None else _instants(until, "until")
         (t, u), shape = _broadcast(t_arg, u_arg)
-        t = t.copy()
         return self._walk(_NEXT_OPEN, t, None, u, shape, [t_arg, u_arg])
 
     def add_work(self, starts, durations, until=None):
@@ -744,8 +745,7 @@ class Zoned:
         starts, ends, caps = self._real_windows(a, b)
         if isinstance(start, _np.generic) and isinstance(end, _np.generic):
             return starts.view("M8[us]").copy(), ends.view("M8[us]").copy(), caps.copy()
-        aware = lambda v: (_EPOCH + _dt.timedelta(microseconds=int(v))).astimezone(self._zone)
-        return [aware(v) for v in starts], [aware(v) for v in ends], caps.copy()
+        return [self._datetime(v) for v in starts.tolist()], [self._datetime(v) for v in ends.tolist()], caps.copy()
 
     def _slots(self, question, starts, durations, min_capacity, until, names):
         s_arg, d_arg = _instants(starts, names[0]), _convert(durations, "m", "durations")
