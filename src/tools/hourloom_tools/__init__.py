@@ -269,6 +269,13 @@ def _wrap(raw, pandas, scalar, kind, unit="us"):
     return values
 
 
+def _int(x, what):
+    """x as an int; TypeError, naming what, for a bool or a value that is not an integer."""
+    if isinstance(x, (bool, _np.bool_)) or not hasattr(type(x), "__index__"):
+        raise TypeError(f"{what}: expected an int, got '{type(x).__name__}'")
+    return _operator.index(x)
+
+
 def _fill(fill, as_bool):
     """fill= checked: a bool for flags, an int that int64 holds for capacities, or None."""
     if fill is None:
@@ -277,9 +284,7 @@ def _fill(fill, as_bool):
         if not isinstance(fill, (bool, _np.bool_)):
             raise TypeError(f"fill: expected a bool, got '{type(fill).__name__}'")
         return bool(fill)
-    if isinstance(fill, (bool, _np.bool_)) or not hasattr(type(fill), "__index__"):
-        raise TypeError(f"fill: expected an int, got '{type(fill).__name__}'")
-    value = _operator.index(fill)
+    value = _int(fill, "fill")
     if not _NAT <= value <= _LONGEST:
         raise ValueError(f"fill: {value} is outside the int64 range")
     return value

@@ -4,9 +4,7 @@ operands' capacities c_i(t), answering every question a simple calendar does.
     crews = total(scale(early, 2), late)
     rota = repeat(four_on, dt.datetime(2024, 1, 1), dt.timedelta(days=8))
 """
-import operator as _operator
-
-from . import _core, _scalar_us, _NAT  # the package defines them before it imports this
+from . import _core, _int, _scalar_us, _NAT  # the package defines them before it imports this
 
 __all__ = ["union", "total", "difference", "scale", "within", "effective", "repeat", "describe"]
 
@@ -42,9 +40,7 @@ def difference(a, b):
 
 def scale(cal, k):
     """k times cal's capacity, for an int k >= 0; saturates at 2,147,483,647."""
-    if isinstance(k, bool) or not hasattr(type(k), "__index__"):
-        raise TypeError(f"argument 'k': expected an int, got '{type(k).__name__}'")
-    k = _operator.index(k)
+    k = _int(k, "argument 'k'")
     if not 0 <= k <= _MOST:
         raise ValueError("Scale factor must be between 0 and 2147483647.")
     return _compose(_SCALE, (cal,), factor=k)
