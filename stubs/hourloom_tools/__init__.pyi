@@ -1,5 +1,5 @@
 import datetime
-from typing import Any, Iterable, Literal, overload, type_check_only
+from typing import Any, Iterable, Literal, overload
 
 import numpy as np
 import numpy.typing as npt
@@ -200,10 +200,7 @@ class Zoned:
 
 # `series.hourloom` (pandas) and `pl.col(...).hourloom` (polars): the column
 # functions with the Series or expression as their first column. Registered
-# once pandas or polars is imported, in either order. The two share their
-# methods through _ColumnFunctions, which only the stubs hold (stubtest checks
-# its methods on each class).
-@type_check_only
+# once pandas or polars is imported, in either order.
 class _ColumnFunctions:
     def capacity_at(self, cal: _Source, fill: int | None = None) -> Any: ...
     def can_work(self, cal: _Source, fill: bool | None = None) -> Any: ...

@@ -433,5 +433,6 @@ def plot(cal, start, end, ax=None):
 from ._zoned import Zoned  # noqa: E402  (it builds on the functions above)
 from ._build import add_windows, add_holidays  # noqa: E402
 from ._algebra import union, total, difference, scale, within, effective, repeat, describe  # noqa: E402
-from ._accessors import HourloomExprNamespace, HourloomSeriesAccessor, install as _install  # noqa: E402
+from ._accessors import _ColumnFunctions, HourloomExprNamespace, HourloomSeriesAccessor  # noqa: E402
+from ._accessors import install as _install  # noqa: E402
 _install()

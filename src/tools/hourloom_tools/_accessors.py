@@ -15,7 +15,40 @@ from . import (add_capacity_time, add_work, can_work, capacity_at, capacity_time
                next_open, working_duration)
 
 
-class HourloomSeriesAccessor:
+class _ColumnFunctions:
+    """The column functions with the object's column as their first column:
+    each subclass says how one is called (_call) and how it reads a string
+    instant or duration (_instant, _duration)."""
+
+    def capacity_at(self, cal, fill=None):
+        return self._call(capacity_at, "i", cal, fill=fill)
+
+    def can_work(self, cal, fill=None):
+        return self._call(can_work, "b", cal, fill=fill)
+
+    def next_open(self, cal, until=None):
+        return self._call(next_open, "M", cal, self._instant(until))
+
+    def add_work(self, cal, durations, until=None):
+        return self._call(add_work, "M", cal, self._duration(durations), self._instant(until))
+
+    def working_duration(self, cal, ends):
+        return self._call(working_duration, "m", cal, self._instant(ends))
+
+    def capacity_time(self, cal, ends):
+        return self._call(capacity_time, "m", cal, self._instant(ends))
+
+    def add_capacity_time(self, cal, amounts, until=None):
+        return self._call(add_capacity_time, "M", cal, self._duration(amounts), self._instant(until))
+
+    def first_slot(self, cal, durations, min_capacity=1, until=None):
+        return self._call(first_slot, "M", cal, self._duration(durations), min_capacity, self._instant(until))
+
+    def last_slot(self, cal, durations, min_capacity=1, until=None):
+        return self._call(last_slot, "M", cal, self._duration(durations), min_capacity, self._instant(until))
+
+
+class HourloomSeriesAccessor(_ColumnFunctions):
     """`series.hourloom`: the column functions with the Series as their first
     column. A string duration is read as pd.Timedelta reads it, a string
     instant as pd.Timestamp does."""
@@ -23,43 +56,19 @@ class HourloomSeriesAccessor:
     def __init__(self, series):
         self._series = series
 
-    def capacity_at(self, cal, fill=None):
-        return capacity_at(cal, self._series, fill)
+    def _call(self, fn, kind, cal, *args, **options):
+        return fn(cal, self._series, *args, **options)
 
-    def can_work(self, cal, fill=None):
-        return can_work(cal, self._series, fill)
+    @staticmethod
+    def _duration(x):
+        return _sys.modules["pandas"].Timedelta(x) if isinstance(x, str) else x
 
-    def next_open(self, cal, until=None):
-        return next_open(cal, self._series, _instant(until))
-
-    def add_work(self, cal, durations, until=None):
-        return add_work(cal, self._series, _duration(durations), _instant(until))
-
-    def working_duration(self, cal, ends):
-        return working_duration(cal, self._series, _instant(ends))
-
-    def capacity_time(self, cal, ends):
-        return capacity_time(cal, self._series, _instant(ends))
-
-    def add_capacity_time(self, cal, amounts, until=None):
-        return add_capacity_time(cal, self._series, _duration(amounts), _instant(until))
-
-    def first_slot(self, cal, durations, min_capacity=1, until=None):
-        return first_slot(cal, self._series, _duration(durations), min_capacity, _instant(until))
-
-    def last_slot(self, cal, durations, min_capacity=1, until=None):
-        return last_slot(cal, self._series, _duration(durations), min_capacity, _instant(until))
+    @staticmethod
+    def _instant(x):
+        return _sys.modules["pandas"].Timestamp(x) if isinstance(x, str) else x
 
 
-def _duration(x):
-    return _sys.modules["pandas"].Timedelta(x) if isinstance(x, str) else x
-
-
-def _instant(x):
-    return _sys.modules["pandas"].Timestamp(x) if isinstance(x, str) else x
-
-
-class HourloomExprNamespace:
+class HourloomExprNamespace(_ColumnFunctions):
     """`pl.col(...).hourloom`: the column functions as expressions, the
     expression as their first column, for eager and lazy frames. Other
     arguments may be expressions or values. A lazy frame's schema is known
@@ -69,8 +78,9 @@ class HourloomExprNamespace:
     def __init__(self, expr):
         self._expr = expr
 
-    def _call(self, fn, dtype, cal, *args, **options):
+    def _call(self, fn, kind, cal, *args, **options):
         pl = _sys.modules["polars"]
+        dtype = {"i": pl.Int64, "b": pl.Boolean, "M": None, "m": pl.Duration("us")}[kind]
         exprs = [self._expr] + [a for a in args if isinstance(a, pl.Expr)]
 
         def run(columns):
@@ -83,37 +93,11 @@ class HourloomExprNamespace:
 
         return pl.map_batches(exprs, run, return_dtype=dtype, is_elementwise=True)
 
-    def capacity_at(self, cal, fill=None):
-        return self._call(capacity_at, _dtype("i"), cal, fill=fill)
+    @staticmethod
+    def _instant(x):
+        return x
 
-    def can_work(self, cal, fill=None):
-        return self._call(can_work, _dtype("b"), cal, fill=fill)
-
-    def next_open(self, cal, until=None):
-        return self._call(next_open, _dtype("M"), cal, until)
-
-    def add_work(self, cal, durations, until=None):
-        return self._call(add_work, _dtype("M"), cal, durations, until)
-
-    def working_duration(self, cal, ends):
-        return self._call(working_duration, _dtype("m"), cal, ends)
-
-    def capacity_time(self, cal, ends):
-        return self._call(capacity_time, _dtype("m"), cal, ends)
-
-    def add_capacity_time(self, cal, amounts, until=None):
-        return self._call(add_capacity_time, _dtype("M"), cal, amounts, until)
-
-    def first_slot(self, cal, durations, min_capacity=1, until=None):
-        return self._call(first_slot, _dtype("M"), cal, durations, min_capacity, until)
-
-    def last_slot(self, cal, durations, min_capacity=1, until=None):
-        return self._call(last_slot, _dtype("M"), cal, durations, min_capacity, until)
-
-
-def _dtype(kind):
-    pl = _sys.modules["polars"]
-    return {"i": pl.Int64, "b": pl.Boolean, "M": None, "m": pl.Duration("us")}[kind]
+    _duration = _instant
 
 
 # ---------------------------------------------------------------- registration
