@@ -124,10 +124,6 @@ def _broadcast(*args):
     return [None if a is None else _np.broadcast_to(a.us, shape).reshape(-1) for a in args], shape
 
 
-def _known(us):
-    return us[us != _NAT]
-
-
 def _extent(*columns):
     """The least and greatest known instants of the columns (None where absent),
     and whether any is NaT; None when none is known."""
@@ -141,7 +137,7 @@ def _extent(*columns):
             nat = True
             if top == _NAT:
                 continue
-            bottom = int(_known(c).min())
+            bottom = int(c[c != _NAT].min())
         lo = bottom if lo is None else min(lo, bottom)
         hi = top if hi is None else max(hi, top)
     return None if lo is None else (lo, hi, nat)
@@ -469,7 +465,10 @@ class Zoned:
 
     def _segments(self, *columns):
         """The segments over the known instants of the columns."""
-        extent = _extent(*columns)
+        return self._over(_extent(*columns))
+
+    def _over(self, extent):
+        """The segments over an extent as _extent gives it (None: no instant known)."""
         return self._offsets.segments(extent[0], extent[1]) if extent else _Segments([], [0])
 
     def _real_range(self):
@@ -576,7 +575,8 @@ class Zoned:
     def _between(self, question, starts, ends):
         a_arg, b_arg = _instants(starts, "starts"), _instants(ends, "ends")
         (a, b), shape = _broadcast(a_arg, b_arg)
-        seg = self._segments(a, b)
+        extent = _extent(a, b)
+        seg = self._over(extent)
         missing = (a == _NAT) | (b == _NAT)
         ia, ib = seg.index(a), seg.index(b)
         wa, wb = self._readings(seg, a), self._readings(seg, b)
@@ -584,8 +584,7 @@ class Zoned:
         # F(u) = C[k] + the wall-clock answer from the start of u's segment k
         # (or from the earliest instant) to u; the answer is F(b) - F(a), or
         # the wall-clock answer itself where both ends share a segment.
-        known = _known(_np.concatenate((a, b)))
-        lo = int(known.min()) if known.size else 0
+        lo = extent[0] if extent else 0
         seg_start = lambda k: _np.maximum(seg.start(k), lo) + seg.offsets[k]
         part = self._naive(question, [_np.where(same, wa, seg_start(ib)), wb])
         if not same.all():
@@ -617,7 +616,7 @@ class Zoned:
         extent = _extent(s, until) if until is not None else starts and (
             max(starts[0] - _DEFAULT_SPAN_US, _REACH_FIRST) if some_back else starts[0],
             min(starts[1] + _DEFAULT_SPAN_US, _REACH_LAST))  # the default span, cut to what a datetime holds
-        seg = self._offsets.segments(extent[0], extent[1]) if extent else _Segments([], [0])
+        seg = self._over(extent)
         near = seg.upto(starts[1]) if starts else seg  # enough for reading the instants
         # The wall-clock walk without a horizon gives the errors, at their positions.
         k = _np.empty(len(s), _np.int64)
