@@ -12,9 +12,8 @@ import operator as _operator
 import numpy as _np
 
 from . import _ZONED, _NAT, _convert, _flat, _is_pandas, _core
-from ._zoned import Zoned, _instants
+from ._zoned import Zoned, _DAY_US, _instants
 
-_DAY_US = 86_400_000_000
 # Capacities beyond an int32 are refused; these stand for them and stay beyond it.
 _CAPACITY_RANGE = (-2**31 - 1, 2**31)
 # The engine's numbers of the six kinds of stored window: added windows, then entries.

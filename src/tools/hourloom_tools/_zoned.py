@@ -24,6 +24,8 @@ import numpy as _np
 from . import _Arg, _bound, _convert, _counts, _form, _minimum, _object_values, _run, _wrap
 from . import _CAPACITY_AT, _NEXT_OPEN, _ADD_WORK, _WORKING_DURATION, _CAPACITY_TIME, _FIRST_SLOT, _LAST_SLOT
 from . import _NAT, _is_pandas, _floor_us
+# The instants a datetime holds, real or read on the wall clock; the largest int64.
+from . import _FIRST_US as _REACH_FIRST, _LAST_US as _REACH_LAST, _LONGEST as _FOREVER
 from . import _core
 
 _NAIVE = "a naive datetime is ambiguous here: attach a zone (numpy datetime64 values are read as UTC)"
@@ -38,10 +40,6 @@ _DEFAULT_SPAN_US = 1830 * _DAY_US  # the walks' default search span
 # Real instants whose offsets can be read: a day inside the years a datetime holds.
 _FIRST_US = (_dt.datetime(1, 1, 2, tzinfo=_UTC) - _EPOCH) // _US
 _LAST_US = (_dt.datetime(9999, 12, 30, tzinfo=_UTC) - _EPOCH) // _US
-# The instants a datetime holds, real or read on the wall clock.
-_REACH_FIRST = (_dt.datetime.min.replace(tzinfo=_UTC) - _EPOCH) // _US
-_REACH_LAST = (_dt.datetime.max.replace(tzinfo=_UTC) - _EPOCH) // _US
-_FOREVER = _np.iinfo(_np.int64).max
 
 
 def _zone_of(zone):
