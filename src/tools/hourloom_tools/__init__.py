@@ -88,12 +88,12 @@ def _floor_us(arr, kind):
         num, den = count // g, _FINER[unit] // g
     else:
         num, den = _US_PER[unit] * count, 1
+    if num == 1 and den == 1:  # microseconds: the kernel refuses instants outside the dates
+        return raw
     # Values outside [lo, hi] leave the range: floor(raw * num / den) is monotone in raw.
     first, last = (_FIRST_US, _LAST_US) if kind == "M" else (-_LONGEST, _LONGEST)
     lo = max(-(-first * den // num), _NAT + 1)
     hi = min(-(-(last + 1) * den // num) - 1, _LONGEST)
-    if num == 1 and den == 1:  # microseconds: the kernel refuses instants outside the dates
-        return raw
     if lo == _NAT + 1 and hi == _LONGEST and num == 1:  # every value but NaT in range
         out = _np.floor_divide(raw, den)
         out[raw == _NAT] = _NAT
