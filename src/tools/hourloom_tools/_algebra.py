@@ -4,12 +4,11 @@ operands' capacities c_i(t), answering every question a simple calendar does.
     crews = total(scale(early, 2), late)
     rota = repeat(four_on, dt.datetime(2024, 1, 1), dt.timedelta(days=8))
 """
-from . import _core, _int, _scalar_us, _NAT  # the package defines them before it imports this
+from . import _INT32, _core, _int, _scalar_us, _NAT  # the package defines them before it imports this
 
 __all__ = ["union", "total", "difference", "scale", "within", "effective", "repeat", "describe"]
 
 _INTERSECTION, _UNION, _TOTAL, _DIFFERENCE, _SCALE, _WITHIN, _EFFECTIVE, _REPEAT = range(8)
-_MOST = 2**31 - 1
 
 
 def _us(v, kind, name):
@@ -41,7 +40,7 @@ def difference(a, b):
 def scale(cal, k):
     """k times cal's capacity, for an int k >= 0; saturates at 2,147,483,647."""
     k = _int(k, "argument 'k'")
-    if not 0 <= k <= _MOST:
+    if not 0 <= k <= _INT32[1]:
         raise ValueError("Scale factor must be between 0 and 2147483647.")
     return _compose(_SCALE, (cal,), factor=k)
 

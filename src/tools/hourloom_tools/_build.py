@@ -11,11 +11,11 @@ import operator as _operator
 
 import numpy as _np
 
-from . import _ZONED, _NAT, _convert, _flat, _is_pandas, _core
+from . import _INT32, _ZONED, _NAT, _convert, _flat, _is_pandas, _core
 from ._zoned import Zoned, _DAY_US, _instants
 
 # Capacities beyond an int32 are refused; these stand for them and stay beyond it.
-_CAPACITY_RANGE = (-2**31 - 1, 2**31)
+_CAPACITY_RANGE = (_INT32[0] - 1, _INT32[1] + 1)
 # The engine's numbers of the six kinds of stored window: added windows, then entries.
 _KINDS = {"open": (0, 3), "closed": (1, 4), "capacity": (2, 5)}
 
