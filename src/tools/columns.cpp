@@ -63,12 +63,6 @@ __int128 ceil_ticks(Instant t, std::int64_t tick) {
 std::int64_t clamped(__int128 v) {
   return static_cast<std::int64_t>(std::clamp<__int128>(v, INT64_MIN + 1, INT64_MAX - 1));
 }
-// instant_at: v ticks since the epoch, inside the representable dates (the
-// caller has checked it against the reach).
-Instant instant_at(std::int64_t v, std::int64_t tick) {
-  const std::int64_t per_second = kNanosPerSecond / tick;
-  return *instant_of(floor_div(v, per_second), static_cast<std::uint64_t>(floor_mod(v, per_second) * tick));
-}
 Duration duration_from_ticks(std::int64_t v, std::int64_t tick) {
   const std::int64_t per_second = kNanosPerSecond / tick;
   return Duration::FromNormalized(floor_div(v, per_second), static_cast<std::uint32_t>(floor_mod(v, per_second) * tick));
@@ -76,20 +70,6 @@ Duration duration_from_ticks(std::int64_t v, std::int64_t tick) {
 bool not_found(const Error& e) { return e.kind == ErrorKind::Runtime && Error{e.kind, msg::kWorkNotFound} == e; }
 
 }  // namespace
-
-// instant_of: seconds since the epoch and a fraction as an instant, or nullopt
-// outside the instant range or for a fraction no time of day holds.
-std::optional<Instant> instant_of(std::int64_t seconds, std::uint64_t nanos) {
-  if (seconds < Instant::Min().unix_seconds() || seconds > Instant::Max().unix_seconds() || nanos > UINT32_MAX)
-    return std::nullopt;
-  const auto day = floor_div(seconds, kSecondsPerDay);
-  const auto time = TimeOfDay::FromSeconds(static_cast<std::uint32_t>(floor_mod(seconds, kSecondsPerDay)),
-                                           static_cast<std::uint32_t>(nanos));
-  if (!time) return std::nullopt;
-  const Instant t = Instant::FromParts(Date::FromDays(static_cast<std::int32_t>(day)), *time);
-  if (Instant::Max() < t) return std::nullopt;  // a leap second after the last one
-  return t;
-}
 
 Duration duration_from_micros(std::int64_t us) { return duration_from_ticks(us, kNanosPerMicro); }
 

@@ -75,9 +75,12 @@ struct Failure {
 // is absent outside the reach; micros_of(Instant) floors to the microsecond as
 // a datetime holds it (a leap second keeps the fraction within its second).
 std::optional<Instant> instant_from_micros(std::int64_t us, TimeWindow reach);
-// instant_of: seconds since the epoch and a fraction as an instant, or nullopt
-// outside the instant range or for a fraction no time of day holds.
-std::optional<Instant> instant_of(std::int64_t seconds, std::uint64_t nanos);
+// instant_at: v ticks of `tick` nanoseconds (1000: microseconds) since the
+// epoch; the caller has checked v against the reach.
+inline Instant instant_at(std::int64_t v, std::int64_t tick) {
+  const std::int64_t per_second = kNanosPerSecond / tick;
+  return *Instant::FromUnix(floor_div(v, per_second), static_cast<std::uint32_t>(floor_mod(v, per_second) * tick));
+}
 Duration duration_from_micros(std::int64_t us);
 std::int64_t micros_of(Instant t);
 // ticks_of: t in ticks of `tick` nanoseconds (1000: microseconds), floored;

@@ -4,7 +4,6 @@
 
 #include "definition/conversion.h"
 #include "time/utf8.h"
-#include "tools/columns.h"
 
 namespace hourloom::tools {
 
@@ -21,6 +20,19 @@ constexpr std::int64_t unzigzag(std::uint64_t v) {
   return static_cast<std::int64_t>(v >> 1) ^ -static_cast<std::int64_t>(v & 1);
 }
 
+// instant_of: seconds since the epoch and a fraction as an instant, or nullopt
+// outside the instant range or for a fraction no time of day holds.
+std::optional<Instant> instant_of(std::int64_t seconds, std::uint64_t nanos) {
+  if (seconds < Instant::Min().unix_seconds() || seconds > Instant::Max().unix_seconds() || nanos > UINT32_MAX)
+    return std::nullopt;
+  const auto day = floor_div(seconds, kSecondsPerDay);
+  const auto time = TimeOfDay::FromSeconds(static_cast<std::uint32_t>(floor_mod(seconds, kSecondsPerDay)),
+                                           static_cast<std::uint32_t>(nanos));
+  if (!time) return std::nullopt;
+  const Instant t = Instant::FromParts(Date::FromDays(static_cast<std::int32_t>(day)), *time);
+  if (Instant::Max() < t) return std::nullopt;  // a leap second after the last one
+  return t;
+}
 
 }  // namespace
 
