@@ -6,6 +6,7 @@
 
 #include "binding/core/objects.h"
 #include "time/format.h"
+#include "tools/entry_point.h"
 
 namespace hourloom::tools {
 
@@ -14,27 +15,6 @@ namespace {
 PyObject* value_error(const char* message) {
   PyErr_SetString(PyExc_ValueError, message);
   return nullptr;
-}
-
-// instant_of: an instant in microseconds inside the reach, or nullopt with ValueError.
-std::optional<Instant> instant_of(long long us) {
-  auto t = instant_from_micros(us, python_reach());
-  if (!t) value_error(text::kInstantRange);
-  return t;
-}
-
-// sequence_of: a tuple's items as int64 values; false with the conversion's error.
-bool sequence_of(PyObject* tuple, std::vector<long long>* out) {
-  if (!PyTuple_Check(tuple)) {
-    PyErr_SetString(PyExc_TypeError, "expected a tuple");
-    return false;
-  }
-  for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(tuple); ++i) {
-    const long long v = PyLong_AsLongLong(PyTuple_GET_ITEM(tuple, i));
-    if (v == -1 && PyErr_Occurred()) return false;
-    out->push_back(v);
-  }
-  return true;
 }
 
 const char* operator_name(Operator op) {
@@ -141,27 +121,30 @@ PyObject* compose_calendar(const Classes& classes, PyObject* args) {
       k.factor = static_cast<Capacity>(factor);
       break;
     case Operator::Within: {
-      const auto start = instant_of(start_us), end = start ? instant_of(end_us) : std::nullopt;
+      const auto start = instant_arg(start_us), end = start ? instant_arg(end_us) : std::nullopt;
       if (!end) return nullptr;
       k.window = {*start, *end};
       break;
     }
     case Operator::Repeat: {
-      const auto anchor = instant_of(start_us);
+      const auto anchor = instant_arg(start_us);
       if (!anchor) return nullptr;
       k.anchor = *anchor;
       k.period = duration_from_micros(period_us);
       break;
     }
     case Operator::Effective: {
-      std::vector<long long> at, parts;
-      if (!sequence_of(switch_us, &at) || !sequence_of(switch_parts, &parts)) return nullptr;
-      if (at.size() != parts.size()) return value_error("switch instants and calendars differ in number");
-      for (std::size_t i = 0; i < at.size(); ++i) {
-        const auto from = instant_of(at[i]);
+      const Py_ssize_t m = PyTuple_GET_SIZE(switch_us);
+      if (PyTuple_GET_SIZE(switch_parts) != m) return value_error("switch instants and calendars differ in number");
+      k.switches.reserve(static_cast<std::size_t>(m));
+      for (Py_ssize_t i = 0; i < m; ++i) {
+        const long long at = PyLong_AsLongLong(PyTuple_GET_ITEM(switch_us, i));
+        const long long part = at == -1 && PyErr_Occurred() ? -1 : PyLong_AsLongLong(PyTuple_GET_ITEM(switch_parts, i));
+        if (part == -1 && PyErr_Occurred()) return nullptr;
+        const auto from = instant_arg(at);
         if (!from) return nullptr;
-        if (parts[i] < kClosedSwitch || parts[i] >= n) return value_error(msg::kSwitchComponents);
-        k.switches.push_back({*from, static_cast<std::int32_t>(parts[i])});
+        if (part < kClosedSwitch || part >= n) return value_error(msg::kSwitchComponents);
+        k.switches.push_back({*from, static_cast<std::int32_t>(part)});
       }
       break;
     }
@@ -169,10 +152,7 @@ PyObject* compose_calendar(const Classes& classes, PyObject* args) {
       break;
   }
   auto c = compose(std::move(k));
-  if (!c) {
-    PyErr_SetString(exception_class(classes, c.error().kind), c.error().message);
-    return nullptr;
-  }
+  if (!c) return raise_failure(classes, c.error());
   return new_calendar(classes, std::move(*c));
 }
 

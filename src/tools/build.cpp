@@ -10,14 +10,6 @@ namespace hourloom::tools {
 
 namespace {
 
-PyObject* raise_at(PyObject* type, const char* text, std::size_t position) {
-  PyErr_Format(type, "%s (at position %zu)", text, position);
-  return nullptr;
-}
-PyObject* raise_at(const Classes& classes, const Error& e, std::size_t position) {
-  return raise_at(exception_class(classes, e.kind), e.message, position);
-}
-
 // raise_converted_at: the exception raised just now, as a ValueError with
 // prefix and the position (MemoryError stays one). A UnicodeEncodeError
 // cannot be made from its text alone.
@@ -41,8 +33,7 @@ class Reach {
   std::optional<Instant> instant(std::int64_t us, std::size_t i, const char* name) const {
     if (us < first_ || us > last_) [[unlikely]]
       return refuse(us, i, name);
-    const std::int64_t seconds = floor_div(us, kMicrosPerSecond);
-    return Instant::FromUnix(seconds, static_cast<std::uint32_t>(us - seconds * kMicrosPerSecond) * kNanosPerMicro);
+    return instant_at(us, kNanosPerMicro);
   }
 
  private:
@@ -133,7 +124,7 @@ PyObject* add_windows(const Classes& classes, PyObject* args) noexcept {
           }
         }
         if (auto ok = batch.add(*start, *end, static_cast<Capacity>(capacity), id); !ok) {
-          raise_at(classes, ok.error(), i);
+          raise_failure(classes, ok.error(), i);
           return false;
         }
       }
@@ -167,8 +158,8 @@ PyObject* add_holidays(const Classes& classes, PyObject* args) noexcept {
       if (day == kMissing) return raise_at(PyExc_TypeError, "argument 'source': expected a date, got NaT", i);
       if (day < first || day > last) return raise_at(PyExc_ValueError, kDateRange, i);
       const auto w = holiday_window(Date::FromDays(static_cast<std::int32_t>(day)));
-      if (!w) return raise_at(classes, w.error(), i);
-      if (auto ok = batch.add(w->start, w->end); !ok) return raise_at(classes, ok.error(), i);
+      if (!w) return raise_failure(classes, w.error(), i);
+      if (auto ok = batch.add(w->start, w->end); !ok) return raise_failure(classes, ok.error(), i);
     }
     add_window_batch(hold.edited(), batch);
     Py_RETURN_NONE;

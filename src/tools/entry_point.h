@@ -1,6 +1,6 @@
 // What every _core entry point is built from: the exception firewall that
-// turns C++ failures into Python exceptions, and the reader of the caller's
-// int64 buffers.
+// turns C++ failures into Python exceptions, the raising of engine errors,
+// and the reader of the caller's int64 buffers.
 //   return guarded([&] { Int64Buffer b; if (!b.open(obj, n, false, "out")) return nullptr; ... });
 #pragma once
 
@@ -10,7 +10,9 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <optional>
 
+#include "tools/borrow.h"
 #include "tools/columns.h"
 
 namespace hourloom::tools {
@@ -27,6 +29,30 @@ PyObject* guarded(Body body) noexcept {
   }
   PyErr_SetString(PyExc_SystemError, "unexpected internal failure");
   return nullptr;
+}
+
+// raise_at: `type` with text and " (at position i)"; nullptr.
+inline PyObject* raise_at(PyObject* type, const char* text, std::size_t position) {
+  PyErr_Format(type, "%s (at position %zu)", text, position);
+  return nullptr;
+}
+
+// raise_failure: the exception of an engine error, naming the element's
+// position when given; nullptr. Ctrl-C keeps its own pending exception.
+inline PyObject* raise_failure(const Classes& classes, const Error& e,
+                               std::optional<std::size_t> position = std::nullopt) {
+  if (e.kind == ErrorKind::Interrupted && PyErr_Occurred()) return nullptr;
+  if (position) return raise_at(exception_class(classes, e.kind), e.message, *position);
+  PyErr_SetString(exception_class(classes, e.kind), e.message);
+  return nullptr;
+}
+
+// instant_arg: an argument in microseconds as an instant inside the reach,
+// or nullopt with ValueError.
+inline std::optional<Instant> instant_arg(std::int64_t us) {
+  auto t = instant_from_micros(us, python_reach());
+  if (!t) PyErr_SetString(PyExc_ValueError, text::kInstantRange);
+  return t;
 }
 
 // Int64Buffer: one int64 buffer of the caller, released on every return path.

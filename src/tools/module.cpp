@@ -37,15 +37,6 @@ constexpr std::size_t kChunk = 1024;
 constexpr auto kChunkTime = std::chrono::microseconds(5000);
 constexpr auto kSignalInterval = std::chrono::milliseconds(20);
 
-PyObject* raise_failure(const Failure& f, bool with_position) {
-  if (f.error.kind == ErrorKind::Interrupted && PyErr_Occurred()) return nullptr;  // Ctrl-C's own exception
-  if (with_position)
-    PyErr_Format(exception_class(g_classes, f.error.kind), "%s (at position %zu)", f.error.message, f.position);
-  else
-    PyErr_SetString(exception_class(g_classes, f.error.kind), f.error.message);
-  return nullptr;
-}
-
 // Released: runs the body with the interpreter lock released; the body (and
 // the engine's walks inside it, through interrupt_hook) takes it back now and
 // then in stop() to run the signal handlers. A C++ exception ends the body and
@@ -119,7 +110,7 @@ PyObject* released_call(Work& work, std::size_t n, Done&& done) {
   std::optional<Failure> failure;
   switch (run_released(work, n, failure)) {
     case Outcome::Done: return done();
-    case Outcome::Failed: return raise_failure(*failure, true);
+    case Outcome::Failed: return raise_failure(g_classes, failure->error, failure->position);
     case Outcome::Interrupted: return nullptr;
     case Outcome::NoMemory: return PyErr_NoMemory();
     case Outcome::Unexpected: break;
@@ -167,10 +158,8 @@ PyObject* windows(PyObject*, PyObject* args) noexcept {
   long long start_us, end_us;
   if (!PyArg_ParseTuple(args, "OLL", &cal, &start_us, &end_us)) return nullptr;
   return guarded([&]() -> PyObject* {
-    const TimeWindow reach = python_reach();
-    const auto start = instant_from_micros(start_us, reach);
-    const auto end = instant_from_micros(end_us, reach);
-    if (!start || !end) return raise_failure({0, {ErrorKind::Value, text::kInstantRange}}, false);
+    const auto start = instant_arg(start_us), end = start ? instant_arg(end_us) : std::nullopt;
+    if (!end) return nullptr;
     Source source;
     if (!take_source(g_classes, cal, &source)) return nullptr;
     Result<WindowColumns> columns;
@@ -178,7 +167,7 @@ PyObject* windows(PyObject*, PyObject* args) noexcept {
       Released released;
       columns = window_columns(source, *start, *end);
     }
-    if (!columns) return raise_failure({0, columns.error()}, false);  // Ctrl-C among them
+    if (!columns) return raise_failure(g_classes, columns.error());  // Ctrl-C among them
     PyObject* starts = bytes_of(columns->starts);
     PyObject* ends = starts ? bytes_of(columns->ends) : nullptr;
     PyObject* capacities = ends ? bytes_of(columns->capacities) : nullptr;
