@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "binding/core/messages.h"
 #include "binding/core/pyref.h"
 #include "tools/entry_point.h"
 
@@ -39,15 +40,13 @@ class Reach {
  private:
   [[gnu::cold, gnu::noinline]] static std::nullopt_t refuse(std::int64_t us, std::size_t i, const char* name) {
     if (us == kMissing)
-      raise_at(PyExc_TypeError, (std::string("argument '") + name + "': expected a datetime, got NaT").c_str(), i);
+      raise_at(PyExc_TypeError, (std::string("argument '") + name + "': " + py::text::kMissingTimestamp).c_str(), i);
     else
       raise_at(PyExc_ValueError, text::kInstantRange, i);
     return std::nullopt;
   }
   std::int64_t first_, last_;
 };
-
-constexpr const char* kDateRange = "Date is outside the range of date.";
 
 }  // namespace
 
@@ -119,7 +118,7 @@ PyObject* add_windows(const Classes& classes, PyObject* args) noexcept {
         if constexpr (kCapacities) {
           capacity = c.at(i);
           if (capacity < INT32_MIN || capacity > INT32_MAX) {
-            raise_at(PyExc_OverflowError, "out of range integral type conversion attempted", i);
+            raise_at(PyExc_OverflowError, py::text::kIntegerRange, i);
             return false;
           }
         }
@@ -156,7 +155,7 @@ PyObject* add_holidays(const Classes& classes, PyObject* args) noexcept {
     for (std::size_t i = 0; i < n; ++i) {
       const std::int64_t day = d.at(i);
       if (day == kMissing) return raise_at(PyExc_TypeError, "argument 'source': expected a date, got NaT", i);
-      if (day < first || day > last) return raise_at(PyExc_ValueError, kDateRange, i);
+      if (day < first || day > last) return raise_at(PyExc_ValueError, text::kDateRange, i);
       const auto w = holiday_window(Date::FromDays(static_cast<std::int32_t>(day)));
       if (!w) return raise_failure(classes, w.error(), i);
       if (auto ok = batch.add(w->start, w->end); !ok) return raise_failure(classes, ok.error(), i);

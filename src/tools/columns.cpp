@@ -23,12 +23,10 @@ constexpr std::int64_t kCompilePerElementSeconds = kSecondsPerDay;
 // the longest duration.
 constexpr Duration kWalkMargin = Duration::FromSeconds(14 * kSecondsPerDay);
 
-// nanos_of: t as nanoseconds since the epoch, a leap second counting as the
-// end of its second (as instant arithmetic does).
-__int128 nanos_of(Instant t) {
-  const Duration d = t.since_epoch();
-  return static_cast<__int128>(d.seconds()) * kNanosPerSecond + d.nanos();
-}
+// nanos_of: d in nanoseconds; t as nanoseconds since the epoch, a leap second
+// counting as the end of its second (as instant arithmetic does).
+__int128 nanos_of(Duration d) { return static_cast<__int128>(d.seconds()) * kNanosPerSecond + d.nanos(); }
+__int128 nanos_of(Instant t) { return nanos_of(t.since_epoch()); }
 // divide: n / d truncated, in 64 bits when n fits them (a 128-bit division
 // costs far more than the rest of a question).
 __int128 divide(__int128 n, std::int64_t d) {
@@ -84,10 +82,7 @@ Result<std::int64_t> ticks_of(Instant t, std::int64_t tick) {
   return static_cast<std::int64_t>(v);
 }
 
-std::int64_t micros_of(Instant t) {
-  const std::uint32_t fraction = t.is_leap() ? t.nanos() - kNanosPerSecond : t.nanos();
-  return t.unix_seconds() * kMicrosPerSecond + fraction / kNanosPerMicro;
-}
+std::int64_t micros_of(Instant t) { return static_cast<std::int64_t>(ticks128(t, kNanosPerMicro)); }
 
 // ---------------------------------------------------------------- preparing
 
@@ -158,8 +153,10 @@ std::optional<Failure> Kernel::prepare() {
       return Failure{i, {ErrorKind::Value, text::kInstantRange}};
     lo_us = std::min({lo_us, a, pairs ? b : a});
     hi_us = std::max({hi_us, a, pairs ? b : a});
-    if (!pairs && j.second.given()) longest_us = std::max(longest_us, b);
-    if (!pairs && j.second.given()) longest_back_us = std::max(longest_back_us, -b);  // b > kMissing
+    if (!pairs && j.second.given()) {
+      longest_us = std::max(longest_us, b);
+      longest_back_us = std::max(longest_back_us, -b);  // b > kMissing
+    }
     if (j.until.given()) {
       until_lo_us = std::min(until_lo_us, j.until.at(i));
       until_hi_us = std::max(until_hi_us, j.until.at(i));
@@ -319,8 +316,7 @@ Result<std::int64_t> Kernel::add_work(Instant s, Duration d, std::optional<Insta
     if (d.is_zero()) return out(s);
     if (k != Timeline::kOutside) {
       const Instant horizon = search_horizon(s, until, reach_);
-      const __int128 target =
-          integral_to(open_before_, false, s, k) + static_cast<__int128>(d.seconds()) * kNanosPerSecond + d.nanos();
+      const __int128 target = integral_to(open_before_, false, s, k) + nanos_of(d);
       // The first state whose end reaches the target holds the answer (it is
       // open, as the open time before it falls short). It usually lies a few
       // states on, so the search gallops from k.
@@ -349,8 +345,7 @@ Result<std::int64_t> Kernel::walk_back(Instant e, Duration d, std::optional<Inst
     if (k == Timeline::kOutside && !live()) return fail(ErrorKind::Value, msg::kTimestampOutsideTimeline);
     if (d.is_zero()) return out(e);
     if (k != Timeline::kOutside) {
-      const __int128 target =
-          integral_to(open_before_, false, e, k) - (static_cast<__int128>(d.seconds()) * kNanosPerSecond + d.nanos());
+      const __int128 target = integral_to(open_before_, false, e, k) - nanos_of(d);
       if (target >= 0) {
         // The last state up to k whose open time before it is at most the target, galloping back from k.
         const auto first = open_before_.begin();
@@ -394,7 +389,7 @@ Result<__int128> Kernel::walk_between(Instant a, Instant b, bool weighted) const
   if (!weighted) {
     const auto open = get_working_duration(*source_.calendar, a, b);
     if (!open) return Unexpected(open.error());
-    return static_cast<__int128>(open->seconds()) * kNanosPerSecond + open->nanos();
+    return nanos_of(*open);
   }
   StateWalk walk(*source_.calendar, a, b);
   while (true) {
@@ -591,38 +586,36 @@ std::optional<Failure> Kernel::run(std::size_t from, std::size_t to) {
 
 inline std::optional<Failure> Kernel::run_one(std::size_t i, std::size_t& hint) {
   const Job& j = job_;
-  {
-    const std::int64_t a = j.first.at(i);
-    const std::int64_t b = j.second.given() ? j.second.at(i) : 0;
-    const std::int64_t u = j.until.given() ? j.until.at(i) : 0;
-    if (a == kMissing || b == kMissing || u == kMissing) {
-      j.out[i] = kMissing;
-      ++missing_;
-      return std::nullopt;
-    }
-    if (beyond_reach(a, b, u)) return Failure{i, {ErrorKind::Value, text::kInstantRange}};
-    const Instant t = instant_at(a, tick_);
-    std::optional<Instant> until;
-    if (j.until.given()) until = instant_at(u, tick_);
-    Result<std::int64_t> r;
-    switch (j.question) {
-      case Question::CapacityAt: r = capacity_at(t, hint); break;
-      case Question::NextOpen: r = next_open(t, until); break;
-      case Question::AddWork:
-        r = b < 0 ? walk_back(t, duration_from_ticks(-b, tick_), until) : add_work(t, duration_from_ticks(b, tick_), until);
-        break;
-      case Question::WorkingDuration:
-      case Question::CapacityTime:
-        r = swept_points_.empty() ? between(t, instant_at(b, tick_), j.question == Question::CapacityTime) : swept(a, b);
-        break;
-      case Question::FirstSlot: r = first_slot(t, duration_from_ticks(b, tick_), until); break;
-      case Question::LastSlot: r = last_slot(t, duration_from_ticks(b, tick_), until); break;
-      case Question::AddCapacityTime: r = add_capacity_time(t, b, until); break;
-    }
-    if (!r) return Failure{i, r.error()};
-    missing_ += *r == kMissing;
-    j.out[i] = *r;
+  const std::int64_t a = j.first.at(i);
+  const std::int64_t b = j.second.given() ? j.second.at(i) : 0;
+  const std::int64_t u = j.until.given() ? j.until.at(i) : 0;
+  if (a == kMissing || b == kMissing || u == kMissing) {
+    j.out[i] = kMissing;
+    ++missing_;
+    return std::nullopt;
   }
+  if (beyond_reach(a, b, u)) return Failure{i, {ErrorKind::Value, text::kInstantRange}};
+  const Instant t = instant_at(a, tick_);
+  std::optional<Instant> until;
+  if (j.until.given()) until = instant_at(u, tick_);
+  Result<std::int64_t> r;
+  switch (j.question) {
+    case Question::CapacityAt: r = capacity_at(t, hint); break;
+    case Question::NextOpen: r = next_open(t, until); break;
+    case Question::AddWork:
+      r = b < 0 ? walk_back(t, duration_from_ticks(-b, tick_), until) : add_work(t, duration_from_ticks(b, tick_), until);
+      break;
+    case Question::WorkingDuration:
+    case Question::CapacityTime:
+      r = swept_points_.empty() ? between(t, instant_at(b, tick_), j.question == Question::CapacityTime) : swept(a, b);
+      break;
+    case Question::FirstSlot: r = first_slot(t, duration_from_ticks(b, tick_), until); break;
+    case Question::LastSlot: r = last_slot(t, duration_from_ticks(b, tick_), until); break;
+    case Question::AddCapacityTime: r = add_capacity_time(t, b, until); break;
+  }
+  if (!r) return Failure{i, r.error()};
+  missing_ += *r == kMissing;
+  j.out[i] = *r;
   return std::nullopt;
 }
 

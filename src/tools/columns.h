@@ -23,6 +23,7 @@ inline constexpr std::int64_t kMissing = INT64_MIN;
 // Texts of the column layer's own errors (the engine's are in time/error.h).
 namespace text {
 inline constexpr const char* kInstantRange = "Instant is outside the range of datetime.";
+inline constexpr const char* kDateRange = "Date is outside the range of date.";
 inline constexpr const char* kResultRange = "Duration is outside the timedelta64[us] range.";
 inline constexpr const char* kNanosResultRange = "Duration is outside the timedelta64[ns] range.";
 inline constexpr const char* kNanosInstantRange = "Instant is outside the datetime64[ns] range.";
@@ -97,11 +98,12 @@ std::optional<Result<std::int64_t>> slot_in_states(const Timeline& states, bool 
 // Kernel: answers one job element by element. A calendar's elements are
 // answered from a timeline compiled by prepare() over the instants the job
 // touches, when that range is not too long for the number of elements; what
-// the range does not decide is asked of the calendar itself, but spans (open
-// and weighted time) too far apart to compile from one walk over their union. A timeline
-// answers from its own states, and a walk that would need time outside its
-// compiled range gives kMissing. A negative AddWork duration walks back from
-// the element's instant, `until` being the earliest instant it may use.
+// the range does not decide is asked of the calendar itself, except spans (open
+// and weighted time) too far apart to compile, which are answered from one walk
+// over their union (sweep_spans). A timeline answers from its own states, and
+// a walk that would need time outside its compiled range gives kMissing. A
+// negative AddWork duration walks back from the element's instant, `until`
+// being the earliest instant it may use.
 // AddCapacityTime is AddWork with capacity-weighted time, its answers rounded
 // to the whole tick that reaches the amount (later going forward, earlier
 // walking back).

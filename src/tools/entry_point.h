@@ -12,6 +12,7 @@
 #include <new>
 #include <optional>
 
+#include "binding/core/messages.h"
 #include "tools/borrow.h"
 #include "tools/columns.h"
 
@@ -27,7 +28,7 @@ PyObject* guarded(Body body) noexcept {
     return PyErr_NoMemory();
   } catch (...) {
   }
-  PyErr_SetString(PyExc_SystemError, "unexpected internal failure");
+  PyErr_SetString(PyExc_SystemError, py::text::kUnexpectedFailure);
   return nullptr;
 }
 

@@ -115,7 +115,7 @@ PyObject* released_call(Work& work, std::size_t n, Done&& done) {
     case Outcome::NoMemory: return PyErr_NoMemory();
     case Outcome::Unexpected: break;
   }
-  PyErr_SetString(PyExc_SystemError, "unexpected internal failure");
+  PyErr_SetString(PyExc_SystemError, py::text::kUnexpectedFailure);
   return nullptr;
 }
 
