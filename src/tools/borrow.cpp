@@ -114,8 +114,8 @@ const T& value_of(PyObject* obj) {
   return py::boxed_value<T>(obj);
 }
 
-// put_object and take_object mirror each other: the values of each kind are
-// written and read by the Writer and Reader methods of the same names; the
+// put_object and load mirror each other: the values of each kind are written
+// and read by the Writer and Reader methods of the same names; the
 // query objects, which only the binding knows, are their calendar and instants.
 bool put_object(Kind kind, PyObject* obj, Writer& w) {
   switch (kind) {

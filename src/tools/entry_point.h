@@ -83,7 +83,10 @@ class Int64Buffer {
     const bool int64 = view_.itemsize == 8 && (std::strcmp(f, "q") == 0 || std::strcmp(f, "l") == 0);
     const auto n = static_cast<std::size_t>(view_.len / 8);
     if (!int64 || view_.ndim > 1 || (size != SIZE_MAX && n != size && (n != 1 || writable || exact))) {
-      PyErr_Format(PyExc_ValueError, "%s: expected %zu int64 values", name, size);
+      if (size == SIZE_MAX)
+        PyErr_Format(PyExc_ValueError, "%s: expected int64 values", name);
+      else
+        PyErr_Format(PyExc_ValueError, "%s: expected %zu int64 values", name, size);
       return false;
     }
     step_ = n == 1 && size != 1 ? 0 : 1;

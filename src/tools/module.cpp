@@ -288,14 +288,10 @@ PyObject* slots(PyObject*, PyObject* args) noexcept {
     if (!out_buf.open(out, SIZE_MAX, true, "out") || !starts_buf.open(starts, SIZE_MAX, false, "starts"))
       return nullptr;
     const std::size_t n = out_buf.size(), windows = starts_buf.size();
-    if (!ends_buf.open(ends, windows, false, "ends") || !caps_buf.open(caps, windows, false, "caps") ||
-        !points_buf.open(points, n, false, "points") || !durations_buf.open(durations, n, false, "durations") ||
-        !bounds_buf.open(bounds, n, false, "bounds"))
+    if (!ends_buf.open(ends, windows, false, "ends", false, true) ||
+        !caps_buf.open(caps, windows, false, "caps", false, true) || !points_buf.open(points, n, false, "points") ||
+        !durations_buf.open(durations, n, false, "durations") || !bounds_buf.open(bounds, n, false, "bounds"))
       return nullptr;
-    if (ends_buf.size() != windows || caps_buf.size() != windows) {
-      PyErr_Format(PyExc_ValueError, "ends, caps: expected %zu int64 values", windows);
-      return nullptr;
-    }
     // The windows must make states: each starts where the last ended, before its own end.
     const std::int64_t *s = starts_buf.data(), *e = ends_buf.data(), *c = caps_buf.data();
     for (std::size_t i = 0; i < windows; ++i)

@@ -274,6 +274,7 @@ def test_input_and_output_forms():
     # The private kernel checks what the public functions always pass right.
     (lambda c: _core.run(2, c, V, None, None, 1, np.empty(3, np.int64)), TypeError, "second: expected an int64 buffer"),
     (lambda c: _core.to_wall(V, V[:2], V[:1], np.empty(3, np.int64)), ValueError, "offsets: expected 3 int64 values"),
+    (lambda c: _core.to_wall(V, V.astype(np.int32), V, np.empty(3, np.int64)), ValueError, "bounds: expected int64 values"),
     (lambda c: _core.to_wall(V, V[:1], np.array([0, 2**62]), np.empty(3, np.int64)), ValueError, "within a day"),
     (lambda c: _core.slots(V[:2], V[1:] + 1, V[:2], 1, V, V, V, False, np.empty(3, np.int64)), ValueError, "without gaps"),
 ])
