@@ -1,10 +1,10 @@
 #include "tools/algebra.h"
 
 #include <algorithm>
+#include <limits>
 #include <string>
 #include <vector>
 
-#include "binding/core/objects.h"
 #include "time/format.h"
 #include "tools/entry_point.h"
 
