@@ -2,11 +2,6 @@
 
 namespace hourloom {
 
-std::int64_t ceil_micros(Instant t) {
-  if (t.is_leap()) return (t.unix_seconds() + 1) * kMicrosPerSecond;
-  return t.unix_seconds() * kMicrosPerSecond + (t.nanos() + kNanosPerMicro - 1) / kNanosPerMicro;
-}
-
 MicroIndex::MicroIndex(const Timeline& tl, std::int64_t tick) {
   const std::int64_t per_second = kNanosPerSecond / tick;
   const auto ceil = [&](Instant t) {

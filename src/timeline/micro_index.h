@@ -12,9 +12,6 @@
 
 namespace hourloom {
 
-// ceil_micros: the first whole microsecond at or after t, since the epoch.
-std::int64_t ceil_micros(Instant t);
-
 // MicroIndex: the states of a timeline keyed by whole microseconds (or ticks
 // of `tick` nanoseconds, when the window fits int64 of them): an instant of
 // whole ticks lies at or after a boundary exactly when it lies at or after the
