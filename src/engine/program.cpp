@@ -5,6 +5,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "engine/state.h"
+
 namespace hourloom {
 
 namespace {
@@ -164,8 +166,8 @@ Capacity combine(const Program& p, const Program::Node& node, const Capacity* va
   const Composition& k = *node.composition;
   switch (k.op) {
     case Operator::Intersection: {
-      Capacity v = std::numeric_limits<Capacity>::max();
-      for (std::uint32_t i = 0; i < node.count; ++i) v = std::min(v, values[child[i]]);
+      Capacity v = kNoComponents;
+      for (std::uint32_t i = 0; i < node.count; ++i) v = combine_capacity(v, values[child[i]]);
       return v;
     }
     case Operator::Union: {

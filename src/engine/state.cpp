@@ -313,8 +313,7 @@ class CompositeWalk {
       s.started = true;
       if (!start(s, t)) return nullptr;
     }
-    while (s.piece.window.end <= t)
-      if (!advance(s)) return nullptr;
+    while (s.piece.window.end <= t) advance(s);
     return &s.piece;
   }
 
@@ -383,18 +382,17 @@ class CompositeWalk {
   // advance: the source's next piece. A repeat's table is replayed in a
   // cycle; a piece that starts before the one before it ended begins the
   // next period.
-  bool advance(Source& s) {
+  void advance(Source& s) {
     if (s.sweep) {
       if (++s.at == s.pieces.size()) refill(s);
       s.piece = s.pieces[s.at];
-      return true;
+      return;
     }
     const std::vector<StateWindow>& table = *s.table;
     const Instant before = table[s.at].window.end;
     if (++s.at == table.size()) s.at = 0;
     if (table[s.at].window.start < before) s.shift = *(s.shift + program_->nodes[s.node].composition->period);
     s.piece = shifted(s, table[s.at]);
-    return true;
   }
 
   // refill: the sweep's next batch; never empty while it has range left.

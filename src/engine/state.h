@@ -1,7 +1,7 @@
 // State windows and capacity: the gap-free timeline of a range with one
 // capacity per window, the capacity at an instant, and the window lists and
-// coverage answers derived from them. Composites are the intersection of their
-// components (0 where any component is 0, else the smallest capacity).
+// coverage answers derived from them. A composite's capacity is its operator
+// tree's value over its calendars' capacities (program.h).
 //   state_windows(cal, mon_00, tue_00) -> [00-08) 0, [08-12) 1, [12-13) 0, [13-17) 1, [17-24) 0
 #pragma once
 
@@ -14,8 +14,8 @@
 
 namespace hourloom {
 
-// combine_capacity: a composite's capacity from the capacities of two of its
-// parts: 0 where either is 0, else the smaller. kNoComponents is its identity.
+// combine_capacity: an intersection's capacity from the capacities of two of
+// its operands: 0 where either is 0, else the smaller. kNoComponents is its identity.
 constexpr Capacity combine_capacity(Capacity a, Capacity b) { return a < b ? a : b; }
 inline constexpr Capacity kNoComponents = std::numeric_limits<Capacity>::max();
 
