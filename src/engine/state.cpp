@@ -171,9 +171,14 @@ class CompositeWalk {
 
   // With repeats inside repeats, every pattern is swept over its period
   // first, the innermost first, so that no pattern's walk starts another.
+  // Otherwise each repeat sweeps only the part of its pattern the range maps to.
   CompositeWalk(const Calendar& c, TimeWindow range) : CompositeWalk(*c.derived().algebra, 0, range, nullptr) {
     const std::vector<Program>& programs = algebra_->programs;
-    if (programs.size() <= 2) return;
+    const auto has_repeat = [](const Program& p) {
+      return std::any_of(p.nodes.begin(), p.nodes.end(),
+                         [](const Program::Node& n) { return !n.leaf && n.composition->op == Operator::Repeat; });
+    };
+    if (std::none_of(programs.begin() + 1, programs.end(), has_repeat)) return;
     own_tables_ = std::make_unique<Tables>(programs.size());
     tables_ = own_tables_.get();
     // A pattern is swept once the patterns of its own repeats are (Kahn's order).
