@@ -169,9 +169,10 @@ class CompositeWalk {
  public:
   using Tables = std::vector<std::vector<StateWindow>>;
 
-  // With repeats inside repeats, every pattern is swept over its period
-  // first, the innermost first, so that no pattern's walk starts another.
-  // Otherwise each repeat sweeps only the part of its pattern the range maps to.
+  // A repeat sweeps only the part of its pattern that the range maps to,
+  // except a repeat inside another's pattern: the patterns of those are swept
+  // over their whole periods first, the innermost first, so that no pattern's
+  // walk starts another.
   CompositeWalk(const Calendar& c, TimeWindow range) : CompositeWalk(*c.derived().algebra, 0, range, nullptr) {
     const std::vector<Program>& programs = algebra_->programs;
     const auto has_repeat = [](const Program& p) {
@@ -181,7 +182,8 @@ class CompositeWalk {
     if (std::none_of(programs.begin() + 1, programs.end(), has_repeat)) return;
     own_tables_ = std::make_unique<Tables>(programs.size());
     tables_ = own_tables_.get();
-    // A pattern is swept once the patterns of its own repeats are (Kahn's order).
+    // A pattern is swept once the patterns of its own repeats are (Kahn's
+    // order); one that no pattern repeats is left to the walk.
     std::vector<std::uint32_t> waiting(programs.size(), 0);
     std::vector<std::vector<std::uint32_t>> users(programs.size());
     std::vector<std::uint32_t> ready;
@@ -194,7 +196,7 @@ class CompositeWalk {
       const std::uint32_t p = ready.back();
       ready.pop_back();
       const Composition& k = *programs[p].repeat;
-      if (!sweep_pattern(p, {k.anchor, *(k.anchor + k.period)}, (*own_tables_)[p])) return;
+      if (!users[p].empty() && !sweep_pattern(p, {k.anchor, *(k.anchor + k.period)}, (*own_tables_)[p])) return;
       for (std::uint32_t user : users[p])
         if (--waiting[user] == 0) ready.push_back(user);
     }
@@ -338,7 +340,7 @@ class CompositeWalk {
     const Instant period_end = *(k.anchor + k.period);
     const Duration span = range.end - range.start;
     std::size_t first = 0;
-    if (tables_) {
+    if (tables_ && !(*tables_)[node.pattern].empty()) {  // swept beforehand
       s.table = &(*tables_)[node.pattern];
     } else if (!(span < k.period)) {
       if (!sweep_pattern(node.pattern, {k.anchor, period_end}, s.own_table)) return false;
@@ -415,7 +417,7 @@ class CompositeWalk {
 
   const Algebra* algebra_;
   const Program* program_;
-  const Tables* tables_;                // the patterns swept beforehand, by program
+  const Tables* tables_;                // the patterns swept beforehand, by program (empty: not swept)
   std::unique_ptr<Tables> own_tables_;  // a top-level walk's
   std::vector<Source> sources_;
   std::vector<Capacity> values_;
