@@ -226,12 +226,12 @@ class CompositeWalk {
       if (k.op == Operator::Within) add_cut(k.window.start, r), add_cut(k.window.end, r);
       for (const Switch& w : k.switches) add_cut(w.from, r);
       for (std::uint32_t j = 0; j < node.count; ++j) {
-        TimeWindow gated = r;
-        if (k.op == Operator::Within) gated = clip_to(r, k.window);
-        if (k.op == Operator::Effective) gated = clip_to(r, piece_of(k, static_cast<std::int32_t>(j)));
-        if (is_empty(gated)) continue;
+        std::optional<TimeWindow> gated = r;
+        if (k.op == Operator::Within) gated = intersect(r, k.window);
+        if (k.op == Operator::Effective) gated = intersect(r, piece_of(k, static_cast<std::int32_t>(j)));
+        if (!gated) continue;
         TimeWindow& child = reach[p.children[node.first + j]];
-        child = is_empty(child) ? gated : TimeWindow{std::min(child.start, gated.start), std::max(child.end, gated.end)};
+        child = is_empty(child) ? *gated : TimeWindow{std::min(child.start, gated->start), std::max(child.end, gated->end)};
       }
     }
     std::sort(cuts_.begin(), cuts_.end());
@@ -284,7 +284,6 @@ class CompositeWalk {
   struct Source {
     std::uint32_t node = 0;
     TimeWindow reach{};  // where it is asked; swept from its start on
-    bool started = false;
     StateWindow piece{};  // the current piece, on the walk's clock
     // A leaf: its sweep, drained in batches starting small and doubling up to most_.
     std::unique_ptr<SimpleSweep> sweep;
@@ -298,10 +297,6 @@ class CompositeWalk {
     Duration shift;
   };
 
-  static TimeWindow clip_to(TimeWindow r, TimeWindow gate) {
-    const TimeWindow w{std::max(r.start, gate.start), std::min(r.end, gate.end)};
-    return w.start < w.end ? w : TimeWindow{r.end, r.end};
-  }
   // piece_of: the hull of where effective's component j is in force.
   static TimeWindow piece_of(const Composition& k, std::int32_t j) {
     for (std::size_t i = 0; i < k.switches.size(); ++i)
@@ -316,10 +311,7 @@ class CompositeWalk {
   // at: the source's piece holding t (t inside its reach, and not before the
   // piece last handed out); nullptr when the walk was interrupted.
   const StateWindow* at(Source& s, Instant t) {
-    if (!s.started) {
-      s.started = true;
-      if (!start(s, t)) return nullptr;
-    }
+    if (!s.sweep && !s.table && !start(s, t)) return nullptr;  // not started yet
     while (s.piece.window.end <= t) advance(s);
     return &s.piece;
   }
