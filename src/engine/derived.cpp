@@ -4,11 +4,11 @@
 
 namespace hourloom {
 
-namespace {
-
 std::size_t stored_items(const Calendar& c) {
   return c.open_windows().size() + c.closed_windows().size() + c.capacity_overrides().size() + c.entries().size();
 }
+
+namespace {
 
 // set_rules_week: the open spans of the rules over kRulesWeek and their total.
 void set_rules_week(DerivedData& d, const Calendar& c) {

@@ -35,7 +35,10 @@ struct DerivedData {
   std::vector<TimeWindow> rules_week_spans;
 };
 
-// Calendars with fewer stored windows, overrides and entries are scanned.
+// stored_items: how many windows, overrides and entries the calendar stores
+// (empty ones too); none leaves its weekly rules alone to decide.
+std::size_t stored_items(const Calendar& c);
+// Calendars with fewer stored items are scanned.
 inline constexpr std::size_t kIndexFrom = 4;
 
 // CalendarEdit: what one edit changed, for bringing derived data along.

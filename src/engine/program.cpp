@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "engine/derived.h"
 #include "engine/state.h"
 
 namespace hourloom {
@@ -133,9 +134,7 @@ class Builder {
 
 // weekly: whether a node's capacities repeat every week.
 bool weekly(const Program::Node& n) {
-  if (n.leaf)
-    return n.leaf->open_windows().empty() && n.leaf->closed_windows().empty() &&
-           n.leaf->capacity_overrides().empty() && n.leaf->entries().size() == 0;
+  if (n.leaf) return stored_items(*n.leaf) == 0;
   switch (n.composition->op) {
     case Operator::Intersection:
     case Operator::Union:
