@@ -112,11 +112,13 @@ def test_every_input_form_of_windows(starts, ends, pairs):
 
 US = pytest.importorskip("holidays").US
 DATES = [dt.date(2024, 12, 25), dt.date(2024, 1, 1), dt.date(2025, 7, 4)]
+EVE = US()
+EVE[dt.date(2025, 12, 31)] = "the last day of a year"
 
 
 @pytest.mark.parametrize("source, years, dates", [
     (US(years=2024), None, list(US(years=2024))),
-    (US(), [2025, 2024], sorted(US(years=2025)) + sorted(US(years=2024))),
+    (EVE, [2025, 2024], sorted(US(years=2025)) + [dt.date(2025, 12, 31)] + sorted(US(years=2024))),
     (dict.fromkeys(DATES, "a day"), None, DATES),
     (iter(DATES), None, DATES),
     (np.array(DATES, "M8[D]"), None, DATES),
@@ -161,10 +163,10 @@ TWO = np.array(STARTS, "M8[us]")
      "End must be greater than or equal to start. (at position 0)"),  # the earliest failure, of any kind
     (lambda c: ht.add_windows(c, TWO, np.array(["2024-05-07", "10000-01-01"], "M8[D]"), "closed"), ValueError,
      "Instant is outside the range of datetime. (at position 1)"),
-    (lambda c: ht.add_windows(c, TWO, TWO, "capacity", capacity=[1, -1]), ValueError,
+    (lambda c: ht.add_windows(c, TWO, TWO, "capacity", capacity=[1, -1], ids=["a", "b"]), ValueError,
      "Capacity cannot be negative. (at position 1)"),
-    (lambda c: ht.add_windows(c, TWO, TWO, "capacity", capacity=2**31), OverflowError,
-     "out of range integral type conversion attempted (at position 0)"),
+    (lambda c: ht.add_windows(c, TWO, TWO, "capacity", capacity=np.array([1, 2**64 - 1], np.uint64)), OverflowError,
+     "out of range integral type conversion attempted (at position 1)"),
     (lambda c: ht.add_windows(c, TWO, TWO, "capacity", capacity=pd.array([1, None], "Int64")), TypeError,
      "(at position 1)"),
     (lambda c: ht.add_windows(c, TWO, TWO, "capacity", capacity=[1.0, 2.0]), TypeError, "got float64"),

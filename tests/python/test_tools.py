@@ -289,6 +289,7 @@ UNITS = {"Y": None, "M": None, "W": 604_800_000_000, "D": 86_400_000_000, "7D": 
 
 @settings(max_examples=150, deadline=None)
 @example("ns", [2**63 - 1])  # pandas' Timestamp.max
+@example("10ns", [-5])  # floored, not truncated
 @given(st.sampled_from(sorted(UNITS)), st.lists(st.one_of(st.integers(-2**63 + 1, 2**63 - 1), st.integers(-10**6, 10**6)),
                                                 min_size=1, max_size=3))
 def test_every_unit_is_read_exactly_or_refused(unit, values):
